@@ -1,0 +1,98 @@
+#include "command.h"
+
+#include <cstring>
+
+#include "jis.h"
+#include "ruled.h"
+#include "texts.h"
+
+namespace velko {
+
+char TargetPath[kPathSize];
+const char* CompletionText = nullptr;
+
+const CommandInfo kCommands[8] = {
+    {BTN_NECTOJIS, kLabelNecToJis, kDoneNecToJis},
+    {BTN_JISTONEC, kLabelJisToNec, kDoneJisToNec},
+    {BTN_SANSYOU, kLabelSansyou, nullptr},
+    {BTN_QUIT, kLabelQuit, nullptr},
+    {BTN_SJTOJIS, kLabelSjisToJis, kDoneSjisToJis},
+    {BTN_JISTOSJ, kLabelJisToSjis, kDoneJisToSjis},
+    {BTN_B64TEXT, kLabelB64Text, kDoneB64Text},
+    {BTN_B64BIN, kLabelB64Bin, kDoneB64Bin},
+};
+
+const CommandInfo* FindCommand(int id) {
+  for (const CommandInfo& c : kCommands) {
+    if (c.id == id) return &c;
+  }
+  return nullptr;
+}
+
+namespace {
+
+void NecToJisStep(char* line, char* work) { RuledLineStep(line, work, NecToJisRuledLines); }
+void JisToNecStep(char* line, char* work) { RuledLineStep(line, work, JisToNecRuledLines); }
+void SjisToJisStep(char* line, char* work) { SjisToJisLine(work, line); }
+void JisToSjisStep(char* line, char* work) { JisToSjisLine(work, line); }
+
+constexpr LineStep kNecToJis = {NecToJisStep, MAXCHRS, 3 * MAXCHRS, false};
+constexpr LineStep kJisToNec = {JisToNecStep, MAXCHRS, 3 * MAXCHRS, false};
+constexpr LineStep kSjisToJis = {SjisToJisStep, 10000, 40000, true};
+constexpr LineStep kJisToSjis = {JisToSjisStep, 10000, 40000, true};
+
+// The field's text into TargetPath. A text too long for it (only a faulty host gives one) or no
+// text at all leaves an empty name, which the command reports as a missing file.
+void FetchTargetPath(const Services& sv) {
+  const char* text = sv.host.GetFieldText();
+  std::size_t n = text ? std::strlen(text) : 0;
+  if (n >= kPathSize) n = 0;
+  std::memcpy(TargetPath, text ? text : "", n);
+  TargetPath[n] = 0;
+}
+
+}  // namespace
+
+void BrowseForFile(Owner owner, const Services& sv) {
+  char name[kPathSize];
+  std::memcpy(name, TargetPath, kPathSize);
+  if (!sv.host.OpenFileDialog(owner, name)) return;
+  name[kPathSize - 1] = 0;
+  std::memcpy(TargetPath, name, kPathSize);
+  sv.host.SetFieldText(TargetPath);
+}
+
+int RunCommand(int id, Owner owner, const Services& sv) {
+  id &= 0xFFFF;
+  const CommandInfo* command = FindCommand(id);
+  if (!command) return 0;
+  if (id == BTN_QUIT) {
+    sv.host.CloseMainWindow(owner);
+    return 1;
+  }
+  if (command->completion) CompletionText = command->completion;
+  FetchTargetPath(sv);
+  switch (id) {
+    case BTN_NECTOJIS:
+      ConvertInPlace(TargetPath, kNecToJis, owner, sv);
+      break;
+    case BTN_JISTONEC:
+      ConvertInPlace(TargetPath, kJisToNec, owner, sv);
+      break;
+    case BTN_SJTOJIS:
+      ConvertInPlace(TargetPath, kSjisToJis, owner, sv);
+      break;
+    case BTN_JISTOSJ:
+      ConvertInPlace(TargetPath, kJisToSjis, owner, sv);
+      break;
+    case BTN_SANSYOU:
+      BrowseForFile(owner, sv);
+      break;
+    default:
+      // BTN_B64TEXT and BTN_B64BIN come with the Base64 commands.
+      break;
+  }
+  return 1;
+}
+
+}  // namespace velko

@@ -1,0 +1,159 @@
+#include "frame.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "command.h"
+#include "jis.h"
+#include "texts.h"
+#include "textio.h"
+
+namespace velko {
+namespace {
+
+constexpr std::size_t kMaxPart = 255;  // longest directory or stem a backup name may keep
+constexpr std::size_t kStreamBuffer = 256 * 1024;
+
+void ShowError(const Services& sv, Owner owner, const char* format, ...) {
+  char text[3 * kPathSize];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  sv.host.ShowMessage(owner, text, kCaptionError);
+}
+
+unsigned char FoldAscii(unsigned char c) { return c >= 'a' && c <= 'z' ? c - 0x20 : c; }
+
+// The backup of a file whose extension is already BAK would name the file itself on a
+// case-blind file system.
+bool SameNameIgnoringCase(const char* a, const char* b) {
+  for (;; ++a, ++b) {
+    if (FoldAscii(*a) != FoldAscii(*b)) return false;
+    if (*a == 0) return true;
+  }
+}
+
+}  // namespace
+
+bool FileExists(FileOps& files, const char* path) { return files.Exists(path); }
+
+bool MakeBackupPath(char* out, const char* path, const char* ext, PathStyle style) {
+  out[0] = 0;
+  const bool win32 = style == PathStyle::kWin32;
+  std::size_t drive = (win32 && path[0] != 0 && path[1] == ':') ? 2 : 0;
+  std::size_t component = drive;  // start of the final component
+  std::size_t dot = static_cast<std::size_t>(-1);
+  std::size_t i = drive;
+  while (path[i] != 0) {
+    unsigned char c = static_cast<unsigned char>(path[i]);
+    if (win32 && IsSjisLeadByte(c) && path[i + 1] != 0) {
+      i += 2;  // a second byte is never a separator or a dot
+      continue;
+    }
+    if (c == '/' || (win32 && c == '\\')) {
+      component = i + 1;
+      dot = static_cast<std::size_t>(-1);
+    } else if (c == '.') {
+      dot = i;
+    }
+    ++i;
+  }
+  std::size_t stem_end = dot == static_cast<std::size_t>(-1) ? i : dot;
+  std::size_t dir_len = component - drive;
+  std::size_t stem_len = stem_end - component;
+  std::size_t ext_len = std::strlen(ext);
+  // Cutting a part, as a 255-byte split would, names another file: refuse instead.
+  if (dir_len > kMaxPart || stem_len > kMaxPart) return false;
+  std::size_t total = stem_end + (ext_len > 0 ? 1 + ext_len : 0);
+  if (total >= kPathSize) return false;
+  std::memcpy(out, path, stem_end);
+  std::size_t n = stem_end;
+  if (ext_len > 0) {
+    out[n++] = '.';
+    std::memcpy(out + n, ext, ext_len);
+    n += ext_len;
+  }
+  out[n] = 0;
+  return true;
+}
+
+void ConvertInPlace(const char* target, const LineStep& step, Owner owner, const Services& sv) {
+  if (!FileExists(sv.files, target)) {
+    ShowError(sv, owner, kErrNoInput, target);
+    return;
+  }
+  char backup[kPathSize];
+  if (!MakeBackupPath(backup, target, "BAK", sv.files.Style()) ||
+      SameNameIgnoringCase(target, backup)) {
+    ShowError(sv, owner, kErrBackupName, target);
+    return;
+  }
+  // All buffers of the run, taken before anything on disk changes.
+  const std::size_t total = step.line_size + step.work_size + 2 * kStreamBuffer;
+  std::unique_ptr<char[]> buffers(new (std::nothrow) char[total]);
+  if (!buffers) {
+    sv.host.ShowMessage(owner, kErrMemory, kCaptionError);
+    return;
+  }
+  char* line = buffers.get();
+  char* work = line + step.line_size;
+  char* in_buffer = work + step.work_size;
+  char* out_buffer = in_buffer + kStreamBuffer;
+
+  if (FileExists(sv.files, backup) && !sv.files.Remove(backup)) {
+    ShowError(sv, owner, kErrRemove, backup);
+    return;
+  }
+  if (!sv.files.RenameNoReplace(target, backup)) {
+    ShowError(sv, owner, kErrRename, target, backup);
+    return;
+  }
+  std::unique_ptr<File> input = sv.files.Open(backup, OpenMode::kRead);
+  if (!input) {
+    ShowError(sv, owner, kErrInputOpen, backup);
+    return;
+  }
+  std::unique_ptr<File> output = sv.files.Open(target, OpenMode::kWrite);
+  if (!output) {
+    input->Close();
+    ShowError(sv, owner, kErrOutputOpen, target);
+    return;
+  }
+  LineReader reader(*input, true, in_buffer, kStreamBuffer);
+  OutStream writer(*output, true, out_buffer, kStreamBuffer);
+  const char* result = step.writes_work ? work : line;
+  for (;;) {
+    std::size_t length = 0;
+    ReadResult r = reader.ReadLine(line, kReadLimit, &length);
+    if (r == ReadResult::kEnd) break;
+    if (r == ReadResult::kError) {
+      input->Close();
+      writer.Flush();
+      output->Close();
+      ShowError(sv, owner, kErrInputRead, backup);
+      return;
+    }
+    step.run(line, work);
+    if (!writer.PutText(result)) {
+      input->Close();
+      output->Close();
+      ShowError(sv, owner, kErrOutputWrite, target);
+      return;
+    }
+  }
+  input->Close();
+  bool flushed = writer.Flush();
+  // A full disk may show only now: that is a failed write, not a success.
+  bool closed = output->Close();
+  if (!flushed || !closed) {
+    ShowError(sv, owner, kErrOutputWrite, target);
+    return;
+  }
+  sv.host.ShowMessage(owner, CompletionText, kCaptionMessage);
+}
+
+}  // namespace velko

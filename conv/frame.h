@@ -1,0 +1,43 @@
+// The in-place conversion frame: backup, line loop, messages.
+#ifndef VELKO_CONV_FRAME_H
+#define VELKO_CONV_FRAME_H
+
+#include <cstddef>
+
+#include "fileops.h"
+#include "host.h"
+
+namespace velko {
+
+constexpr std::size_t MAXCHRS = 100000;
+// fgets limit: at most 9999 bytes of text and a NUL per read.
+constexpr std::size_t kReadLimit = 10000;
+
+struct Services {
+  Host& host;
+  FileOps& files;
+};
+
+// One command's line step and the buffers it needs. `run` gets the line just read in `line`
+// and leaves the text to write, NUL-terminated, in `line` or `work` as `writes_work` says.
+struct LineStep {
+  void (*run)(char* line, char* work);
+  std::size_t line_size;
+  std::size_t work_size;
+  bool writes_work;
+};
+
+bool FileExists(FileOps& files, const char* path);
+
+// Builds into `out` (kPathSize bytes) the path with its extension replaced by `ext` ("." and
+// `ext` appended; nothing when `ext` is empty). False, leaving `out` empty, when the directory
+// or the stem exceeds 255 bytes or the result exceeds 511 bytes.
+bool MakeBackupPath(char* out, const char* path, const char* ext, PathStyle style);
+
+// Converts `target` in place through `step`, keeping the old content under the BAK name.
+// Shows exactly one message box.
+void ConvertInPlace(const char* target, const LineStep& step, Owner owner, const Services& sv);
+
+}  // namespace velko
+
+#endif

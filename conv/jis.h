@@ -1,0 +1,29 @@
+// Shift_JIS <-> 7-bit JIS (ISO-2022-JP) conversion of one line.
+#ifndef VELKO_CONV_JIS_H
+#define VELKO_CONV_JIS_H
+
+namespace velko {
+
+// Fixed classification (0x81-0x9F, 0xE0-0xFC); never taken from the system's code page.
+bool IsSjisLeadByte(unsigned char byte);
+
+// One Shift_JIS double-byte character to its two JIS bytes, and back. No range checks:
+// every byte pair maps by the same arithmetic, results cut to 8 bits.
+void SjisCharToJis(unsigned char result[2], const unsigned char pair[2]);
+void JisCharToSjis(unsigned char result[2], const unsigned char pair[2]);
+
+// Converts the NUL-terminated line `in` into `out` (NUL-terminated); `out` must not overlap `in`.
+// Each call starts afresh: no shift state carries over between lines.
+//
+// SjisToJisLine: every run of double-byte characters is framed by ESC $ B ... ESC ( J.
+//   `out` needs 3 x strlen(in) + 3 bytes. A lead byte directly before the NUL (a character
+//   cut by the read limit) has no trail byte: it is copied as it is, after closing the run.
+// JisToSjisLine: ESC $ x opens a double-byte run, any ESC inside a run closes it.
+//   `out` needs strlen(in) + 1 bytes. A run with one byte left before the NUL copies that
+//   byte as it is; nothing past the NUL is read.
+void SjisToJisLine(char* out, const char* in);
+void JisToSjisLine(char* out, const char* in);
+
+}  // namespace velko
+
+#endif

@@ -1,0 +1,66 @@
+// Buffered line reading and writing over binary files, with the text-mode rules done here so
+// that every platform behaves alike.
+#ifndef VELKO_CONV_TEXTIO_H
+#define VELKO_CONV_TEXTIO_H
+
+#include <cstddef>
+
+#include "fileops.h"
+
+namespace velko {
+
+enum class ReadResult {
+  kLine,   // bytes were stored
+  kEnd,    // end of the file (or, in text mode, a 0x1A) before any byte of this read
+  kError,  // the file could not be read
+};
+
+// Text mode: CR LF reads as LF; a CR not followed by LF is kept; a 0x1A is never stored and
+// ends the read in progress (a read that stored nothing gives kEnd).
+// Binary mode: every byte as it is.
+class LineReader {
+ public:
+  // `buffer` is the read-ahead area, owned by the caller for the reader's lifetime.
+  LineReader(File& file, bool text_mode, char* buffer, std::size_t size);
+
+  // Like fgets(line, limit, stream): stores at most limit - 1 bytes, stopping after a LF,
+  // then a NUL; `*length` receives the bytes stored (a NUL read from the file counts).
+  ReadResult ReadLine(char* line, std::size_t limit, std::size_t* length);
+
+ private:
+  bool Fill();  // false at the end of the file or on an error (then failed_ is set)
+
+  File& file_;
+  bool text_;
+  unsigned char* buffer_;
+  std::size_t size_;
+  std::size_t pos_ = 0;
+  std::size_t end_ = 0;
+  bool eof_ = false;
+  bool failed_ = false;
+};
+
+// Buffered output. Text mode writes every LF as CR LF.
+class OutStream {
+ public:
+  OutStream(File& file, bool text_mode, char* buffer, std::size_t size);
+
+  // A NUL-terminated text up to its NUL. False once any write has failed.
+  bool PutText(const char* text);
+  // Bytes as they are (binary data). False once any write has failed.
+  bool Write(const void* data, std::size_t size);
+  // Writes out what is buffered. False once any write has failed.
+  bool Flush();
+
+ private:
+  File& file_;
+  bool text_;
+  char* buffer_;
+  std::size_t size_;
+  std::size_t used_ = 0;
+  bool failed_ = false;
+};
+
+}  // namespace velko
+
+#endif
