@@ -5,16 +5,36 @@ namespace {
 
 constexpr unsigned char kEsc = 0x1B;
 
-struct LeadByteTable {
-  bool lead[256];
-  constexpr LeadByteTable() : lead() {
-    for (int b = 0x81; b <= 0x9F; ++b) lead[b] = true;
-    for (int b = 0xE0; b <= 0xFC; ++b) lead[b] = true;
+// 1 for a lead byte, 2 for the NUL, 0 for every other byte: one test per byte in the
+// converters' single-byte loops.
+struct ByteClasses {
+  unsigned char of[256];
+  constexpr ByteClasses() : of() {
+    for (int b = 0x81; b <= 0x9F; ++b) of[b] = 1;
+    for (int b = 0xE0; b <= 0xFC; ++b) of[b] = 1;
+    of[0] = 2;
   }
 };
-constexpr LeadByteTable kLeadBytes;
+constexpr ByteClasses kClass;
 
-inline bool IsLead(unsigned char b) { return kLeadBytes.lead[b]; }
+inline bool IsLead(unsigned char b) { return kClass.of[b] == 1; }
+
+// SjisCharToJis split by byte, so the line converter maps a pair with two lookups and no
+// branches: first JIS byte = lead[s1] + carry[s2], second = trail[s2].
+struct SjisToJisTables {
+  unsigned char lead[256];
+  unsigned char trail[256];
+  unsigned char carry[256];
+  constexpr SjisToJisTables() : lead(), trail(), carry() {
+    for (unsigned b = 0; b < 256; ++b) {
+      lead[b] = static_cast<unsigned char>(b <= 0x9F ? 2 * (b - 0x71) + 1 : 2 * (b - 0xB1) + 1);
+      unsigned t = b > 0x7F ? b - 1 : b;
+      carry[b] = t >= 0x9E ? 1 : 0;
+      trail[b] = static_cast<unsigned char>(t >= 0x9E ? t - 0x7D : t - 0x1F);
+    }
+  }
+};
+constexpr SjisToJisTables kToJis;
 
 }  // namespace
 
@@ -51,22 +71,25 @@ void SjisToJisLine(char* out, const char* in) {
   const unsigned char* s = reinterpret_cast<const unsigned char*>(in);
   unsigned char* d = reinterpret_cast<unsigned char*>(out);
   for (;;) {
-    unsigned char c = *s;
+    while (kClass.of[*s] == 0) *d++ = *s++;
+    if (*s == 0) {
+      *d = 0;
+      return;
+    }
     // A lead byte without its trail byte (cut off by the read limit) goes out as it is.
-    if (!IsLead(c) || s[1] == 0) {
-      *d++ = c;
-      if (c == 0) return;
-      ++s;
+    if (s[1] == 0) {
+      *d++ = *s++;
       continue;
     }
     *d++ = kEsc;
     *d++ = '$';
     *d++ = 'B';
-    while (IsLead(*s) && s[1] != 0) {
-      SjisCharToJis(d, s);
+    do {
+      d[0] = static_cast<unsigned char>(kToJis.lead[s[0]] + kToJis.carry[s[1]]);
+      d[1] = kToJis.trail[s[1]];
       d += 2;
       s += 2;
-    }
+    } while (IsLead(*s) && s[1] != 0);
     *d++ = kEsc;
     *d++ = '(';
     *d++ = 'J';

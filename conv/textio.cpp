@@ -7,25 +7,21 @@ namespace {
 
 constexpr unsigned char kCtrlZ = 0x1A;
 
-// Bytes that end the plain copy loop of a text-mode read.
-struct TextStops {
-  bool stop[256];
-  constexpr TextStops() : stop() {
-    stop['\n'] = true;
-    stop['\r'] = true;
-    stop[kCtrlZ] = true;
-  }
-};
-constexpr TextStops kTextStops;
-
 }  // namespace
 
 LineReader::LineReader(File& file, bool text_mode, char* buffer, std::size_t size)
     : file_(file), text_(text_mode), buffer_(reinterpret_cast<unsigned char*>(buffer)), size_(size) {}
 
+std::size_t LineReader::Find(unsigned char c) const {
+  const void* hit = std::memchr(buffer_ + pos_, c, end_ - pos_);
+  return hit ? static_cast<const unsigned char*>(hit) - buffer_ : end_;
+}
+
 bool LineReader::Fill() {
   pos_ = 0;
   end_ = 0;
+  cr_ = 0;
+  ctrl_z_ = 0;
   if (eof_ || failed_) return false;
   long n = file_.Read(buffer_, size_);
   if (n < 0) {
@@ -37,6 +33,8 @@ bool LineReader::Fill() {
     return false;
   }
   end_ = static_cast<std::size_t>(n);
+  cr_ = Find('\r');
+  ctrl_z_ = Find(kCtrlZ);
   return true;
 }
 
@@ -58,12 +56,21 @@ ReadResult LineReader::ReadLine(char* line, std::size_t limit, std::size_t* leng
       if (lf) break;
       continue;
     }
-    const unsigned char* stop = p + room;
-    unsigned char* d = out + stored;
-    while (p < stop && !kTextStops.stop[*p]) *d++ = *p++;
-    stored = d - out;
-    pos_ = p - buffer_;
-    if (p == stop) continue;
+    // The plain bytes before the first LF, CR or 0x1A. CR and 0x1A are looked up once per
+    // occurrence, not once per line.
+    if (cr_ < pos_) cr_ = Find('\r');
+    if (ctrl_z_ < pos_) ctrl_z_ = Find(kCtrlZ);
+    std::size_t plain = room;
+    if (cr_ - pos_ < plain) plain = cr_ - pos_;
+    if (ctrl_z_ - pos_ < plain) plain = ctrl_z_ - pos_;
+    if (const void* lf = std::memchr(p, '\n', plain)) {
+      plain = static_cast<const unsigned char*>(lf) - p;
+    }
+    std::memcpy(out + stored, p, plain);
+    stored += plain;
+    pos_ += plain;
+    p += plain;
+    if (plain == room) continue;
     unsigned char c = *p;
     ++pos_;
     if (c == '\n') {
@@ -119,21 +126,26 @@ bool OutStream::Write(const void* data, std::size_t size) {
 
 bool OutStream::PutText(const char* text) {
   if (!text_) return Write(text, std::strlen(text));
-  const unsigned char* s = reinterpret_cast<const unsigned char*>(text);
+  const char* s = text;
   while (*s != 0 && !failed_) {
-    if (size_ - used_ < 2) Flush();
-    // Every input byte costs at most two output bytes, so half the room needs no checks.
-    std::size_t budget = (size_ - used_) / 2;
-    unsigned char* d = reinterpret_cast<unsigned char*>(buffer_ + used_);
-    unsigned char* start = d;
-    while (budget-- > 0) {
-      unsigned char c = *s;
-      if (c == 0) break;
-      if (c == '\n') *d++ = '\r';
-      *d++ = c;
+    // One line at a time: the text up to its LF (or NUL), then CR LF.
+    const char* lf = std::strchr(s, '\n');
+    std::size_t n = lf ? static_cast<std::size_t>(lf - s) : std::strlen(s);
+    std::size_t with_crlf = lf ? n + 2 : n;
+    if (with_crlf <= size_ - used_) {
+      // The usual case, a line that fits the buffer, without the general loop.
+      std::memcpy(buffer_ + used_, s, n);
+      if (lf) std::memcpy(buffer_ + used_ + n, "\r\n", 2);
+      used_ += with_crlf;
+      s += lf ? n + 1 : n;
+      continue;
+    }
+    if (!Write(s, n)) break;
+    s += n;
+    if (*s == '\n') {
+      Write("\r\n", 2);
       ++s;
     }
-    used_ += d - start;
   }
   return !failed_;
 }

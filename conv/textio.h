@@ -29,6 +29,8 @@ class LineReader {
 
  private:
   bool Fill();  // false at the end of the file or on an error (then failed_ is set)
+  std::size_t Find(unsigned char c) const;  // next c from pos_, or end_
+
 
   File& file_;
   bool text_;
@@ -36,6 +38,8 @@ class LineReader {
   std::size_t size_;
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
+  std::size_t cr_ = 0;      // next CR at or after pos_ in the buffer, or end_
+  std::size_t ctrl_z_ = 0;  // next 0x1A likewise
   bool eof_ = false;
   bool failed_ = false;
 };
