@@ -3,10 +3,12 @@
 #include <errno.h>
 #include <iconv.h>
 #include <langinfo.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
 
+#include "jis.h"
 #include "texts.h"
 
 namespace velko {
@@ -48,11 +50,78 @@ void ConsoleHost::ShowMessage(Owner, const char* text, const char* caption) {
   std::fflush(stream);
 }
 
-Answer ConsoleHost::AskYesNoCancel(Owner, const char*, const char*) { return Answer::kCancel; }
+std::string SafeBaseName(const char* proposed) {
+  // '/' can never be the second byte of a double-byte character; '\' can, so names are
+  // walked a character at a time.
+  std::size_t start = 0;
+  for (std::size_t i = 0; proposed[i] != 0; ++i) {
+    unsigned char c = static_cast<unsigned char>(proposed[i]);
+    if (IsSjisLeadByte(c) && proposed[i + 1] != 0) {
+      ++i;
+    } else if (c == '/' || c == '\\') {
+      start = i + 1;
+    }
+  }
+  std::string base = proposed + start;
+  if (base.size() >= 2 && base[1] == ':' &&
+      ((base[0] >= 'A' && base[0] <= 'Z') || (base[0] >= 'a' && base[0] <= 'z'))) {
+    base.erase(0, 2);
+  }
+  if (base == "." || base == "..") return "";
+  for (unsigned char c : base) {
+    if (c < 0x20 || c == 0x7F) return "";
+  }
+  return base;
+}
+
+Answer ConsoleHost::AskYesNoCancel(Owner, const char* text, const char* caption) {
+  switch (policy_) {
+    case ExistsPolicy::kOverwrite:
+      return Answer::kYes;
+    case ExistsPolicy::kAppend:
+      return Answer::kNo;
+    case ExistsPolicy::kSkip:
+      return Answer::kCancel;
+    case ExistsPolicy::kAsk:
+      break;
+  }
+  if (!isatty(STDIN_FILENO)) {
+    std::fputs("velko-cli: the file exists and nobody can be asked: skipped\n", stderr);
+    return Answer::kCancel;
+  }
+  std::string question = ToLocaleEncoding(std::string(caption) + ": " + text);
+  std::fprintf(stderr, "%s\n[y] overwrite, [n] append, [c] skip? ", question.c_str());
+  char answer[64];
+  if (std::fgets(answer, sizeof answer, stdin) == nullptr) return Answer::kCancel;
+  if (answer[0] == 'y' || answer[0] == 'Y') return Answer::kYes;
+  if (answer[0] == 'n' || answer[0] == 'N') return Answer::kNo;
+  return Answer::kCancel;
+}
 
 bool ConsoleHost::OpenFileDialog(Owner, char*) { return false; }
 
-bool ConsoleHost::SaveFileDialog(Owner, char*) { return false; }
+bool ConsoleHost::SaveFileDialog(Owner, char* path) {
+  std::string base = SafeBaseName(path);
+  if (base.empty()) {
+    std::string name = ToLocaleEncoding(path);
+    std::fprintf(stderr, "velko-cli: no usable file name in \"%s\": attachment skipped\n",
+                 name.c_str());
+    return false;
+  }
+  std::string chosen = dir_.empty() || dir_.back() == '/' ? dir_ + base : dir_ + "/" + base;
+  if (chosen.size() >= kPathSize) {
+    std::fprintf(stderr, "velko-cli: path longer than %zu bytes: attachment skipped\n",
+                 kPathSize - 1);
+    return false;
+  }
+  std::memcpy(path, chosen.c_str(), chosen.size() + 1);
+  return true;
+}
+
+void ConsoleHost::FileWritten(const char* path, bool appended, unsigned long long bytes) {
+  std::fprintf(stdout, "%s %s (%llu bytes)\n", appended ? "appended" : "saved", path, bytes);
+  std::fflush(stdout);
+}
 
 void ConsoleHost::CloseMainWindow(Owner) {}
 

@@ -8,9 +8,21 @@
 
 namespace velko {
 
+// How the overwrite question is answered.
+enum class ExistsPolicy { kAsk, kOverwrite, kAppend, kSkip };
+
+// The proposed attachment name reduced to a base name that cannot leave its folder: no
+// folder parts, no drive, no "." or "..", no control bytes. Empty when nothing usable is left.
+std::string SafeBaseName(const char* proposed);
+
 class ConsoleHost : public Host {
  public:
   void SetArgument(const char* file) { field_ = file; }
+  // Where extracted attachments go, and how an existing file is treated.
+  void SetExtraction(const std::string& dir, ExistsPolicy policy) {
+    dir_ = dir;
+    policy_ = policy;
+  }
   bool ErrorShown() const { return error_shown_; }
   void ClearErrorShown() { error_shown_ = false; }
 
@@ -22,9 +34,13 @@ class ConsoleHost : public Host {
   bool OpenFileDialog(Owner owner, char* path) override;
   bool SaveFileDialog(Owner owner, char* path) override;
   void CloseMainWindow(Owner owner) override;
+  // "saved PATH (N bytes)" or "appended PATH (N bytes)" on stdout.
+  void FileWritten(const char* path, bool appended, unsigned long long bytes) override;
 
  private:
   std::string field_;
+  std::string dir_ = ".";
+  ExistsPolicy policy_ = ExistsPolicy::kAsk;
   bool error_shown_ = false;
 };
 

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "b64text.h"
+#include "extract.h"
 #include "jis.h"
 #include "ruled.h"
 #include "texts.h"
@@ -40,6 +42,7 @@ constexpr LineStep kNecToJis = {NecToJisStep, MAXCHRS, 3 * MAXCHRS, false};
 constexpr LineStep kJisToNec = {JisToNecStep, MAXCHRS, 3 * MAXCHRS, false};
 constexpr LineStep kSjisToJis = {SjisToJisStep, 10000, 40000, true};
 constexpr LineStep kJisToSjis = {JisToSjisStep, 10000, 40000, true};
+constexpr LineStep kB64Text = {B64TextStep, MAXCHRS, MAXCHRS, false};
 
 // The field's text into TargetPath. A text too long for it (only a faulty host gives one) or no
 // text at all leaves an empty name, which the command reports as a missing file.
@@ -85,11 +88,14 @@ int RunCommand(int id, Owner owner, const Services& sv) {
     case BTN_JISTOSJ:
       ConvertInPlace(TargetPath, kJisToSjis, owner, sv);
       break;
-    case BTN_SANSYOU:
-      BrowseForFile(owner, sv);
+    case BTN_B64TEXT:
+      ConvertInPlace(TargetPath, kB64Text, owner, sv);
       break;
-    default:
-      // BTN_B64TEXT and BTN_B64BIN come with the Base64 commands.
+    case BTN_B64BIN:
+      ExtractAttachments(TargetPath, owner, sv);
+      break;
+    default:  // BTN_SANSYOU
+      BrowseForFile(owner, sv);
       break;
   }
   return 1;

@@ -28,6 +28,15 @@ inline constexpr char kDoneJisToSjis[] = "ＪＩＳからＳｈｉｆｔＪＩ�
 inline constexpr char kDoneB64Text[] = "行中Ｂａｓｅ６４展開完了しました";
 inline constexpr char kDoneB64Bin[] = "Ｂａｓｅ６４展開完了しました";
 
+// The one question: may an existing attachment file be overwritten? Five lines, CR LF between
+// them; every blank is an ideographic space.
+inline constexpr char kAskOverwrite[] =
+    "上書きしてよろしいですか？\r\n"
+    "　上書きなら　「はい」\r\n"
+    "　追記なら　　「いいえ」\r\n"
+    "　中止なら　　「キャンセル」\r\n"
+    "をクリックして下さい。";
+
 inline constexpr char kLabelNecToJis[] = "NEC=>JIS 罫線";
 inline constexpr char kLabelJisToNec[] = "JIS=>NEC 罫線";
 inline constexpr char kLabelSansyou[] = "参照";

@@ -1,0 +1,288 @@
+#include "extract.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "base64.h"
+#include "command.h"
+#include "jis.h"
+#include "texts.h"
+#include "textio.h"
+
+namespace velko {
+namespace {
+
+constexpr std::size_t kStreamBuffer = 256 * 1024;
+// Base64 characters whose bytes fill the decoded area short of its NUL: 341 groups.
+constexpr std::size_t kCharsPerPiece = (kDecodedArea - 1) / 3 * 4;
+
+unsigned char UpperAscii(unsigned char c) { return c >= 'a' && c <= 'z' ? c - 0x20 : c; }
+
+bool StartsWithNoCase(const char* text, const char* word) {
+  for (; *word != 0; ++text, ++word) {
+    if (*text == 0 || UpperAscii(*text) != UpperAscii(*word)) return false;
+  }
+  return true;
+}
+
+// All buffers of one run, taken at its start.
+struct Areas {
+  char line[MAXCHRS];
+  char scan[MAXCHRS];
+  unsigned char decoded[kDecodedArea];
+  char input[kStreamBuffer];
+  char output[kStreamBuffer];
+};
+
+enum class Outcome { kDone, kStopped };
+
+class Extraction {
+ public:
+  Extraction(const char* target, Owner owner, const Services& sv, Areas& areas, File& input)
+      : target_(target),
+        owner_(owner),
+        sv_(sv),
+        a_(areas),
+        input_(input),
+        reader_(input, false, areas.input, kStreamBuffer) {}
+
+  void Run();
+
+ private:
+  void ShowError(const char* format, const char* arg) {
+    char text[2 * kPathSize];
+    std::snprintf(text, sizeof text, format, arg);
+    sv_.host.ShowMessage(owner_, text, kCaptionError);
+  }
+  // Reads one line into the line area; false at the end of the file. A read failure is
+  // reported (the input closed first) and sets stopped_.
+  bool ReadLine(std::size_t* length);
+  Outcome ExtractOne();
+  // Decodes Base64 characters (all of the alphabet or '=') and writes their bytes; `whole`
+  // says the text ends a line, else up to three characters wait for the next piece.
+  bool DecodeAndWrite(OutStream& out, char* text, std::size_t length, bool whole);
+  bool WriteDecoded(OutStream& out, const char* text);
+
+  const char* target_;
+  Owner owner_;
+  const Services& sv_;
+  Areas& a_;
+  File& input_;
+  LineReader reader_;
+  ExtractState state_{};
+  bool stopped_ = false;
+  char carry_[5] = {};  // Base64 characters of a line cut by the read limit, awaiting the rest
+  std::size_t carried_ = 0;
+  unsigned long long written_ = 0;
+};
+
+bool Extraction::ReadLine(std::size_t* length) {
+  ReadResult r = reader_.ReadLine(a_.line, kReadLimit, length);
+  if (r == ReadResult::kError) {
+    input_.Close();
+    ShowError(kErrInputRead, target_);
+    stopped_ = true;
+  }
+  return r == ReadResult::kLine;
+}
+
+bool Extraction::WriteDecoded(OutStream& out, const char* text) {
+  std::size_t n = DecodeBase64(a_.decoded, text);
+  written_ += n;
+  return out.Write(a_.decoded, n);
+}
+
+bool Extraction::DecodeAndWrite(OutStream& out, char* text, std::size_t length, bool whole) {
+  // Complete a group begun on the previous piece of this line.
+  while (carried_ > 0 && carried_ < 4 && length > 0) {
+    carry_[carried_++] = *text++;
+    --length;
+  }
+  if (carried_ == 4 || (carried_ > 0 && whole)) {
+    carry_[carried_] = 0;
+    carried_ = 0;
+    if (!WriteDecoded(out, carry_)) return false;
+  }
+  std::size_t keep = whole ? 0 : length % 4;
+  length -= keep;
+  // In pieces that fit the decoded area, each ended by a NUL put in for the moment.
+  while (length > 0) {
+    std::size_t n = length < kCharsPerPiece ? length : kCharsPerPiece;
+    char saved = text[n];
+    text[n] = 0;
+    bool ok = WriteDecoded(out, text);
+    text[n] = saved;
+    if (!ok) return false;
+    text += n;
+    length -= n;
+  }
+  std::memcpy(carry_, text, keep);
+  carried_ = keep;
+  return true;
+}
+
+Outcome Extraction::ExtractOne() {
+  ExtractState& s = state_;
+  s.Base64Announced = false;
+  if (!sv_.host.SaveFileDialog(owner_, s.PendingName)) {
+    s.PendingName[0] = 0;
+    return Outcome::kDone;  // its body lines are scanned as ordinary lines
+  }
+  s.PendingName[kPathSize - 1] = 0;
+  UpperCaseChosenPath(s.PendingName, sv_.files.Style());
+  OpenMode mode = OpenMode::kWrite;
+  if (FileExists(sv_.files, s.PendingName)) {
+    Answer answer = sv_.host.AskYesNoCancel(owner_, kAskOverwrite, kCaptionQuestion);
+    if (answer == Answer::kCancel) {
+      s.PendingName[0] = 0;
+      return Outcome::kDone;
+    }
+    mode = answer == Answer::kYes ? OpenMode::kWrite : OpenMode::kAppend;
+  }
+  std::unique_ptr<File> file = sv_.files.Open(s.PendingName, mode);
+  if (!file) {
+    input_.Close();
+    ShowError(kErrOutputOpen, s.PendingName);
+    return Outcome::kStopped;
+  }
+  OutStream out(*file, false, a_.output, kStreamBuffer);
+  written_ = 0;
+  carried_ = 0;
+  bool continued = false;  // the last read ended inside a line (the read limit cut it)
+  bool ok = true;
+  std::size_t length = 0;
+  for (;;) {
+    if (!ReadLine(&length)) {
+      if (stopped_) {
+        out.Flush();
+        file->Close();
+        return Outcome::kStopped;
+      }
+      a_.line[0] = 0;
+      break;
+    }
+    char* text = a_.line;
+    // A line of one byte (a lone LF) or one that starts with a NUL ends the body.
+    if (!continued && (text[0] == 0 || text[1] == 0)) break;
+    // The line end goes, CR LF or a lone LF; a line without one keeps all it holds.
+    bool whole = length > 0 && text[length - 1] == '\n';
+    if (whole) text[--length] = 0;
+    if (length > 0 && text[length - 1] == '\r') text[--length] = 0;
+    length = std::strlen(text);  // a NUL ends the text, as it ends every string here
+    if (!IsBase64Text(text)) break;
+    if (length == 0 && !continued) break;  // the blank line after the body
+    continued = !whole;
+    ok = DecodeAndWrite(out, text, length, whole);
+    if (!ok) break;
+  }
+  if (ok && carried_ > 0) ok = DecodeAndWrite(out, carry_ + carried_, 0, true);
+  ok = out.Flush() && ok;
+  // A full disk may show only when the file is closed: that is a failed write too.
+  ok = file->Close() && ok;
+  if (!ok) {
+    input_.Close();
+    ShowError(kErrOutputWrite, s.PendingName);
+    return Outcome::kStopped;
+  }
+  sv_.host.FileWritten(s.PendingName, mode == OpenMode::kAppend, written_);
+  s.PendingName[0] = 0;
+  // The line that ended the body may be a header line of the next part.
+  if (ScanHeaderLine(s.PendingName, a_.line, a_.scan)) s.Base64Announced = true;
+  return Outcome::kDone;
+}
+
+void Extraction::Run() {
+  ExtractState& s = state_;
+  s.PendingName[0] = 0;
+  s.Base64Announced = false;
+  std::size_t length = 0;
+  while (ReadLine(&length)) {
+    const char* line = a_.line;
+    if ((line[0] == '\n' || line[0] == '\r') && s.Base64Announced && s.PendingName[0] != 0) {
+      if (ExtractOne() == Outcome::kStopped) return;
+    } else if (ScanHeaderLine(s.PendingName, line, a_.scan)) {
+      s.Base64Announced = true;
+    }
+  }
+  if (stopped_) return;
+  input_.Close();
+  sv_.host.ShowMessage(owner_, CompletionText, kCaptionMessage);
+}
+
+}  // namespace
+
+const char* FindNoCase(const char* text, const char* word) {
+  if (*word == 0) return text;
+  const unsigned char first = UpperAscii(*word);
+  for (const char* p = text; *p != 0; ++p) {
+    if (UpperAscii(*p) == first && StartsWithNoCase(p, word)) return p;
+  }
+  return nullptr;
+}
+
+bool ScanHeaderLine(char* pending_name, const char* line, char* scan_area) {
+  JisToSjisLine(scan_area, line);
+  if (const char* keyword = FindNoCase(scan_area, "FILENAME=")) {
+    const char* open = std::strchr(keyword, '"');
+    const char* close = open ? std::strchr(open + 1, '"') : nullptr;
+    if (close) {
+      // A name too long for the buffer is cut, never in the middle of a character.
+      std::size_t n = 0;
+      const char* name = open + 1;
+      std::size_t length = static_cast<std::size_t>(close - name);
+      while (n < length) {
+        std::size_t step = IsSjisLeadByte(static_cast<unsigned char>(name[n])) ? 2 : 1;
+        if (n + step > length || n + step > kPathSize - 1) break;
+        n += step;
+      }
+      std::memcpy(pending_name, name, n);
+      pending_name[n] = 0;
+    }
+    return false;
+  }
+  return StartsWithNoCase(scan_area, "CONTENT-TRANSFER-ENCODING:") &&
+         FindNoCase(scan_area, "BASE64") != nullptr;
+}
+
+void UpperCaseChosenPath(char* path, PathStyle style) {
+  std::size_t i = 0;
+  if (style == PathStyle::kPosix) {
+    if (const char* slash = std::strrchr(path, '/')) i = slash + 1 - path;
+  }
+  while (path[i] != 0) {
+    unsigned char c = static_cast<unsigned char>(path[i]);
+    if (style == PathStyle::kWin32 && IsSjisLeadByte(c) && path[i + 1] != 0) {
+      i += 2;  // a second byte is part of a character, not a letter
+      continue;
+    }
+    path[i] = static_cast<char>(UpperAscii(c));
+    ++i;
+  }
+}
+
+void ExtractAttachments(const char* target, Owner owner, const Services& sv) {
+  if (!FileExists(sv.files, target)) {
+    char text[2 * kPathSize];
+    std::snprintf(text, sizeof text, kErrNoInput, target);
+    sv.host.ShowMessage(owner, text, kCaptionError);
+    return;
+  }
+  std::unique_ptr<Areas> areas(new (std::nothrow) Areas);
+  if (!areas) {
+    sv.host.ShowMessage(owner, kErrMemory, kCaptionError);
+    return;
+  }
+  std::unique_ptr<File> input = sv.files.Open(target, OpenMode::kRead);
+  if (!input) {
+    char text[2 * kPathSize];
+    std::snprintf(text, sizeof text, kErrInputOpen, target);
+    sv.host.ShowMessage(owner, text, kCaptionError);
+    return;
+  }
+  Extraction(target, owner, sv, *areas, *input).Run();
+}
+
+}  // namespace velko
