@@ -193,7 +193,6 @@ int main(int argc, char** argv) {
   while (left > 0) {
     std::uint64_t len = writer.rng().Between(20, 120);
     // Let the last line absorb whatever would be too short for a full line, so the file
-    // ends on CR LF at exactly the requested size.
     // ends on CR LF at exactly the requested size. left >= 2 holds throughout.
     if (left < len + 2 + 22) len = left - 2;
     writer.Line(buf, static_cast<std::size_t>(len));

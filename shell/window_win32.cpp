@@ -1,0 +1,305 @@
+// The window objects over USER32 and GDI32, every call the ANSI variant.
+#include <cstdlib>
+#include <cstring>
+
+#include "window.h"
+
+namespace velko {
+namespace {
+
+char* CopyText(const char* text) {
+  std::size_t n = std::strlen(text) + 1;
+  char* copy = static_cast<char*>(std::malloc(n));
+  if (copy) std::memcpy(copy, text, n);
+  return copy;
+}
+
+// Names are resource names or MAKEINTRESOURCE numbers; the system's own need no module.
+bool IsSystemIcon(const char* name) {
+  ULONG_PTR id = reinterpret_cast<ULONG_PTR>(name);
+  return IS_INTRESOURCE(name) && id >= 32512 && id <= 32516;
+}
+
+bool IsSystemCursor(const char* name) {
+  if (!IS_INTRESOURCE(name)) return false;
+  switch (reinterpret_cast<ULONG_PTR>(name)) {
+    case 32650:  // IDC_APPSTARTING
+    case 32512:  // IDC_ARROW
+    case 32515:  // IDC_CROSS
+    case 32513:  // IDC_IBEAM
+    case 32641:  // IDC_ICON
+    case 32648:  // IDC_NO
+    case 32640:  // IDC_SIZE
+    case 32646:  // IDC_SIZEALL
+    case 32643:  // IDC_SIZENESW
+    case 32645:  // IDC_SIZENS
+    case 32642:  // IDC_SIZENWSE
+    case 32644:  // IDC_SIZEWE
+    case 32516:  // IDC_UPARROW
+    case 32514:  // IDC_WAIT
+      return true;
+    default:
+      return false;
+  }
+}
+
+int RegisterRecord(TOPWND& w, InstanceHandle instance, const char* class_name,
+                   WindowProcedure procedure, HICON icon, const char* menu_name,
+                   const char* cursor_name, int background) {
+  w.class_name = class_name;
+  w.instance = instance;
+  if (cursor_name == nullptr) cursor_name = IDC_ARROW;
+  w.window_class.lpfnWndProc = procedure;
+  w.window_class.hInstance = instance;
+  w.window_class.hIcon = icon;
+  w.window_class.hCursor =
+      LoadCursorA(IsSystemCursor(cursor_name) ? nullptr : instance, cursor_name);
+  w.window_class.hbrBackground = background == -1
+                                     ? reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1)
+                                     : static_cast<HBRUSH>(GetStockObject(background));
+  w.window_class.lpszMenuName = menu_name;
+  w.window_class.lpszClassName = class_name;
+  return RegisterClassA(&w.window_class) != 0 ? 0 : -1;
+}
+
+}  // namespace
+
+TOPWND::TOPWND()
+    : created(0),
+      window_class(),
+      x(kUseDefault),
+      y(kUseDefault),
+      width(kUseDefault),
+      height(kUseDefault),
+      client_width(0),
+      client_height(0),
+      handle(nullptr),
+      class_name(nullptr),
+      title(nullptr),
+      instance(nullptr),
+      paint_dc(nullptr),
+      paint() {}
+
+TOPWND::~TOPWND() {
+  if (handle) DestroyWindow(handle);
+  handle = nullptr;
+}
+
+int TOPWND::Register(InstanceHandle inst, const char* name, WindowProcedure procedure,
+                     const char* icon_name, const char* menu_name, const char* cursor_name,
+                     int background) {
+  if (icon_name == nullptr) icon_name = IDI_APPLICATION;
+  HICON icon = LoadIconA(IsSystemIcon(icon_name) ? nullptr : inst, icon_name);
+  return RegisterRecord(*this, inst, name, procedure, icon, menu_name, cursor_name,
+                        background);
+}
+
+int TOPWND::RegisterWithIcon(InstanceHandle inst, const char* name, WindowProcedure procedure,
+                             IconHandle icon, const char* menu_name, const char* cursor_name,
+                             int background) {
+  return RegisterRecord(*this, inst, name, procedure, icon, menu_name, cursor_name,
+                        background);
+}
+
+void TOPWND::Create(const char* caption, std::uint32_t style, int nx, int ny, int nwidth,
+                    int nheight, std::uint32_t ex_style) {
+  title = caption;
+  if (style == 0) style = WS_OVERLAPPEDWINDOW;
+  if (nx >= 0) x = nx;
+  if (ny >= 0) y = ny;
+  if (nwidth >= 0) width = nwidth;
+  if (nheight >= 0) height = nheight;
+  handle = CreateWindowExA(ex_style, class_name, title, style, x, y, width, height, nullptr,
+                           nullptr, instance, nullptr);
+  created = 1;
+  ReadGeometry();
+}
+
+void TOPWND::Show(int show_command) {
+  ShowWindow(handle, show_command);
+  UpdateWindow(handle);
+}
+
+void TOPWND::ReadGeometry() {
+  if (!created) return;
+  WINDOWPLACEMENT placement = {};
+  placement.length = sizeof placement;
+  GetWindowPlacement(handle, &placement);
+  x = placement.rcNormalPosition.left;
+  y = placement.rcNormalPosition.top;
+  width = placement.rcNormalPosition.right - placement.rcNormalPosition.left;
+  height = placement.rcNormalPosition.bottom - placement.rcNormalPosition.top;
+  RECT client = {};
+  GetClientRect(handle, &client);
+  client_width = client.right;
+  client_height = client.bottom;
+}
+
+void TOPWND::SetClientSize(int w, int h) {
+  if (!created) return;
+  ReadGeometry();
+  // The frame is measured on the live window, not computed from the styles.
+  int outer_width = width - client_width + w;
+  int outer_height = height - client_height + h;
+  MoveWindow(handle, x, y, outer_width, outer_height, TRUE);
+  ReadGeometry();
+}
+
+void TOPWND::SetClientSizeDlu(int w, int h) {
+  if (!created) return;
+  LONG units = GetDialogBaseUnits();
+  int horizontal = LOWORD(units);
+  int vertical = HIWORD(units);
+  SetClientSize(w * horizontal / 4, h * vertical / 8);
+}
+
+int TOPWND::BeginDraw() {
+  if (paint_dc == nullptr) paint_dc = BeginPaint(handle, &paint);
+  if (paint_dc == nullptr) return 0;
+  SetBkMode(paint_dc, TRANSPARENT);
+  return 1;
+}
+
+void TOPWND::EndDraw() {
+  if (paint_dc == nullptr) return;
+  EndPaint(handle, &paint);
+  paint_dc = nullptr;
+}
+
+EDITFLD::EDITFLD(TOPWND* owner, int nx, int ny, int nwidth, int nheight,
+                 std::uint32_t nex_style, std::uint32_t nstyle)
+    : handle(nullptr),
+      ex_style(nex_style),
+      text(nullptr),
+      style(nstyle),
+      x(0),
+      y(0),
+      width(0),
+      height(0),
+      limit(-1),
+      parent(owner) {
+  SetPosition(nx, ny, nwidth, nheight);
+}
+
+EDITFLD::~EDITFLD() {
+  Destroy();
+  std::free(text);
+}
+
+WindowHandle EDITFLD::Create(const char* initial, int new_limit) {
+  if (new_limit > 0) limit = new_limit;
+  if (handle) {
+    // A field made again keeps what it showed.
+    std::free(text);
+    text = nullptr;
+    GetText();
+    DestroyWindow(handle);
+    handle = nullptr;
+  } else if (initial) {
+    std::free(text);
+    text = CopyText(initial);
+  } else if (text == nullptr) {
+    text = CopyText("");
+  }
+  handle = CreateWindowExA(ex_style, "EDIT", text ? text : "MemoryErr!", style, x, y, width,
+                           height, parent->handle, nullptr, parent->instance, nullptr);
+  if (limit > 0) SendMessageA(handle, EM_LIMITTEXT, limit, 0);
+  return handle;
+}
+
+const char* EDITFLD::GetText() {
+  std::free(text);
+  text = nullptr;
+  if (handle == nullptr) {
+    text = CopyText("");
+    return text;
+  }
+  LRESULT length = SendMessageA(handle, WM_GETTEXTLENGTH, 0, 0);
+  text = static_cast<char*>(std::malloc(length + 1));
+  if (text) {
+    text[0] = 0;
+    SendMessageA(handle, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text));
+  }
+  return text;
+}
+
+void EDITFLD::SetText(const char* new_text) {
+  std::free(text);
+  text = CopyText(new_text);
+  if (handle) SendMessageA(handle, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(new_text));
+}
+
+void EDITFLD::SetLimit(int new_limit) {
+  limit = new_limit;
+  if (new_limit >= 0 && handle) SendMessageA(handle, EM_LIMITTEXT, new_limit, 0);
+}
+
+void EDITFLD::SetPosition(int nx, int ny, int nwidth, int nheight) {
+  if (nx >= 0) x = nx;
+  if (ny >= 0) y = ny;
+  if (nwidth >= 0) width = nwidth;
+  if (nheight >= 0) height = nheight;
+}
+
+void EDITFLD::Destroy() {
+  if (handle) DestroyWindow(handle);
+  handle = nullptr;
+}
+
+PUSHBTN::PUSHBTN(TOPWND* owner, int nx, int ny, int nwidth, int nheight,
+                 std::uint32_t nex_style, std::uint32_t nstyle)
+    : handle(nullptr),
+      ex_style(nex_style),
+      style(nstyle),
+      x(0),
+      y(0),
+      width(0),
+      height(0),
+      parent(owner),
+      id(100),
+      label(nullptr) {
+  SetPosition(nx, ny, nwidth, nheight);
+}
+
+PUSHBTN::~PUSHBTN() {
+  Destroy();
+  std::free(label);
+}
+
+void PUSHBTN::Create(int new_id, const char* new_label, int nx, int ny, int nwidth,
+                     int nheight) {
+  if (new_id != -1) id = new_id;
+  if (nx != -1) x = nx;
+  if (ny != -1) y = ny;
+  if (nwidth != -1) width = nwidth;
+  if (nheight != -1) height = nheight;
+  if (new_label) {
+    std::free(label);
+    label = CopyText(new_label);
+  }
+  if (handle) DestroyWindow(handle);
+  handle = CreateWindowExA(ex_style, "BUTTON", label, style, x, y, width, height,
+                           parent->handle, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                           parent->instance, nullptr);
+}
+
+void PUSHBTN::SetPosition(int nx, int ny, int nwidth, int nheight) {
+  if (nx >= 0) x = nx;
+  if (ny >= 0) y = ny;
+  if (nwidth >= 0) width = nwidth;
+  if (nheight >= 0) height = nheight;
+}
+
+void PUSHBTN::Destroy() {
+  if (handle) DestroyWindow(handle);
+  handle = nullptr;
+}
+
+void Focus(EDITFLD& control) { SetFocus(control.handle); }
+void Focus(PUSHBTN& control) { SetFocus(control.handle); }
+void Enable(EDITFLD& control) { EnableWindow(control.handle, TRUE); }
+void Enable(PUSHBTN& control) { EnableWindow(control.handle, TRUE); }
+void Disable(EDITFLD& control) { EnableWindow(control.handle, FALSE); }
+void Disable(PUSHBTN& control) { EnableWindow(control.handle, FALSE); }
+
+}  // namespace velko
