@@ -1,5 +1,7 @@
 #include "base64.h"
 
+#include <cstring>
+
 namespace velko {
 namespace {
 
@@ -42,40 +44,35 @@ int DecodeBase64Group(const char* group, unsigned char* out) {
   return count;
 }
 
-bool IsBase64Text(const char* text) {
-  for (const char* p = text; *p != 0; ++p) {
-    if (Value(*p) == NotBase64) return false;
-  }
-  return true;
+std::size_t Base64Span(const char* text) {
+  const char* p = text;
+  while (Value(*p) != NotBase64) ++p;  // the NUL is NotBase64 too
+  return static_cast<std::size_t>(p - text);
 }
 
-std::size_t DecodeBase64(unsigned char* out, const char* text) {
+bool IsBase64Text(const char* text) { return text[Base64Span(text)] == 0; }
+
+std::size_t DecodeBase64Length(unsigned char* out, const char* text, std::size_t length) {
   std::size_t total = 0;
   const char* p = text;
-  for (;;) {
-    // Only look as far as the NUL: a short last group is padded here, not read beyond.
-    char group[4];
-    int have = 0;
-    while (have < 4 && p[have] != 0) {
-      group[have] = p[have];
-      ++have;
-    }
-    if (have == 4) {
-      total += DecodeBase64Group(p, out + total);
-      p += 4;
-      continue;
-    }
-    if (have >= 2) {
-      for (int i = have; i < 4; ++i) group[i] = '=';
-      unsigned char bytes[3];
-      int count = DecodeBase64Group(group, bytes);
-      if (count > have - 1) count = have - 1;
-      for (int i = 0; i < count; ++i) out[total++] = bytes[i];
-    }
-    break;
+  const char* const full_end = text + length / 4 * 4;
+  for (; p < full_end; p += 4) total += DecodeBase64Group(p, out + total);
+  // A short last group: its missing places count as '=', and nothing past the NUL is read.
+  std::size_t have = length % 4;
+  if (have >= 2) {
+    char group[4] = {'=', '=', '=', '='};
+    for (std::size_t i = 0; i < have; ++i) group[i] = p[i];
+    unsigned char bytes[3];
+    std::size_t count = static_cast<std::size_t>(DecodeBase64Group(group, bytes));
+    if (count > have - 1) count = have - 1;
+    for (std::size_t i = 0; i < count; ++i) out[total++] = bytes[i];
   }
   out[total] = 0;
   return total;
+}
+
+std::size_t DecodeBase64(unsigned char* out, const char* text) {
+  return DecodeBase64Length(out, text, std::strlen(text));
 }
 
 }  // namespace velko

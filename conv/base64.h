@@ -20,11 +20,18 @@ int DecodeBase64Group(const char* group, unsigned char* out);
 // True when no byte of the NUL-terminated text is NotBase64 (so true for "").
 bool IsBase64Text(const char* text);
 
+// How many bytes from the start of the text are of the alphabet or '=' (stops at the NUL):
+// the text is Base64 text when the byte there is its NUL.
+std::size_t Base64Span(const char* text);
+
 // Decodes the NUL-terminated text group after group (padding does not stop it), writes the
 // counted bytes and a NUL to `out`, and returns their number. `out` needs 3 x ceil(len / 4) + 1
 // bytes. A short last group reads nothing past the NUL: its missing places count as '=', so
 // two or three characters give one or two bytes, and a single one gives none.
 std::size_t DecodeBase64(unsigned char* out, const char* text);
+
+// The same for the first `length` bytes of `text`, which must hold no NUL.
+std::size_t DecodeBase64Length(unsigned char* out, const char* text, std::size_t length);
 
 }  // namespace velko
 

@@ -63,8 +63,8 @@ class Extraction {
   Outcome ExtractOne();
   // Decodes Base64 characters (all of the alphabet or '=') and writes their bytes; `whole`
   // says the text ends a line, else up to three characters wait for the next piece.
-  bool DecodeAndWrite(OutStream& out, char* text, std::size_t length, bool whole);
-  bool WriteDecoded(OutStream& out, const char* text);
+  bool DecodeAndWrite(OutStream& out, const char* text, std::size_t length, bool whole);
+  bool WriteDecoded(OutStream& out, const char* text, std::size_t length);
 
   const char* target_;
   Owner owner_;
@@ -74,7 +74,7 @@ class Extraction {
   LineReader reader_;
   ExtractState state_{};
   bool stopped_ = false;
-  char carry_[5] = {};  // Base64 characters of a line cut by the read limit, awaiting the rest
+  char carry_[4] = {};  // Base64 characters of a line cut by the read limit, awaiting the rest
   std::size_t carried_ = 0;
   unsigned long long written_ = 0;
 };
@@ -89,33 +89,30 @@ bool Extraction::ReadLine(std::size_t* length) {
   return r == ReadResult::kLine;
 }
 
-bool Extraction::WriteDecoded(OutStream& out, const char* text) {
-  std::size_t n = DecodeBase64(a_.decoded, text);
+bool Extraction::WriteDecoded(OutStream& out, const char* text, std::size_t length) {
+  std::size_t n = DecodeBase64Length(a_.decoded, text, length);
   written_ += n;
   return out.Write(a_.decoded, n);
 }
 
-bool Extraction::DecodeAndWrite(OutStream& out, char* text, std::size_t length, bool whole) {
+bool Extraction::DecodeAndWrite(OutStream& out, const char* text, std::size_t length,
+                                bool whole) {
   // Complete a group begun on the previous piece of this line.
   while (carried_ > 0 && carried_ < 4 && length > 0) {
     carry_[carried_++] = *text++;
     --length;
   }
   if (carried_ == 4 || (carried_ > 0 && whole)) {
-    carry_[carried_] = 0;
+    std::size_t n = carried_;
     carried_ = 0;
-    if (!WriteDecoded(out, carry_)) return false;
+    if (!WriteDecoded(out, carry_, n)) return false;
   }
   std::size_t keep = whole ? 0 : length % 4;
   length -= keep;
-  // In pieces that fit the decoded area, each ended by a NUL put in for the moment.
+  // In pieces that fit the decoded area.
   while (length > 0) {
     std::size_t n = length < kCharsPerPiece ? length : kCharsPerPiece;
-    char saved = text[n];
-    text[n] = 0;
-    bool ok = WriteDecoded(out, text);
-    text[n] = saved;
-    if (!ok) return false;
+    if (!WriteDecoded(out, text, n)) return false;
     text += n;
     length -= n;
   }
@@ -171,8 +168,11 @@ Outcome Extraction::ExtractOne() {
     bool whole = length > 0 && text[length - 1] == '\n';
     if (whole) text[--length] = 0;
     if (length > 0 && text[length - 1] == '\r') text[--length] = 0;
-    length = std::strlen(text);  // a NUL ends the text, as it ends every string here
-    if (!IsBase64Text(text)) break;
+    // One pass tells both whether it is Base64 text and how long it is; a NUL ends the
+    // text, as it ends every string here.
+    std::size_t span = Base64Span(text);
+    if (text[span] != 0) break;
+    length = span;
     if (length == 0 && !continued) break;  // the blank line after the body
     continued = !whole;
     ok = DecodeAndWrite(out, text, length, whole);
