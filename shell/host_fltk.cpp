@@ -1,0 +1,203 @@
+#include "host_fltk.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_File_Chooser.H>
+#include <FL/Fl_Return_Button.H>
+#include <FL/Fl_Window.H>
+#include <FL/fl_draw.H>
+
+#include <algorithm>
+#include <cstring>
+#include <initializer_list>
+#include <string>
+
+#include "layout.h"
+#include "objects.h"
+#include "window_fltk.h"
+
+namespace velko {
+namespace {
+
+constexpr int kMargin = 12;
+constexpr int kButtonHeight = 26;
+
+// A modal box owned by the main window: the text, and one row of buttons on the right.
+// Return presses the first button; Escape and the close box give the last one.
+class MessageBox {
+ public:
+  MessageBox(Owner owner, const char* text, const char* caption,
+             std::initializer_list<const char*> labels)
+      : owner_(static_cast<Fl_Window*>(static_cast<Fl_Widget*>(owner))),
+        text_(EscapeLabel(Lines(text).c_str())) {
+    fl_font(FL_HELVETICA, FL_NORMAL_SIZE);
+    int tw = 0;
+    int th = 0;
+    fl_measure(text_.c_str(), tw, th);
+    int bw = 0;
+    for (const char* label : labels) {
+      int w = static_cast<int>(fl_width(label)) + 24;
+      bw += (w < 80 ? 80 : w) + 8;
+    }
+    int w = std::max(tw, bw) + 2 * kMargin;
+    int h = th + kButtonHeight + 3 * kMargin;
+    window_ = new Fl_Window(std::max(w, 200), h, caption);
+    Fl_Box* box = new Fl_Box(kMargin, kMargin, tw, th);
+    box->label(text_.c_str());
+    box->align(FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_INSIDE);
+    int x = window_->w() - kMargin;
+    int index = static_cast<int>(labels.size());
+    for (auto it = labels.end(); it != labels.begin();) {
+      --it;
+      --index;
+      int bwidth = std::max(80, static_cast<int>(fl_width(*it)) + 24);
+      x -= bwidth;
+      Fl_Button* button = index == 0
+                              ? new Fl_Return_Button(x, h - kMargin - kButtonHeight, bwidth,
+                                                     kButtonHeight)
+                              : new Fl_Button(x, h - kMargin - kButtonHeight, bwidth,
+                                              kButtonHeight);
+      button->copy_label(EscapeLabel(*it).c_str());
+      button->callback(Pressed, this);
+      button->argument(index);
+      x -= 8;
+    }
+    last_ = static_cast<int>(labels.size()) - 1;
+    window_->end();
+    window_->callback(Closed, this);
+    window_->set_modal();
+    if (owner_) {
+      window_->position(owner_->x() + (owner_->w() - window_->w()) / 2,
+                        owner_->y() + (owner_->h() - window_->h()) / 2);
+    }
+  }
+  ~MessageBox() { delete window_; }
+
+  // Shows the box and waits for an answer: the index of the button.
+  int Run() {
+    window_->show();
+    while (window_->shown()) Fl::wait();
+    return answer_;
+  }
+
+ private:
+  // CR LF and lone CR end lines on Win32; here a line feed does.
+  static std::string Lines(const char* text) {
+    std::string out;
+    for (const char* p = text; *p != 0; ++p) {
+      if (*p == '\r') {
+        if (p[1] != '\n') out += '\n';
+        continue;
+      }
+      out += *p;
+    }
+    while (!out.empty() && out.back() == '\n') out.pop_back();
+    return out;
+  }
+  static void Pressed(Fl_Widget* button, void* data) {
+    MessageBox* box = static_cast<MessageBox*>(data);
+    box->answer_ = static_cast<int>(button->argument());
+    box->window_->hide();
+  }
+  static void Closed(Fl_Widget*, void* data) {
+    MessageBox* box = static_cast<MessageBox*>(data);
+    box->answer_ = box->last_;
+    box->window_->hide();
+  }
+
+  Fl_Window* owner_;
+  std::string text_;
+  Fl_Window* window_ = nullptr;
+  int answer_ = 0;
+  int last_ = 0;
+};
+
+// "Description\tpattern" lines for FLTK's chooser, its patterns in FLTK's syntax.
+std::string ChooserFilter(const FileFilter* filters, std::size_t count) {
+  std::string out;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (!out.empty()) out += '\t';
+    // The chooser's filter menu reads '&' as a shortcut mark and '/' as a submenu.
+    for (const char* p = filters[i].description; *p != 0; ++p) {
+      if (*p == '&' || *p == '/' || *p == '\\') out += '\\';
+      out += *p;
+    }
+    out += " (";
+    std::string pattern = filters[i].pattern;
+    if (pattern == "*.*") {
+      out += '*';
+    } else {
+      // "*.A;*.B" becomes "*.{A,B}", matched without regard to case.
+      out += "*.{";
+      std::size_t start = 0;
+      bool first = true;
+      while (start <= pattern.size()) {
+        std::size_t end = pattern.find(';', start);
+        if (end == std::string::npos) end = pattern.size();
+        std::string ext = pattern.substr(start, end - start);
+        if (ext.rfind("*.", 0) == 0) ext.erase(0, 2);
+        std::string lower = ext;
+        for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        out += (first ? "" : ",") + ext + "," + lower;
+        first = false;
+        start = end + 1;
+      }
+      out += '}';
+    }
+    out += ')';
+  }
+  return out;
+}
+
+bool Choose(char* path, const FileFilter* filters, std::size_t count, int type,
+            const char* title) {
+  std::string filter = ChooserFilter(filters, count);
+  Fl_File_Chooser chooser(".", filter.c_str(), type, title);
+  if (path[0] != 0) chooser.value(path);
+  chooser.show();
+  while (chooser.shown()) Fl::wait();
+  const char* chosen = chooser.value();
+  if (chosen == nullptr || chosen[0] == 0) return false;
+  std::size_t n = std::strlen(chosen);
+  if (n >= kPathSize) return false;
+  std::memcpy(path, chosen, n + 1);
+  return true;
+}
+
+}  // namespace
+
+const char* FltkHost::GetFieldText() { return FILEEDIT.GetText(); }
+
+void FltkHost::SetFieldText(const char* text) { FILEEDIT.SetText(text); }
+
+void FltkHost::ShowMessage(Owner owner, const char* text, const char* caption) {
+  MessageBox box(owner, text, caption, {"OK"});
+  box.Run();
+}
+
+Answer FltkHost::AskYesNoCancel(Owner owner, const char* text, const char* caption) {
+  MessageBox box(owner, text, caption, {"はい", "いいえ", "キャンセル"});
+  switch (box.Run()) {
+    case 0:
+      return Answer::kYes;
+    case 1:
+      return Answer::kNo;
+    default:
+      return Answer::kCancel;
+  }
+}
+
+bool FltkHost::OpenFileDialog(Owner, char* path) {
+  return Choose(path, kOpenFilters, 2, Fl_File_Chooser::SINGLE, nullptr);
+}
+
+bool FltkHost::SaveFileDialog(Owner, char* path) {
+  return Choose(path, kSaveFilters, 1, Fl_File_Chooser::CREATE, nullptr);
+}
+
+void FltkHost::CloseMainWindow(Owner owner) {
+  DestroyTopWindow(static_cast<WindowHandle>(owner));
+}
+
+}  // namespace velko

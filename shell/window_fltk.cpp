@@ -1,0 +1,328 @@
+// The window objects over FLTK 1.3. Widgets stand in for Win32 windows; the main window
+// passes painting, its close box and button presses to the window procedure as messages.
+#include <FL/Fl.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Double_Window.H>
+#include <FL/Fl_Multiline_Input.H>
+#include <FL/fl_draw.H>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "window.h"
+#include "window_fltk.h"
+
+namespace velko {
+namespace {
+
+constexpr std::uint32_t kThickFrame = 0x00040000;       // WS_THICKFRAME: resizable
+constexpr std::uint32_t kOverlappedWindow = 0x00CF0000;  // WS_OVERLAPPEDWINDOW
+constexpr int kDefaultWidth = 400;
+constexpr int kDefaultHeight = 300;
+
+char* CopyText(const char* text) {
+  std::size_t n = std::strlen(text) + 1;
+  char* copy = static_cast<char*>(std::malloc(n));
+  if (copy) std::memcpy(copy, text, n);
+  return copy;
+}
+
+class TopWindow : public Fl_Double_Window {
+ public:
+  TopWindow(TOPWND& owner, int w, int h, const char* title)
+      : Fl_Double_Window(w, h, title), owner_(owner) {}
+
+  TOPWND& owner() { return owner_; }
+
+  void draw() override {
+    Fl_Double_Window::draw();
+    drawing_ = true;
+    owner_.window_class.procedure(this, kMessagePaint, 0, 0);
+    drawing_ = false;
+  }
+  bool drawing() const { return drawing_; }
+
+ private:
+  TOPWND& owner_;
+  bool drawing_ = false;
+};
+
+void CloseBoxPressed(Fl_Widget* widget, void*) {
+  // FLTK also calls this for Escape; a Win32 window does not close on Escape.
+  if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape) return;
+  TopWindow* window = static_cast<TopWindow*>(widget);
+  window->owner().window_class.procedure(window, kMessageClose, 0, 0);
+}
+
+void ButtonPressed(Fl_Widget*, void* data) {
+  PUSHBTN* button = static_cast<PUSHBTN*>(data);
+  TOPWND* parent = button->parent;
+  parent->window_class.procedure(parent->handle, kMessageCommand,
+                                 static_cast<std::uintptr_t>(button->id), 0);
+}
+
+}  // namespace
+
+std::string EscapeLabel(const char* text) {
+  // '@' starts a symbol and '&' marks a shortcut in FLTK labels; doubled, each is itself.
+  std::string out;
+  for (const char* p = text; *p != 0; ++p) {
+    if (*p == '@' || *p == '&') out += *p;
+    out += *p;
+  }
+  return out;
+}
+
+void DestroyTopWindow(WindowHandle window) {
+  TopWindow* top = static_cast<TopWindow*>(window);
+  top->hide();
+  top->owner().window_class.procedure(top, kMessageDestroy, 0, 0);
+}
+
+TOPWND::TOPWND()
+    : created(0),
+      window_class(),
+      x(kUseDefault),
+      y(kUseDefault),
+      width(kUseDefault),
+      height(kUseDefault),
+      client_width(0),
+      client_height(0),
+      handle(nullptr),
+      class_name(nullptr),
+      title(nullptr),
+      instance(nullptr),
+      paint_dc(nullptr),
+      paint() {}
+
+TOPWND::~TOPWND() {
+  delete handle;
+  handle = nullptr;
+}
+
+int TOPWND::Register(InstanceHandle inst, const char* name, WindowProcedure procedure,
+                     const char*, const char* menu_name, const char*, int background) {
+  return RegisterWithIcon(inst, name, procedure, nullptr, menu_name, nullptr, background);
+}
+
+int TOPWND::RegisterWithIcon(InstanceHandle inst, const char* name, WindowProcedure procedure,
+                             IconHandle icon, const char* menu_name, const char*,
+                             int background) {
+  class_name = name;
+  instance = inst;
+  window_class.procedure = procedure;
+  window_class.instance = inst;
+  window_class.icon = icon;
+  window_class.menu_name = menu_name;
+  window_class.class_name = name;
+  window_class.background = background;
+  return procedure != nullptr ? 0 : -1;
+}
+
+void TOPWND::Create(const char* caption, std::uint32_t style, int nx, int ny, int nwidth,
+                    int nheight, std::uint32_t) {
+  title = caption;
+  if (style == 0) style = kOverlappedWindow;
+  if (nx >= 0) x = nx;
+  if (ny >= 0) y = ny;
+  if (nwidth >= 0) width = nwidth;
+  if (nheight >= 0) height = nheight;
+  TopWindow* window = new TopWindow(*this, width == kUseDefault ? kDefaultWidth : width,
+                                    height == kUseDefault ? kDefaultHeight : height, title);
+  window->end();
+  if (x != kUseDefault && y != kUseDefault) window->position(x, y);
+  window->callback(CloseBoxPressed);
+  if (window_class.icon) window->icon(window_class.icon);
+  if (!(style & kThickFrame)) {
+    // Fixed size: no resizing and, with the window manager's help, no maximizing.
+    window->size_range(window->w(), window->h(), window->w(), window->h());
+  }
+  handle = window;
+  created = 1;
+  window_class.procedure(handle, kMessageCreate, 0, 0);
+  ReadGeometry();
+}
+
+void TOPWND::Show(int) {
+  Fl_Window* window = static_cast<Fl_Window*>(handle);
+  window->show();
+  Fl::flush();
+}
+
+void TOPWND::ReadGeometry() {
+  if (!created || handle == nullptr) return;
+  // FLTK sizes a window by its client area; the frame belongs to the window manager.
+  x = handle->x();
+  y = handle->y();
+  width = handle->w();
+  height = handle->h();
+  client_width = handle->w();
+  client_height = handle->h();
+}
+
+void TOPWND::SetClientSize(int w, int h) {
+  if (!created || handle == nullptr) return;
+  ReadGeometry();
+  Fl_Window* window = static_cast<Fl_Window*>(handle);
+  bool fixed = window->resizable() == nullptr;
+  window->size(width - client_width + w, height - client_height + h);
+  if (fixed) window->size_range(window->w(), window->h(), window->w(), window->h());
+  ReadGeometry();
+}
+
+void TOPWND::SetClientSizeDlu(int w, int h) {
+  if (!created) return;
+  // Dialog base units of the default font: average character width and line height.
+  fl_font(FL_HELVETICA, FL_NORMAL_SIZE);
+  const char* sample = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+  int horizontal = static_cast<int>(fl_width(sample) / 52 + 0.5);
+  int vertical = fl_height();
+  SetClientSize(w * horizontal / 4, h * vertical / 8);
+}
+
+int TOPWND::BeginDraw() {
+  // Drawing is possible only while FLTK draws the window.
+  if (paint_dc == nullptr && handle && static_cast<TopWindow*>(handle)->drawing()) {
+    paint_dc = handle;
+  }
+  if (paint_dc == nullptr) return 0;
+  fl_font(FL_HELVETICA, FL_NORMAL_SIZE);
+  fl_color(FL_FOREGROUND_COLOR);
+  return 1;
+}
+
+void TOPWND::EndDraw() { paint_dc = nullptr; }
+
+EDITFLD::EDITFLD(TOPWND* owner, int nx, int ny, int nwidth, int nheight,
+                 std::uint32_t nex_style, std::uint32_t nstyle)
+    : handle(nullptr),
+      ex_style(nex_style),
+      text(nullptr),
+      style(nstyle),
+      x(0),
+      y(0),
+      width(0),
+      height(0),
+      limit(-1),
+      parent(owner) {
+  SetPosition(nx, ny, nwidth, nheight);
+}
+
+EDITFLD::~EDITFLD() {
+  Destroy();
+  std::free(text);
+}
+
+WindowHandle EDITFLD::Create(const char* initial, int new_limit) {
+  if (new_limit > 0) limit = new_limit;
+  if (handle) {
+    std::free(text);
+    text = nullptr;
+    GetText();
+    Destroy();
+  } else if (initial) {
+    std::free(text);
+    text = CopyText(initial);
+  } else if (text == nullptr) {
+    text = CopyText("");
+  }
+  Fl_Multiline_Input* input = new Fl_Multiline_Input(x, y, width, height);
+  static_cast<Fl_Group*>(parent->handle)->add(input);
+  input->value(text ? text : "MemoryErr!");
+  if (limit > 0) input->maximum_size(limit);
+  input->redraw();
+  handle = input;
+  return handle;
+}
+
+const char* EDITFLD::GetText() {
+  std::free(text);
+  text = CopyText(handle ? static_cast<Fl_Input*>(handle)->value() : "");
+  return text;
+}
+
+void EDITFLD::SetText(const char* new_text) {
+  std::free(text);
+  text = CopyText(new_text);
+  // value() ignores maximum_size(): like WM_SETTEXT, the limit binds only typing.
+  if (handle) static_cast<Fl_Input*>(handle)->value(new_text);
+}
+
+void EDITFLD::SetLimit(int new_limit) {
+  limit = new_limit;
+  if (new_limit >= 0 && handle) static_cast<Fl_Input*>(handle)->maximum_size(new_limit);
+}
+
+void EDITFLD::SetPosition(int nx, int ny, int nwidth, int nheight) {
+  if (nx >= 0) x = nx;
+  if (ny >= 0) y = ny;
+  if (nwidth >= 0) width = nwidth;
+  if (nheight >= 0) height = nheight;
+}
+
+void EDITFLD::Destroy() {
+  delete handle;  // an FLTK widget leaves its group when deleted
+  handle = nullptr;
+}
+
+PUSHBTN::PUSHBTN(TOPWND* owner, int nx, int ny, int nwidth, int nheight,
+                 std::uint32_t nex_style, std::uint32_t nstyle)
+    : handle(nullptr),
+      ex_style(nex_style),
+      style(nstyle),
+      x(0),
+      y(0),
+      width(0),
+      height(0),
+      parent(owner),
+      id(100),
+      label(nullptr) {
+  SetPosition(nx, ny, nwidth, nheight);
+}
+
+PUSHBTN::~PUSHBTN() {
+  Destroy();
+  std::free(label);
+}
+
+void PUSHBTN::Create(int new_id, const char* new_label, int nx, int ny, int nwidth,
+                     int nheight) {
+  if (new_id != -1) id = new_id;
+  if (nx != -1) x = nx;
+  if (ny != -1) y = ny;
+  if (nwidth != -1) width = nwidth;
+  if (nheight != -1) height = nheight;
+  if (new_label) {
+    std::free(label);
+    label = CopyText(new_label);
+  }
+  Destroy();
+  Fl_Button* button = new Fl_Button(x, y, width, height);
+  if (label) button->copy_label(EscapeLabel(label).c_str());
+  button->callback(ButtonPressed, this);
+  static_cast<Fl_Group*>(parent->handle)->add(button);
+  button->redraw();
+  handle = button;
+}
+
+void PUSHBTN::SetPosition(int nx, int ny, int nwidth, int nheight) {
+  if (nx >= 0) x = nx;
+  if (ny >= 0) y = ny;
+  if (nwidth >= 0) width = nwidth;
+  if (nheight >= 0) height = nheight;
+}
+
+void PUSHBTN::Destroy() {
+  delete handle;
+  handle = nullptr;
+}
+
+void Focus(EDITFLD& control) { control.handle->take_focus(); }
+void Focus(PUSHBTN& control) { control.handle->take_focus(); }
+void Enable(EDITFLD& control) { control.handle->activate(); }
+void Enable(PUSHBTN& control) { control.handle->activate(); }
+void Disable(EDITFLD& control) { control.handle->deactivate(); }
+void Disable(PUSHBTN& control) { control.handle->deactivate(); }
+
+}  // namespace velko
