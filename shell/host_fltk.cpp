@@ -3,6 +3,8 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
+#include <FL/Fl_Choice.H>
+#include <FL/Fl_File_Browser.H>
 #include <FL/Fl_File_Chooser.H>
 #include <FL/Fl_Return_Button.H>
 #include <FL/Fl_Window.H>
@@ -12,6 +14,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "layout.h"
 #include "objects.h"
@@ -113,49 +116,83 @@ class MessageBox {
   int last_ = 0;
 };
 
-// "Description\tpattern" lines for FLTK's chooser, its patterns in FLTK's syntax.
-std::string ChooserFilter(const FileFilter* filters, std::size_t count) {
-  std::string out;
-  for (std::size_t i = 0; i < count; ++i) {
-    if (!out.empty()) out += '\t';
-    // The chooser's filter menu reads '&' as a shortcut mark and '/' as a submenu.
-    for (const char* p = filters[i].description; *p != 0; ++p) {
-      if (*p == '&' || *p == '/' || *p == '\\') out += '\\';
-      out += *p;
-    }
-    out += " (";
-    std::string pattern = filters[i].pattern;
-    if (pattern == "*.*") {
-      out += '*';
-    } else {
-      // "*.A;*.B" becomes "*.{A,B}", matched without regard to case.
-      out += "*.{";
-      std::size_t start = 0;
-      bool first = true;
-      while (start <= pattern.size()) {
-        std::size_t end = pattern.find(';', start);
-        if (end == std::string::npos) end = pattern.size();
-        std::string ext = pattern.substr(start, end - start);
-        if (ext.rfind("*.", 0) == 0) ext.erase(0, 2);
-        std::string lower = ext;
-        for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-        out += (first ? "" : ",") + ext + "," + lower;
-        first = false;
-        start = end + 1;
-      }
-      out += '}';
-    }
-    out += ')';
+// A Win32 pattern list ("*.TXT;*.EML", "*.*") in FLTK's syntax. FLTK matches with case, a
+// Win32 dialog without: both cases are listed.
+std::string ChooserPattern(const char* win32) {
+  std::string pattern = win32;
+  if (pattern == "*.*") return "*";
+  std::string out = "*.{";
+  std::size_t start = 0;
+  while (start <= pattern.size()) {
+    std::size_t end = pattern.find(';', start);
+    if (end == std::string::npos) end = pattern.size();
+    std::string ext = pattern.substr(start, end - start);
+    if (ext.rfind("*.", 0) == 0) ext.erase(0, 2);
+    std::string lower = ext;
+    for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    out += (start == 0 ? "" : ",") + ext + "," + lower;
+    start = end + 1;
   }
-  return out;
+  return out + "}";
 }
 
-bool Choose(char* path, const FileFilter* filters, std::size_t count, int type,
-            const char* title) {
-  std::string filter = ChooserFilter(filters, count);
-  Fl_File_Chooser chooser(".", filter.c_str(), type, title);
+template <typename T>
+T* FindChild(Fl_Group* group) {
+  for (int i = 0; i < group->children(); ++i) {
+    Fl_Widget* child = group->child(i);
+    if (T* found = dynamic_cast<T*>(child)) return found;
+    if (Fl_Group* inner = child->as_group()) {
+      if (T* found = FindChild<T>(inner)) return found;
+    }
+  }
+  return nullptr;
+}
+
+// FLTK's chooser takes a filter's pattern from the first '(' of its menu text, and our
+// descriptions hold parentheses of their own. So the menu shows the descriptions exactly,
+// and choosing one sets its pattern directly.
+struct FilterMenu {
+  Fl_File_Chooser* chooser;
+  Fl_File_Browser* list;
+  std::vector<std::string> patterns;
+
+  void Apply(int index) {
+    if (index < 0 || index >= static_cast<int>(patterns.size())) return;
+    list->filter(patterns[index].c_str());
+    std::string dir = chooser->directory() ? chooser->directory() : ".";
+    chooser->directory(dir.c_str());  // reloads the list
+  }
+  static void Chosen(Fl_Widget* choice, void* data) {
+    static_cast<FilterMenu*>(data)->Apply(static_cast<Fl_Choice*>(choice)->value());
+  }
+};
+
+bool Choose(char* path, const FileFilter* filters, std::size_t count, int type) {
+  Fl_File_Chooser chooser(".", "*", type, nullptr);
   if (path[0] != 0) chooser.value(path);
   chooser.show();
+  // The chooser keeps its widgets to itself; once shown, its window is the first one.
+  Fl_Window* window = Fl::first_window();
+  FilterMenu menu{&chooser, window ? FindChild<Fl_File_Browser>(window) : nullptr, {}};
+  Fl_Choice* choice = window ? FindChild<Fl_Choice>(window) : nullptr;
+  if (menu.list && choice) {
+    choice->clear();
+    for (std::size_t i = 0; i < count; ++i) {
+      // In a menu '&' marks a shortcut and '/' a submenu; both stay plain characters.
+      std::string label;
+      for (const char* p = filters[i].description; *p != 0; ++p) {
+        if (*p == '&') label += '&';
+        if (*p == '/' || *p == '\\') label += '\\';
+        label += *p;
+      }
+      choice->add(label.c_str());
+      menu.patterns.push_back(ChooserPattern(filters[i].pattern));
+    }
+    choice->value(0);
+    choice->callback(FilterMenu::Chosen, &menu);
+    menu.Apply(0);
+    if (path[0] != 0) chooser.value(path);  // the reload cleared the proposed name
+  }
   while (chooser.shown()) Fl::wait();
   const char* chosen = chooser.value();
   if (chosen == nullptr || chosen[0] == 0) return false;
@@ -189,11 +226,11 @@ Answer FltkHost::AskYesNoCancel(Owner owner, const char* text, const char* capti
 }
 
 bool FltkHost::OpenFileDialog(Owner, char* path) {
-  return Choose(path, kOpenFilters, 2, Fl_File_Chooser::SINGLE, nullptr);
+  return Choose(path, kOpenFilters, 2, Fl_File_Chooser::SINGLE);
 }
 
 bool FltkHost::SaveFileDialog(Owner, char* path) {
-  return Choose(path, kSaveFilters, 1, Fl_File_Chooser::CREATE, nullptr);
+  return Choose(path, kSaveFilters, 1, Fl_File_Chooser::CREATE);
 }
 
 void FltkHost::CloseMainWindow(Owner owner) {
