@@ -1,4 +1,4 @@
-#include "host_fltk.h"
+#include "host_window.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
@@ -204,16 +204,16 @@ bool Choose(char* path, const FileFilter* filters, std::size_t count, int type) 
 
 }  // namespace
 
-const char* FltkHost::GetFieldText() { return FILEEDIT.GetText(); }
+const char* WindowHost::GetFieldText() { return FILEEDIT.GetText(); }
 
-void FltkHost::SetFieldText(const char* text) { FILEEDIT.SetText(text); }
+void WindowHost::SetFieldText(const char* text) { FILEEDIT.SetText(text); }
 
-void FltkHost::ShowMessage(Owner owner, const char* text, const char* caption) {
+void WindowHost::ShowMessage(Owner owner, const char* text, const char* caption) {
   MessageBox box(owner, text, caption, {"OK"});
   box.Run();
 }
 
-Answer FltkHost::AskYesNoCancel(Owner owner, const char* text, const char* caption) {
+Answer WindowHost::AskYesNoCancel(Owner owner, const char* text, const char* caption) {
   MessageBox box(owner, text, caption, {"はい", "いいえ", "キャンセル"});
   switch (box.Run()) {
     case 0:
@@ -225,15 +225,15 @@ Answer FltkHost::AskYesNoCancel(Owner owner, const char* text, const char* capti
   }
 }
 
-bool FltkHost::OpenFileDialog(Owner, char* path) {
+bool WindowHost::OpenFileDialog(Owner, char* path) {
   return Choose(path, kOpenFilters, 2, Fl_File_Chooser::SINGLE);
 }
 
-bool FltkHost::SaveFileDialog(Owner, char* path) {
+bool WindowHost::SaveFileDialog(Owner, char* path) {
   return Choose(path, kSaveFilters, 1, Fl_File_Chooser::CREATE);
 }
 
-void FltkHost::CloseMainWindow(Owner owner) {
+void WindowHost::CloseMainWindow(Owner owner) {
   DestroyTopWindow(static_cast<WindowHandle>(owner));
 }
 

@@ -1,4 +1,4 @@
-#include "host_win32.h"
+#include "host_window.h"
 
 #include <windows.h>
 #include <commdlg.h>
@@ -42,15 +42,15 @@ OPENFILENAMEA DialogRecord(HWND owner, const char* filter, char* path) {
 
 }  // namespace
 
-const char* Win32Host::GetFieldText() { return FILEEDIT.GetText(); }
+const char* WindowHost::GetFieldText() { return FILEEDIT.GetText(); }
 
-void Win32Host::SetFieldText(const char* text) { FILEEDIT.SetText(text); }
+void WindowHost::SetFieldText(const char* text) { FILEEDIT.SetText(text); }
 
-void Win32Host::ShowMessage(Owner owner, const char* text, const char* caption) {
+void WindowHost::ShowMessage(Owner owner, const char* text, const char* caption) {
   MessageBoxA(static_cast<HWND>(owner), text, caption, MB_OK);
 }
 
-Answer Win32Host::AskYesNoCancel(Owner owner, const char* text, const char* caption) {
+Answer WindowHost::AskYesNoCancel(Owner owner, const char* text, const char* caption) {
   switch (MessageBoxA(static_cast<HWND>(owner), text, caption, MB_YESNOCANCEL)) {
     case IDYES:
       return Answer::kYes;
@@ -61,7 +61,7 @@ Answer Win32Host::AskYesNoCancel(Owner owner, const char* text, const char* capt
   }
 }
 
-bool Win32Host::OpenFileDialog(Owner owner, char* path) {
+bool WindowHost::OpenFileDialog(Owner owner, char* path) {
   char filter[256];
   BuildFilter(filter, sizeof filter, kOpenFilters);
   OPENFILENAMEA record = DialogRecord(static_cast<HWND>(owner), filter, path);
@@ -69,13 +69,13 @@ bool Win32Host::OpenFileDialog(Owner owner, char* path) {
   return GetOpenFileNameA(&record) != 0;
 }
 
-bool Win32Host::SaveFileDialog(Owner owner, char* path) {
+bool WindowHost::SaveFileDialog(Owner owner, char* path) {
   char filter[64];
   BuildFilter(filter, sizeof filter, kSaveFilters);
   OPENFILENAMEA record = DialogRecord(static_cast<HWND>(owner), filter, path);
   return GetSaveFileNameA(&record) != 0;
 }
 
-void Win32Host::CloseMainWindow(Owner owner) { DestroyWindow(static_cast<HWND>(owner)); }
+void WindowHost::CloseMainWindow(Owner owner) { DestroyWindow(static_cast<HWND>(owner)); }
 
 }  // namespace velko

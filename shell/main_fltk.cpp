@@ -6,7 +6,7 @@
 
 #include "command.h"
 #include "fileops_native.h"
-#include "host_fltk.h"
+#include "host_window.h"
 #include "layout.h"
 #include "objects.h"
 #include "velko_main.h"
@@ -15,7 +15,7 @@
 namespace velko {
 namespace {
 
-FltkHost host;
+WindowHost host;
 bool quit_posted = false;
 int exit_code = 0;
 

@@ -5,14 +5,14 @@
 
 #include "command.h"
 #include "fileops_native.h"
-#include "host_win32.h"
+#include "host_window.h"
 #include "layout.h"
 #include "objects.h"
 
 namespace velko {
 namespace {
 
-Win32Host host;
+WindowHost host;
 
 void PaintLabels() {
   if (!MAINWND.BeginDraw()) return;

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "window.h"
+#include "window_common.h"
 #include "window_fltk.h"
 
 namespace velko {
@@ -20,13 +21,6 @@ constexpr std::uint32_t kThickFrame = 0x00040000;       // WS_THICKFRAME: resiza
 constexpr std::uint32_t kOverlappedWindow = 0x00CF0000;  // WS_OVERLAPPEDWINDOW
 constexpr int kDefaultWidth = 400;
 constexpr int kDefaultHeight = 300;
-
-char* CopyText(const char* text) {
-  std::size_t n = std::strlen(text) + 1;
-  char* copy = static_cast<char*>(std::malloc(n));
-  if (copy) std::memcpy(copy, text, n);
-  return copy;
-}
 
 class TopWindow : public Fl_Double_Window {
  public:
@@ -79,22 +73,6 @@ void DestroyTopWindow(WindowHandle window) {
   top->hide();
   top->owner().window_class.procedure(top, kMessageDestroy, 0, 0);
 }
-
-TOPWND::TOPWND()
-    : created(0),
-      window_class(),
-      x(kUseDefault),
-      y(kUseDefault),
-      width(kUseDefault),
-      height(kUseDefault),
-      client_width(0),
-      client_height(0),
-      handle(nullptr),
-      class_name(nullptr),
-      title(nullptr),
-      instance(nullptr),
-      paint_dc(nullptr),
-      paint() {}
 
 TOPWND::~TOPWND() {
   delete handle;
@@ -194,26 +172,6 @@ int TOPWND::BeginDraw() {
 
 void TOPWND::EndDraw() { paint_dc = nullptr; }
 
-EDITFLD::EDITFLD(TOPWND* owner, int nx, int ny, int nwidth, int nheight,
-                 std::uint32_t nex_style, std::uint32_t nstyle)
-    : handle(nullptr),
-      ex_style(nex_style),
-      text(nullptr),
-      style(nstyle),
-      x(0),
-      y(0),
-      width(0),
-      height(0),
-      limit(-1),
-      parent(owner) {
-  SetPosition(nx, ny, nwidth, nheight);
-}
-
-EDITFLD::~EDITFLD() {
-  Destroy();
-  std::free(text);
-}
-
 WindowHandle EDITFLD::Create(const char* initial, int new_limit) {
   if (new_limit > 0) limit = new_limit;
   if (handle) {
@@ -254,36 +212,9 @@ void EDITFLD::SetLimit(int new_limit) {
   if (new_limit >= 0 && handle) static_cast<Fl_Input*>(handle)->maximum_size(new_limit);
 }
 
-void EDITFLD::SetPosition(int nx, int ny, int nwidth, int nheight) {
-  if (nx >= 0) x = nx;
-  if (ny >= 0) y = ny;
-  if (nwidth >= 0) width = nwidth;
-  if (nheight >= 0) height = nheight;
-}
-
 void EDITFLD::Destroy() {
   delete handle;  // an FLTK widget leaves its group when deleted
   handle = nullptr;
-}
-
-PUSHBTN::PUSHBTN(TOPWND* owner, int nx, int ny, int nwidth, int nheight,
-                 std::uint32_t nex_style, std::uint32_t nstyle)
-    : handle(nullptr),
-      ex_style(nex_style),
-      style(nstyle),
-      x(0),
-      y(0),
-      width(0),
-      height(0),
-      parent(owner),
-      id(100),
-      label(nullptr) {
-  SetPosition(nx, ny, nwidth, nheight);
-}
-
-PUSHBTN::~PUSHBTN() {
-  Destroy();
-  std::free(label);
 }
 
 void PUSHBTN::Create(int new_id, const char* new_label, int nx, int ny, int nwidth,
@@ -304,13 +235,6 @@ void PUSHBTN::Create(int new_id, const char* new_label, int nx, int ny, int nwid
   static_cast<Fl_Group*>(parent->handle)->add(button);
   button->redraw();
   handle = button;
-}
-
-void PUSHBTN::SetPosition(int nx, int ny, int nwidth, int nheight) {
-  if (nx >= 0) x = nx;
-  if (ny >= 0) y = ny;
-  if (nwidth >= 0) width = nwidth;
-  if (nheight >= 0) height = nheight;
 }
 
 void PUSHBTN::Destroy() {

@@ -3,16 +3,10 @@
 #include <cstring>
 
 #include "window.h"
+#include "window_common.h"
 
 namespace velko {
 namespace {
-
-char* CopyText(const char* text) {
-  std::size_t n = std::strlen(text) + 1;
-  char* copy = static_cast<char*>(std::malloc(n));
-  if (copy) std::memcpy(copy, text, n);
-  return copy;
-}
 
 // Names are resource names or MAKEINTRESOURCE numbers; the system's own need no module.
 bool IsSystemIcon(const char* name) {
@@ -63,22 +57,6 @@ int RegisterRecord(TOPWND& w, InstanceHandle instance, const char* class_name,
 }
 
 }  // namespace
-
-TOPWND::TOPWND()
-    : created(0),
-      window_class(),
-      x(kUseDefault),
-      y(kUseDefault),
-      width(kUseDefault),
-      height(kUseDefault),
-      client_width(0),
-      client_height(0),
-      handle(nullptr),
-      class_name(nullptr),
-      title(nullptr),
-      instance(nullptr),
-      paint_dc(nullptr),
-      paint() {}
 
 TOPWND::~TOPWND() {
   if (handle) DestroyWindow(handle);
@@ -166,26 +144,6 @@ void TOPWND::EndDraw() {
   paint_dc = nullptr;
 }
 
-EDITFLD::EDITFLD(TOPWND* owner, int nx, int ny, int nwidth, int nheight,
-                 std::uint32_t nex_style, std::uint32_t nstyle)
-    : handle(nullptr),
-      ex_style(nex_style),
-      text(nullptr),
-      style(nstyle),
-      x(0),
-      y(0),
-      width(0),
-      height(0),
-      limit(-1),
-      parent(owner) {
-  SetPosition(nx, ny, nwidth, nheight);
-}
-
-EDITFLD::~EDITFLD() {
-  Destroy();
-  std::free(text);
-}
-
 WindowHandle EDITFLD::Create(const char* initial, int new_limit) {
   if (new_limit > 0) limit = new_limit;
   if (handle) {
@@ -234,36 +192,9 @@ void EDITFLD::SetLimit(int new_limit) {
   if (new_limit >= 0 && handle) SendMessageA(handle, EM_LIMITTEXT, new_limit, 0);
 }
 
-void EDITFLD::SetPosition(int nx, int ny, int nwidth, int nheight) {
-  if (nx >= 0) x = nx;
-  if (ny >= 0) y = ny;
-  if (nwidth >= 0) width = nwidth;
-  if (nheight >= 0) height = nheight;
-}
-
 void EDITFLD::Destroy() {
   if (handle) DestroyWindow(handle);
   handle = nullptr;
-}
-
-PUSHBTN::PUSHBTN(TOPWND* owner, int nx, int ny, int nwidth, int nheight,
-                 std::uint32_t nex_style, std::uint32_t nstyle)
-    : handle(nullptr),
-      ex_style(nex_style),
-      style(nstyle),
-      x(0),
-      y(0),
-      width(0),
-      height(0),
-      parent(owner),
-      id(100),
-      label(nullptr) {
-  SetPosition(nx, ny, nwidth, nheight);
-}
-
-PUSHBTN::~PUSHBTN() {
-  Destroy();
-  std::free(label);
 }
 
 void PUSHBTN::Create(int new_id, const char* new_label, int nx, int ny, int nwidth,
@@ -281,13 +212,6 @@ void PUSHBTN::Create(int new_id, const char* new_label, int nx, int ny, int nwid
   handle = CreateWindowExA(ex_style, "BUTTON", label, style, x, y, width, height,
                            parent->handle, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                            parent->instance, nullptr);
-}
-
-void PUSHBTN::SetPosition(int nx, int ny, int nwidth, int nheight) {
-  if (nx >= 0) x = nx;
-  if (ny >= 0) y = ny;
-  if (nwidth >= 0) width = nwidth;
-  if (nheight >= 0) height = nheight;
 }
 
 void PUSHBTN::Destroy() {

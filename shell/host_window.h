@@ -1,12 +1,13 @@
-// The core's host over the FLTK main window: message boxes, the question, the file choosers.
-#ifndef VELKO_SHELL_HOST_FLTK_H
-#define VELKO_SHELL_HOST_FLTK_H
+// The core's host over the main window: message boxes, the overwrite question, the file
+// dialogs and the field. One implementation per platform (host_win32.cpp, host_fltk.cpp).
+#ifndef VELKO_SHELL_HOST_WINDOW_H
+#define VELKO_SHELL_HOST_WINDOW_H
 
 #include "host.h"
 
 namespace velko {
 
-class FltkHost : public Host {
+class WindowHost : public Host {
  public:
   const char* GetFieldText() override;
   void SetFieldText(const char* text) override;

@@ -1,0 +1,94 @@
+// What the window objects do the same on every platform: construction, stored positions,
+// owned text copies.
+#include <cstdlib>
+#include <cstring>
+
+#include "window.h"
+#include "window_common.h"
+
+namespace velko {
+
+char* CopyText(const char* text) {
+  std::size_t n = std::strlen(text) + 1;
+  char* copy = static_cast<char*>(std::malloc(n));
+  if (copy) std::memcpy(copy, text, n);
+  return copy;
+}
+
+TOPWND::TOPWND()
+    : created(0),
+      window_class(),
+      x(kUseDefault),
+      y(kUseDefault),
+      width(kUseDefault),
+      height(kUseDefault),
+      client_width(0),
+      client_height(0),
+      handle(nullptr),
+      class_name(nullptr),
+      title(nullptr),
+      instance(nullptr),
+      paint_dc(nullptr),
+      paint() {}
+
+
+EDITFLD::EDITFLD(TOPWND* owner, int nx, int ny, int nwidth, int nheight,
+                 std::uint32_t nex_style, std::uint32_t nstyle)
+    : handle(nullptr),
+      ex_style(nex_style),
+      text(nullptr),
+      style(nstyle),
+      x(0),
+      y(0),
+      width(0),
+      height(0),
+      limit(-1),
+      parent(owner) {
+  SetPosition(nx, ny, nwidth, nheight);
+}
+
+
+EDITFLD::~EDITFLD() {
+  Destroy();
+  std::free(text);
+}
+
+
+void EDITFLD::SetPosition(int nx, int ny, int nwidth, int nheight) {
+  if (nx >= 0) x = nx;
+  if (ny >= 0) y = ny;
+  if (nwidth >= 0) width = nwidth;
+  if (nheight >= 0) height = nheight;
+}
+
+
+PUSHBTN::PUSHBTN(TOPWND* owner, int nx, int ny, int nwidth, int nheight,
+                 std::uint32_t nex_style, std::uint32_t nstyle)
+    : handle(nullptr),
+      ex_style(nex_style),
+      style(nstyle),
+      x(0),
+      y(0),
+      width(0),
+      height(0),
+      parent(owner),
+      id(100),
+      label(nullptr) {
+  SetPosition(nx, ny, nwidth, nheight);
+}
+
+
+PUSHBTN::~PUSHBTN() {
+  Destroy();
+  std::free(label);
+}
+
+
+void PUSHBTN::SetPosition(int nx, int ny, int nwidth, int nheight) {
+  if (nx >= 0) x = nx;
+  if (ny >= 0) y = ny;
+  if (nwidth >= 0) width = nwidth;
+  if (nheight >= 0) height = nheight;
+}
+
+}  // namespace velko
