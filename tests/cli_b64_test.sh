@@ -3,22 +3,7 @@
 # attachment name can put a file outside --dir.
 set -u
 cli=$(realpath "$1")  # absolute: the test works in its own folder
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export LC_ALL=C.UTF-8
-passed=0
-failed=0
-
-check() {  # check WHAT EXPECTED ACTUAL
-  if [ "$2" == "$3" ]; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    printf 'FAIL: %s\n  expected: %q\n  actual:   %q\n' "$1" "$2" "$3"
-  fi
-}
-
-hex() { od -An -tx1 -v "$1" | tr -s ' \n' ' ' | sed 's/^ //; s/ $//'; }
+. "$(dirname "$0")/check.sh"
 crlf() { printf '%s\r\n' "$@"; }  # one argument a line, each with CR LF
 done_b64bin="VELKO.EXE Message: Ｂａｓｅ６４展開完了しました"
 
@@ -127,5 +112,4 @@ check "missing stdout" "" "$out"
 "$cli" b64bin --dir >/dev/null 2>&1; check "--dir without value" 2 "$?"
 "$cli" b64bin >/dev/null 2>&1; check "b64bin without mail" 2 "$?"
 
-echo "cli-b64: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish cli-b64

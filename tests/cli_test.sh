@@ -2,22 +2,7 @@
 # velko-cli end to end on real files: output bytes, BAK files, lines, exit status.
 set -u
 cli=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export LC_ALL=C.UTF-8
-passed=0
-failed=0
-
-check() {  # check WHAT EXPECTED ACTUAL
-  if [ "$2" == "$3" ]; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    printf 'FAIL: %s\n  expected: %q\n  actual:   %q\n' "$1" "$2" "$3"
-  fi
-}
-
-hex() { od -An -tx1 -v "$1" | tr -s ' \n' ' ' | sed 's/^ //; s/ $//'; }
+. "$(dirname "$0")/check.sh"
 
 cd "$work"
 
@@ -73,5 +58,4 @@ out=$(LC_ALL=C "$cli" sjis2jis c.txt); status=$?
 check "C locale status" 0 "$status"
 check "C locale: no raw UTF-8" "0" "$(printf '%s' "$out" | LC_ALL=C grep -c $'\xef\xbc')"
 
-echo "cli: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish cli
