@@ -25,22 +25,9 @@
 #include <string>
 #include <vector>
 
-namespace {
+#include "rng.h"
 
-// splitmix64, as in gen_text.cpp.
-struct Rng {
-  std::uint64_t state;
-  std::uint64_t Next() {
-    std::uint64_t z = (state += 0x9E3779B97F4A7C15ULL);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-    return z ^ (z >> 31);
-  }
-  std::uint32_t Below(std::uint32_t n) {
-    return static_cast<std::uint32_t>(((Next() >> 32) * n) >> 32);
-  }
-  std::uint32_t Between(std::uint32_t lo, std::uint32_t hi) { return lo + Below(hi - lo + 1); }
-};
+namespace {
 
 using Buf = std::vector<char>;
 

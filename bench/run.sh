@@ -76,7 +76,7 @@ bench_dir=$build_dir/bench
 mkdir -p "$bench_dir"
 build_gen() {  # build_gen NAME: bench/NAME.cpp into $bench_dir/NAME when stale
   local exe=$bench_dir/$1
-  if [[ ! -x $exe || $bench_src/$1.cpp -nt $exe ]]; then
+  if [[ ! -x $exe || $bench_src/$1.cpp -nt $exe || $bench_src/rng.h -nt $exe ]]; then
     echo "building $exe"
     ${CXX:-c++} -O2 -std=c++17 -o "$exe" "$bench_src/$1.cpp"
   fi
