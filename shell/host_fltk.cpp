@@ -33,7 +33,7 @@ class MessageBox {
   MessageBox(Owner owner, const char* text, const char* caption,
              std::initializer_list<const char*> labels)
       : owner_(static_cast<Fl_Window*>(static_cast<Fl_Widget*>(owner))),
-        text_(EscapeLabel(Lines(text).c_str())) {
+        text_(EscapeSymbols(Lines(text).c_str())) {
     fl_font(FL_HELVETICA, FL_NORMAL_SIZE);
     int tw = 0;
     int th = 0;
@@ -49,6 +49,7 @@ class MessageBox {
     Fl_Box* box = new Fl_Box(kMargin, kMargin, tw, th);
     box->label(text_.c_str());
     box->align(FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_INSIDE);
+    slots_.resize(labels.size());
     int x = window_->w() - kMargin;
     int index = static_cast<int>(labels.size());
     for (auto it = labels.end(); it != labels.begin();) {
@@ -62,8 +63,9 @@ class MessageBox {
                               : new Fl_Button(x, h - kMargin - kButtonHeight, bwidth,
                                               kButtonHeight);
       button->copy_label(EscapeLabel(*it).c_str());
-      button->callback(Pressed, this);
-      button->argument(index);
+      // The callback's data is the button's slot: argument() would overwrite it.
+      slots_[index] = {this, index};
+      button->callback(Pressed, &slots_[index]);
       x -= 8;
     }
     last_ = static_cast<int>(labels.size()) - 1;
@@ -98,10 +100,14 @@ class MessageBox {
     while (!out.empty() && out.back() == '\n') out.pop_back();
     return out;
   }
-  static void Pressed(Fl_Widget* button, void* data) {
-    MessageBox* box = static_cast<MessageBox*>(data);
-    box->answer_ = static_cast<int>(button->argument());
-    box->window_->hide();
+  struct Slot {
+    MessageBox* box;
+    int index;
+  };
+  static void Pressed(Fl_Widget*, void* data) {
+    Slot* slot = static_cast<Slot*>(data);
+    slot->box->answer_ = slot->index;
+    slot->box->window_->hide();
   }
   static void Closed(Fl_Widget*, void* data) {
     MessageBox* box = static_cast<MessageBox*>(data);
@@ -112,6 +118,7 @@ class MessageBox {
   Fl_Window* owner_;
   std::string text_;
   Fl_Window* window_ = nullptr;
+  std::vector<Slot> slots_;  // sized once, so the callbacks' pointers stay valid
   int answer_ = 0;
   int last_ = 0;
 };
@@ -169,7 +176,6 @@ struct FilterMenu {
 
 bool Choose(char* path, const FileFilter* filters, std::size_t count, int type) {
   Fl_File_Chooser chooser(".", "*", type, nullptr);
-  if (path[0] != 0) chooser.value(path);
   chooser.show();
   // The chooser keeps its widgets to itself; once shown, its window is the first one.
   Fl_Window* window = Fl::first_window();

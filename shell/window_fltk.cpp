@@ -58,6 +58,16 @@ void ButtonPressed(Fl_Widget*, void* data) {
 
 }  // namespace
 
+std::string EscapeSymbols(const char* text) {
+  // '@' starts a symbol in any FLTK label; doubled, it is itself.
+  std::string out;
+  for (const char* p = text; *p != 0; ++p) {
+    if (*p == '@') out += *p;
+    out += *p;
+  }
+  return out;
+}
+
 std::string EscapeLabel(const char* text) {
   // '@' starts a symbol and '&' marks a shortcut in FLTK labels; doubled, each is itself.
   std::string out;
