@@ -93,7 +93,7 @@ void ConvertInPlace(const char* target, const LineStep& step, Owner owner, const
     return;
   }
   // All buffers of the run, taken before anything on disk changes.
-  const std::size_t total = step.line_size + step.work_size + 2 * kStreamBuffer;
+  const std::size_t total = step.line_size + step.work_size + 2 * kStreamBuffer + 1;
   std::unique_ptr<char[]> buffers(new (std::nothrow) char[total]);
   if (!buffers) {
     sv.host.ShowMessage(owner, kErrMemory, kCaptionError);
@@ -123,12 +123,15 @@ void ConvertInPlace(const char* target, const LineStep& step, Owner owner, const
     ShowError(sv, owner, kErrOutputOpen, target);
     return;
   }
-  LineReader reader(*input, true, in_buffer, kStreamBuffer);
-  OutStream writer(*output, true, out_buffer, kStreamBuffer);
+  LineReader reader(*input, true, in_buffer, kStreamBuffer + 1);
+  OutStream writer(*output, true, out_buffer + 1, kStreamBuffer);
   const char* result = step.writes_work ? work : line;
   for (;;) {
     std::size_t length = 0;
-    ReadResult r = reader.ReadLine(line, kReadLimit, &length);
+    // A step that only reads its line can take it where the reader holds it.
+    char* text = line;
+    ReadResult r = step.writes_work ? reader.ReadLineInPlace(line, kReadLimit, &text, &length)
+                                    : reader.ReadLine(line, kReadLimit, &length);
     if (r == ReadResult::kEnd) break;
     if (r == ReadResult::kError) {
       input->Close();
@@ -137,7 +140,7 @@ void ConvertInPlace(const char* target, const LineStep& step, Owner owner, const
       ShowError(sv, owner, kErrInputRead, backup);
       return;
     }
-    step.run(line, work);
+    step.run(text, work);
     if (!writer.PutText(result)) {
       input->Close();
       output->Close();

@@ -19,7 +19,8 @@ struct Services {
 };
 
 // One command's line step and the buffers it needs. `run` gets the line just read in `line`
-// and leaves the text to write, NUL-terminated, in `line` or `work` as `writes_work` says.
+// and leaves the text to write, NUL-terminated, in `line` or `work` as `writes_work` says; a
+// step that writes to `work` only reads `line` (which then may lie outside `line_size`).
 struct LineStep {
   void (*run)(char* line, char* work);
   std::size_t line_size;

@@ -19,22 +19,24 @@ constexpr ByteClasses kClass;
 
 inline bool IsLead(unsigned char b) { return kClass.of[b] == 1; }
 
-// SjisCharToJis split by byte, so the line converter maps a pair with two lookups and no
-// branches: first JIS byte = lead[s1] + carry[s2], second = trail[s2].
-struct SjisToJisTables {
-  unsigned char lead[256];
-  unsigned char trail[256];
-  unsigned char carry[256];
-  constexpr SjisToJisTables() : lead(), trail(), carry() {
-    for (unsigned b = 0; b < 256; ++b) {
-      lead[b] = static_cast<unsigned char>(b <= 0x9F ? 2 * (b - 0x71) + 1 : 2 * (b - 0xB1) + 1);
-      unsigned t = b > 0x7F ? b - 1 : b;
-      carry[b] = t >= 0x9E ? 1 : 0;
-      trail[b] = static_cast<unsigned char>(t >= 0x9E ? t - 0x7D : t - 0x1F);
+// SjisCharToJis of every byte pair, indexed by lead byte | trail byte << 8 (the pair as it
+// lies in memory, read as a little-endian 16-bit value) and stored the same way, so the line
+// converter maps a pair with one look-up.
+struct SjisToJisPairs {
+  unsigned char of[65536][2];
+  constexpr SjisToJisPairs() : of() {
+    for (unsigned s1 = 0; s1 < 256; ++s1) {
+      unsigned j1 = s1 <= 0x9F ? 2 * (s1 - 0x71) + 1 : 2 * (s1 - 0xB1) + 1;
+      for (unsigned s2 = 0; s2 < 256; ++s2) {
+        unsigned t = s2 > 0x7F ? s2 - 1 : s2;
+        unsigned carry = t >= 0x9E ? 1 : 0;
+        of[s1 | s2 << 8][0] = static_cast<unsigned char>(j1 + carry);
+        of[s1 | s2 << 8][1] = static_cast<unsigned char>(carry ? t - 0x7D : t - 0x1F);
+      }
     }
   }
 };
-constexpr SjisToJisTables kToJis;
+constexpr SjisToJisPairs kToJis;
 
 }  // namespace
 
@@ -71,7 +73,19 @@ void SjisToJisLine(char* out, const char* in) {
   const unsigned char* s = reinterpret_cast<const unsigned char*>(in);
   unsigned char* d = reinterpret_cast<unsigned char*>(out);
   for (;;) {
-    while (kClass.of[*s] == 0) *d++ = *s++;
+    // Single bytes two at a time: s[1] may be read once s[0] is known not to be the NUL.
+    for (;;) {
+      if (kClass.of[s[0]] != 0) break;
+      d[0] = s[0];
+      if (kClass.of[s[1]] != 0) {
+        ++d;
+        ++s;
+        break;
+      }
+      d[1] = s[1];
+      d += 2;
+      s += 2;
+    }
     if (*s == 0) {
       *d = 0;
       return;
@@ -81,18 +95,21 @@ void SjisToJisLine(char* out, const char* in) {
       *d++ = *s++;
       continue;
     }
-    *d++ = kEsc;
-    *d++ = '$';
-    *d++ = 'B';
+    d[0] = kEsc;
+    d[1] = '$';
+    d[2] = 'B';
+    d += 3;
     do {
-      d[0] = static_cast<unsigned char>(kToJis.lead[s[0]] + kToJis.carry[s[1]]);
-      d[1] = kToJis.trail[s[1]];
+      const unsigned char* jis = kToJis.of[s[0] | s[1] << 8];
+      d[0] = jis[0];
+      d[1] = jis[1];
       d += 2;
       s += 2;
-    } while (IsLead(*s) && s[1] != 0);
-    *d++ = kEsc;
-    *d++ = '(';
-    *d++ = 'J';
+    } while (kClass.of[s[0]] == 1 && s[1] != 0);
+    d[0] = kEsc;
+    d[1] = '(';
+    d[2] = 'J';
+    d += 3;
   }
 }
 

@@ -10,7 +10,25 @@ constexpr unsigned char kCtrlZ = 0x1A;
 }  // namespace
 
 LineReader::LineReader(File& file, bool text_mode, char* buffer, std::size_t size)
-    : file_(file), text_(text_mode), buffer_(reinterpret_cast<unsigned char*>(buffer)), size_(size) {}
+    : file_(file),
+      text_(text_mode),
+      buffer_(reinterpret_cast<unsigned char*>(buffer)),
+      size_(size - 1) {}  // the last byte is kept for a NUL after a line left in place
+
+// Whether some CR in the area is not the first half of a CR LF (a CR at its end counts, its
+// LF unseen). One pass without early exit, which the compiler turns into vector code.
+bool LineReader::HasLoneCr() const {
+  unsigned char lone = 0;
+  for (std::size_t i = 0; i + 1 < end_; ++i) {
+    lone |= static_cast<unsigned char>((buffer_[i] == '\r') & (buffer_[i + 1] != '\n'));
+  }
+  return lone != 0 || (end_ > 0 && buffer_[end_ - 1] == '\r');
+}
+
+void LineReader::Restore() {
+  if (restore_ != kNone) buffer_[restore_] = restore_byte_;
+  restore_ = kNone;
+}
 
 std::size_t LineReader::Find(unsigned char c) const {
   const void* hit = std::memchr(buffer_ + pos_, c, end_ - pos_);
@@ -18,6 +36,8 @@ std::size_t LineReader::Find(unsigned char c) const {
 }
 
 bool LineReader::Fill() {
+  restore_ = kNone;
+  lone_cr_ = true;
   pos_ = 0;
   end_ = 0;
   cr_ = 0;
@@ -35,10 +55,44 @@ bool LineReader::Fill() {
   end_ = static_cast<std::size_t>(n);
   cr_ = Find('\r');
   ctrl_z_ = Find(kCtrlZ);
+  if (text_) lone_cr_ = HasLoneCr();
   return true;
 }
 
+ReadResult LineReader::ReadLineInPlace(char* copy, std::size_t limit, char** line,
+                                       std::size_t* length) {
+  Restore();
+  if (text_ && !lone_cr_ && pos_ < end_) {
+    unsigned char* p = buffer_ + pos_;
+    std::size_t room = end_ - pos_;
+    if (room > limit) room = limit;
+    if (const void* hit = std::memchr(p, '\n', room)) {
+      std::size_t lf = static_cast<const unsigned char*>(hit) - buffer_;
+      bool crlf = lf > pos_ && buffer_[lf - 1] == '\r';
+      std::size_t n = crlf ? lf - pos_ : lf - pos_ + 1;  // bytes a copy would store
+      if (ctrl_z_ > lf && n < limit) {
+        if (crlf) {
+          buffer_[lf - 1] = '\n';
+          buffer_[lf] = 0;
+        } else {
+          // The NUL goes over the next line's first byte until the next call.
+          restore_ = lf + 1;
+          restore_byte_ = buffer_[lf + 1];
+          buffer_[lf + 1] = 0;
+        }
+        pos_ = lf + 1;
+        *line = reinterpret_cast<char*>(p);
+        *length = n;
+        return ReadResult::kLine;
+      }
+    }
+  }
+  *line = copy;
+  return ReadLine(copy, limit, length);
+}
+
 ReadResult LineReader::ReadLine(char* line, std::size_t limit, std::size_t* length) {
+  Restore();
   unsigned char* out = reinterpret_cast<unsigned char*>(line);
   const std::size_t max = limit - 1;
   std::size_t stored = 0;

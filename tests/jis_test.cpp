@@ -240,5 +240,24 @@ TEST(JisLines, AlternatingCharactersReachTheOutputBound) {
   }
 }
 
+TEST(JisLines, EveryPairMapsAsItsCharacterDoes) {
+  // The line converter's own pair table against the character arithmetic, for every lead
+  // byte and every trail byte but the NUL.
+  for (int lead = 0; lead < 256; ++lead) {
+    if (!IsSjisLeadByte(static_cast<unsigned char>(lead))) continue;
+    for (int trail = 1; trail < 256; ++trail) {
+      const unsigned char pair[2] = {static_cast<unsigned char>(lead),
+                                     static_cast<unsigned char>(trail)};
+      unsigned char jis[2];
+      SjisCharToJis(jis, pair);
+      std::string expected = std::string("\x1B$B") + static_cast<char>(jis[0]) +
+                             static_cast<char>(jis[1]) + "\x1B(J";
+      expected.resize(std::strlen(expected.c_str()));  // a zero byte ends the text there
+      const std::string in{static_cast<char>(lead), static_cast<char>(trail)};
+      ASSERT_EQ(ToJis(in), expected) << lead << " " << trail;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace velko

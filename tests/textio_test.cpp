@@ -38,16 +38,19 @@ class MemoryFile : public File {
 };
 
 // Every read until the end, each as its stored bytes; "<error>" marks a failed read.
+// `in_place` reads as a caller that only looks at its lines does, taking them where they lie.
 std::vector<std::string> ReadAll(const std::string& data, bool text, std::size_t limit,
-                                 std::size_t buffer_size, long fail_at = -1) {
+                                 std::size_t buffer_size, bool in_place, long fail_at = -1) {
   MemoryFile file(data, fail_at);
   std::vector<char> buffer(buffer_size);
   LineReader reader(file, text, buffer.data(), buffer.size());
   std::vector<std::string> reads;
-  std::vector<char> line(limit);
+  std::vector<char> copy(limit);
   for (;;) {
     std::size_t length = 0;
-    ReadResult r = reader.ReadLine(line.data(), limit, &length);
+    char* line = copy.data();
+    ReadResult r = in_place ? reader.ReadLineInPlace(copy.data(), limit, &line, &length)
+                            : reader.ReadLine(copy.data(), limit, &length);
     if (r == ReadResult::kEnd) break;
     EXPECT_LT(length, limit);
     EXPECT_EQ(line[length], '\0');
@@ -55,7 +58,7 @@ std::vector<std::string> ReadAll(const std::string& data, bool text, std::size_t
       reads.push_back("<error>");
       break;
     }
-    reads.emplace_back(line.data(), length);
+    reads.emplace_back(line, length);
   }
   return reads;
 }
@@ -84,22 +87,33 @@ TEST(LineReader, FollowsTextAndBinaryRulesAtEveryBufferSize) {
       {"ab\r\nx", true, 4, {"ab\n", "x"}, "a CR LF ending exactly at the limit"},
       {std::string("a\0b\n", 4), true, 10000, {std::string("a\0b\n", 4)}, "a NUL is stored and counted"},
       {"", true, 10000, {}, "an empty file"},
+      {"ab\nc\n\nd", true, 10000, {"ab\n", "c\n", "\n", "d"},
+       "LF lines one after another: each line's first byte survives the NUL before it"},
+      {"a\r\nb\rc\n", true, 10000, {"a\n", "b\rc\n"}, "a lone CR anywhere in the area"},
+      {"abc\r\nd\n", true, 5, {"abc\n", "d\n"}, "a line that just fits the limit"},
+      {"abcd\r\ne\n", true, 5, {"abcd", "\n", "e\n"}, "one byte over the limit"},
       {"a\r\nb\x1A", false, 10000, {"a\r\n", "b\x1A"}, "binary: every byte as it is"},
       {"abcdef", false, 4, {"abc", "def"}, "binary: the read limit"},
   };
   for (const ReadCase& c : cases) {
-    for (std::size_t buffer_size : {1u, 2u, 3u, 7u, 65536u}) {
-      SCOPED_TRACE(std::string(c.shows) + ", buffer " + std::to_string(buffer_size));
-      EXPECT_EQ(ReadAll(c.input, c.text, c.limit, buffer_size), c.reads);
+    for (std::size_t buffer_size : {2u, 3u, 4u, 8u, 65537u}) {
+      for (bool in_place : {false, true}) {
+        SCOPED_TRACE(std::string(c.shows) + ", buffer " + std::to_string(buffer_size) +
+                     (in_place ? ", in place" : ""));
+        EXPECT_EQ(ReadAll(c.input, c.text, c.limit, buffer_size, in_place), c.reads);
+      }
     }
   }
 }
 
 TEST(LineReader, ReportsAReadFailureAfterGoodLines) {
   for (bool text : {true, false}) {
-    EXPECT_EQ(ReadAll("ab\ncd\nef\n", text, 10000, 2, 4),
-              (std::vector<std::string>{"ab\n", "<error>"}));
-    EXPECT_EQ(ReadAll("ab\n", text, 10000, 64, 0), (std::vector<std::string>{"<error>"}));
+    for (bool in_place : {false, true}) {
+      EXPECT_EQ(ReadAll("ab\ncd\nef\n", text, 10000, 4, in_place, 4),
+                (std::vector<std::string>{"ab\n", "<error>"}));
+      EXPECT_EQ(ReadAll("ab\n", text, 10000, 64, in_place, 0),
+                (std::vector<std::string>{"<error>"}));
+    }
   }
 }
 
