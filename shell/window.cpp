@@ -91,4 +91,26 @@ void PUSHBTN::SetPosition(int nx, int ny, int nwidth, int nheight) {
   if (nheight >= 0) height = nheight;
 }
 
+void EDITFLD::TakeInitialText(const char* initial) {
+  if (initial) {
+    std::free(text);
+    text = CopyText(initial);
+  } else if (text == nullptr) {
+    text = CopyText("");
+  }
+}
+
+void PUSHBTN::StoreCreateArguments(int new_id, const char* new_label, int nx, int ny,
+                                   int nwidth, int nheight) {
+  if (new_id != -1) id = new_id;
+  if (nx != -1) x = nx;
+  if (ny != -1) y = ny;
+  if (nwidth != -1) width = nwidth;
+  if (nheight != -1) height = nheight;
+  if (new_label) {
+    std::free(label);
+    label = CopyText(new_label);
+  }
+}
+
 }  // namespace velko

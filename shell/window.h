@@ -72,6 +72,10 @@ class EDITFLD {
   std::int32_t x, y, width, height;
   std::int32_t limit;
   TOPWND* parent;
+
+ private:
+  // Create's choice of text for a field that has no window yet.
+  void TakeInitialText(const char* initial);
 };
 
 class PUSHBTN {
@@ -94,6 +98,10 @@ class PUSHBTN {
   TOPWND* parent;
   std::int32_t id;
   char* label;
+
+ private:
+  // Create's bookkeeping before the platform's window is made.
+  void StoreCreateArguments(int id, const char* label, int x, int y, int width, int height);
 };
 
 void Focus(EDITFLD& control);

@@ -189,11 +189,8 @@ WindowHandle EDITFLD::Create(const char* initial, int new_limit) {
     text = nullptr;
     GetText();
     Destroy();
-  } else if (initial) {
-    std::free(text);
-    text = CopyText(initial);
-  } else if (text == nullptr) {
-    text = CopyText("");
+  } else {
+    TakeInitialText(initial);
   }
   Fl_Multiline_Input* input = new Fl_Multiline_Input(x, y, width, height);
   static_cast<Fl_Group*>(parent->handle)->add(input);
@@ -229,15 +226,7 @@ void EDITFLD::Destroy() {
 
 void PUSHBTN::Create(int new_id, const char* new_label, int nx, int ny, int nwidth,
                      int nheight) {
-  if (new_id != -1) id = new_id;
-  if (nx != -1) x = nx;
-  if (ny != -1) y = ny;
-  if (nwidth != -1) width = nwidth;
-  if (nheight != -1) height = nheight;
-  if (new_label) {
-    std::free(label);
-    label = CopyText(new_label);
-  }
+  StoreCreateArguments(new_id, new_label, nx, ny, nwidth, nheight);
   Destroy();
   Fl_Button* button = new Fl_Button(x, y, width, height);
   if (label) button->copy_label(EscapeLabel(label).c_str());

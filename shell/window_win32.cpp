@@ -153,11 +153,8 @@ WindowHandle EDITFLD::Create(const char* initial, int new_limit) {
     GetText();
     DestroyWindow(handle);
     handle = nullptr;
-  } else if (initial) {
-    std::free(text);
-    text = CopyText(initial);
-  } else if (text == nullptr) {
-    text = CopyText("");
+  } else {
+    TakeInitialText(initial);
   }
   handle = CreateWindowExA(ex_style, "EDIT", text ? text : "MemoryErr!", style, x, y, width,
                            height, parent->handle, nullptr, parent->instance, nullptr);
@@ -199,15 +196,7 @@ void EDITFLD::Destroy() {
 
 void PUSHBTN::Create(int new_id, const char* new_label, int nx, int ny, int nwidth,
                      int nheight) {
-  if (new_id != -1) id = new_id;
-  if (nx != -1) x = nx;
-  if (ny != -1) y = ny;
-  if (nwidth != -1) width = nwidth;
-  if (nheight != -1) height = nheight;
-  if (new_label) {
-    std::free(label);
-    label = CopyText(new_label);
-  }
+  StoreCreateArguments(new_id, new_label, nx, ny, nwidth, nheight);
   if (handle) DestroyWindow(handle);
   handle = CreateWindowExA(ex_style, "BUTTON", label, style, x, y, width, height,
                            parent->handle, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
