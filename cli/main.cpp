@@ -120,8 +120,7 @@ int main(int argc, char** argv) {
       dir = value;
     } else if (option == "--exists") {
       if (!ParseExists(value.c_str(), &policy)) {
-        return UsageError("--exists takes ask, overwrite, append or skip, not '%s'",
-                          value.c_str());
+        return UsageError("--exists takes ask, overwrite, append or skip, not '%s'", value.c_str());
       }
     } else {
       return UsageError("unknown option '%s'", option.c_str());

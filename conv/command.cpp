@@ -14,14 +14,10 @@ char TargetPath[kPathSize];
 const char* CompletionText = nullptr;
 
 const CommandInfo kCommands[8] = {
-    {BTN_NECTOJIS, kLabelNecToJis, kDoneNecToJis},
-    {BTN_JISTONEC, kLabelJisToNec, kDoneJisToNec},
-    {BTN_SANSYOU, kLabelSansyou, nullptr},
-    {BTN_QUIT, kLabelQuit, nullptr},
-    {BTN_SJTOJIS, kLabelSjisToJis, kDoneSjisToJis},
-    {BTN_JISTOSJ, kLabelJisToSjis, kDoneJisToSjis},
-    {BTN_B64TEXT, kLabelB64Text, kDoneB64Text},
-    {BTN_B64BIN, kLabelB64Bin, kDoneB64Bin},
+    {BTN_NECTOJIS, kLabelNecToJis, kDoneNecToJis},  {BTN_JISTONEC, kLabelJisToNec, kDoneJisToNec},
+    {BTN_SANSYOU, kLabelSansyou, nullptr},          {BTN_QUIT, kLabelQuit, nullptr},
+    {BTN_SJTOJIS, kLabelSjisToJis, kDoneSjisToJis}, {BTN_JISTOSJ, kLabelJisToSjis, kDoneJisToSjis},
+    {BTN_B64TEXT, kLabelB64Text, kDoneB64Text},     {BTN_B64BIN, kLabelB64Bin, kDoneB64Bin},
 };
 
 const CommandInfo* FindCommand(int id) {

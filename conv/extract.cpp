@@ -9,8 +9,8 @@
 #include "base64.h"
 #include "command.h"
 #include "jis.h"
-#include "texts.h"
 #include "textio.h"
+#include "texts.h"
 
 namespace velko {
 namespace {
@@ -53,9 +53,7 @@ class Extraction {
 
  private:
   void ShowError(const char* format, const char* arg) {
-    char text[2 * kPathSize];
-    std::snprintf(text, sizeof text, format, arg);
-    sv_.host.ShowMessage(owner_, text, kCaptionError);
+    velko::ShowError(sv_, owner_, format, arg);
   }
   // Reads one line into the line area; false at the end of the file. A read failure is
   // reported (the input closed first) and sets stopped_.
@@ -95,8 +93,7 @@ bool Extraction::WriteDecoded(OutStream& out, const char* text, std::size_t leng
   return out.Write(a_.decoded, n);
 }
 
-bool Extraction::DecodeAndWrite(OutStream& out, const char* text, std::size_t length,
-                                bool whole) {
+bool Extraction::DecodeAndWrite(OutStream& out, const char* text, std::size_t length, bool whole) {
   // Complete a group begun on the previous piece of this line.
   while (carried_ > 0 && carried_ < 4 && length > 0) {
     carry_[carried_++] = *text++;
@@ -265,9 +262,7 @@ void UpperCaseChosenPath(char* path, PathStyle style) {
 
 void ExtractAttachments(const char* target, Owner owner, const Services& sv) {
   if (!FileExists(sv.files, target)) {
-    char text[2 * kPathSize];
-    std::snprintf(text, sizeof text, kErrNoInput, target);
-    sv.host.ShowMessage(owner, text, kCaptionError);
+    ShowError(sv, owner, kErrNoInput, target);
     return;
   }
   std::unique_ptr<Areas> areas(new (std::nothrow) Areas);
@@ -277,9 +272,7 @@ void ExtractAttachments(const char* target, Owner owner, const Services& sv) {
   }
   std::unique_ptr<File> input = sv.files.Open(target, OpenMode::kRead);
   if (!input) {
-    char text[2 * kPathSize];
-    std::snprintf(text, sizeof text, kErrInputOpen, target);
-    sv.host.ShowMessage(owner, text, kCaptionError);
+    ShowError(sv, owner, kErrInputOpen, target);
     return;
   }
   Extraction(target, owner, sv, *areas, *input).Run();

@@ -8,23 +8,14 @@
 
 #include "command.h"
 #include "jis.h"
-#include "texts.h"
 #include "textio.h"
+#include "texts.h"
 
 namespace velko {
 namespace {
 
 constexpr std::size_t kMaxPart = 255;  // longest directory or stem a backup name may keep
 constexpr std::size_t kStreamBuffer = 256 * 1024;
-
-void ShowError(const Services& sv, Owner owner, const char* format, ...) {
-  char text[3 * kPathSize];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  sv.host.ShowMessage(owner, text, kCaptionError);
-}
 
 unsigned char FoldAscii(unsigned char c) { return c >= 'a' && c <= 'z' ? c - 0x20 : c; }
 
@@ -38,6 +29,15 @@ bool SameNameIgnoringCase(const char* a, const char* b) {
 }
 
 }  // namespace
+
+void ShowError(const Services& sv, Owner owner, const char* format, ...) {
+  char text[3 * kPathSize];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  sv.host.ShowMessage(owner, text, kCaptionError);
+}
 
 bool FileExists(FileOps& files, const char* path) { return files.Exists(path); }
 
@@ -101,8 +101,8 @@ void ConvertInPlace(const char* target, const LineStep& step, Owner owner, const
   }
   char* line = buffers.get();
   char* work = line + step.line_size;
-  char* in_buffer = work + step.work_size;
-  char* out_buffer = in_buffer + kStreamBuffer;
+  char* in_buffer = work + step.work_size;  // one byte more: the reader keeps it for a NUL
+  char* out_buffer = in_buffer + kStreamBuffer + 1;
 
   if (FileExists(sv.files, backup) && !sv.files.Remove(backup)) {
     ShowError(sv, owner, kErrRemove, backup);
@@ -124,7 +124,7 @@ void ConvertInPlace(const char* target, const LineStep& step, Owner owner, const
     return;
   }
   LineReader reader(*input, true, in_buffer, kStreamBuffer + 1);
-  OutStream writer(*output, true, out_buffer + 1, kStreamBuffer);
+  OutStream writer(*output, true, out_buffer, kStreamBuffer);
   const char* result = step.writes_work ? work : line;
   for (;;) {
     std::size_t length = 0;

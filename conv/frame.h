@@ -28,6 +28,9 @@ struct LineStep {
   bool writes_work;
 };
 
+// One error box: the printf-style text with its arguments (paths), under the error caption.
+void ShowError(const Services& sv, Owner owner, const char* format, ...);
+
 bool FileExists(FileOps& files, const char* path);
 
 // Builds into `out` (kPathSize bytes) the path with its extension replaced by `ext` ("." and

@@ -33,8 +33,7 @@ class Host {
   // Destroys the main window; the program ends once the platform's loop sees that.
   virtual void CloseMainWindow(Owner owner) = 0;
   // An attachment's file was written (a window says nothing of it; a console may).
-  virtual void FileWritten(const char* /*path*/, bool /*appended*/,
-                           unsigned long long /*bytes*/) {}
+  virtual void FileWritten(const char* /*path*/, bool /*appended*/, unsigned long long /*bytes*/) {}
 };
 
 }  // namespace velko

@@ -41,7 +41,6 @@ class LineReader {
   bool HasLoneCr() const;
   void Restore();  // puts back the byte a NUL covered
 
-
   File& file_;
   bool text_;
   unsigned char* buffer_;

@@ -60,8 +60,8 @@ class Win32FileOps final : public FileOps {
     HANDLE handle = CreateFileA(path, access, FILE_SHARE_READ, nullptr, disposition,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
-    if (mode == OpenMode::kAppend && SetFilePointer(handle, 0, nullptr, FILE_END) ==
-                                         INVALID_SET_FILE_POINTER &&
+    if (mode == OpenMode::kAppend &&
+        SetFilePointer(handle, 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER &&
         GetLastError() != NO_ERROR) {
       CloseHandle(handle);
       return nullptr;

@@ -1,5 +1,3 @@
-#include "host_window.h"
-
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
@@ -16,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "host_window.h"
 #include "layout.h"
 #include "objects.h"
 #include "window_fltk.h"
@@ -57,11 +56,9 @@ class MessageBox {
       --index;
       int bwidth = std::max(80, static_cast<int>(fl_width(*it)) + 24);
       x -= bwidth;
-      Fl_Button* button = index == 0
-                              ? new Fl_Return_Button(x, h - kMargin - kButtonHeight, bwidth,
-                                                     kButtonHeight)
-                              : new Fl_Button(x, h - kMargin - kButtonHeight, bwidth,
-                                              kButtonHeight);
+      Fl_Button* button =
+          index == 0 ? new Fl_Return_Button(x, h - kMargin - kButtonHeight, bwidth, kButtonHeight)
+                     : new Fl_Button(x, h - kMargin - kButtonHeight, bwidth, kButtonHeight);
       button->copy_label(EscapeLabel(*it).c_str());
       // The callback's data is the button's slot: argument() would overwrite it.
       slots_[index] = {this, index};

@@ -1,11 +1,11 @@
-#include "host_window.h"
-
 #include <windows.h>
+// commdlg.h needs the types of windows.h first.
 #include <commdlg.h>
 
 #include <cstring>
 #include <initializer_list>
 
+#include "host_window.h"
 #include "layout.h"
 #include "objects.h"
 

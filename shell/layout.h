@@ -11,7 +11,7 @@ namespace velko {
 struct ControlSpec {
   int id;  // 0 for the file-name field
   int x, y, width, height;
-  std::uint32_t style;     // Win32 style bits; other platforms read only the geometry
+  std::uint32_t style;  // Win32 style bits; other platforms read only the geometry
   std::uint32_t ex_style;
 };
 

@@ -1,9 +1,10 @@
 // What the window objects do the same on every platform: construction, stored positions,
 // owned text copies.
+#include "window.h"
+
 #include <cstdlib>
 #include <cstring>
 
-#include "window.h"
 #include "window_common.h"
 
 namespace velko {
@@ -31,9 +32,8 @@ TOPWND::TOPWND()
       paint_dc(nullptr),
       paint() {}
 
-
-EDITFLD::EDITFLD(TOPWND* owner, int nx, int ny, int nwidth, int nheight,
-                 std::uint32_t nex_style, std::uint32_t nstyle)
+EDITFLD::EDITFLD(TOPWND* owner, int nx, int ny, int nwidth, int nheight, std::uint32_t nex_style,
+                 std::uint32_t nstyle)
     : handle(nullptr),
       ex_style(nex_style),
       text(nullptr),
@@ -47,12 +47,10 @@ EDITFLD::EDITFLD(TOPWND* owner, int nx, int ny, int nwidth, int nheight,
   SetPosition(nx, ny, nwidth, nheight);
 }
 
-
 EDITFLD::~EDITFLD() {
   Destroy();
   std::free(text);
 }
-
 
 void EDITFLD::SetPosition(int nx, int ny, int nwidth, int nheight) {
   if (nx >= 0) x = nx;
@@ -61,9 +59,8 @@ void EDITFLD::SetPosition(int nx, int ny, int nwidth, int nheight) {
   if (nheight >= 0) height = nheight;
 }
 
-
-PUSHBTN::PUSHBTN(TOPWND* owner, int nx, int ny, int nwidth, int nheight,
-                 std::uint32_t nex_style, std::uint32_t nstyle)
+PUSHBTN::PUSHBTN(TOPWND* owner, int nx, int ny, int nwidth, int nheight, std::uint32_t nex_style,
+                 std::uint32_t nstyle)
     : handle(nullptr),
       ex_style(nex_style),
       style(nstyle),
@@ -77,12 +74,10 @@ PUSHBTN::PUSHBTN(TOPWND* owner, int nx, int ny, int nwidth, int nheight,
   SetPosition(nx, ny, nwidth, nheight);
 }
 
-
 PUSHBTN::~PUSHBTN() {
   Destroy();
   std::free(label);
 }
-
 
 void PUSHBTN::SetPosition(int nx, int ny, int nwidth, int nheight) {
   if (nx >= 0) x = nx;
@@ -100,8 +95,8 @@ void EDITFLD::TakeInitialText(const char* initial) {
   }
 }
 
-void PUSHBTN::StoreCreateArguments(int new_id, const char* new_label, int nx, int ny,
-                                   int nwidth, int nheight) {
+void PUSHBTN::StoreCreateArguments(int new_id, const char* new_label, int nx, int ny, int nwidth,
+                                   int nheight) {
   if (new_id != -1) id = new_id;
   if (nx != -1) x = nx;
   if (ny != -1) y = ny;

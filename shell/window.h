@@ -24,9 +24,9 @@ class TOPWND {
   int Register(InstanceHandle instance, const char* class_name, WindowProcedure procedure,
                const char* icon_name, const char* menu_name, const char* cursor_name,
                int background);
-  int RegisterWithIcon(InstanceHandle instance, const char* class_name,
-                       WindowProcedure procedure, IconHandle icon, const char* menu_name,
-                       const char* cursor_name, int background);
+  int RegisterWithIcon(InstanceHandle instance, const char* class_name, WindowProcedure procedure,
+                       IconHandle icon, const char* menu_name, const char* cursor_name,
+                       int background);
   // Style 0 stands for an overlapped window; negative position or size keeps the stored one.
   void Create(const char* title, std::uint32_t style, int x, int y, int width, int height,
               std::uint32_t ex_style);

@@ -1,5 +1,7 @@
 // The window objects over FLTK 1.3. Widgets stand in for Win32 windows; the main window
 // passes painting, its close box and button presses to the window procedure as messages.
+#include "window_fltk.h"
+
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Double_Window.H>
@@ -12,12 +14,11 @@
 
 #include "window.h"
 #include "window_common.h"
-#include "window_fltk.h"
 
 namespace velko {
 namespace {
 
-constexpr std::uint32_t kThickFrame = 0x00040000;       // WS_THICKFRAME: resizable
+constexpr std::uint32_t kThickFrame = 0x00040000;        // WS_THICKFRAME: resizable
 constexpr std::uint32_t kOverlappedWindow = 0x00CF0000;  // WS_OVERLAPPEDWINDOW
 constexpr int kDefaultWidth = 400;
 constexpr int kDefaultHeight = 300;
@@ -89,14 +90,13 @@ TOPWND::~TOPWND() {
   handle = nullptr;
 }
 
-int TOPWND::Register(InstanceHandle inst, const char* name, WindowProcedure procedure,
-                     const char*, const char* menu_name, const char*, int background) {
+int TOPWND::Register(InstanceHandle inst, const char* name, WindowProcedure procedure, const char*,
+                     const char* menu_name, const char*, int background) {
   return RegisterWithIcon(inst, name, procedure, nullptr, menu_name, nullptr, background);
 }
 
 int TOPWND::RegisterWithIcon(InstanceHandle inst, const char* name, WindowProcedure procedure,
-                             IconHandle icon, const char* menu_name, const char*,
-                             int background) {
+                             IconHandle icon, const char* menu_name, const char*, int background) {
   class_name = name;
   instance = inst;
   window_class.procedure = procedure;
@@ -224,8 +224,7 @@ void EDITFLD::Destroy() {
   handle = nullptr;
 }
 
-void PUSHBTN::Create(int new_id, const char* new_label, int nx, int ny, int nwidth,
-                     int nheight) {
+void PUSHBTN::Create(int new_id, const char* new_label, int nx, int ny, int nwidth, int nheight) {
   StoreCreateArguments(new_id, new_label, nx, ny, nwidth, nheight);
   Destroy();
   Fl_Button* button = new Fl_Button(x, y, width, height);

@@ -48,9 +48,8 @@ int RegisterRecord(TOPWND& w, InstanceHandle instance, const char* class_name,
   w.window_class.hIcon = icon;
   w.window_class.hCursor =
       LoadCursorA(IsSystemCursor(cursor_name) ? nullptr : instance, cursor_name);
-  w.window_class.hbrBackground = background == -1
-                                     ? reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1)
-                                     : static_cast<HBRUSH>(GetStockObject(background));
+  w.window_class.hbrBackground = background == -1 ? reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1)
+                                                  : static_cast<HBRUSH>(GetStockObject(background));
   w.window_class.lpszMenuName = menu_name;
   w.window_class.lpszClassName = class_name;
   return RegisterClassA(&w.window_class) != 0 ? 0 : -1;
@@ -68,15 +67,13 @@ int TOPWND::Register(InstanceHandle inst, const char* name, WindowProcedure proc
                      int background) {
   if (icon_name == nullptr) icon_name = IDI_APPLICATION;
   HICON icon = LoadIconA(IsSystemIcon(icon_name) ? nullptr : inst, icon_name);
-  return RegisterRecord(*this, inst, name, procedure, icon, menu_name, cursor_name,
-                        background);
+  return RegisterRecord(*this, inst, name, procedure, icon, menu_name, cursor_name, background);
 }
 
 int TOPWND::RegisterWithIcon(InstanceHandle inst, const char* name, WindowProcedure procedure,
                              IconHandle icon, const char* menu_name, const char* cursor_name,
                              int background) {
-  return RegisterRecord(*this, inst, name, procedure, icon, menu_name, cursor_name,
-                        background);
+  return RegisterRecord(*this, inst, name, procedure, icon, menu_name, cursor_name, background);
 }
 
 void TOPWND::Create(const char* caption, std::uint32_t style, int nx, int ny, int nwidth,
@@ -156,8 +153,8 @@ WindowHandle EDITFLD::Create(const char* initial, int new_limit) {
   } else {
     TakeInitialText(initial);
   }
-  handle = CreateWindowExA(ex_style, "EDIT", text ? text : "MemoryErr!", style, x, y, width,
-                           height, parent->handle, nullptr, parent->instance, nullptr);
+  handle = CreateWindowExA(ex_style, "EDIT", text ? text : "MemoryErr!", style, x, y, width, height,
+                           parent->handle, nullptr, parent->instance, nullptr);
   if (limit > 0) SendMessageA(handle, EM_LIMITTEXT, limit, 0);
   return handle;
 }
@@ -194,13 +191,12 @@ void EDITFLD::Destroy() {
   handle = nullptr;
 }
 
-void PUSHBTN::Create(int new_id, const char* new_label, int nx, int ny, int nwidth,
-                     int nheight) {
+void PUSHBTN::Create(int new_id, const char* new_label, int nx, int ny, int nwidth, int nheight) {
   StoreCreateArguments(new_id, new_label, nx, ny, nwidth, nheight);
   if (handle) DestroyWindow(handle);
-  handle = CreateWindowExA(ex_style, "BUTTON", label, style, x, y, width, height,
-                           parent->handle, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                           parent->instance, nullptr);
+  handle =
+      CreateWindowExA(ex_style, "BUTTON", label, style, x, y, width, height, parent->handle,
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), parent->instance, nullptr);
 }
 
 void PUSHBTN::Destroy() {
