@@ -14,9 +14,9 @@ struct Base64Values {
       of['a' + i] = static_cast<unsigned char>(26 + i);
     }
     for (int i = 0; i < 10; ++i) of['0' + i] = static_cast<unsigned char>(52 + i);
-    of['+'] = 62;
-    of['/'] = 63;
-    of['='] = 0;
+    of[static_cast<unsigned char>('+')] = 62;
+    of[static_cast<unsigned char>('/')] = 63;
+    of[static_cast<unsigned char>('=')] = 0;
   }
 };
 constexpr Base64Values kValues;
