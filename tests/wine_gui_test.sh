@@ -2,19 +2,23 @@
 # velko.exe under Wine, in a virtual desktop on a virtual X server, worked through its window by
 # velko-wine-driver.exe; the driver's screenshots come out as PNG files.
 #
-#   wine_gui_test.sh VELKO_EXE DRIVER_EXE ARTEFACT_DIR
+#   wine_gui_test.sh VELKO_EXE DRIVER_EXE ARTEFACT_DIR [TEST_EXE...]
 #
+# Further console test programs run after the driver in the same session, without arguments.
 # Exit code: the driver's; 77 (skipped) when Wine, Xvfb or the ja_JP.UTF-8 locale is missing.
 # VELKO_WINEPREFIX names a prefix to reuse (made on first use); otherwise a fresh one each run.
 set -u
 
-if [ $# -ne 3 ]; then
-  echo "usage: $0 VELKO_EXE DRIVER_EXE ARTEFACT_DIR" >&2
+if [ $# -lt 3 ]; then
+  echo "usage: $0 VELKO_EXE DRIVER_EXE ARTEFACT_DIR [TEST_EXE...]" >&2
   exit 2
 fi
 velko=$(realpath "$1")
 driver=$(realpath "$2")
 artefacts=$3
+shift 3
+extra=()
+for f in "$@"; do extra+=("$(realpath "$f")"); done
 
 skip() {
   echo "SKIP: $*"
@@ -26,7 +30,7 @@ done
 # Wine takes its ANSI code page from the locale; without a generated one it quietly uses 1252.
 locale -a 2>/dev/null | grep -qiE '^ja_JP\.utf-?8$' ||
   skip "locale ja_JP.UTF-8 not generated (locale-gen)"
-for f in "$velko" "$driver"; do
+for f in "$velko" "$driver" "${extra[@]}"; do
   [ -f "$f" ] || { echo "missing: $f" >&2; exit 1; }
 done
 
@@ -64,10 +68,19 @@ rm -f "$artefacts"/*.png
 
 # Wine is stopped while its X server still runs, or the desktop process complains on the way out.
 xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" bash -c '
-  timeout 240 wine "$@"
+  driver=$1 velko=$2 work=$3 shots=$4
+  shift 4
+  timeout 240 wine "$driver" "$velko" "$work" "$shots"
   status=$?
+  for program in "$@"; do
+    echo "== $(basename "$program")"
+    timeout 60 wine "$program"
+    s=$?
+    [ $status -eq 0 ] && status=$s
+  done
   wineserver -k >/dev/null 2>&1
-  exit $status' driver "$driver" "$(winpath "$velko")" "$(winpath "$work")" "$(winpath "$shots")"
+  exit $status' driver "$driver" "$(winpath "$velko")" "$(winpath "$work")" "$(winpath "$shots")" \
+  "${extra[@]}"
 status=$?
 [ $status -eq 124 ] && echo "FAIL: the driver did not end within 240 s"
 
