@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "jis.h"
+#include "names.h"
 #include "texts.h"
 
 namespace velko {
@@ -101,7 +102,8 @@ Answer ConsoleHost::AskYesNoCancel(Owner, const char* text, const char* caption)
 bool ConsoleHost::OpenFileDialog(Owner, char*) { return false; }
 
 bool ConsoleHost::SaveFileDialog(Owner, char* path) {
-  std::string base = SafeBaseName(path);
+  // The mail's Shift_JIS name, split where its characters allow, then named as files are here.
+  std::string base = SafeBaseName(PlatformFileName(SafeBaseName(path).c_str()).c_str());
   if (base.empty()) {
     std::string name = ToLocaleEncoding(path);
     std::fprintf(stderr, "velko-cli: no usable file name in \"%s\": attachment skipped\n",

@@ -16,6 +16,7 @@
 
 #include "host_window.h"
 #include "layout.h"
+#include "names.h"
 #include "objects.h"
 #include "window_fltk.h"
 
@@ -233,6 +234,9 @@ bool WindowHost::OpenFileDialog(Owner, char* path) {
 }
 
 bool WindowHost::SaveFileDialog(Owner, char* path) {
+  // The mail gives the name in Shift_JIS; here files are named in UTF-8.
+  std::string name = PlatformFileName(path);
+  if (name.size() < kPathSize) std::memcpy(path, name.c_str(), name.size() + 1);
   return Choose(path, kSaveFilters, 1, Fl_File_Chooser::CREATE);
 }
 

@@ -43,6 +43,17 @@ check "b64bin second file" "41 42 43" "$(hex d/NOTES.TXT)"
 check "b64bin mail unchanged" "$(hex two.orig)" "$(hex two.eml)"
 check "b64bin no backup" "no" "$([ -e two.BAK ] && echo yes || echo no)"
 
+# A name in JIS (漢字.bin) is named here in UTF-8; a table character (表, 95 5C in Shift_JIS)
+# is not split at its second byte, a backslash.
+mail "$(printf '\x1b$B4A;z\x1b(B.bin')" 'QUJD' "$(printf '\x1b$BI=\x1b(B')" 'QQ==' > jis.eml
+mkdir dj
+out=$("$cli" b64bin --dir dj jis.eml 2>err); status=$?
+check "JIS names status" 0 "$status"
+check "JIS names lines" "saved dj/漢字.BIN (3 bytes)
+saved dj/表 (1 bytes)
+$done_b64bin" "$out"
+check "JIS names files" "漢字.BIN 表" "$(ls dj | sort | tr '\n' ' ' | sed 's/ $//')"
+
 # A second run meets both files: --exists decides.
 printf 'old' > d/NOTES.TXT
 out=$("$cli" b64bin --dir d --exists overwrite two.eml); status=$?
