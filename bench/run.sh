@@ -185,6 +185,23 @@ target_verdict() {
   fi
 }
 
+# speed_report MB MIN VELKO_NAME TARGET_NAME [OTHER_NAME...]: the table, then velko's speed
+# ratio over each tool, the first held to the minimum MIN.
+speed_report() {
+  local mb=$1 min=$2 velko=$3 name ratio verdict
+  shift 3
+  echo
+  echo "speed, $mb MB input:"
+  print_table "$velko" "$@"
+  echo
+  for name in "$@"; do
+    ratio=$(speed_ratio "$velko" "$name")
+    verdict=''
+    [[ $name == "$1" ]] && verdict="   (target >= ${min}x: $(target_verdict "$ratio" "$min" "$velko"))"
+    printf '%-28s %sx%s\n' "velko speed / ${name%% *} speed:" "$ratio" "$verdict"
+  done
+}
+
 # rss_report SMALL_NAME LARGE_NAME SMALL_MB LARGE_MB: the table and the 1 MiB check.
 rss_report() {
   local small=$1 large=$2 small_mb=$3 large_mb=$4 d verdict
@@ -259,15 +276,7 @@ section_sjis2jis() {
   bench_one --in "$text" --out "$tmp/nkf.out" "$n_nkf" nkf -j
   bench_one --in "$text" --out "$tmp/iconv.out" "$n_iconv" iconv -c -f CP932 -t ISO-2022-JP
 
-  echo
-  echo "speed, $speed_mb MB input:"
-  print_table "$n_velko" "$n_nkf" "$n_iconv"
-  local r_nkf r_iconv
-  r_nkf=$(speed_ratio "$n_velko" "$n_nkf")
-  r_iconv=$(speed_ratio "$n_velko" "$n_iconv")
-  echo
-  echo "velko speed / nkf speed:   ${r_nkf}x   (target >= 15x: $(target_verdict "$r_nkf" 15 "$n_velko"))"
-  echo "velko speed / iconv speed: ${r_iconv}x"
+  speed_report "$speed_mb" 15 "$n_velko" "$n_nkf" "$n_iconv"
 
   # Informative only: the tools legitimately differ (velko closes every double-byte run with
   # ESC ( J and keeps half-width katakana as 8-bit bytes; iconv drops what it cannot map).
@@ -333,13 +342,7 @@ section_b64text() {
   ((${res_rc[$n_velko]} == 0)) || status=1
   bench_one --in "$hdr" --out "$tmp/nkf.out" "$n_nkf" nkf -m
 
-  echo
-  echo "speed, $speed_mb MB input:"
-  print_table "$n_velko" "$n_nkf"
-  local r_nkf
-  r_nkf=$(speed_ratio "$n_velko" "$n_nkf")
-  echo
-  echo "velko speed / nkf speed:   ${r_nkf}x   (target >= 10x: $(target_verdict "$r_nkf" 10 "$n_velko"))"
+  speed_report "$speed_mb" 10 "$n_velko" "$n_nkf"
 
   # The generator's decoded twin is what a pure expansion gives: every word replaced by its
   # bytes, line by line. nkf is not held to it: it also converts the charset to its own
@@ -428,15 +431,7 @@ section_b64bin() {
   # shellcheck disable=SC2016
   bench_one --bytes "$bytes" --prep 'fresh_dir "$d_ripmime"' "$n_ripmime" ripmime -i "$mail" -d "$d_ripmime"
 
-  echo
-  echo "speed, $speed_mb MB input:"
-  print_table "$n_velko" "$n_ripmime" "$n_munpack"
-  local r_rip r_mun
-  r_rip=$(speed_ratio "$n_velko" "$n_ripmime")
-  r_mun=$(speed_ratio "$n_velko" "$n_munpack")
-  echo
-  echo "velko speed / ripmime speed: ${r_rip}x   (target >= 3x: $(target_verdict "$r_rip" 3 "$n_velko"))"
-  echo "velko speed / munpack speed: ${r_mun}x"
+  speed_report "$speed_mb" 3 "$n_velko" "$n_ripmime" "$n_munpack"
 
   # munpack also keeps the text part before an attachment as NAME.desc and ripmime saves
   # text parts as textfileN; those count as files written, not as attachments.
