@@ -86,6 +86,16 @@ void PUSHBTN::SetPosition(int nx, int ny, int nwidth, int nheight) {
   if (nheight >= 0) height = nheight;
 }
 
+std::uint32_t TOPWND::StoreCreateArguments(const char* caption, std::uint32_t style, int nx, int ny,
+                                           int nwidth, int nheight) {
+  title = caption;
+  if (nx >= 0) x = nx;
+  if (ny >= 0) y = ny;
+  if (nwidth >= 0) width = nwidth;
+  if (nheight >= 0) height = nheight;
+  return style == 0 ? 0x00CF0000 : style;  // WS_OVERLAPPEDWINDOW
+}
+
 void EDITFLD::TakeInitialText(const char* initial) {
   if (initial) {
     std::free(text);

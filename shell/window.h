@@ -47,6 +47,11 @@ class TOPWND {
   InstanceHandle instance;
   DeviceContext paint_dc;
   PaintRecord paint;
+
+ private:
+  // Create's bookkeeping before the platform's window is made; gives the style to use.
+  std::uint32_t StoreCreateArguments(const char* title, std::uint32_t style, int x, int y,
+                                     int width, int height);
 };
 
 class EDITFLD {

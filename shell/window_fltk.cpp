@@ -18,8 +18,7 @@
 namespace velko {
 namespace {
 
-constexpr std::uint32_t kThickFrame = 0x00040000;        // WS_THICKFRAME: resizable
-constexpr std::uint32_t kOverlappedWindow = 0x00CF0000;  // WS_OVERLAPPEDWINDOW
+constexpr std::uint32_t kThickFrame = 0x00040000;  // WS_THICKFRAME: resizable
 constexpr int kDefaultWidth = 400;
 constexpr int kDefaultHeight = 300;
 
@@ -110,12 +109,7 @@ int TOPWND::RegisterWithIcon(InstanceHandle inst, const char* name, WindowProced
 
 void TOPWND::Create(const char* caption, std::uint32_t style, int nx, int ny, int nwidth,
                     int nheight, std::uint32_t) {
-  title = caption;
-  if (style == 0) style = kOverlappedWindow;
-  if (nx >= 0) x = nx;
-  if (ny >= 0) y = ny;
-  if (nwidth >= 0) width = nwidth;
-  if (nheight >= 0) height = nheight;
+  style = StoreCreateArguments(caption, style, nx, ny, nwidth, nheight);
   TopWindow* window = new TopWindow(*this, width == kUseDefault ? kDefaultWidth : width,
                                     height == kUseDefault ? kDefaultHeight : height, title);
   window->end();

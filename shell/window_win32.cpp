@@ -78,12 +78,7 @@ int TOPWND::RegisterWithIcon(InstanceHandle inst, const char* name, WindowProced
 
 void TOPWND::Create(const char* caption, std::uint32_t style, int nx, int ny, int nwidth,
                     int nheight, std::uint32_t ex_style) {
-  title = caption;
-  if (style == 0) style = WS_OVERLAPPEDWINDOW;
-  if (nx >= 0) x = nx;
-  if (ny >= 0) y = ny;
-  if (nwidth >= 0) width = nwidth;
-  if (nheight >= 0) height = nheight;
+  style = StoreCreateArguments(caption, style, nx, ny, nwidth, nheight);
   handle = CreateWindowExA(ex_style, class_name, title, style, x, y, width, height, nullptr,
                            nullptr, instance, nullptr);
   created = 1;
