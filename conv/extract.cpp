@@ -136,7 +136,9 @@ Outcome Extraction::ExtractOne() {
     }
     mode = answer == Answer::kYes ? OpenMode::kWrite : OpenMode::kAppend;
   }
-  std::unique_ptr<File> file = sv_.files.Open(s.PendingName, mode);
+  std::unique_ptr<File> file;
+  // The mail itself, under any name or link, is never opened for writing.
+  if (!sv_.files.SameFile(s.PendingName, target_)) file = sv_.files.Open(s.PendingName, mode);
   if (!file) {
     input_.Close();
     ShowError(kErrOutputOpen, s.PendingName);

@@ -13,6 +13,9 @@ enum class PathStyle {
   kWin32,  // Shift_JIS bytes, "X:" drive, '\' and '/', double-byte characters kept whole
 };
 
+// What stands under a name.
+enum class EntryKind { kNone, kRegular, kDirectory, kLink, kOther };
+
 enum class OpenMode {
   kRead,    // existing file, from its start
   kWrite,   // created, or emptied if it exists
@@ -35,13 +38,21 @@ class FileOps {
  public:
   virtual ~FileOps() = default;
   virtual PathStyle Style() const = 0;
-  // True when there is an entry of that name; a directory counts.
+  // True when there is an entry of that name; a directory and a dangling link count.
   virtual bool Exists(const char* path) = 0;
+  // `follow` looks through symbolic links (a dangling one is then kNone); else a link is kLink.
+  virtual EntryKind Kind(const char* path, bool follow) = 0;
+  // True when both names lead to one file, through links too: the same device and inode, or
+  // volume and file index. Names are no proof: "a.BAK " is "a.BAK" on Win32.
+  virtual bool SameFile(const char* a, const char* b) = 0;
+  // Removes a file or a link, never a directory.
   virtual bool Remove(const char* path) = 0;
   // Fails, changing nothing, when `to` exists.
   virtual bool RenameNoReplace(const char* from, const char* to) = 0;
-  // Null on failure. A directory cannot be opened.
+  // Null on failure. Only regular files open (a FIFO or a device never blocks or hangs).
   virtual std::unique_ptr<File> Open(const char* path, OpenMode mode) = 0;
+  // Gives `to` the permission bits and, where the process may, the owner and group of `from`.
+  virtual void CopyPermissions(const char* from, const char* to) = 0;
 };
 
 }  // namespace velko

@@ -92,6 +92,11 @@ void ConvertInPlace(const char* target, const LineStep& step, Owner owner, const
     ShowError(sv, owner, kErrBackupName, target);
     return;
   }
+  // A folder, a FIFO or a device is no text to convert: refused before anything moves.
+  if (sv.files.Kind(target, true) != EntryKind::kRegular) {
+    ShowError(sv, owner, kErrInputOpen, target);
+    return;
+  }
   // All buffers of the run, taken before anything on disk changes.
   const std::size_t total = step.line_size + step.work_size + 2 * kStreamBuffer + 1;
   std::unique_ptr<char[]> buffers(new (std::nothrow) char[total]);
@@ -104,9 +109,17 @@ void ConvertInPlace(const char* target, const LineStep& step, Owner owner, const
   char* in_buffer = work + step.work_size;  // one byte more: the reader keeps it for a NUL
   char* out_buffer = in_buffer + kStreamBuffer + 1;
 
-  if (FileExists(sv.files, backup) && !sv.files.Remove(backup)) {
-    ShowError(sv, owner, kErrRemove, backup);
-    return;
+  if (FileExists(sv.files, backup)) {
+    // The "old backup" may be the target itself under another spelling or through a link.
+    if (sv.files.SameFile(backup, target)) {
+      ShowError(sv, owner, kErrBackupName, target);
+      return;
+    }
+    EntryKind kind = sv.files.Kind(backup, false);
+    if ((kind != EntryKind::kRegular && kind != EntryKind::kLink) || !sv.files.Remove(backup)) {
+      ShowError(sv, owner, kErrRemove, backup);
+      return;
+    }
   }
   if (!sv.files.RenameNoReplace(target, backup)) {
     ShowError(sv, owner, kErrRename, target, backup);
@@ -123,6 +136,7 @@ void ConvertInPlace(const char* target, const LineStep& step, Owner owner, const
     ShowError(sv, owner, kErrOutputOpen, target);
     return;
   }
+  sv.files.CopyPermissions(backup, target);  // before any content is written
   LineReader reader(*input, true, in_buffer, kStreamBuffer + 1);
   OutStream writer(*output, true, out_buffer, kStreamBuffer);
   const char* result = step.writes_work ? work : line;

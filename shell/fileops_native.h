@@ -6,8 +6,9 @@
 
 namespace velko {
 
-// One instance serves the whole program; it keeps no state.
-FileOps& NativeFileOps();
+// One instance serves the whole program; it keeps no state. The windows write through a link
+// the user chose in a dialog; velko-cli never writes through a link in its folder.
+FileOps& NativeFileOps(bool write_through_links = true);
 
 }  // namespace velko
 

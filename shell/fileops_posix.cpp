@@ -71,12 +71,28 @@ bool RenameExclusive(const char* from, const char* to) {
 
 class PosixFileOps final : public FileOps {
  public:
+  explicit PosixFileOps(bool write_through_links) : write_through_links_(write_through_links) {}
+
   PathStyle Style() const override { return PathStyle::kPosix; }
   bool Exists(const char* path) override {
     struct stat st;
-    return ::stat(path, &st) == 0;
+    return ::lstat(path, &st) == 0;
   }
-  bool Remove(const char* path) override { return ::remove(path) == 0; }
+  EntryKind Kind(const char* path, bool follow) override {
+    struct stat st;
+    if ((follow ? ::stat(path, &st) : ::lstat(path, &st)) != 0) return EntryKind::kNone;
+    if (S_ISREG(st.st_mode)) return EntryKind::kRegular;
+    if (S_ISDIR(st.st_mode)) return EntryKind::kDirectory;
+    if (S_ISLNK(st.st_mode)) return EntryKind::kLink;
+    return EntryKind::kOther;
+  }
+  bool SameFile(const char* a, const char* b) override {
+    struct stat sa, sb;
+    return ::stat(a, &sa) == 0 && ::stat(b, &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+  }
+  // unlink, not remove(): an empty directory must never go as an "old backup".
+  bool Remove(const char* path) override { return ::unlink(path) == 0; }
   bool RenameNoReplace(const char* from, const char* to) override {
     return RenameExclusive(from, to);
   }
@@ -84,10 +100,13 @@ class PosixFileOps final : public FileOps {
     int flags = O_RDONLY;
     if (mode == OpenMode::kWrite) flags = O_WRONLY | O_CREAT | O_TRUNC;
     if (mode == OpenMode::kAppend) flags = O_WRONLY | O_CREAT | O_APPEND;
-    int fd = ::open(path, flags | O_CLOEXEC, 0666);
+    if (mode != OpenMode::kRead && !write_through_links_) flags |= O_NOFOLLOW;
+    // O_NONBLOCK: opening a FIFO would otherwise wait for its other end, for ever.
+    int fd = ::open(path, flags | O_CLOEXEC | O_NONBLOCK, 0666);
     if (fd < 0) return nullptr;
     struct stat st;
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
       ::close(fd);
       return nullptr;
     }
@@ -95,13 +114,28 @@ class PosixFileOps final : public FileOps {
     if (!file) ::close(fd);
     return file;
   }
+  void CopyPermissions(const char* from, const char* to) override {
+    struct stat st;
+    if (::stat(from, &st) != 0) return;
+    // Owner first: chown may clear the set-id bits that chmod then restores.
+    if (::chown(to, st.st_uid, st.st_gid) != 0) {
+      // The owner may not be given away; the group may still be one of ours.
+      int group_kept = ::chown(to, static_cast<uid_t>(-1), st.st_gid);
+      (void)group_kept;
+    }
+    ::chmod(to, st.st_mode & 07777);
+  }
+
+ private:
+  bool write_through_links_;
 };
 
 }  // namespace
 
-FileOps& NativeFileOps() {
-  static PosixFileOps ops;
-  return ops;
+FileOps& NativeFileOps(bool write_through_links) {
+  static PosixFileOps follow(true);
+  static PosixFileOps no_follow(false);
+  return write_through_links ? follow : no_follow;
 }
 
 }  // namespace velko

@@ -41,11 +41,43 @@ class Win32File final : public File {
   HANDLE handle_;
 };
 
+// What the file system says of the file a name leads to, through links; false when none.
+bool FileInfo(const char* path, BY_HANDLE_FILE_INFORMATION* info, bool* disk) {
+  // No access asked: this only looks. Backup semantics lets a directory open too.
+  HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  *disk = GetFileType(handle) == FILE_TYPE_DISK;
+  bool ok = GetFileInformationByHandle(handle, info) != 0;
+  CloseHandle(handle);
+  return ok;
+}
+
 class Win32FileOps final : public FileOps {
  public:
+  explicit Win32FileOps(bool write_through_links) : write_through_links_(write_through_links) {}
+
   PathStyle Style() const override { return PathStyle::kWin32; }
   bool Exists(const char* path) override {
     return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+  }
+  EntryKind Kind(const char* path, bool follow) override {
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return EntryKind::kNone;
+    if (!follow && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return EntryKind::kLink;
+    BY_HANDLE_FILE_INFORMATION info;
+    bool disk = false;
+    if (!FileInfo(path, &info, &disk)) return EntryKind::kNone;
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return EntryKind::kDirectory;
+    return disk ? EntryKind::kRegular : EntryKind::kOther;  // CON, NUL, pipes
+  }
+  // Windows drops trailing blanks and dots from names, so only the file index tells.
+  bool SameFile(const char* a, const char* b) override {
+    BY_HANDLE_FILE_INFORMATION ia, ib;
+    bool disk = false;
+    return FileInfo(a, &ia, &disk) && FileInfo(b, &ib, &disk) &&
+           ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
+           ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
   }
   bool Remove(const char* path) override { return DeleteFileA(path) != 0; }
   // MoveFileA never replaces an existing file.
@@ -53,6 +85,12 @@ class Win32FileOps final : public FileOps {
     return MoveFileA(from, to) != 0;
   }
   std::unique_ptr<File> Open(const char* path, OpenMode mode) override {
+    if (mode != OpenMode::kRead && !write_through_links_) {
+      DWORD attributes = GetFileAttributesA(path);
+      if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        return nullptr;
+      }
+    }
     DWORD access = mode == OpenMode::kRead ? GENERIC_READ : GENERIC_WRITE;
     DWORD disposition = mode == OpenMode::kRead    ? OPEN_EXISTING
                         : mode == OpenMode::kWrite ? CREATE_ALWAYS
@@ -60,9 +98,11 @@ class Win32FileOps final : public FileOps {
     HANDLE handle = CreateFileA(path, access, FILE_SHARE_READ, nullptr, disposition,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
-    if (mode == OpenMode::kAppend &&
-        SetFilePointer(handle, 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER &&
-        GetLastError() != NO_ERROR) {
+    // A device (CON, NUL, COM1) or a pipe is no file to convert or to fill.
+    if (GetFileType(handle) != FILE_TYPE_DISK ||
+        (mode == OpenMode::kAppend &&
+         SetFilePointer(handle, 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER &&
+         GetLastError() != NO_ERROR)) {
       CloseHandle(handle);
       return nullptr;
     }
@@ -70,13 +110,19 @@ class Win32FileOps final : public FileOps {
     if (!file) CloseHandle(handle);
     return file;
   }
+  // A new file takes its folder's access rights, as every file made there does.
+  void CopyPermissions(const char*, const char*) override {}
+
+ private:
+  bool write_through_links_;
 };
 
 }  // namespace
 
-FileOps& NativeFileOps() {
-  static Win32FileOps ops;
-  return ops;
+FileOps& NativeFileOps(bool write_through_links) {
+  static Win32FileOps follow(true);
+  static Win32FileOps no_follow(false);
+  return write_through_links ? follow : no_follow;
 }
 
 }  // namespace velko

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
 
 #include <cstring>
 #include <filesystem>
@@ -288,6 +291,9 @@ class ArmedOps : public FileOps {
   }
   PathStyle Style() const override { return inner_.Style(); }
   bool Exists(const char* path) override { return inner_.Exists(path); }
+  EntryKind Kind(const char* path, bool follow) override { return inner_.Kind(path, follow); }
+  bool SameFile(const char* a, const char* b) override { return inner_.SameFile(a, b); }
+  void CopyPermissions(const char* f, const char* t) override { inner_.CopyPermissions(f, t); }
   bool Remove(const char* path) override { return inner_.Remove(path); }
   bool RenameNoReplace(const char* f, const char* t) override {
     return inner_.RenameNoReplace(f, t);
@@ -381,6 +387,55 @@ TEST(ExtractAttachments, AMailThatIsNotThereIsNamed) {
   EXPECT_EQ(error.caption, "VELKO.EXE Error Message");
   EXPECT_EQ(error.text, "C'ant find input file. [" + dir.Path("missing.eml") + "]\n");
   EXPECT_TRUE(host.proposed_save.empty());
+}
+
+struct EntryCase {
+  const char* shows;
+  const char* chosen;  // in the mail's folder, whose mail is MAIL.EML
+  void (*arrange)(const std::string& path, const std::string& outside);
+  bool write_through_links;
+  Answer answer;
+  bool refused;  // else the completion notice, nothing written
+};
+
+TEST(ExtractAttachments, NeverWritesTheMailALinkOrAFifo) {
+  const std::vector<EntryCase> cases = {
+      {"the mail's own name, Yes", "mail.eml", [](const std::string&, const std::string&) {},
+       true, Answer::kYes, true},
+      {"the mail's own name, No", "mail.eml", [](const std::string&, const std::string&) {},
+       true, Answer::kNo, true},
+      {"a link to the mail", "l",
+       [](const std::string& p, const std::string&) { ASSERT_EQ(::symlink("MAIL.EML", p.c_str()), 0); },
+       true, Answer::kYes, true},
+      {"a dangling link in velko-cli's folder, Yes", "r",
+       [](const std::string& p, const std::string& o) { ASSERT_EQ(::symlink((o + "/c").c_str(), p.c_str()), 0); },
+       false, Answer::kYes, true},
+      {"a dangling link, skipped", "r",
+       [](const std::string& p, const std::string& o) { ASSERT_EQ(::symlink((o + "/c").c_str(), p.c_str()), 0); },
+       false, Answer::kCancel, false},
+      {"a FIFO, Yes", "f", [](const std::string& p, const std::string&) { ::mkfifo(p.c_str(), 0600); },
+       true, Answer::kYes, true},
+  };
+  const std::string mail = Raw("filename=\"x\"", "QUJD\r\n");
+  for (const EntryCase& c : cases) {
+    SCOPED_TRACE(c.shows);
+    TempDir dir;
+    const std::string path = dir.Path("MAIL.EML"), outside = dir.Path("outside");
+    const std::string chosen = dir.Path(c.chosen);
+    std::string upper = c.chosen;
+    for (char& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    ASSERT_EQ(::mkdir(outside.c_str(), 0700), 0);
+    WriteFile(path, mail);
+    c.arrange(dir.Path(upper), outside);
+    ScriptedHost host;
+    host.save_choices.push_back(chosen);
+    host.answers.push_back(c.answer);
+    Box box = RunB64Bin(host, NativeFileOps(c.write_through_links), path);
+    EXPECT_EQ(Questions(host), 1u);
+    EXPECT_EQ(box.text, c.refused ? "Output file open err. [" + dir.Path(upper) + "]\n" : kDone);
+    EXPECT_EQ(ReadFile(path), mail);
+    EXPECT_TRUE(std::filesystem::is_empty(outside));
+  }
 }
 
 struct UpperCase {

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include <string>
 #include <vector>
@@ -281,6 +284,88 @@ TEST(NativeFileOps, RenameNeverReplacesAndDirectoriesExistButDoNotOpen) {
   EXPECT_TRUE(ops.Exists(dir.dir().c_str()));
   EXPECT_EQ(ops.Open(dir.dir().c_str(), OpenMode::kRead), nullptr);
   EXPECT_FALSE(ops.Exists(dir.Path("none").c_str()));
+}
+
+// What the file system may hold under the two names: links, FIFOs, folders.
+struct EntryCase {
+  const char* shows;
+  void (*arrange)(const char* target, const char* backup, const std::string& outside);
+  const char* message;  // {T} the target, {B} the backup; null: converted
+};
+
+TEST(ConvertInPlace, LinksFoldersAndFifosNeverCostTheData) {
+  const std::string original = "\x8A\xBF\r\n";
+  const std::vector<EntryCase> cases = {
+      {"a target linked to its own backup name",
+       [](const char* t, const char* b, const std::string&) {
+         ::rename(t, b), ::symlink("notes.BAK", t);
+       },
+       "Backup name err. [{T}]\n"},
+      {"a target that is a hard link of its backup",
+       [](const char* t, const char* b, const std::string&) { ::link(t, b); },
+       "Backup name err. [{T}]\n"},
+      {"a dangling link as old backup is replaced, not written through",
+       [](const char*, const char* b, const std::string& out) {
+         ::symlink((out + "/created").c_str(), b);
+       },
+       nullptr},
+      {"a FIFO as target",
+       [](const char* t, const char* b, const std::string&) { ::rename(t, b), ::mkfifo(t, 0600); },
+       "Input file open err. [{T}]\n"},
+      {"a folder as target",
+       [](const char* t, const char* b, const std::string&) { ::rename(t, b), ::mkdir(t, 0700); },
+       "Input file open err. [{T}]\n"},
+      {"an empty folder as old backup",
+       [](const char*, const char* b, const std::string&) { ::mkdir(b, 0700); },
+       "Remove err. [{B}]\n"},
+      {"a FIFO as old backup",
+       [](const char*, const char* b, const std::string&) { ::mkfifo(b, 0600); },
+       "Remove err. [{B}]\n"},
+  };
+  for (const EntryCase& c : cases) {
+    SCOPED_TRACE(c.shows);
+    TempDir dir;
+    const std::string target = dir.Path("notes.txt"), backup = dir.Path("notes.BAK");
+    const std::string out = dir.Path("outside");
+    ASSERT_EQ(::mkdir(out.c_str(), 0700), 0);
+    WriteFile(target, original);
+    c.arrange(target.c_str(), backup.c_str(), out);
+    const auto before = std::filesystem::symlink_status(target).type();
+    std::vector<Box> boxes = RunOn(BTN_SJTOJIS, target, NativeFileOps());
+    ASSERT_EQ(boxes.size(), 1u);
+    std::string expected = c.message ? c.message : kDoneSjisToJis;
+    for (auto [key, path] : {std::pair{"{T}", target}, std::pair{"{B}", backup}}) {
+      if (std::size_t at = expected.find(key); at != std::string::npos) {
+        expected.replace(at, 3, path);
+      }
+    }
+    EXPECT_EQ(boxes[0].text, expected);
+    // The original bytes stay whole somewhere; a refused target stays what it was.
+    EXPECT_TRUE(ReadFile(target) == original || ReadFile(backup) == original);
+    if (c.message) {
+      EXPECT_EQ(std::filesystem::symlink_status(target).type(), before);
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(out));
+  }
+}
+
+TEST(ConvertInPlace, TheNewFileKeepsModeAndOwner) {
+  TempDir dir;
+  const std::string target = dir.Path("secret.txt");
+  WriteFile(target, "x\n");
+  ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(::chown(target.c_str(), 1234, 1235), 0);
+  }
+  ::umask(022);
+  ASSERT_EQ(RunOn(BTN_SJTOJIS, target, NativeFileOps())[0].text, kDoneSjisToJis);
+  struct stat st;
+  ASSERT_EQ(::stat(target.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  if (root) {
+    EXPECT_EQ(st.st_uid * 10000 + st.st_gid, 1234u * 10000 + 1235u);
+  }
 }
 
 }  // namespace

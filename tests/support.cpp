@@ -110,6 +110,8 @@ TempDir::~TempDir() {
 }
 
 std::string ReadFile(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return "<missing>";  // a FIFO would block
   std::ifstream in(path, std::ios::binary);
   if (!in) return "<missing>";
   std::ostringstream s;

@@ -62,6 +62,11 @@ class FaultyFileOps : public FileOps {
 
   PathStyle Style() const override { return real_.Style(); }
   bool Exists(const char* path) override { return !fail_exists && real_.Exists(path); }
+  EntryKind Kind(const char* path, bool follow) override { return real_.Kind(path, follow); }
+  bool SameFile(const char* a, const char* b) override { return real_.SameFile(a, b); }
+  void CopyPermissions(const char* from, const char* to) override {
+    real_.CopyPermissions(from, to);
+  }
   bool Remove(const char* path) override { return !fail_remove && real_.Remove(path); }
   bool RenameNoReplace(const char* from, const char* to) override {
     return !fail_rename && real_.RenameNoReplace(from, to);
@@ -84,7 +89,7 @@ class TempDir {
   std::string dir_;
 };
 
-std::string ReadFile(const std::string& path);  // "<missing>" when it cannot be read
+std::string ReadFile(const std::string& path);  // "<missing>" unless a readable regular file
 void WriteFile(const std::string& path, const std::string& bytes);
 bool PathExists(const std::string& path);
 
