@@ -51,15 +51,36 @@ void ConsoleHost::ShowMessage(Owner, const char* text, const char* caption) {
   std::fflush(stream);
 }
 
+namespace {
+
+constexpr std::size_t kMaxComponent = 255;  // bytes a file system takes for one name
+
+// Cut to kMaxComponent bytes, keeping the extension and whole UTF-8 characters.
+void Shorten(std::string& name) {
+  if (name.size() <= kMaxComponent) return;
+  std::size_t dot = name.rfind('.');
+  std::string ext = dot != std::string::npos && dot > 0 && name.size() - dot <= 32
+                        ? name.substr(dot)
+                        : std::string();
+  std::size_t keep = kMaxComponent - ext.size();
+  while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
+  name = name.substr(0, keep) + ext;
+}
+
+}  // namespace
+
 std::string SafeBaseName(const char* proposed) {
-  // '/' can never be the second byte of a double-byte character; '\' can, so names are
-  // walked a character at a time.
+  // '/' always splits: no Shift_JIS trail byte is 0x2F, so a lead byte before one must not
+  // smuggle a folder in. '\' can be a trail byte (表 is 95 5C): names are walked a
+  // character at a time for it.
   std::size_t start = 0;
   for (std::size_t i = 0; proposed[i] != 0; ++i) {
     unsigned char c = static_cast<unsigned char>(proposed[i]);
-    if (IsSjisLeadByte(c) && proposed[i + 1] != 0) {
+    if (c == '/') {
+      start = i + 1;
+    } else if (IsSjisLeadByte(c) && proposed[i + 1] != 0 && proposed[i + 1] != '/') {
       ++i;
-    } else if (c == '/' || c == '\\') {
+    } else if (c == '\\') {
       start = i + 1;
     }
   }
@@ -68,10 +89,12 @@ std::string SafeBaseName(const char* proposed) {
       ((base[0] >= 'A' && base[0] <= 'Z') || (base[0] >= 'a' && base[0] <= 'z'))) {
     base.erase(0, 2);
   }
+  base = PlatformFileName(base.c_str());
   if (base == "." || base == "..") return "";
   for (unsigned char c : base) {
     if (c < 0x20 || c == 0x7F) return "";
   }
+  Shorten(base);
   return base;
 }
 
@@ -103,7 +126,7 @@ bool ConsoleHost::OpenFileDialog(Owner, char*) { return false; }
 
 bool ConsoleHost::SaveFileDialog(Owner, char* path) {
   // The mail's Shift_JIS name, split where its characters allow, then named as files are here.
-  std::string base = SafeBaseName(PlatformFileName(SafeBaseName(path).c_str()).c_str());
+  std::string base = SafeBaseName(path);
   if (base.empty()) {
     std::string name = ToLocaleEncoding(path);
     std::fprintf(stderr, "velko-cli: no usable file name in \"%s\": attachment skipped\n",

@@ -11,8 +11,9 @@ namespace velko {
 // How the overwrite question is answered.
 enum class ExistsPolicy { kAsk, kOverwrite, kAppend, kSkip };
 
-// The proposed attachment name reduced to a base name that cannot leave its folder: no
-// folder parts, no drive, no "." or "..", no control bytes. Empty when nothing usable is left.
+// The proposed attachment name (Shift_JIS) reduced to a base name that cannot leave its
+// folder, in the encoding of file names here: no folder parts, no drive, no "." or "..", no
+// control bytes, at most 255 bytes. Empty when nothing usable is left.
 std::string SafeBaseName(const char* proposed);
 
 class ConsoleHost : public Host {

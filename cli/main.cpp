@@ -131,7 +131,7 @@ int main(int argc, char** argv) {
 
   velko::ConsoleHost host;
   host.SetExtraction(dir, policy);
-  velko::Services services{host, velko::NativeFileOps()};
+  velko::Services services{host, velko::NativeFileOps(false)};  // never through a link
   bool failed = false;
   for (int i = first; i < argc; ++i) {
     if (std::strlen(argv[i]) >= velko::kPathSize) {

@@ -111,6 +111,15 @@ check "escape completion" "$done_b64bin" "$(tail -n 1 <<<"$out")"
 check "escape skipped on stderr" "5" "$(grep -c 'attachment skipped' err)"
 check "nothing written outside" "$before" "$(find "$work" -path "$work/a/b/out" -prune -o -print | sort)"
 
+# A lead byte before '/' smuggles no folder in, and stops nothing; a name too long for the
+# file system (100 kanji: 300 bytes in UTF-8) is shortened, keeping its extension and whole
+# characters.
+mail "$(printf 'a\x81/b.txt')" 'QUJD' "$(printf '\x8a\xbf%.0s' $(seq 100)).pdf" 'QQ==' > lead.eml
+mkdir dl
+out=$("$cli" b64bin --dir dl lead.eml 2>err); status=$?
+check "lead byte status" 0 "$status"
+check "lead byte files" "B.TXT $(printf '漢%.0s' $(seq 83)).PDF" "$(ls dl | sort | tr '\n' ' ' | sed 's/ $//')"
+
 # Errors and usage.
 out=$("$cli" b64bin missing.eml 2>err); status=$?
 check "missing status" 1 "$status"
