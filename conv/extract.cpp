@@ -144,7 +144,7 @@ Outcome Extraction::ExtractOne() {
     ShowError(kErrOutputOpen, s.PendingName);
     return Outcome::kStopped;
   }
-  OutStream out(*file, false, a_.output, kStreamBuffer);
+  OutStream out(*file, a_.output, kStreamBuffer);
   written_ = 0;
   carried_ = 0;
   bool continued = false;  // the last read ended inside a line (the read limit cut it)

@@ -138,7 +138,7 @@ void ConvertInPlace(const char* target, const LineStep& step, Owner owner, const
   }
   sv.files.CopyPermissions(backup, target);  // before any content is written
   LineReader reader(*input, true, in_buffer, kStreamBuffer + 1);
-  OutStream writer(*output, true, out_buffer, kStreamBuffer);
+  OutStream writer(*output, out_buffer, kStreamBuffer);
   const char* result = step.writes_work ? work : line;
   for (;;) {
     std::size_t length = 0;

@@ -25,14 +25,10 @@ inline bool IsLead(unsigned char b) { return kClass.of[b] == 1; }
 struct SjisToJisPairs {
   unsigned char of[65536][2];
   constexpr SjisToJisPairs() : of() {
-    for (unsigned s1 = 0; s1 < 256; ++s1) {
-      unsigned j1 = s1 <= 0x9F ? 2 * (s1 - 0x71) + 1 : 2 * (s1 - 0xB1) + 1;
-      for (unsigned s2 = 0; s2 < 256; ++s2) {
-        unsigned t = s2 > 0x7F ? s2 - 1 : s2;
-        unsigned carry = t >= 0x9E ? 1 : 0;
-        of[s1 | s2 << 8][0] = static_cast<unsigned char>(j1 + carry);
-        of[s1 | s2 << 8][1] = static_cast<unsigned char>(carry ? t - 0x7D : t - 0x1F);
-      }
+    for (unsigned pair = 0; pair < 65536; ++pair) {
+      const unsigned char bytes[2] = {static_cast<unsigned char>(pair & 0xFF),
+                                      static_cast<unsigned char>(pair >> 8)};
+      SjisCharToJis(of[pair], bytes);
     }
   }
 };
@@ -41,22 +37,6 @@ constexpr SjisToJisPairs kToJis;
 }  // namespace
 
 bool IsSjisLeadByte(unsigned char byte) { return IsLead(byte); }
-
-void SjisCharToJis(unsigned char result[2], const unsigned char pair[2]) {
-  unsigned s1 = pair[0];
-  unsigned s2 = pair[1];
-  unsigned j1 = s1 <= 0x9F ? 2 * (s1 - 0x71) + 1 : 2 * (s1 - 0xB1) + 1;
-  unsigned t = s2 > 0x7F ? s2 - 1 : s2;
-  unsigned j2;
-  if (t >= 0x9E) {
-    j2 = t - 0x7D;
-    j1 += 1;
-  } else {
-    j2 = t - 0x1F;
-  }
-  result[0] = static_cast<unsigned char>(j1);
-  result[1] = static_cast<unsigned char>(j2);
-}
 
 void JisCharToSjis(unsigned char result[2], const unsigned char pair[2]) {
   unsigned j1 = pair[0];

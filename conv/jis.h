@@ -9,7 +9,14 @@ bool IsSjisLeadByte(unsigned char byte);
 
 // One Shift_JIS double-byte character to its two JIS bytes, and back. No range checks:
 // every byte pair maps by the same arithmetic, results cut to 8 bits.
-void SjisCharToJis(unsigned char result[2], const unsigned char pair[2]);
+constexpr void SjisCharToJis(unsigned char result[2], const unsigned char pair[2]) {
+  unsigned s1 = pair[0], s2 = pair[1];
+  unsigned j1 = s1 <= 0x9F ? 2 * (s1 - 0x71) + 1 : 2 * (s1 - 0xB1) + 1;
+  unsigned t = s2 > 0x7F ? s2 - 1 : s2;
+  unsigned carry = t >= 0x9E ? 1 : 0;
+  result[0] = static_cast<unsigned char>(j1 + carry);
+  result[1] = static_cast<unsigned char>(carry ? t - 0x7D : t - 0x1F);
+}
 void JisCharToSjis(unsigned char result[2], const unsigned char pair[2]);
 
 // Converts the NUL-terminated line `in` into `out` (NUL-terminated); `out` must not overlap `in`.

@@ -155,8 +155,8 @@ ReadResult LineReader::ReadLine(char* line, std::size_t limit, std::size_t* leng
   return stored == 0 ? ReadResult::kEnd : ReadResult::kLine;
 }
 
-OutStream::OutStream(File& file, bool text_mode, char* buffer, std::size_t size)
-    : file_(file), text_(text_mode), buffer_(buffer), size_(size) {}
+OutStream::OutStream(File& file, char* buffer, std::size_t size)
+    : file_(file), buffer_(buffer), size_(size) {}
 
 bool OutStream::Flush() {
   if (used_ > 0 && !failed_) failed_ = !file_.Write(buffer_, used_);
@@ -179,7 +179,6 @@ bool OutStream::Write(const void* data, std::size_t size) {
 }
 
 bool OutStream::PutText(const char* text) {
-  if (!text_) return Write(text, std::strlen(text));
   const char* s = text;
   while (*s != 0 && !failed_) {
     // One line at a time: the text up to its LF (or NUL), then CR LF.

@@ -56,12 +56,12 @@ class LineReader {
   bool failed_ = false;
 };
 
-// Buffered output. Text mode writes every LF as CR LF.
+// Buffered output: text with every LF as CR LF, or bytes as they are.
 class OutStream {
  public:
-  OutStream(File& file, bool text_mode, char* buffer, std::size_t size);
+  OutStream(File& file, char* buffer, std::size_t size);
 
-  // A NUL-terminated text up to its NUL. False once any write has failed.
+  // A NUL-terminated text up to its NUL, each LF written as CR LF. False once any write failed.
   bool PutText(const char* text);
   // Bytes as they are (binary data). False once any write has failed.
   bool Write(const void* data, std::size_t size);
@@ -70,7 +70,6 @@ class OutStream {
 
  private:
   File& file_;
-  bool text_;
   char* buffer_;
   std::size_t size_;
   std::size_t used_ = 0;

@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(
   cmake g++ make libgtest-dev                       # the core, velko-cli, unit tests
-  libfltk1.3-dev libxtst-dev fonts-ipafont-gothic   # velko on FLTK
+  libfltk1.3-dev fonts-ipafont-gothic               # velko on FLTK
   xvfb xauth xdotool x11-utils imagemagick          # GUI tests and their screenshots
   g++-mingw-w64-x86-64-posix wine64 wine fonts-wine locales  # velko.exe under Wine
 )

@@ -1,61 +1,53 @@
 #!/usr/bin/env bash
-# velko-cli end to end on real files: output bytes, BAK files, lines, exit status.
+# velko-cli as a process: arguments, exit status, stdout and stderr, locale, names kept in --dir.
 set -u
-cli=$1
-. "$(dirname "$0")/check.sh"
+cli=$(realpath "$1")
+work=$(mktemp -d) && trap 'rm -rf "$work"' EXIT && cd "$work" || exit 1
+export LC_ALL=C.UTF-8
+failed=0
+check() {  # check WHAT EXPECTED ACTUAL
+  [ "$2" == "$3" ] || { failed=$((failed + 1)); printf 'FAIL: %s\n  expected: %q\n  actual:   %q\n' "$@"; }
+}
+done_sj="VELKO.EXE Message: ＳｈｉｆｔＪＩＳからＪＩＳへの変換完了しました"
+done_bin="VELKO.EXE Message: Ｂａｓｅ６４展開完了しました"
 
-cd "$work"
+# Several files, one missing: its error on stderr, the others converted, status 1. A UTF-8
+# name keeps its characters in the backup's name.
+printf '\x8a\xbf\n' > 'あ.txt'
+out=$("$cli" sjis2jis missing.txt 'あ.txt' 2>err); check "status" 1 "$?"
+check "lines" "$done_sj|VELKO.EXE Error Message: C'ant find input file. [missing.txt]|$(printf '\x8a\xbf')" \
+  "$out|$(cat err)|$(cat 'あ.BAK')"
+"$cli" sjis2jis "$(printf 'n%.0s' {1..512})" >out 2>err; check "long name" "1 0" "$? $(wc -c <out)"
+out=$(LC_ALL=C "$cli" sjis2jis 'あ.txt'); check "C locale: no raw UTF-8" 0 "$(grep -c $'\xef\xbc' <<<"$out")"
+for args in "" "frobnicate a" "sjis2jis" "b64bin --frob x m" "b64bin --exists maybe m" \
+  "b64bin --dir nosuch m" "b64bin --dir"; do
+  "$cli" $args >/dev/null 2>&1; check "usage: $args" 2 "$?"
+done
+"$cli" --help >out; check "help" "0 6" "$? $(grep -cE '^  (nec2jis|jis2nec|sjis2jis|jis2sjis|b64text|b64bin) ' out)"
 
-# Shift_JIS to JIS and back, with a UTF-8 file name whose backup must be あ.BAK.
-printf '\x8a\xbf\x8e\x9a\r\na\x82\xa0b\n' > 'あ.txt'
-out=$("$cli" sjis2jis 'あ.txt' 2>err); status=$?
-check "sjis2jis status" 0 "$status"
-check "sjis2jis line" "VELKO.EXE Message: ＳｈｉｆｔＪＩＳからＪＩＳへの変換完了しました" "$out"
-check "sjis2jis stderr empty" "" "$(cat err)"
-check "sjis2jis output" "1b 24 42 34 41 3b 7a 1b 28 4a 0d 0a 61 1b 24 42 24 22 1b 28 4a 62 0d 0a" "$(hex 'あ.txt')"
-check "sjis2jis backup" "8a bf 8e 9a 0d 0a 61 82 a0 62 0a" "$(hex 'あ.BAK')"
-out=$("$cli" jis2sjis 'あ.txt'); status=$?
-check "jis2sjis status" 0 "$status"
-check "jis2sjis line" "VELKO.EXE Message: ＪＩＳからＳｈｉｆｔＪＩＳへの変換完了しました" "$out"
-check "jis2sjis output" "8a bf 8e 9a 0d 0a 61 82 a0 62 0d 0a" "$(hex 'あ.txt')"
+# Attachments: names upper-cased in --dir, binary bytes kept, one line a file, --exists.
+mail() {  # mail NAME BASE64 ...
+  for ((i = 1; i < $#; i += 2)); do
+    printf 'Content-Transfer-Encoding: base64\r\nContent-Disposition: attachment; filename="%s"\r\n\r\n%s\r\n\r\n' "${@:i:2}"
+  done
+}
+mail report.pdf 'AA0KGgD/' "$(printf '\x1b$B4A;z\x1b(B')" 'QUJD' > two.eml
+mkdir d
+out=$("$cli" b64bin --dir d two.eml 2>err </dev/null); check "b64bin status" 0 "$?"
+check "b64bin lines" "saved d/REPORT.PDF (6 bytes)|saved d/漢字 (3 bytes)|$done_bin|" "$(tr '\n' '|' <<<"$out")"
+sizes=$(for p in append skip overwrite; do
+  printf o >d/REPORT.PDF && "$cli" b64bin --dir d --exists $p two.eml >/dev/null && wc -c <d/REPORT.PDF
+done | xargs)
+check "--exists append, skip, overwrite" "7 1 6" "$sizes"
+"$cli" b64bin --dir d two.eml </dev/null 2>err >/dev/null; check "nobody to ask" 2 "$(grep -c 'skipped' err)"
 
-# Ruled lines, several files in one call.
-printf '\x86\xa2\x86\xec\n' > t1.txt
-printf '\x84\x9f\n' > t2.txt
-out=$("$cli" nec2jis t1.txt t2.txt); status=$?
-check "nec2jis status" 0 "$status"
-check "nec2jis two lines" "2" "$(printf '%s\n' "$out" | grep -c 'ＮＥＣからＪＩＳ罫線への変換完了しました')"
-check "nec2jis t1" "84 9f 84 b4 0d 0a" "$(hex t1.txt)"
-"$cli" jis2nec t1.txt >/dev/null
-check "jis2nec t1" "86 a2 86 ed 0d 0a" "$(hex t1.txt)"
-
-# Errors: the box goes to stderr, the other files are still converted, status 1.
-printf 'x\n' > ok.txt
-out=$("$cli" sjis2jis missing.txt ok.txt 2>err); status=$?
-check "missing status" 1 "$status"
-check "missing stderr" "VELKO.EXE Error Message: C'ant find input file. [missing.txt]" "$(cat err)"
-check "missing stdout" "VELKO.EXE Message: ＳｈｉｆｔＪＩＳからＪＩＳへの変換完了しました" "$out"
-check "next file converted" "78 0d 0a" "$(hex ok.txt)"
-
-# A name longer than 511 bytes is refused whole, never cut.
-long=$(printf 'n%.0s' $(seq 1 512))
-"$cli" sjis2jis "$long" >out 2>err; status=$?
-check "long name status" 1 "$status"
-check "long name message" "1" "$(grep -c 'longer than 511 bytes' err)"
-check "long name nothing on stdout" "" "$(cat out)"
-
-# Usage errors.
-"$cli" >/dev/null 2>&1; check "no arguments" 2 "$?"
-"$cli" frobnicate a.txt >/dev/null 2>&1; check "unknown command" 2 "$?"
-"$cli" sjis2jis >/dev/null 2>&1; check "no file" 2 "$?"
-"$cli" --help >out 2>&1; status=$?
-check "help status" 0 "$status"
-check "help names the commands" "4" "$(grep -cE '^  (nec2jis|jis2nec|sjis2jis|jis2sjis) ' out)"
-
-# In a locale that is not UTF-8 the Japanese text is converted, not sent raw.
-printf 'x\n' > c.txt
-out=$(LC_ALL=C "$cli" sjis2jis c.txt); status=$?
-check "C locale status" 0 "$status"
-check "C locale: no raw UTF-8" "0" "$(printf '%s' "$out" | LC_ALL=C grep -c $'\xef\xbc')"
-
-finish cli
+# Names that try to leave --dir keep their last part; a lead byte before '/' smuggles no folder
+# in; unusable names are skipped; 100 kanji are shortened to 255 bytes, extension kept.
+mkdir -p a/b/out
+mail ../../e1 QUJD "$work/e2" QUJD 'C:\e3' QUJD '..\..\e4' QUJD .. QUJD $'t\tab' QUJD \
+  "$(printf 'a\x81/e5')" QUJD "$(printf '\x8a\xbf%.0s' {1..100}).pdf" QUJD > escape.eml
+"$cli" b64bin --dir a/b/out escape.eml >/dev/null 2>err </dev/null; check "escape status" 0 "$?"
+check "escape files" "E1 E2 E3 E4 E5 $(printf '漢%.0s' {1..83}).PDF" "$(ls a/b/out | sort | tr '\n' ' ' | sed 's/ $//')"
+check "escape skipped" 2 "$(grep -c 'attachment skipped' err)"
+check "nothing outside" "a d err escape.eml out two.eml あ.BAK あ.txt" "$(ls | tr '\n' ' ' | sed 's/ $//')"
+exit $((failed > 0))

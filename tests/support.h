@@ -1,97 +1,210 @@
-// Test doubles: a scripted host, file operations with injected faults, a scratch directory.
+// Test doubles for the unit tests and the fuzz targets: a scripted host, faults for the file
+// operations, a scratch folder, a plain reader, and the line steps on exact-size buffers.
 #ifndef VELKO_TESTS_SUPPORT_H
 #define VELKO_TESTS_SUPPORT_H
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <deque>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
-#include "fileops.h"
+#include "b64text.h"
+#include "base64.h"
+#include "fileops_native.h"
 #include "frame.h"
-#include "host.h"
+#include "jis.h"
+#include "ruled.h"
 
 namespace velko::test {
 
 struct Box {
-  std::string caption;
-  std::string text;
-  bool question = false;
+  std::string caption, text;
+  bool question;
 };
 
-// Plays the window: the field holds `field`, dialogs and questions take queued answers, every
-// box is recorded.
-class ScriptedHost : public Host {
- public:
+// Plays the window: the field holds `field`; the dialogs take `choices` in turn and the
+// question `answers` ("" or none left: cancel); every box is recorded.
+struct ScriptedHost : Host {
   std::string field;
+  bool no_field_text = false;
+  std::deque<std::string> choices;
+  std::deque<Answer> answers;
+  std::vector<std::string> proposed;  // what the dialogs proposed
   std::vector<Box> boxes;
-  std::deque<Answer> answers;               // for AskYesNoCancel; empty means Cancel
-  std::deque<std::string> open_choices;     // for OpenFileDialog; "" or empty means cancel
-  std::deque<std::string> save_choices;     // for SaveFileDialog; "" or empty means cancel
-  std::vector<std::string> proposed_open;   // names the dialogs proposed
-  std::vector<std::string> proposed_save;
   int closes = 0;
-  bool fail_get_text = false;
 
-  const char* GetFieldText() override;
+  const char* GetFieldText() override { return no_field_text ? nullptr : field.c_str(); }
   void SetFieldText(const char* text) override { field = text; }
-  void ShowMessage(Owner owner, const char* text, const char* caption) override;
-  Answer AskYesNoCancel(Owner owner, const char* text, const char* caption) override;
-  bool OpenFileDialog(Owner owner, char* path) override;
-  bool SaveFileDialog(Owner owner, char* path) override;
+  void ShowMessage(Owner, const char* text, const char* caption) override {
+    boxes.push_back({caption, text, false});
+  }
+  Answer AskYesNoCancel(Owner, const char* text, const char* caption) override {
+    boxes.push_back({caption, text, true});
+    Answer a = answers.empty() ? Answer::kCancel : answers.front();
+    if (!answers.empty()) answers.pop_front();
+    return a;
+  }
+  bool OpenFileDialog(Owner, char* path) override { return Choose(path); }
+  bool SaveFileDialog(Owner, char* path) override { return Choose(path); }
   void CloseMainWindow(Owner) override { ++closes; }
-
- private:
-  std::string field_copy_;
-};
-
-// The native file operations, with faults switched on by the test.
-class FaultyFileOps : public FileOps {
- public:
-  explicit FaultyFileOps(FileOps& real) : real_(real) {}
-
-  bool fail_exists = false;
-  bool fail_remove = false;
-  bool fail_rename = false;
-  bool fail_open_read = false;
-  bool fail_open_write = false;   // kWrite and kAppend
-  long read_fail_after = -1;      // bytes a file may read before its reads fail; -1 never
-  long write_fail_after = -1;     // bytes a file may write before its writes fail; -1 never
-  bool fail_close_write = false;  // closing a file opened for writing reports a failure
-  int opens = 0;
-
-  PathStyle Style() const override { return real_.Style(); }
-  bool Exists(const char* path) override { return !fail_exists && real_.Exists(path); }
-  EntryKind Kind(const char* path, bool follow) override { return real_.Kind(path, follow); }
-  bool SameFile(const char* a, const char* b) override { return real_.SameFile(a, b); }
-  void CopyPermissions(const char* from, const char* to) override {
-    real_.CopyPermissions(from, to);
+  bool Choose(char* path) {
+    proposed.push_back(path);
+    std::string choice = choices.empty() ? "" : choices.front();
+    if (!choices.empty()) choices.pop_front();
+    std::memcpy(path, choice.c_str(), choice.size() + 1);
+    return !choice.empty();
   }
-  bool Remove(const char* path) override { return !fail_remove && real_.Remove(path); }
-  bool RenameNoReplace(const char* from, const char* to) override {
-    return !fail_rename && real_.RenameNoReplace(from, to);
+};
+
+constexpr std::size_t kNever = static_cast<std::size_t>(-1);
+
+// The native file operations with faults: failing operations, random short reads, a read or a
+// write that fails after so many bytes in all, the n-th and later write opening or closing.
+struct FaultyFileOps : FileOps {
+  explicit FaultyFileOps(bool write_through_links = true)
+      : real(NativeFileOps(write_through_links)) {}
+  bool fail_exists = false, fail_remove = false, fail_rename = false, fail_open_read = false;
+  int fail_write_open = 0, fail_write_close = 0;  // 0: never
+  std::size_t read_fails_at = kNever, write_fails_at = kNever;
+  std::uint32_t short_reads = 0;  // seed of the read sizes; 0: as much as asked
+  bool failed = false;            // a read, write or close failure happened
+  FileOps& real;
+  int write_opens = 0, write_closes = 0;
+  std::size_t read = 0, written = 0;
+
+  PathStyle Style() const override { return real.Style(); }
+  bool Exists(const char* p) override { return !fail_exists && real.Exists(p); }
+  EntryKind Kind(const char* p, bool follow) override { return real.Kind(p, follow); }
+  bool SameFile(const char* a, const char* b) override { return real.SameFile(a, b); }
+  bool Remove(const char* p) override { return !fail_remove && real.Remove(p); }
+  bool RenameNoReplace(const char* f, const char* t) override {
+    return !fail_rename && real.RenameNoReplace(f, t);
   }
-  std::unique_ptr<File> Open(const char* path, OpenMode mode) override;
+  void CopyPermissions(const char* f, const char* t) override { real.CopyPermissions(f, t); }
+  std::unique_ptr<File> Open(const char* path, OpenMode mode) override {
+    bool refused = mode == OpenMode::kRead ? fail_open_read
+                                           : fail_write_open && ++write_opens >= fail_write_open;
+    std::unique_ptr<File> file = refused ? nullptr : real.Open(path, mode);
+    return file ? std::make_unique<Faulty>(*this, std::move(file)) : nullptr;
+  }
 
- private:
-  FileOps& real_;
+  struct Faulty : File {
+    Faulty(FaultyFileOps& ops, std::unique_ptr<File> real) : ops(ops), real(std::move(real)) {}
+    long Read(void* buffer, std::size_t size) override {
+      if (ops.short_reads != 0) {
+        ops.short_reads = ops.short_reads * 1103515245u + 12345u;
+        size = std::min<std::size_t>(size, 1 + (ops.short_reads >> 16) % 4096);
+      }
+      if (ops.read >= ops.read_fails_at) return Fail(-1);
+      long n = real->Read(buffer, std::min(size, ops.read_fails_at - ops.read));
+      ops.read += n > 0 ? n : 0;
+      return n;
+    }
+    bool Write(const void* data, std::size_t size) override {
+      written = true;
+      std::size_t n =
+          std::min(size, ops.write_fails_at - std::min(ops.write_fails_at, ops.written));
+      ops.written += n;
+      return real->Write(data, n) && (n == size || Fail(0));
+    }
+    bool Close() override {
+      bool fails = written && ops.fail_write_close && ++ops.write_closes >= ops.fail_write_close;
+      return real->Close() && (!fails || Fail(0));
+    }
+    long Fail(long result) { return ops.failed = true, result; }
+    FaultyFileOps& ops;
+    std::unique_ptr<File> real;
+    bool written = false;
+  };
 };
 
-// A fresh directory under the system's temporary directory, removed with its content.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
-  const std::string& dir() const { return dir_; }
-
- private:
-  std::string dir_;
+// A fresh folder under the system's temporary one, removed with its content.
+struct TempDir {
+  TempDir() : dir(std::filesystem::temp_directory_path().string() + "/velko-XXXXXX") {
+    if (mkdtemp(dir.data()) == nullptr) std::abort();
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
+  }
+  std::string Path(const std::string& name) const { return dir + "/" + name; }
+  std::string dir;
 };
 
-std::string ReadFile(const std::string& path);  // "<missing>" unless a readable regular file
-void WriteFile(const std::string& path, const std::string& bytes);
-bool PathExists(const std::string& path);
+inline std::string ReadFile(const std::string& path) {  // "<missing>" unless a regular file
+  struct stat st;                                       // a FIFO would block
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return "<missing>";
+  std::ostringstream s;
+  s << std::ifstream(path, std::ios::binary).rdbuf();
+  return s.str();
+}
+
+inline void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// The pieces a plain fgets stores, byte by byte: at most limit - 1 bytes each, ended by a LF;
+// in text mode CR LF reads as LF and a 0x1A ends the read (the file, when it comes first).
+inline std::vector<std::string> Reads(const std::string& in, bool text,
+                                      std::size_t limit = kReadLimit) {
+  std::vector<std::string> out;
+  for (std::size_t pos = 0;;) {
+    std::string line;
+    while (line.size() < limit - 1 && pos < in.size() && !(text && in[pos] == '\x1A')) {
+      bool crlf = text && in[pos] == '\r' && pos + 1 < in.size() && in[pos + 1] == '\n';
+      line += in[pos += crlf];
+      if (in[pos++] == '\n') break;
+    }
+    if (line.empty()) return out;
+    pos += text && line.size() < limit - 1 && line.back() != '\n' && in[pos] == '\x1A';
+    out.push_back(line);
+  }
+}
+
+// A line step or the decoder on exact-size copies, the smallest output its contract allows: the
+// sanitizers see any access past it; without them, guard bytes after each buffer must stay.
+enum Op { kToJis, kToSjis, kNecToJis, kJisToNec, kNecStep, kJisStep, kDecode, kB64Text };
+// clang-format off
+inline std::string Convert(Op op, const std::string& in) {
+#ifdef __SANITIZE_ADDRESS__
+  const std::size_t guard = 0;
+#else
+  const std::size_t guard = 8;
+#endif
+  const char guard_bytes[] = "\x86\xA2\x1B$B0QQ";
+  const std::size_t n = in.size(), text_size = op == kNecStep || op == kJisStep ? 3 * n + 3 : n + 1;
+  const std::size_t out_size = op == kToJis ? 3 * n + 3 : op == kDecode ? 3 * ((n + 3) / 4) + 1 : n + 1;
+  std::unique_ptr<char[]> text(new char[text_size + guard]), out(new char[out_size + guard]);
+  std::memcpy(text.get(), in.c_str(), n + 1);
+  std::memcpy(text.get() + text_size, guard_bytes, guard);
+  std::memcpy(out.get() + out_size, guard_bytes, guard);
+  std::string result;
+  switch (op) {
+    case kToJis: SjisToJisLine(out.get(), text.get()), result = out.get(); break;
+    case kToSjis: JisToSjisLine(out.get(), text.get()), result = out.get(); break;
+    case kNecToJis: result = NecToJisRuledLines(text.get()); break;
+    case kJisToNec: result = JisToNecRuledLines(text.get()); break;
+    case kNecStep: RuledLineStep(text.get(), out.get(), NecToJisRuledLines), result = text.get(); break;
+    case kJisStep: RuledLineStep(text.get(), out.get(), JisToNecRuledLines), result = text.get(); break;
+    case kB64Text: B64TextStep(text.get(), out.get()), result = text.get(); break;
+    case kDecode: {
+      std::size_t count = DecodeBase64(reinterpret_cast<unsigned char*>(out.get()), text.get());
+      result = out[count] == 0 ? std::string(out.get(), count) : "<no NUL>";
+    }
+  }
+  bool intact = !std::memcmp(text.get() + text_size, guard_bytes, guard) &&
+                !std::memcmp(out.get() + out_size, guard_bytes, guard);
+  return intact ? result : "<overrun>";
+}
+// clang-format on
 
 }  // namespace velko::test
 

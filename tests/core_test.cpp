@@ -1,0 +1,217 @@
+// The line steps and the decoder on exact-size copies; the in-place frame through RunCommand on
+// real files: what it writes, its one box, where the original is after any failure or link.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "command.h"
+#include "support.h"  // the line steps, the file operations, the standard library's strings
+#include "texts.h"
+
+namespace velko {
+namespace {
+
+using namespace test;
+
+TEST(LineSteps, Vectors) {
+  const struct {
+    Op op;
+    std::string in, want;
+  } vectors[] = {
+      // clang-format off
+      {kToJis, "\x8A\xBF\x8E\x9A\n", "\x1B$B4A;z\x1B(J\n"},  // 漢字: a run closed before the LF
+      {kToJis, "a\x8A\xBF" "b\x8E\x9A", "a\x1B$B4A\x1B(J" "b\x1B$B;z\x1B(J"},  // a run each
+      {kToJis, "\x81\x40\x9F\xFC\xE0\x40\xFC\xFC", "\x1B$B!!^~_!\x98~\x1B(J"},  // lead bounds
+      {kToJis, "\x80\xA0\xB1\xDF\xFD\xFF\x1B$B0!", "\x80\xA0\xB1\xDF\xFD\xFF\x1B$B0!"},  // singles
+      {kToJis, "\x82\x0A", "\x1B$B#\xEB\x1B(J"},            // a LF after a lead byte is its trail
+      {kToJis, "\x88\x88\x9F", "\x1B$B/h\x1B(J\x9F"},       // a trail is never a lead
+      {kToJis, "\x88\x9F\x88", "\x1B$B0!\x1B(J\x88"},       // a lead byte cut off goes as it is
+      {kToSjis, "\x1B$@0!\x1B(J\x1B$A0!\x1B(I0!\n", "\x88\x9F\x88\x9F" "0!\n"},  // ESC $ x opens, ESC closes
+      {kToSjis, "a\x1B(Bb\x1B(J\x88\x1B$B]!^~_!", "a\x1B(Bb\x1B(J\x88\x9F\x40\x9F\xFC\xE0\x40"},  // rows 5D-5F
+      {kToSjis, "\x1B$B\x1B$B0!\x1B(B", "0!\x1B(B"},        // a second ESC $ B ends the run
+      {kToSjis, "\x1B$B0\x1B(B0!", "\x88\x99\x84\xC0\x88\x9F"},  // an ESC second in a pair
+      {kToSjis, "\x1B$B0!4\n", "\x88\x9F\x8A\x88"},         // an unclosed run takes the LF
+      {kToSjis, "\x1B$B0!4", "\x88\x9F" "4"},               // an odd byte left is copied
+      {kToSjis, "a\x1B$", "a\x1B$"},                        // ESC $ at the end is copied
+      {kToSjis, "\x1B$B0!\x1B(", "\x88\x9F"},               // an ESC cut off in a run
+      {kNecToJis, "\x86\xA2\x86\xA4\x86\xAE\n", "\x84\x9F\x84\xA0\x84\xA1\n"},  // ─│┌
+      {kJisToNec, "\x84\x9F\x84\xA0\x84\xA1\n", "\x86\xA2\x86\xA4\x86\xAE\n"},  // and back
+      {kNecToJis, "\x86\xA6\x86\xEC\x86\xB9\x86\xC4\x86\xD4", "\x84\x9F\x84\xB4\x84\xAF\x84\xB0\x84\xB1"},
+      {kJisToNec, "\x84\x9F\x84\xB4\x84\xAF\x84\xBE", "\x86\xA2\x86\xED\x86\xB9\x86\xE4"},  // first wins
+      {kNecToJis, "\x84\x9F\x83\x86\xA2\x88\x9F\xB1" "a\x86", "\x84\x9F\x83\x86\xA2\x88\x9F\xB1" "a\x86"},
+      {kNecStep, "\x1B$B,$\x1B(B\n", "\x1B$B(!\x1B(J\n"},   // a JIS line goes through Shift_JIS
+      {kJisStep, "\x1B$@0!\x1B(B\n", "\x1B$B0!\x1B(J\n"},   // and is re-encoded
+      {kNecStep, "\x86\xA2$,\n", "\x84\x9F$,\n"},           // no ESC $: taken as Shift_JIS
+      {kDecode, "QUI=QQ==QUJD", "ABAABC"},                  // padding does not end decoding
+      {kDecode, "A=BCAB=C====", std::string("\0\0B\0\x10\x02\0", 7)},  // only '=' at the end counts
+      {kDecode, "A*AAAZaz09+/", std::string("\x0F\xF0\0\x01\x96\xB3\xD3\xDF\xBF", 9)},  // 255 outside
+      {kDecode, "QUJDQUI", "ABCAB"}, {kDecode, "QQ", "A"}, {kDecode, "Q", ""},  // short groups
+      {kB64Text, "S: =?ISO-2022-JP?B?GyRCNEE7ehsoQg==?=\n", "S: \x1B$B4A;z\x1B(B\n"},
+      {kB64Text, "=?shift_jis?B?ir+Omg==?= =?iso-2022-jp?b?QUI=?=", "\x8A\xBF\x8E\x9A AB"},
+      {kB64Text, "x=?ISO-2022-JP?B?" "?=y=?ISO-2022-JP?B?=?=z", "xyz"},  // '=' after the prefix
+      {kB64Text, "a=?ISO-2022-JP?B?QQBC?=b", "aAb"},        // a decoded NUL ends the word
+      {kB64Text, "=?UTF-8?B?QQ==?==?ISO-2022-JP?Q?A?==?ISO-2022-JP?B?QQ",
+       "=?UTF-8?B?QQ==?==?ISO-2022-JP?Q?A?==?ISO-2022-JP?B?QQ"},  // others; unclosed
+      // clang-format on
+  };
+  for (const auto& v : vectors) EXPECT_EQ(Convert(v.op, v.in), v.want) << v.in;
+  for (auto [text, yes] :
+       {std::pair{"", true}, {"=AZaz09+/", true}, {"Q=\r\n", false}, {"A-_B\x80", false}}) {
+    EXPECT_EQ(IsBase64Text(text), yes) << text;
+  }
+  char appended[4] = "ab";
+  AppendChar(appended, 'c');
+  EXPECT_EQ(std::string(appended, 4), std::string("abc\0", 4));
+}
+
+TEST(LineSteps, TheRuledLineTableHoldsEveryNecCodeOnceAndTheJisCodesInOrder) {
+  std::vector<int> seen(0x100);
+  for (std::size_t i = 0; i < kRuledLineEntries; ++i) {
+    const unsigned char *nec = &RuledLineTable.nec[2 * i], *jis = &RuledLineTable.jis[2 * i];
+    ++seen[nec[0] == 0x86 ? nec[1] : 0];
+    EXPECT_TRUE(jis[0] == 0x84 && (i < 32 ? jis[1] == 0x9F + i : jis[1] >= 0x9F && jis[1] <= 0xBE));
+  }
+  for (int code = 0xA2; code <= 0xED; ++code) EXPECT_EQ(seen[code], code == 0xB9 ? 2 : 1) << code;
+  EXPECT_EQ(RuledLineTable.nec[154] | RuledLineTable.jis[154], 0);  // each column ends in zero
+}
+
+// clang-format off
+// What stands on disk, or fails, before the command runs.
+enum Given { kNone, kOldBackup, kNoExists, kNoRemove, kNoRename, kNoRead, kNoWrite, kWriteAt12,
+             kReadAt12, kNoClose, kLinkToBackup, kHardLink, kDanglingBackup, kFifo, kFolder,
+             kFolderBackup, kFifoBackup };
+
+void Arrange(Given given, FaultyFileOps& ops, const char* t, const char* b, const std::string& out) {
+  switch (given) {
+    case kNone: break;
+    case kOldBackup: WriteFile(b, "o"); break;
+    case kNoExists: ops.fail_exists = true; break;
+    case kNoRemove: ops.fail_remove = true, WriteFile(b, "o"); break;
+    case kNoRename: ops.fail_rename = true, WriteFile(b, "o"); break;
+    case kNoRead: ops.fail_open_read = true; break;
+    case kNoWrite: ops.fail_write_open = 1; break;
+    case kWriteAt12: ops.write_fails_at = 12; break;
+    case kReadAt12: ops.read_fails_at = 12; break;
+    case kNoClose: ops.fail_write_close = 1; break;
+    case kLinkToBackup: ::rename(t, b), ::symlink(b, t); break;
+    case kHardLink: ::link(t, b); break;
+    case kDanglingBackup: ::symlink((out + "/created").c_str(), b); break;
+    case kFifo: ::rename(t, b), ::mkfifo(t, 0600); break;
+    case kFolder: ::rename(t, b), ::mkdir(t, 0700); break;
+    case kFolderBackup: ::mkdir(b, 0700); break;
+    case kFifoBackup: ::mkfifo(b, 0600); break;
+  }
+}
+
+TEST(ConvertInPlace, OneBoxAndTheOriginalKeptWhateverHappens) {
+  const std::string big = "a\r\n" + std::string(300000, 'a');  // a write fails mid-run
+  const std::string two = "line one\r\n\x8A\xBF two\r\n", no = "<missing>";
+  const struct {
+    Given given;
+    std::string input, target_after, backup_after;  // "<missing>": no file there
+    const char* message;  // {T} the target, {B} the backup; null: the completion notice
+    int id = BTN_SJTOJIS;
+    const char* name = "notes.txt";
+  } cases[] = {
+      {kNone, "\x8A\xBF\nb", "\x1B$B4A\x1B(J\r\nb", "\x8A\xBF\nb", nullptr},
+      {kNone, "\x86\xA2\n", "\x84\x9F\r\n", "\x86\xA2\n", nullptr, BTN_NECTOJIS},
+      {kNone, "\x84\x9F\n", "\x86\xA2\r\n", "\x84\x9F\n", nullptr, BTN_JISTONEC},
+      {kNone, "\x1B$B0!\x1B(B", "\x88\x9F", "\x1B$B0!\x1B(B", nullptr, BTN_JISTOSJ},
+      {kNone, "=?shift_jis?B?QUI=?=", "AB", "=?shift_jis?B?QUI=?=", nullptr, BTN_B64TEXT},
+      {kOldBackup, "x", "x", "x", nullptr},
+      {kNoExists, two, two, no, "C'ant find input file. [{T}]\n"},
+      {kNoRemove, two, two, "o", "Remove err. [{B}]\n"},
+      {kNoRename, two, two, no, "Rename err. [{T} => {B}]\n"},
+      {kNoRead, two, no, two, "Input file open err. [{B}]\n"},
+      {kNoWrite, two, no, two, "Output file open err. [{T}]\n"},
+      {kWriteAt12, big, "a\r\naaaaaaaaa", big, "Output file wrute err. [{T}]\n"},
+      {kReadAt12, two, "line one\r\n", two, "Input file read err. [{B}]\n"},
+      {kNoClose, two, "line one\r\n\x1B$B4A\x1B(J two\r\n", two, "Output file wrute err. [{T}]\n"},
+      {kNone, "x", "x", no, "Backup name err. [{T}]\n", BTN_SJTOJIS, "mail.bAk"},
+      {kLinkToBackup, "x", "x", "x", "Backup name err. [{T}]\n"},
+      {kHardLink, "x", "x", "x", "Backup name err. [{T}]\n"},
+      {kDanglingBackup, "x", "x", "x", nullptr},
+      {kFifo, "x", no, "x", "Input file open err. [{T}]\n"},
+      {kFolder, "x", no, "x", "Input file open err. [{T}]\n"},
+      {kFolderBackup, "x", "x", no, "Remove err. [{B}]\n"},
+      {kFifoBackup, "x", "x", no, "Remove err. [{B}]\n"},
+  };
+  // clang-format on
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "given " << c.given);
+    TempDir dir;
+    const std::string target = dir.Path(c.name), backup = dir.Path("notes.BAK");
+    const std::string out = dir.Path("outside");
+    WriteFile(target, c.input);
+    // The converted file keeps mode, owner and group (the owner where we may give it).
+    const bool root = ::geteuid() == 0;
+    ::umask(022);
+    ASSERT_EQ(::mkdir(out.c_str(), 0700) | ::chmod(target.c_str(), 0640) |
+                  (root ? ::chown(target.c_str(), 12, 34) : 0),
+              0);
+    FaultyFileOps ops;
+    Arrange(c.given, ops, target.c_str(), backup.c_str(), out);
+    ScriptedHost host;
+    host.field = target;
+    Services sv{host, ops};
+    ASSERT_EQ(RunCommand(c.id, nullptr, sv), 1);
+    std::string want = c.message ? c.message : FindCommand(c.id)->completion;
+    for (auto [key, path] : {std::pair{"{T}", target}, std::pair{"{B}", backup}}) {
+      if (std::size_t at = want.find(key); at != std::string::npos) want.replace(at, 3, path);
+    }
+    ASSERT_EQ(host.boxes.size(), 1u);
+    EXPECT_EQ(host.boxes[0].text, want);
+    EXPECT_EQ(host.boxes[0].caption, c.message ? "VELKO.EXE Error Message" : "VELKO.EXE Message");
+    EXPECT_EQ(ReadFile(target), c.target_after);
+    EXPECT_EQ(ReadFile(backup), c.backup_after);
+    EXPECT_TRUE(std::filesystem::is_empty(out));
+    struct stat st;
+    EXPECT_TRUE(c.message || (::stat(target.c_str(), &st) == 0 && (st.st_mode & 07777) == 0640 &&
+                              (!root || st.st_uid * 100 + st.st_gid == 1234)));
+  }
+}
+
+TEST(MakeBackupPath, SplitsNamesAsThePlatformDoes) {
+  const PathStyle W = PathStyle::kWin32, X = PathStyle::kPosix;
+  const std::string d254 = std::string(254, 'd') + "/";
+  const struct {
+    std::string path;
+    PathStyle style;
+    const char* backup;  // null: refused; "*": taken
+  } cases[] = {
+      // clang-format off
+      {"C:\\mail\\inbox.txt", W, "C:\\mail\\inbox.BAK"}, {"a.b", W, "a.BAK"}, {"C:x.txt", W, "C:x.BAK"},
+      {"C:\\mail.old\\readme", W, "C:\\mail.old\\readme.BAK"}, {"C:\\m\\.profile", W, "C:\\m\\.BAK"},
+      {"d/e.f\\g", W, "d/e.f\\g.BAK"}, {"\x95\x5C.txt", W, "\x95\x5C.BAK"},  // 表: 5C is no separator
+      {"C:\\\x83\x5C\\a", W, "C:\\\x83\x5C\\a.BAK"}, {"C:\\" + std::string(253, 'd') + "\\a", W, "*"},
+      {"\xE3\x81\x82.txt", X, "\xE3\x81\x82.BAK"}, {"a\\b.c\\d", X, "a\\b.BAK"}, {"", X, ".BAK"},
+      {std::string(256, 's'), X, nullptr}, {std::string(255, 'd') + "/a", X, nullptr},
+      {d254 + std::string(252, 's'), X, "*"}, {d254 + std::string(253, 's'), X, nullptr},  // 511, 512
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    char out[kPathSize];
+    bool ok = MakeBackupPath(out, c.path.c_str(), "BAK", c.style);
+    EXPECT_EQ(ok, c.backup != nullptr) << c.path;
+    EXPECT_STREQ(out, !ok ? "" : c.backup[0] == '*' ? out : c.backup) << c.path;
+  }
+}
+
+TEST(RunCommand, DispatchesTheEightAndNothingElse) {
+  ScriptedHost host;
+  Services sv{host, NativeFileOps()};
+  for (int id : {0, 1000, 1009, 0x10000}) EXPECT_EQ(RunCommand(id, nullptr, sv), 0) << id;
+  host.no_field_text = true;  // then a text too long for TargetPath: no name at all either way
+  EXPECT_EQ(RunCommand(0x03000000 | BTN_SJTOJIS, nullptr, sv), 1);  // the high bits do not count
+  host.no_field_text = false, host.field = std::string(512, 'x'), host.choices = {"", "new.txt"};
+  RunCommand(BTN_JISTOSJ, nullptr, sv);
+  host.field = "old.txt";
+  for (int id : {BTN_SANSYOU, BTN_SANSYOU, BTN_QUIT}) RunCommand(id, nullptr, sv);
+  EXPECT_EQ(host.field + TargetPath + host.proposed[0] + host.proposed[1] + CompletionText,
+            "new.txtnew.txtold.txtold.txt" + std::string(kDoneJisToSjis));
+  ASSERT_EQ(host.boxes.size() * 10 + host.closes, 21u);
+  EXPECT_EQ(host.boxes[0].text, "C'ant find input file. []\n");
+  EXPECT_EQ(host.boxes[1].text, host.boxes[0].text);
+}
+
+}  // namespace
+}  // namespace velko
