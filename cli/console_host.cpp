@@ -1,75 +1,50 @@
 #include "console_host.h"
 
-#include <errno.h>
-#include <iconv.h>
-#include <langinfo.h>
-#include <unistd.h>
-
-#include <cstdio>
 #include <cstring>
 
+#include "console.h"
 #include "jis.h"
 #include "names.h"
 #include "texts.h"
 
 namespace velko {
-
-std::string ToLocaleEncoding(const std::string& utf8) {
-  const char* codeset = nl_langinfo(CODESET);
-  if (codeset == nullptr || std::strcmp(codeset, "UTF-8") == 0) return utf8;
-  std::string target = std::string(codeset) + "//TRANSLIT";
-  iconv_t cd = iconv_open(target.c_str(), "UTF-8");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return utf8;
-  std::string out;
-  char* in = const_cast<char*>(utf8.data());
-  size_t in_left = utf8.size();
-  char chunk[256];
-  while (in_left > 0) {
-    char* o = chunk;
-    size_t o_left = sizeof chunk;
-    size_t r = iconv(cd, &in, &in_left, &o, &o_left);
-    out.append(chunk, o - chunk);
-    if (r == static_cast<size_t>(-1) && errno != E2BIG) {
-      // A file name need not be UTF-8: keep its byte rather than lose the rest.
-      out.push_back(*in);
-      ++in;
-      --in_left;
-    }
-  }
-  iconv_close(cd);
-  return out;
-}
-
-void ConsoleHost::ShowMessage(Owner, const char* text, const char* caption) {
-  std::string line = std::string(caption) + ": " + text;
-  if (!line.empty() && line.back() == '\n') line.pop_back();
-  line = ToLocaleEncoding(line) + "\n";
-  bool error = std::strcmp(caption, kCaptionError) == 0;
-  if (error) error_shown_ = true;
-  std::FILE* stream = error ? stderr : stdout;
-  std::fwrite(line.data(), 1, line.size(), stream);
-  std::fflush(stream);
-}
-
 namespace {
 
 constexpr std::size_t kMaxComponent = 255;  // bytes a file system takes for one name
 
-// Cut to kMaxComponent bytes, keeping the extension and whole UTF-8 characters.
-void Shorten(std::string& name) {
+// Cut to kMaxComponent bytes, keeping the extension and whole characters, UTF-8 or Shift_JIS.
+void Shorten(std::string& name, bool sjis) {
   if (name.size() <= kMaxComponent) return;
   std::size_t dot = name.rfind('.');
   std::string ext = dot != std::string::npos && dot > 0 && name.size() - dot <= 32
                         ? name.substr(dot)
                         : std::string();
-  std::size_t keep = kMaxComponent - ext.size();
-  while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
+  std::size_t keep = 0;
+  for (std::size_t i = 0; i < name.size() && i <= kMaxComponent - ext.size();) {
+    keep = i;
+    unsigned char c = static_cast<unsigned char>(name[i]);
+    i += sjis ? (IsSjisLeadByte(c) ? 2 : 1) : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+  }
   name = name.substr(0, keep) + ext;
+}
+
+// A line typed at the terminal, without its line end; false at the end of input.
+bool ReadAnswer(std::string* answer) {
+  char line[256];
+  if (std::fgets(line, sizeof line, stdin) == nullptr) return false;
+  *answer = line;
+  while (!answer->empty() && (answer->back() == '\n' || answer->back() == '\r')) answer->pop_back();
+  return true;
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  return s;
 }
 
 }  // namespace
 
-std::string SafeBaseName(const char* proposed) {
+std::string SafeBaseName(const char* proposed, PathStyle style) {
   // '/' always splits: no Shift_JIS trail byte is 0x2F, so a lead byte before one must not
   // smuggle a folder in. '\' can be a trail byte (表 is 95 5C): names are walked a
   // character at a time for it.
@@ -94,49 +69,91 @@ std::string SafeBaseName(const char* proposed) {
   for (unsigned char c : base) {
     if (c < 0x20 || c == 0x7F) return "";
   }
-  Shorten(base);
+  Shorten(base, style == PathStyle::kWin32);
   return base;
 }
 
-Answer ConsoleHost::AskYesNoCancel(Owner, const char* text, const char* caption) {
+void ConsoleHost::Line(std::FILE* stream, const std::string& text) {
+  std::string line = ForConsole(text) + "\n";
+  std::fflush(stdout);  // the two streams stay in order on a terminal
+  std::fwrite(line.data(), 1, line.size(), stream);
+  std::fflush(stream);
+}
+
+void ConsoleHost::Error(const std::string& text) {
+  error_shown_ = true;
+  Line(stderr, "velko-cli: " + field_ + ": " + text);
+}
+
+void ConsoleHost::Warn(const std::string& about, const std::string& text) {
+  Line(stderr, "velko-cli: " + about + ": " + text);
+}
+
+void ConsoleHost::Notice(const std::string& about, const std::string& text) {
+  if (notices_ && !quiet_) Line(stdout, about + ": " + text);
+}
+
+void ConsoleHost::ShowMessage(Owner, const char* text, const char* caption) {
+  std::string line = text;
+  if (!line.empty() && line.back() == '\n') line.pop_back();
+  if (std::strcmp(caption, kCaptionError) == 0) return Error(line);
+  Notice(field_, line);
+}
+
+Answer ConsoleHost::AskYesNoCancel(Owner, const char*, const char*) { return Answer::kCancel; }
+
+Answer ConsoleHost::AskOverwrite(Owner, char* path) {
   switch (policy_) {
-    case ExistsPolicy::kOverwrite:
-      return Answer::kYes;
-    case ExistsPolicy::kAppend:
-      return Answer::kNo;
-    case ExistsPolicy::kSkip:
+    case ExistsPolicy::kOverwrite: return Answer::kYes;
+    case ExistsPolicy::kAppend: return Answer::kNo;
+    case ExistsPolicy::kSkip: Warn(path, "exists: skipped (--exists skip)"); return Answer::kCancel;
+    case ExistsPolicy::kRename: {
+      // REPORT(1).PDF, REPORT(2).PDF, ...: the first name that is free.
+      std::string p = path;
+      std::size_t slash = p.find_last_of("/\\"), dot = p.rfind('.');
+      if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) dot = p.size();
+      for (int n = 1; n < 10000; ++n) {
+        std::string name = p.substr(0, dot) + "(" + std::to_string(n) + ")" + p.substr(dot);
+        if (name.size() >= kPathSize) break;
+        if (!files_.Exists(name.c_str())) {
+          std::memcpy(path, name.c_str(), name.size() + 1);
+          return Answer::kYes;
+        }
+      }
+      Warn(path, "exists, and no numbered name is free: skipped");
       return Answer::kCancel;
-    case ExistsPolicy::kAsk:
-      break;
+    }
+    case ExistsPolicy::kAsk: break;
   }
-  if (!isatty(STDIN_FILENO)) {
-    std::fputs("velko-cli: the file exists and nobody can be asked: skipped\n", stderr);
+  if (!IsTerminal(0)) {
+    Warn(path, "exists, and no terminal to ask: skipped (see --exists)");
     return Answer::kCancel;
   }
-  std::string question = ToLocaleEncoding(std::string(caption) + ": " + text);
-  std::fprintf(stderr, "%s\n[y] overwrite, [n] append, [c] skip? ", question.c_str());
-  char answer[64];
-  if (std::fgets(answer, sizeof answer, stdin) == nullptr) return Answer::kCancel;
-  if (answer[0] == 'y' || answer[0] == 'Y') return Answer::kYes;
-  if (answer[0] == 'n' || answer[0] == 'N') return Answer::kNo;
-  return Answer::kCancel;
+  for (;;) {
+    std::fputs(ForConsole(std::string(path) + " exists: [o]verwrite, [a]ppend, [s]kip? ").c_str(),
+               stderr);
+    std::fflush(stderr);
+    std::string answer;
+    if (!ReadAnswer(&answer)) return Answer::kCancel;  // the end of input: skip
+    answer = Lower(answer);
+    if (answer == "o" || answer == "overwrite") return Answer::kYes;
+    if (answer == "a" || answer == "append") return Answer::kNo;
+    if (answer == "s" || answer == "skip") return Answer::kCancel;
+  }
 }
 
 bool ConsoleHost::OpenFileDialog(Owner, char*) { return false; }
 
 bool ConsoleHost::SaveFileDialog(Owner, char* path) {
   // The mail's Shift_JIS name, split where its characters allow, then named as files are here.
-  std::string base = SafeBaseName(path);
+  std::string base = SafeBaseName(path, files_.Style());
   if (base.empty()) {
-    std::string name = ToLocaleEncoding(path);
-    std::fprintf(stderr, "velko-cli: no usable file name in \"%s\": attachment skipped\n",
-                 name.c_str());
+    Warn(field_, "no usable file name in \"" + PlatformFileName(path) + "\": attachment skipped");
     return false;
   }
   std::string chosen = dir_.empty() || dir_.back() == '/' ? dir_ + base : dir_ + "/" + base;
   if (chosen.size() >= kPathSize) {
-    std::fprintf(stderr, "velko-cli: path longer than %zu bytes: attachment skipped\n",
-                 kPathSize - 1);
+    Warn(chosen, "path longer than 511 bytes: attachment skipped");
     return false;
   }
   std::memcpy(path, chosen.c_str(), chosen.size() + 1);
@@ -144,8 +161,8 @@ bool ConsoleHost::SaveFileDialog(Owner, char* path) {
 }
 
 void ConsoleHost::FileWritten(const char* path, bool appended, unsigned long long bytes) {
-  std::fprintf(stdout, "%s %s (%llu bytes)\n", appended ? "appended" : "saved", path, bytes);
-  std::fflush(stdout);
+  Notice(path,
+         std::string(appended ? "appended" : "saved") + " (" + std::to_string(bytes) + " bytes)");
 }
 
 void ConsoleHost::CloseMainWindow(Owner) {}

@@ -1,52 +1,59 @@
-// The window's host operations for a console: boxes become lines, the field is an argument.
+// The window's host for a console: boxes become lines naming their file, the field is an
+// argument, the save dialog is --dir, the question is --exists or a prompt.
 #ifndef VELKO_CLI_CONSOLE_HOST_H
 #define VELKO_CLI_CONSOLE_HOST_H
 
+#include <cstdio>
 #include <string>
 
+#include "fileops.h"
 #include "host.h"
 
 namespace velko {
 
-// How the overwrite question is answered.
-enum class ExistsPolicy { kAsk, kOverwrite, kAppend, kSkip };
+enum class ExistsPolicy { kAsk, kOverwrite, kAppend, kSkip, kRename };
 
 // The proposed attachment name (Shift_JIS) reduced to a base name that cannot leave its
 // folder, in the encoding of file names here: no folder parts, no drive, no "." or "..", no
 // control bytes, at most 255 bytes. Empty when nothing usable is left.
-std::string SafeBaseName(const char* proposed);
+std::string SafeBaseName(const char* proposed, PathStyle style);
 
 class ConsoleHost : public Host {
  public:
-  void SetArgument(const char* file) { field_ = file; }
-  // Where extracted attachments go, and how an existing file is treated.
-  void SetExtraction(const std::string& dir, ExistsPolicy policy) {
-    dir_ = dir;
-    policy_ = policy;
+  ConsoleHost(FileOps& files, std::string dir, ExistsPolicy policy, bool quiet)
+      : files_(files), dir_(std::move(dir)), policy_(policy), quiet_(quiet) {}
+
+  // The file the next messages are about; `notices` off when standard output carries data.
+  void Begin(const std::string& file, bool notices) {
+    field_ = file, notices_ = notices, error_shown_ = false;
   }
   bool ErrorShown() const { return error_shown_; }
-  void ClearErrorShown() { error_shown_ = false; }
+  // velko-cli's own lines: an error "velko-cli: FILE: TEXT" and a warning, which is none, on
+  // stderr; a notice "ABOUT: TEXT" on stdout.
+  void Error(const std::string& text);
+  void Warn(const std::string& about, const std::string& text);
+  void Notice(const std::string& about, const std::string& text);
 
   const char* GetFieldText() override { return field_.c_str(); }
   void SetFieldText(const char* text) override { field_ = text; }
-  // "CAPTION: TEXT" without the text's final line feed; errors on stderr, the rest on stdout.
   void ShowMessage(Owner owner, const char* text, const char* caption) override;
   Answer AskYesNoCancel(Owner owner, const char* text, const char* caption) override;
+  Answer AskOverwrite(Owner owner, char* path) override;
   bool OpenFileDialog(Owner owner, char* path) override;
   bool SaveFileDialog(Owner owner, char* path) override;
   void CloseMainWindow(Owner owner) override;
-  // "saved PATH (N bytes)" or "appended PATH (N bytes)" on stdout.
   void FileWritten(const char* path, bool appended, unsigned long long bytes) override;
 
  private:
+  void Line(std::FILE* stream, const std::string& text);
+  FileOps& files_;
+  std::string dir_;
+  ExistsPolicy policy_;
+  bool quiet_;
   std::string field_;
-  std::string dir_ = ".";
-  ExistsPolicy policy_ = ExistsPolicy::kAsk;
+  bool notices_ = true;
   bool error_shown_ = false;
 };
-
-// UTF-8 text in the locale's encoding; bytes that do not convert pass as they are.
-std::string ToLocaleEncoding(const std::string& utf8);
 
 }  // namespace velko
 

@@ -61,6 +61,17 @@ void BrowseForFile(Owner owner, const Services& sv) {
   sv.host.SetFieldText(TargetPath);
 }
 
+const LineStep* LineStepFor(int id) {
+  switch (id) {
+    case BTN_NECTOJIS: return &kNecToJis;
+    case BTN_JISTONEC: return &kJisToNec;
+    case BTN_SJTOJIS: return &kSjisToJis;
+    case BTN_JISTOSJ: return &kJisToSjis;
+    case BTN_B64TEXT: return &kB64Text;
+    default: return nullptr;
+  }
+}
+
 int RunCommand(int id, Owner owner, const Services& sv) {
   id &= 0xFFFF;
   const CommandInfo* command = FindCommand(id);
@@ -71,28 +82,12 @@ int RunCommand(int id, Owner owner, const Services& sv) {
   }
   if (command->completion) CompletionText = command->completion;
   FetchTargetPath(sv);
-  switch (id) {
-    case BTN_NECTOJIS:
-      ConvertInPlace(TargetPath, kNecToJis, owner, sv);
-      break;
-    case BTN_JISTONEC:
-      ConvertInPlace(TargetPath, kJisToNec, owner, sv);
-      break;
-    case BTN_SJTOJIS:
-      ConvertInPlace(TargetPath, kSjisToJis, owner, sv);
-      break;
-    case BTN_JISTOSJ:
-      ConvertInPlace(TargetPath, kJisToSjis, owner, sv);
-      break;
-    case BTN_B64TEXT:
-      ConvertInPlace(TargetPath, kB64Text, owner, sv);
-      break;
-    case BTN_B64BIN:
-      ExtractAttachments(TargetPath, owner, sv);
-      break;
-    default:  // BTN_SANSYOU
-      BrowseForFile(owner, sv);
-      break;
+  if (const LineStep* step = LineStepFor(id)) {
+    ConvertInPlace(TargetPath, *step, owner, sv);
+  } else if (id == BTN_B64BIN) {
+    ExtractAttachments(TargetPath, owner, sv);
+  } else {
+    BrowseForFile(owner, sv);
   }
   return 1;
 }

@@ -31,6 +31,9 @@ extern char TargetPath[kPathSize];
 // The success text of the command now running; null until the first one starts.
 extern const char* CompletionText;
 
+// The line step of the five commands that convert a file line by line; null for the others.
+const LineStep* LineStepFor(int id);
+
 // 1 when `id` is one of the eight commands (whatever their outcome), else 0 and nothing done.
 // Only the low 16 bits of `id` count.
 int RunCommand(int id, Owner owner, const Services& sv);

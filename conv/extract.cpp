@@ -129,7 +129,8 @@ Outcome Extraction::ExtractOne() {
   UpperCaseChosenPath(s.PendingName, sv_.files.Style());
   OpenMode mode = OpenMode::kWrite;
   if (FileExists(sv_.files, s.PendingName)) {
-    Answer answer = sv_.host.AskYesNoCancel(owner_, kAskOverwrite, kCaptionQuestion);
+    Answer answer = sv_.host.AskOverwrite(owner_, s.PendingName);
+    s.PendingName[kPathSize - 1] = 0;
     if (answer == Answer::kCancel) {
       s.PendingName[0] = 0;
       return Outcome::kDone;
@@ -262,22 +263,17 @@ void UpperCaseChosenPath(char* path, PathStyle style) {
   }
 }
 
-void ExtractAttachments(const char* target, Owner owner, const Services& sv) {
-  if (!FileExists(sv.files, target)) {
-    ShowError(sv, owner, kErrNoInput, target);
-    return;
-  }
+void ExtractAttachmentsFrom(File& input, const char* target, Owner owner, const Services& sv) {
   std::unique_ptr<Areas> areas(new (std::nothrow) Areas);
-  if (!areas) {
-    sv.host.ShowMessage(owner, kErrMemory, kCaptionError);
-    return;
-  }
+  if (!areas) return sv.host.ShowMessage(owner, kErrMemory, kCaptionError);
+  Extraction(target, owner, sv, *areas, input).Run();
+}
+
+void ExtractAttachments(const char* target, Owner owner, const Services& sv) {
+  if (!FileExists(sv.files, target)) return ShowError(sv, owner, kErrNoInput, target);
   std::unique_ptr<File> input = sv.files.Open(target, OpenMode::kRead);
-  if (!input) {
-    ShowError(sv, owner, kErrInputOpen, target);
-    return;
-  }
-  Extraction(target, owner, sv, *areas, *input).Run();
+  if (!input) return ShowError(sv, owner, kErrInputOpen, target);
+  ExtractAttachmentsFrom(*input, target, owner, sv);
 }
 
 }  // namespace velko

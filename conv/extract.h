@@ -31,6 +31,9 @@ bool ScanHeaderLine(char* pending_name, const char* line, char* scan_area);
 // characters, on POSIX those of the final component only (folders keep their real names).
 void UpperCaseChosenPath(char* path, PathStyle style);
 
+// The same for a mail already open (standard input), named `target` in the messages.
+void ExtractAttachmentsFrom(File& input, const char* target, Owner owner, const Services& sv);
+
 // The command: every Base64 attachment of the mail file `target` goes, decoded, to a file the
 // user names in the save dialog. Shows exactly one final message box.
 void ExtractAttachments(const char* target, Owner owner, const Services& sv);

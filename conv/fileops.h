@@ -20,6 +20,7 @@ enum class OpenMode {
   kRead,    // existing file, from its start
   kWrite,   // created, or emptied if it exists
   kAppend,  // created, or written at its end
+  kCreate,  // created; fails when the name is taken
 };
 
 // A file opened in binary: bytes go in and out unchanged.
@@ -49,6 +50,8 @@ class FileOps {
   virtual bool Remove(const char* path) = 0;
   // Fails, changing nothing, when `to` exists.
   virtual bool RenameNoReplace(const char* from, const char* to) = 0;
+  // Puts `from` in the place of `to` in one step, whatever `to` was.
+  virtual bool Replace(const char* from, const char* to) = 0;
   // Null on failure. Only regular files open (a FIFO or a device never blocks or hangs).
   virtual std::unique_ptr<File> Open(const char* path, OpenMode mode) = 0;
   // Gives `to` the permission bits and, where the process may, the owner and group of `from`.

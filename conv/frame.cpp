@@ -81,6 +81,46 @@ bool MakeBackupPath(char* out, const char* path, const char* ext, PathStyle styl
   return true;
 }
 
+std::unique_ptr<char[]> LineBuffers(const LineStep& step) {
+  return std::unique_ptr<char[]>(
+      new (std::nothrow) char[step.line_size + step.work_size + 2 * kStreamBuffer + 1]);
+}
+
+LinesResult ConvertLines(File& in, File& out, const LineStep& step, char* buffers) {
+  char* line = buffers;
+  char* work = line + step.line_size;
+  char* in_buffer = work + step.work_size;  // one byte more: the reader keeps it for a NUL
+  char* out_buffer = in_buffer + kStreamBuffer + 1;
+  LineReader reader(in, true, in_buffer, kStreamBuffer + 1);
+  OutStream writer(out, out_buffer, kStreamBuffer);
+  const char* result = step.writes_work ? work : line;
+  for (;;) {
+    std::size_t length = 0;
+    // A step that only reads its line can take it where the reader holds it.
+    char* text = line;
+    ReadResult r = step.writes_work ? reader.ReadLineInPlace(line, kReadLimit, &text, &length)
+                                    : reader.ReadLine(line, kReadLimit, &length);
+    if (r == ReadResult::kEnd) break;
+    if (r == ReadResult::kError) {
+      in.Close();
+      writer.Flush();
+      out.Close();
+      return LinesResult::kReadError;
+    }
+    step.run(text, work);
+    if (!writer.PutText(result)) {
+      in.Close();
+      out.Close();
+      return LinesResult::kWriteError;
+    }
+  }
+  in.Close();
+  bool flushed = writer.Flush();
+  // A full disk may show only now: that is a failed write, not a success.
+  bool closed = out.Close();
+  return flushed && closed ? LinesResult::kDone : LinesResult::kWriteError;
+}
+
 void ConvertInPlace(const char* target, const LineStep& step, Owner owner, const Services& sv) {
   if (!FileExists(sv.files, target)) {
     ShowError(sv, owner, kErrNoInput, target);
@@ -97,18 +137,11 @@ void ConvertInPlace(const char* target, const LineStep& step, Owner owner, const
     ShowError(sv, owner, kErrInputOpen, target);
     return;
   }
-  // All buffers of the run, taken before anything on disk changes.
-  const std::size_t total = step.line_size + step.work_size + 2 * kStreamBuffer + 1;
-  std::unique_ptr<char[]> buffers(new (std::nothrow) char[total]);
+  std::unique_ptr<char[]> buffers = LineBuffers(step);  // before anything on disk changes
   if (!buffers) {
     sv.host.ShowMessage(owner, kErrMemory, kCaptionError);
     return;
   }
-  char* line = buffers.get();
-  char* work = line + step.line_size;
-  char* in_buffer = work + step.work_size;  // one byte more: the reader keeps it for a NUL
-  char* out_buffer = in_buffer + kStreamBuffer + 1;
-
   if (FileExists(sv.files, backup)) {
     // The "old backup" may be the target itself under another spelling or through a link.
     if (sv.files.SameFile(backup, target)) {
@@ -137,38 +170,10 @@ void ConvertInPlace(const char* target, const LineStep& step, Owner owner, const
     return;
   }
   sv.files.CopyPermissions(backup, target);  // before any content is written
-  LineReader reader(*input, true, in_buffer, kStreamBuffer + 1);
-  OutStream writer(*output, out_buffer, kStreamBuffer);
-  const char* result = step.writes_work ? work : line;
-  for (;;) {
-    std::size_t length = 0;
-    // A step that only reads its line can take it where the reader holds it.
-    char* text = line;
-    ReadResult r = step.writes_work ? reader.ReadLineInPlace(line, kReadLimit, &text, &length)
-                                    : reader.ReadLine(line, kReadLimit, &length);
-    if (r == ReadResult::kEnd) break;
-    if (r == ReadResult::kError) {
-      input->Close();
-      writer.Flush();
-      output->Close();
-      ShowError(sv, owner, kErrInputRead, backup);
-      return;
-    }
-    step.run(text, work);
-    if (!writer.PutText(result)) {
-      input->Close();
-      output->Close();
-      ShowError(sv, owner, kErrOutputWrite, target);
-      return;
-    }
-  }
-  input->Close();
-  bool flushed = writer.Flush();
-  // A full disk may show only now: that is a failed write, not a success.
-  bool closed = output->Close();
-  if (!flushed || !closed) {
-    ShowError(sv, owner, kErrOutputWrite, target);
-    return;
+  switch (ConvertLines(*input, *output, step, buffers.get())) {
+    case LinesResult::kReadError: return ShowError(sv, owner, kErrInputRead, backup);
+    case LinesResult::kWriteError: return ShowError(sv, owner, kErrOutputWrite, target);
+    case LinesResult::kDone: break;
   }
   sv.host.ShowMessage(owner, CompletionText, kCaptionMessage);
 }

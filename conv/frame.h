@@ -3,6 +3,7 @@
 #define VELKO_CONV_FRAME_H
 
 #include <cstddef>
+#include <memory>
 
 #include "fileops.h"
 #include "host.h"
@@ -37,6 +38,15 @@ bool FileExists(FileOps& files, const char* path);
 // `ext` appended; nothing when `ext` is empty). False, leaving `out` empty, when the directory
 // or the stem exceeds 255 bytes or the result exceeds 511 bytes.
 bool MakeBackupPath(char* out, const char* path, const char* ext, PathStyle style);
+
+enum class LinesResult { kDone, kReadError, kWriteError };
+
+// The buffers a run of `step` needs, taken before anything on disk changes; null without memory.
+std::unique_ptr<char[]> LineBuffers(const LineStep& step);
+
+// The frame's loop: `in` read by the text-mode rules, each line through `step`, written to `out`
+// with every LF as CR LF. Closes both files; a failed close of `out` is a write error.
+LinesResult ConvertLines(File& in, File& out, const LineStep& step, char* buffers);
 
 // Converts `target` in place through `step`, keeping the old content under the BAK name.
 // Shows exactly one message box.

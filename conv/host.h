@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+#include "texts.h"
+
 namespace velko {
 
 // The main window's handle, passed unchanged to every box and dialog it owns.
@@ -25,6 +27,11 @@ class Host {
   virtual void ShowMessage(Owner owner, const char* text, const char* caption) = 0;
   // Modal question with Yes, No and Cancel; anything else counts as Cancel.
   virtual Answer AskYesNoCancel(Owner owner, const char* text, const char* caption) = 0;
+  // The question for an attachment file that exists, named by `path` (kPathSize bytes) as it
+  // will be written. A host may put another name there and answer Yes to write that file.
+  virtual Answer AskOverwrite(Owner owner, char* /*path*/) {
+    return AskYesNoCancel(owner, kAskOverwrite, kCaptionQuestion);
+  }
   // File-open dialog for existing files. `path` (kPathSize bytes) holds the proposed name
   // and, on true, the chosen one.
   virtual bool OpenFileDialog(Owner owner, char* path) = 0;

@@ -10,6 +10,9 @@ namespace velko {
 // the user chose in a dialog; velko-cli never writes through a link in its folder.
 FileOps& NativeFileOps(bool write_through_links = true);
 
+// Standard input (0) or output (1) as a File in binary; closing it leaves the stream open.
+std::unique_ptr<File> StandardStream(int fd);
+
 }  // namespace velko
 
 #endif

@@ -96,10 +96,12 @@ class PosixFileOps final : public FileOps {
   bool RenameNoReplace(const char* from, const char* to) override {
     return RenameExclusive(from, to);
   }
+  bool Replace(const char* from, const char* to) override { return ::rename(from, to) == 0; }
   std::unique_ptr<File> Open(const char* path, OpenMode mode) override {
     int flags = O_RDONLY;
     if (mode == OpenMode::kWrite) flags = O_WRONLY | O_CREAT | O_TRUNC;
     if (mode == OpenMode::kAppend) flags = O_WRONLY | O_CREAT | O_APPEND;
+    if (mode == OpenMode::kCreate) flags = O_WRONLY | O_CREAT | O_EXCL;
     if (mode != OpenMode::kRead && !write_through_links_) flags |= O_NOFOLLOW;
     // O_NONBLOCK: opening a FIFO would otherwise wait for its other end, for ever.
     int fd = ::open(path, flags | O_CLOEXEC | O_NONBLOCK, 0666);
@@ -131,6 +133,10 @@ class PosixFileOps final : public FileOps {
 };
 
 }  // namespace
+
+std::unique_ptr<File> StandardStream(int fd) {
+  return std::unique_ptr<File>(new (std::nothrow) PosixFile(::dup(fd)));
+}
 
 FileOps& NativeFileOps(bool write_through_links) {
   static PosixFileOps follow(true);

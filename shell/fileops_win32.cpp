@@ -16,7 +16,9 @@ class Win32File final : public File {
   }
   long Read(void* buffer, std::size_t size) override {
     DWORD got = 0;
-    if (!ReadFile(handle_, buffer, static_cast<DWORD>(size), &got, nullptr)) return -1;
+    if (!ReadFile(handle_, buffer, static_cast<DWORD>(size), &got, nullptr)) {
+      return GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;  // a pipe's writer has gone: its end
+    }
     return static_cast<long>(got);
   }
   bool Write(const void* data, std::size_t size) override {
@@ -84,6 +86,9 @@ class Win32FileOps final : public FileOps {
   bool RenameNoReplace(const char* from, const char* to) override {
     return MoveFileA(from, to) != 0;
   }
+  bool Replace(const char* from, const char* to) override {
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
+  }
   std::unique_ptr<File> Open(const char* path, OpenMode mode) override {
     if (mode != OpenMode::kRead && !write_through_links_) {
       DWORD attributes = GetFileAttributesA(path);
@@ -92,9 +97,10 @@ class Win32FileOps final : public FileOps {
       }
     }
     DWORD access = mode == OpenMode::kRead ? GENERIC_READ : GENERIC_WRITE;
-    DWORD disposition = mode == OpenMode::kRead    ? OPEN_EXISTING
-                        : mode == OpenMode::kWrite ? CREATE_ALWAYS
-                                                   : OPEN_ALWAYS;
+    DWORD disposition = mode == OpenMode::kRead     ? OPEN_EXISTING
+                        : mode == OpenMode::kWrite  ? CREATE_ALWAYS
+                        : mode == OpenMode::kCreate ? CREATE_NEW
+                                                    : OPEN_ALWAYS;
     HANDLE handle = CreateFileA(path, access, FILE_SHARE_READ, nullptr, disposition,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
@@ -118,6 +124,14 @@ class Win32FileOps final : public FileOps {
 };
 
 }  // namespace
+
+std::unique_ptr<File> StandardStream(int fd) {
+  HANDLE handle = GetStdHandle(fd == 0 ? STD_INPUT_HANDLE : STD_OUTPUT_HANDLE);
+  HANDLE own = INVALID_HANDLE_VALUE;  // its own handle, so that closing it leaves the console's
+  DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &own, 0, FALSE,
+                  DUPLICATE_SAME_ACCESS);
+  return std::unique_ptr<File>(new (std::nothrow) Win32File(own));
+}
 
 FileOps& NativeFileOps(bool write_through_links) {
   static Win32FileOps follow(true);

@@ -8,7 +8,7 @@
 namespace velko {
 
 // On POSIX, where file names are UTF-8: the name converted from code page 932; bytes that are
-// not Shift_JIS keep the name as it is.
+// not Shift_JIS keep the name as it is. On Win32 the name as it is.
 std::string PlatformFileName(const char* sjis_name);
 
 }  // namespace velko

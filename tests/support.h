@@ -88,6 +88,7 @@ struct FaultyFileOps : FileOps {
   bool RenameNoReplace(const char* f, const char* t) override {
     return !fail_rename && real.RenameNoReplace(f, t);
   }
+  bool Replace(const char* f, const char* t) override { return real.Replace(f, t); }
   void CopyPermissions(const char* f, const char* t) override { real.CopyPermissions(f, t); }
   std::unique_ptr<File> Open(const char* path, OpenMode mode) override {
     bool refused = mode == OpenMode::kRead ? fail_open_read

@@ -1,0 +1,18 @@
+// What velko-cli needs of the console; one implementation per platform.
+#ifndef VELKO_CLI_CONSOLE_H
+#define VELKO_CLI_CONSOLE_H
+
+#include <string>
+
+namespace velko {
+
+// The locale for the messages; standard input and output carry bytes unchanged.
+void InitConsole();
+bool IsTerminal(int fd);
+// A message (the program's texts and the file names in them) as the console shows it, in the
+// locale's encoding; what it cannot show becomes '?', names and texts alike.
+std::string ForConsole(const std::string& text);
+
+}  // namespace velko
+
+#endif

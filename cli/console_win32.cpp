@@ -1,0 +1,23 @@
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+
+#include "console.h"
+
+namespace velko {
+
+// Standard input and output carry the bytes of a filter unchanged: no CR LF translation; the
+// messages on standard error end their lines the same way.
+void InitConsole() {
+  _setmode(_fileno(stdin), _O_BINARY);
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+}
+
+bool IsTerminal(int fd) { return _isatty(fd) != 0; }
+
+// The texts are compiled to code page 932 and names are in the ANSI code page, as the console's.
+std::string ForConsole(const std::string& text) { return text; }
+
+}  // namespace velko
