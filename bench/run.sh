@@ -426,12 +426,19 @@ section_b64bin() {
   bench_one --bytes "$bytes" --out "$tmp/velko.saved" --prep 'fresh_dir "$d_velko"' \
     "$n_velko" "$velko" b64bin --dir "$d_velko" --exists overwrite "$mail"
   ((${res_rc[$n_velko]} == 0)) || status=1
+  local n_decode='velko-cli b64bin --decode-names'
+  # shellcheck disable=SC2016
+  bench_one --bytes "$bytes" --prep 'fresh_dir "$d_velko"' \
+    "$n_decode" "$velko" b64bin --decode-names --dir "$d_velko" --exists overwrite "$mail"
   # shellcheck disable=SC2016
   bench_one --bytes "$bytes" --prep 'fresh_dir "$d_munpack"' "$n_munpack" munpack -q -C "$d_munpack" "$mail"
   # shellcheck disable=SC2016
   bench_one --bytes "$bytes" --prep 'fresh_dir "$d_ripmime"' "$n_ripmime" ripmime -i "$mail" -d "$d_ripmime"
 
   speed_report "$speed_mb" 3 "$n_velko" "$n_ripmime" "$n_munpack"
+  local cost
+  cost=$(LC_ALL=C awk -v a="${res_us[$n_decode]}" -v b="${res_us[$n_velko]}" 'BEGIN { printf "%+.1f", (a / b - 1) * 100 }')
+  echo "b64bin --decode-names against b64bin: ${cost}% time   (target within 5%: $(LC_ALL=C awk -v c="$cost" 'BEGIN { print (c <= 5 ? "met" : "NOT met") }'))"
 
   # munpack also keeps the text part before an attachment as NAME.desc and ripmime saves
   # text parts as textfileN; those count as files written, not as attachments.
@@ -440,7 +447,7 @@ section_b64bin() {
   echo "  velko:   $(tally "$d_velko" "$manifest")"
   echo "  munpack: $(tally "$d_munpack" "$manifest")"
   echo "  ripmime: $(tally "$d_ripmime" "$manifest")"
-  LC_ALL=C awk '/^saved / { n++; s = $0; sub(/.*\(/, "", s); b += s + 0 }
+  LC_ALL=C awk '/: saved \(/ { n++; s = $0; sub(/.*\(/, "", s); b += s + 0 }
                 END { printf "  velko stdout: %d saved lines, %d bytes\n", n, b }' "$tmp/velko.saved"
   echo "  velko attachments vs munpack's:   $(same_attachments "$d_velko" "$d_munpack" "$manifest")"
   echo "  ripmime attachments vs munpack's: $(same_attachments "$d_ripmime" "$d_munpack" "$manifest")"

@@ -44,16 +44,17 @@ std::string Lower(std::string s) {
 
 }  // namespace
 
-std::string SafeBaseName(const char* proposed, PathStyle style) {
+std::string SafeBaseName(const char* proposed, PathStyle style, bool decoded) {
   // '/' always splits: no Shift_JIS trail byte is 0x2F, so a lead byte before one must not
-  // smuggle a folder in. '\' can be a trail byte (表 is 95 5C): names are walked a
-  // character at a time for it.
+  // smuggle a folder in. '\' can be a trail byte (表 is 95 5C): Shift_JIS names are walked a
+  // character at a time for it; a decoded name here is UTF-8, which no lead byte table splits.
+  const bool sjis = !decoded || style == PathStyle::kWin32;
   std::size_t start = 0;
   for (std::size_t i = 0; proposed[i] != 0; ++i) {
     unsigned char c = static_cast<unsigned char>(proposed[i]);
     if (c == '/') {
       start = i + 1;
-    } else if (IsSjisLeadByte(c) && proposed[i + 1] != 0 && proposed[i + 1] != '/') {
+    } else if (sjis && IsSjisLeadByte(c) && proposed[i + 1] != 0 && proposed[i + 1] != '/') {
       ++i;
     } else if (c == '\\') {
       start = i + 1;
@@ -64,7 +65,7 @@ std::string SafeBaseName(const char* proposed, PathStyle style) {
       ((base[0] >= 'A' && base[0] <= 'Z') || (base[0] >= 'a' && base[0] <= 'z'))) {
     base.erase(0, 2);
   }
-  base = PlatformFileName(base.c_str());
+  if (!decoded) base = PlatformFileName(base.c_str());
   if (base == "." || base == "..") return "";
   for (unsigned char c : base) {
     if (c < 0x20 || c == 0x7F) return "";
@@ -106,7 +107,9 @@ Answer ConsoleHost::AskOverwrite(Owner, char* path) {
   switch (policy_) {
     case ExistsPolicy::kOverwrite: return Answer::kYes;
     case ExistsPolicy::kAppend: return Answer::kNo;
-    case ExistsPolicy::kSkip: Warn(path, "exists: skipped (--exists skip)"); return Answer::kCancel;
+    case ExistsPolicy::kSkip:
+      why_ = std::string(path) + " exists (--exists skip)";
+      return Answer::kCancel;
     case ExistsPolicy::kRename: {
       // REPORT(1).PDF, REPORT(2).PDF, ...: the first name that is free.
       std::string p = path;
@@ -120,13 +123,13 @@ Answer ConsoleHost::AskOverwrite(Owner, char* path) {
           return Answer::kYes;
         }
       }
-      Warn(path, "exists, and no numbered name is free: skipped");
+      why_ = std::string(path) + " exists, and no numbered name is free";
       return Answer::kCancel;
     }
     case ExistsPolicy::kAsk: break;
   }
   if (!IsTerminal(0)) {
-    Warn(path, "exists, and no terminal to ask: skipped (see --exists)");
+    why_ = std::string(path) + " exists, and no terminal to ask (see --exists)";
     return Answer::kCancel;
   }
   for (;;) {
@@ -134,6 +137,7 @@ Answer ConsoleHost::AskOverwrite(Owner, char* path) {
                stderr);
     std::fflush(stderr);
     std::string answer;
+    why_ = std::string(path) + " exists, and you said skip";
     if (!ReadAnswer(&answer)) return Answer::kCancel;  // the end of input: skip
     answer = Lower(answer);
     if (answer == "o" || answer == "overwrite") return Answer::kYes;
@@ -146,14 +150,14 @@ bool ConsoleHost::OpenFileDialog(Owner, char*) { return false; }
 
 bool ConsoleHost::SaveFileDialog(Owner, char* path) {
   // The mail's Shift_JIS name, split where its characters allow, then named as files are here.
-  std::string base = SafeBaseName(path, files_.Style());
+  std::string base = SafeBaseName(path, files_.Style(), decoded_);
   if (base.empty()) {
-    Warn(field_, "no usable file name in \"" + PlatformFileName(path) + "\": attachment skipped");
+    why_ = "no usable file name in \"" + (decoded_ ? path : PlatformFileName(path)) + "\"";
     return false;
   }
   std::string chosen = dir_.empty() || dir_.back() == '/' ? dir_ + base : dir_ + "/" + base;
   if (chosen.size() >= kPathSize) {
-    Warn(chosen, "path longer than 511 bytes: attachment skipped");
+    why_ = chosen + ": path longer than 511 bytes";
     return false;
   }
   std::memcpy(path, chosen.c_str(), chosen.size() + 1);
@@ -166,5 +170,37 @@ void ConsoleHost::FileWritten(const char* path, bool appended, unsigned long lon
 }
 
 void ConsoleHost::CloseMainWindow(Owner) {}
+
+namespace {
+
+const char* FormText(NameForm form) {
+  switch (form) {
+    case NameForm::kRfc2231: return "filename*= (RFC 2231)";
+    case NameForm::kEncoded: return "an RFC 2047 encoded word";
+    case NameForm::kUnquoted: return "filename= without quotes";
+    case NameForm::kContentType: return "the Content-Type's name=";
+    default: return "filename=\"...\"";
+  }
+}
+
+}  // namespace
+
+void ConsoleHost::PartSkipped(const PartReport& part) {
+  std::string why = why_;
+  if (part.reason == SkipReason::kNoName) {
+    why = part.form == NameForm::kNone || decoded_
+              ? "no file name"
+              : std::string("its name is in ") + FormText(part.form) +
+                    ", which --decode-names reads: " + part.name;
+  }
+  Warn(field_, "line " + std::to_string(part.line) + ": attachment not extracted: " + why);
+}
+
+void ConsoleHost::PartListed(const PartReport& part) {
+  std::string name = part.form == NameForm::kNone ? "(no name)" : part.name;
+  Line(stdout, field_ + ": line " + std::to_string(part.line) + ": " + name + " (" +
+                   std::to_string(part.bytes) + " bytes), the window " +
+                   (part.window ? "extracts it" : "does not"));
+}
 
 }  // namespace velko

@@ -16,12 +16,13 @@ enum class ExistsPolicy { kAsk, kOverwrite, kAppend, kSkip, kRename };
 // The proposed attachment name (Shift_JIS) reduced to a base name that cannot leave its
 // folder, in the encoding of file names here: no folder parts, no drive, no "." or "..", no
 // control bytes, at most 255 bytes. Empty when nothing usable is left.
-std::string SafeBaseName(const char* proposed, PathStyle style);
+// A name `decoded` by --decode-names is in that encoding already.
+std::string SafeBaseName(const char* proposed, PathStyle style, bool decoded);
 
 class ConsoleHost : public Host {
  public:
-  ConsoleHost(FileOps& files, std::string dir, ExistsPolicy policy, bool quiet)
-      : files_(files), dir_(std::move(dir)), policy_(policy), quiet_(quiet) {}
+  ConsoleHost(FileOps& files, std::string dir, ExistsPolicy policy, bool quiet, bool decoded)
+      : files_(files), dir_(std::move(dir)), policy_(policy), quiet_(quiet), decoded_(decoded) {}
 
   // The file the next messages are about; `notices` off when standard output carries data.
   void Begin(const std::string& file, bool notices) {
@@ -43,6 +44,8 @@ class ConsoleHost : public Host {
   bool SaveFileDialog(Owner owner, char* path) override;
   void CloseMainWindow(Owner owner) override;
   void FileWritten(const char* path, bool appended, unsigned long long bytes) override;
+  void PartSkipped(const PartReport& part) override;
+  void PartListed(const PartReport& part) override;
 
  private:
   void Line(std::FILE* stream, const std::string& text);
@@ -50,6 +53,8 @@ class ConsoleHost : public Host {
   std::string dir_;
   ExistsPolicy policy_;
   bool quiet_;
+  bool decoded_;     // the names proposed are decoded (--decode-names)
+  std::string why_;  // why the last attachment was not taken
   std::string field_;
   bool notices_ = true;
   bool error_shown_ = false;

@@ -53,6 +53,11 @@ const char kHelp[] =
     "      --dir=DIR          where the attachments go (default: the current folder)\n"
     "      --exists=WHAT      for a file that exists: ask (on a terminal, the default),\n"
     "                         overwrite, append, skip, or rename (REPORT(1).PDF)\n"
+    "      --decode-names     name each part as a mail reader does (RFC 2231 filename*=,\n"
+    "                         RFC 2047 words, unquoted names, the Content-Type's name=)\n"
+    "      --list             one line per Base64 part: its name, its size, and whether the\n"
+    "                         window extracts it; nothing is written\n"
+    "A Base64 part left in the mail is told on stderr, with its line and why.\n"
     "  -q, --quiet            no notices, only errors\n"
     "  -h, --help             this help;  -V, --version  the version\n"
     "Messages: 'FILE: TEXT' on stdout, 'velko-cli: FILE: TEXT' on stderr, in the locale's\n"
@@ -60,7 +65,8 @@ const char kHelp[] =
     "Examples:\n"
     "  velko-cli sjis2jis mail.txt              # mail.txt in JIS, mail.BAK the original\n"
     "  velko-cli jis2sjis < in.txt > out.txt    # as a filter\n"
-    "  velko-cli b64bin --dir att --exists rename inbox/*.eml\n";
+    "  velko-cli b64bin --dir att --exists rename inbox/*.eml\n"
+    "  velko-cli b64bin --list --decode-names inbox.eml\n";
 
 int Usage(const std::string& problem) {
   std::fprintf(stderr, "velko-cli: %s\nTry 'velko-cli --help'.\n", problem.c_str());
@@ -222,7 +228,7 @@ void ConvertInPlace(Run& run, const std::string& file) {
 
 int main(int argc, char** argv) {
   velko::InitConsole();
-  enum { kBackup = 256, kForce, kDir, kExists };
+  enum { kBackup = 256, kForce, kDir, kExists, kDecodeNames, kList };
   const option kOptions[] = {{"help", no_argument, nullptr, 'h'},
                              {"version", no_argument, nullptr, 'V'},
                              {"quiet", no_argument, nullptr, 'q'},
@@ -231,9 +237,12 @@ int main(int argc, char** argv) {
                              {"force", no_argument, nullptr, kForce},
                              {"dir", required_argument, nullptr, kDir},
                              {"exists", required_argument, nullptr, kExists},
+                             {"decode-names", no_argument, nullptr, kDecodeNames},
+                             {"list", no_argument, nullptr, kList},
                              {nullptr, 0, nullptr, 0}};
   std::string output, dir, backup = "simple", exists;
   bool quiet = false, force = false, dir_given = false;
+  velko::ExtractMode mode;
   opterr = 0;
   for (int c; (c = getopt_long(argc, argv, ":hVqo:", kOptions, nullptr)) != -1;) {
     switch (c) {
@@ -253,6 +262,8 @@ int main(int argc, char** argv) {
       case kForce: force = true; break;
       case kDir: dir = optarg, dir_given = true; break;
       case kExists: exists = optarg; break;
+      case kDecodeNames: mode.decode_names = true; break;
+      case kList: mode.list = true; break;
       case ':': return Usage(std::string(argv[optind - 1]) + " needs a value");
       default: return Usage("unknown option '" + std::string(argv[optind - 1]) + "'");
     }
@@ -274,7 +285,9 @@ int main(int argc, char** argv) {
   if (b64bin && (!output.empty() || force || backup != "simple")) {
     return Usage("-o, --backup and --force are for the line commands");
   }
-  if (!b64bin && (dir_given || !exists.empty())) return Usage("--dir and --exists are for b64bin");
+  if (!b64bin && (dir_given || !exists.empty() || mode.decode_names || mode.list)) {
+    return Usage("--dir, --exists, --decode-names and --list are for b64bin");
+  }
   if (dir_given && velko::NativeFileOps().Kind(dir.c_str(), true) != velko::EntryKind::kDirectory) {
     return Usage("--dir: no such folder: " + dir);
   }
@@ -284,7 +297,7 @@ int main(int argc, char** argv) {
 
   velko::FileOps& ops = velko::NativeFileOps(false);  // never writes through a link
   velko::ConsoleHost host(ops, dir_given ? dir : ".", static_cast<velko::ExistsPolicy>(policy),
-                          quiet);
+                          quiet, mode.decode_names);
   Run run{*command, host, ops, output, backup == "numbered", force, {}};
   bool failed = false;
   for (const std::string& file : files) {
@@ -296,14 +309,14 @@ int main(int argc, char** argv) {
     } else if (file == "-" && b64bin) {
       std::unique_ptr<File> in = velko::StandardStream(0);
       velko::Services services{host, ops};
-      velko::ExtractAttachmentsFrom(*in, "-", nullptr, services);
+      velko::ExtractAttachmentsFrom(*in, "-", nullptr, services, mode);
     } else if (file == "-") {
       ConvertStream(run, velko::StandardStream(0), file);
     } else if (!output.empty()) {
       ConvertStream(run, ops.Open(file.c_str(), OpenMode::kRead), file);
     } else if (b64bin) {
       velko::Services services{host, ops};
-      velko::RunCommand(command->id, nullptr, services);
+      velko::ExtractAttachments(file.c_str(), nullptr, services, mode);
     } else {
       ConvertInPlace(run, file);
     }

@@ -9,6 +9,7 @@
 #include "base64.h"
 #include "command.h"
 #include "jis.h"
+#include "mailnames.h"
 #include "textio.h"
 #include "texts.h"
 
@@ -35,18 +36,23 @@ struct Areas {
   unsigned char decoded[kDecodedArea];
   char input[kStreamBuffer];
   char output[kStreamBuffer];
+  PartHeader header;  // the part's header lines, as a mail reader takes them
+  char name[kPathSize];
+  char work[kNameWork];
 };
 
 enum class Outcome { kDone, kStopped };
 
 class Extraction {
  public:
-  Extraction(const char* target, Owner owner, const Services& sv, Areas& areas, File& input)
+  Extraction(const char* target, Owner owner, const Services& sv, Areas& areas, File& input,
+             ExtractMode mode)
       : target_(target),
         owner_(owner),
         sv_(sv),
         a_(areas),
         input_(input),
+        mode_(mode),
         reader_(input, false, areas.input, kStreamBuffer) {}
 
   void Run();
@@ -58,23 +64,34 @@ class Extraction {
   // Reads one line into the line area; false at the end of the file. A read failure is
   // reported (the input closed first) and sets stopped_.
   bool ReadLine(std::size_t* length);
-  Outcome ExtractOne();
-  // Decodes Base64 characters (all of the alphabet or '=') and writes their bytes; `whole`
-  // says the text ends a line, else up to three characters wait for the next piece.
-  bool DecodeAndWrite(OutStream& out, const char* text, std::size_t length, bool whole);
-  bool WriteDecoded(OutStream& out, const char* text, std::size_t length);
+  // A line outside a body: the window's header scan, and the part's header kept whole.
+  void Scan(const char* line);
+  Outcome BlankLine();
+  Outcome ExtractOne(bool window);
+  void Report(SkipReason reason);
+  // Decodes Base64 characters (all of the alphabet or '=') and writes their bytes (none when
+  // `out` is null: only counted); `whole` says the text ends a line, else up to three
+  // characters wait for the next piece.
+  bool DecodeAndWrite(OutStream* out, const char* text, std::size_t length, bool whole);
+  bool WriteDecoded(OutStream* out, const char* text, std::size_t length);
 
   const char* target_;
   Owner owner_;
   const Services& sv_;
   Areas& a_;
   File& input_;
+  ExtractMode mode_;
   LineReader reader_;
   ExtractState state_{};
   bool stopped_ = false;
   char carry_[4] = {};  // Base64 characters of a line cut by the read limit, awaiting the rest
   std::size_t carried_ = 0;
   unsigned long long written_ = 0;
+  long line_ = 0, next_line_ = 1;  // the line just read, and the next one
+  long part_line_ = 0;             // where the header lines now kept began
+  bool in_header_ = false;         // header lines are being kept
+  bool announced_ = false;         // they announced Base64 to the window's scan
+  NameForm form_ = NameForm::kNone;
 };
 
 bool Extraction::ReadLine(std::size_t* length) {
@@ -84,16 +101,18 @@ bool Extraction::ReadLine(std::size_t* length) {
     ShowError(kErrInputRead, target_);
     stopped_ = true;
   }
+  line_ = next_line_;
+  if (r == ReadResult::kLine && a_.line[*length - 1] == '\n') ++next_line_;
   return r == ReadResult::kLine;
 }
 
-bool Extraction::WriteDecoded(OutStream& out, const char* text, std::size_t length) {
+bool Extraction::WriteDecoded(OutStream* out, const char* text, std::size_t length) {
   std::size_t n = DecodeBase64Length(a_.decoded, text, length);
   written_ += n;
-  return out.Write(a_.decoded, n);
+  return !out || out->Write(a_.decoded, n);
 }
 
-bool Extraction::DecodeAndWrite(OutStream& out, const char* text, std::size_t length, bool whole) {
+bool Extraction::DecodeAndWrite(OutStream* out, const char* text, std::size_t length, bool whole) {
   // Complete a group begun on the previous piece of this line.
   while (carried_ > 0 && carried_ < 4 && length > 0) {
     carry_[carried_++] = *text++;
@@ -118,34 +137,82 @@ bool Extraction::DecodeAndWrite(OutStream& out, const char* text, std::size_t le
   return true;
 }
 
-Outcome Extraction::ExtractOne() {
-  ExtractState& s = state_;
-  s.Base64Announced = false;
-  if (!sv_.host.SaveFileDialog(owner_, s.PendingName)) {
-    s.PendingName[0] = 0;
-    return Outcome::kDone;  // its body lines are scanned as ordinary lines
-  }
-  s.PendingName[kPathSize - 1] = 0;
-  UpperCaseChosenPath(s.PendingName, sv_.files.Style());
-  OpenMode mode = OpenMode::kWrite;
-  if (FileExists(sv_.files, s.PendingName)) {
-    Answer answer = sv_.host.AskOverwrite(owner_, s.PendingName);
-    s.PendingName[kPathSize - 1] = 0;
-    if (answer == Answer::kCancel) {
-      s.PendingName[0] = 0;
-      return Outcome::kDone;
+void Extraction::Scan(const char* line) {
+  // Body lines left in the mail (Base64 text only, or a blank) start no header.
+  if (line[0] != '\n' && line[0] != '\r' && (in_header_ || line[Base64Span(line)] > '\r')) {
+    if (!in_header_) {
+      in_header_ = true, announced_ = false, part_line_ = line_;
+      a_.header.length = 0, a_.header.text[0] = 0;
     }
-    mode = answer == Answer::kYes ? OpenMode::kWrite : OpenMode::kAppend;
+    AddHeaderLine(a_.header, line);
   }
+  if (ScanHeaderLine(state_.PendingName, line, a_.scan)) {
+    state_.Base64Announced = true, announced_ = true;
+  }
+}
+
+void Extraction::Report(SkipReason reason) {
+  sv_.host.PartSkipped({part_line_, reason, form_, a_.name, 0, false});
+}
+
+// The blank line after header lines: the window's rule, or a mail reader's, starts an
+// extraction here; a part announced as Base64 that is not extracted is told to the host.
+Outcome Extraction::BlankLine() {
+  ExtractState& s = state_;
+  const bool window = s.Base64Announced && s.PendingName[0] != 0;
+  const bool ended = in_header_;
+  in_header_ = false;
+  const bool base64 =
+      ended && (mode_.decode_names || mode_.list ? AnnouncesBase64(a_.header) : announced_);
+  if (base64 || window) form_ = DecodePartName(a_.header, sv_.files, a_.name, a_.work);
+  if (mode_.list) {
+    if (window) s.Base64Announced = false;
+    return base64 ? ExtractOne(window) : Outcome::kDone;
+  }
+  if (!mode_.decode_names) {
+    if (window) return ExtractOne(true);
+    if (base64) Report(SkipReason::kNoName);
+    return Outcome::kDone;
+  }
+  if (!base64) return Outcome::kDone;
+  if (form_ == NameForm::kNone) return Report(SkipReason::kNoName), Outcome::kDone;
+  std::memcpy(s.PendingName, a_.name, kPathSize);
+  return ExtractOne(true);
+}
+
+// One body, from the line after the blank one: written to the file the host chooses, or, for
+// --list, only counted (`window`: the window's rules would extract it).
+Outcome Extraction::ExtractOne(bool window) {
+  ExtractState& s = state_;
   std::unique_ptr<File> file;
-  // The mail itself, under any name or link, is never opened for writing.
-  if (!sv_.files.SameFile(s.PendingName, target_)) file = sv_.files.Open(s.PendingName, mode);
-  if (!file) {
-    input_.Close();
-    ShowError(kErrOutputOpen, s.PendingName);
-    return Outcome::kStopped;
+  OpenMode mode = OpenMode::kWrite;
+  if (!mode_.list) {
+    s.Base64Announced = false;
+    if (!sv_.host.SaveFileDialog(owner_, s.PendingName)) {
+      s.PendingName[0] = 0;
+      return Report(SkipReason::kNotTaken), Outcome::kDone;  // its body: scanned as lines
+    }
+    s.PendingName[kPathSize - 1] = 0;
+    UpperCaseChosenPath(s.PendingName, sv_.files.Style());
+    if (FileExists(sv_.files, s.PendingName)) {
+      Answer answer = sv_.host.AskOverwrite(owner_, s.PendingName);
+      s.PendingName[kPathSize - 1] = 0;
+      if (answer == Answer::kCancel) {
+        s.PendingName[0] = 0;
+        return Report(SkipReason::kKept), Outcome::kDone;
+      }
+      mode = answer == Answer::kYes ? OpenMode::kWrite : OpenMode::kAppend;
+    }
+    // The mail itself, under any name or link, is never opened for writing.
+    if (!sv_.files.SameFile(s.PendingName, target_)) file = sv_.files.Open(s.PendingName, mode);
+    if (!file) {
+      input_.Close();
+      ShowError(kErrOutputOpen, s.PendingName);
+      return Outcome::kStopped;
+    }
   }
-  OutStream out(*file, a_.output, kStreamBuffer);
+  OutStream stream(*(file ? file.get() : &input_), a_.output, kStreamBuffer);
+  OutStream* out = file ? &stream : nullptr;
   written_ = 0;
   carried_ = 0;
   bool continued = false;  // the last read ended inside a line (the read limit cut it)
@@ -154,8 +221,8 @@ Outcome Extraction::ExtractOne() {
   for (;;) {
     if (!ReadLine(&length)) {
       if (stopped_) {
-        out.Flush();
-        file->Close();
+        stream.Flush();
+        if (file) file->Close();
         return Outcome::kStopped;
       }
       a_.line[0] = 0;
@@ -179,18 +246,22 @@ Outcome Extraction::ExtractOne() {
     if (!ok) break;
   }
   if (ok && carried_ > 0) ok = DecodeAndWrite(out, carry_ + carried_, 0, true);
-  ok = out.Flush() && ok;
-  // A full disk may show only when the file is closed: that is a failed write too.
-  ok = file->Close() && ok;
-  if (!ok) {
-    input_.Close();
-    ShowError(kErrOutputWrite, s.PendingName);
-    return Outcome::kStopped;
+  if (file) {
+    ok = stream.Flush() && ok;
+    // A full disk may show only when the file is closed: that is a failed write too.
+    ok = file->Close() && ok;
+    if (!ok) {
+      input_.Close();
+      ShowError(kErrOutputWrite, s.PendingName);
+      return Outcome::kStopped;
+    }
+    sv_.host.FileWritten(s.PendingName, mode == OpenMode::kAppend, written_);
+  } else {
+    sv_.host.PartListed({part_line_, SkipReason::kNoName, form_, a_.name, written_, window});
   }
-  sv_.host.FileWritten(s.PendingName, mode == OpenMode::kAppend, written_);
-  s.PendingName[0] = 0;
+  if (window) s.PendingName[0] = 0;
   // The line that ended the body may be a header line of the next part.
-  if (ScanHeaderLine(s.PendingName, a_.line, a_.scan)) s.Base64Announced = true;
+  Scan(a_.line);
   return Outcome::kDone;
 }
 
@@ -201,10 +272,10 @@ void Extraction::Run() {
   std::size_t length = 0;
   while (ReadLine(&length)) {
     const char* line = a_.line;
-    if ((line[0] == '\n' || line[0] == '\r') && s.Base64Announced && s.PendingName[0] != 0) {
-      if (ExtractOne() == Outcome::kStopped) return;
-    } else if (ScanHeaderLine(s.PendingName, line, a_.scan)) {
-      s.Base64Announced = true;
+    if (line[0] == '\n' || line[0] == '\r') {
+      if (BlankLine() == Outcome::kStopped) return;
+    } else {
+      Scan(line);
     }
   }
   if (stopped_) return;
@@ -263,17 +334,18 @@ void UpperCaseChosenPath(char* path, PathStyle style) {
   }
 }
 
-void ExtractAttachmentsFrom(File& input, const char* target, Owner owner, const Services& sv) {
+void ExtractAttachmentsFrom(File& input, const char* target, Owner owner, const Services& sv,
+                            ExtractMode mode) {
   std::unique_ptr<Areas> areas(new (std::nothrow) Areas);
   if (!areas) return sv.host.ShowMessage(owner, kErrMemory, kCaptionError);
-  Extraction(target, owner, sv, *areas, input).Run();
+  Extraction(target, owner, sv, *areas, input, mode).Run();
 }
 
-void ExtractAttachments(const char* target, Owner owner, const Services& sv) {
+void ExtractAttachments(const char* target, Owner owner, const Services& sv, ExtractMode mode) {
   if (!FileExists(sv.files, target)) return ShowError(sv, owner, kErrNoInput, target);
   std::unique_ptr<File> input = sv.files.Open(target, OpenMode::kRead);
   if (!input) return ShowError(sv, owner, kErrInputOpen, target);
-  ExtractAttachmentsFrom(*input, target, owner, sv);
+  ExtractAttachmentsFrom(*input, target, owner, sv, mode);
 }
 
 }  // namespace velko

@@ -31,12 +31,20 @@ bool ScanHeaderLine(char* pending_name, const char* line, char* scan_area);
 // characters, on POSIX those of the final component only (folders keep their real names).
 void UpperCaseChosenPath(char* path, PathStyle style);
 
+// velko-cli's ways of taking a mail apart beside the window's.
+struct ExtractMode {
+  bool decode_names = false;  // each part named as a mail reader names it (mailnames.h)
+  bool list = false;          // each Base64 part told to the host (PartListed); nothing written
+};
+
 // The same for a mail already open (standard input), named `target` in the messages.
-void ExtractAttachmentsFrom(File& input, const char* target, Owner owner, const Services& sv);
+void ExtractAttachmentsFrom(File& input, const char* target, Owner owner, const Services& sv,
+                            ExtractMode mode = ExtractMode());
 
 // The command: every Base64 attachment of the mail file `target` goes, decoded, to a file the
 // user names in the save dialog. Shows exactly one final message box.
-void ExtractAttachments(const char* target, Owner owner, const Services& sv);
+void ExtractAttachments(const char* target, Owner owner, const Services& sv,
+                        ExtractMode mode = ExtractMode());
 
 }  // namespace velko
 

@@ -54,6 +54,11 @@ class FileOps {
   virtual bool Replace(const char* from, const char* to) = 0;
   // Null on failure. Only regular files open (a FIFO or a device never blocks or hangs).
   virtual std::unique_ptr<File> Open(const char* path, OpenMode mode) = 0;
+  // Appends `text` (`length` bytes of code page 932, or of UTF-8 when `utf8`) to the
+  // NUL-terminated `name` (`size` bytes) in the platform's encoding for file names (POSIX:
+  // UTF-8; Win32: code page 932); a character it cannot hold becomes '_'. Never cuts a character.
+  virtual void AppendName(char* name, std::size_t size, const char* text, std::size_t length,
+                          bool utf8) = 0;
   // Gives `to` the permission bits and, where the process may, the owner and group of `from`.
   virtual void CopyPermissions(const char* from, const char* to) = 0;
 };

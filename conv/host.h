@@ -4,6 +4,7 @@
 
 #include <cstddef>
 
+#include "mailnames.h"
 #include "texts.h"
 
 namespace velko {
@@ -15,6 +16,17 @@ using Owner = void*;
 constexpr std::size_t kPathSize = 512;
 
 enum class Answer { kYes, kNo, kCancel };
+
+// A part of a mail announced as Base64: why it stayed in the mail, or what --list tells of it.
+enum class SkipReason { kNoName, kNotTaken, kKept };  // no name; the dialog; the question
+struct PartReport {
+  long line;                 // where the part's header began
+  SkipReason reason;
+  NameForm form;             // where a mail reader takes its name from; kNone: nowhere
+  const char* name;          // that name, in the platform's encoding for file names
+  unsigned long long bytes;  // its body decoded (--list)
+  bool window;               // the window's rules extract it (--list)
+};
 
 class Host {
  public:
@@ -39,6 +51,9 @@ class Host {
   virtual bool SaveFileDialog(Owner owner, char* path) = 0;
   // Destroys the main window; the program ends once the platform's loop sees that.
   virtual void CloseMainWindow(Owner owner) = 0;
+  // A part left in the mail, and a part listed; a window says nothing of either.
+  virtual void PartSkipped(const PartReport& /*part*/) {}
+  virtual void PartListed(const PartReport& /*part*/) {}
   // An attachment's file was written (a window says nothing of it; a console may).
   virtual void FileWritten(const char* /*path*/, bool /*appended*/, unsigned long long /*bytes*/) {}
 };

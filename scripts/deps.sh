@@ -3,7 +3,7 @@
 # and the Japanese locale that Wine takes its code page (932) from.
 set -euo pipefail
 packages=(
-  cmake g++ make libgtest-dev                       # the core, velko-cli, unit tests
+  cmake g++ make libgtest-dev python3               # the core, velko-cli, their tests
   libfltk1.3-dev fonts-ipafont-gothic               # velko on FLTK
   xvfb xauth xdotool x11-utils imagemagick          # GUI tests and their screenshots
   g++-mingw-w64-x86-64-posix wine64 wine fonts-wine locales  # velko.exe under Wine

@@ -1,13 +1,17 @@
 #include <errno.h>
 #include <fcntl.h>
+#include <iconv.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <new>
+#include <string>
 
 #include "fileops_native.h"
+#include "host.h"
 
 namespace velko {
 namespace {
@@ -115,6 +119,42 @@ class PosixFileOps final : public FileOps {
     std::unique_ptr<File> file(new (std::nothrow) PosixFile(fd));
     if (!file) ::close(fd);
     return file;
+  }
+  // File names here are UTF-8: code page 932 goes through iconv, and every character is
+  // checked, so that nothing but whole, valid UTF-8 reaches a name.
+  void AppendName(char* name, std::size_t size, const char* text, std::size_t length,
+                  bool utf8) override {
+    std::string in(text, length);
+    if (!utf8) {
+      std::string out;
+      iconv_t cd = iconv_open("UTF-8", "CP932");
+      char* p = &in[0];
+      while (cd != reinterpret_cast<iconv_t>(-1) && length > 0) {
+        char chunk[256];
+        char* o = chunk;
+        std::size_t room = sizeof chunk;
+        std::size_t r = iconv(cd, &p, &length, &o, &room);
+        out.append(chunk, o - chunk);
+        if (r == static_cast<std::size_t>(-1) && errno != E2BIG) out += '_', ++p, --length;
+      }
+      if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
+      in = out;
+    }
+    std::size_t n = std::strlen(name);
+    for (std::size_t i = 0; i < in.size();) {
+      unsigned char c = static_cast<unsigned char>(in[i]);
+      std::size_t len = c < 0x80 ? 1 : c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3
+                      : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+      for (std::size_t k = 1; k < len; ++k) {
+        if (i + k >= in.size() || (static_cast<unsigned char>(in[i + k]) & 0xC0) != 0x80) len = 0;
+      }
+      const char* character = len ? &in[i] : "_";
+      if (n + (len ? len : 1) >= size) break;
+      std::memcpy(name + n, character, len ? len : 1);
+      n += len ? len : 1;
+      i += len ? len : 1;
+    }
+    name[n] = 0;
   }
   void CopyPermissions(const char* from, const char* to) override {
     struct stat st;

@@ -1,9 +1,12 @@
 // The file operations over KERNEL32, ANSI paths in the system's code page.
 #include <windows.h>
 
+#include <cstring>
 #include <new>
+#include <string>
 
 #include "fileops_native.h"
+#include "host.h"
 
 namespace velko {
 namespace {
@@ -115,6 +118,30 @@ class Win32FileOps final : public FileOps {
     std::unique_ptr<File> file(new (std::nothrow) Win32File(handle));
     if (!file) CloseHandle(handle);
     return file;
+  }
+  // File names here are in code page 932: UTF-8 goes through UTF-16 to it, '_' where it
+  // has no character; whole characters only.
+  void AppendName(char* name, std::size_t size, const char* text, std::size_t length,
+                  bool utf8) override {
+    std::string in(text, length);
+    if (utf8 && length > 0) {
+      std::wstring wide(length, L'\0');
+      wide.resize(MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(length), &wide[0],
+                                      static_cast<int>(length)));
+      in.assign(wide.size() * 2, '\0');
+      in.resize(WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wide.data(),
+                                    static_cast<int>(wide.size()), &in[0],
+                                    static_cast<int>(in.size()), "_", nullptr));
+    }
+    std::size_t n = std::strlen(name);
+    for (std::size_t i = 0; i < in.size();) {
+      unsigned char c = static_cast<unsigned char>(in[i]);
+      std::size_t len = ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) && i + 1 < in.size() ? 2 : 1;
+      if (n + len >= size) break;
+      std::memcpy(name + n, &in[i], len);
+      n += len, i += len;
+    }
+    name[n] = 0;
   }
   // A new file takes its folder's access rights, as every file made there does.
   void CopyPermissions(const char*, const char*) override {}

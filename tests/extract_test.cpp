@@ -7,6 +7,7 @@
 #include <map>
 
 #include "command.h"
+#include "mailnames.h"
 #include "support.h"  // the standard library's strings, vectors, files
 
 namespace velko {
@@ -152,6 +153,41 @@ TEST(ExtractAttachments, WritesEveryAnnouncedAttachmentOrStopsWithOneErrorBox) {
       EXPECT_EQ(box.caption + box.text, &box == &host.boxes.back() ? last : "VELKO.EXE" + kAsk);
     }
   }
+}
+
+TEST(DecodePartName, NamesAsAMailReaderDoes) {
+  // clang-format off
+  const struct { const char* header; NameForm form; const char* name; } cases[] = {
+      {"Content-Disposition: attachment; filename*=UTF-8''%E5%A0%B1%E5%91%8A.pdf; filename=\"x\"", NameForm::kRfc2231, "報告.pdf"},
+      {"Content-Disposition: attachment;\r\n filename*0*=ISO-2022-JP''%1B%24B%4A%73;\r\n\tfilename*1*=%39%70%1B%28B;\r\n"
+       " filename*2=\".t\\\"x\"", NameForm::kRfc2231, "報告.t\"x"},
+      {"Content-Type: a/b; name*=shift_jis'ja'%95%F1%8D%90", NameForm::kRfc2231, "報告"},
+      {"Content-Disposition: attachment; filename=\"=?ISO-2022-JP?B?GyRCSnM5cBsoQg==?= =?utf-8?q?=E5=91=8A_x?=.pdf\"",
+       NameForm::kEncoded, "報告告 x.pdf"},
+      {"Content-Disposition: attachment; filename=\"=?Shift_JIS?B?lfE=?=a =?EUC-JP?B?ufD/?=\"", NameForm::kEncoded, "報a 告_"},
+      {"content-disposition: inline; FileName=report.pdf ; size=3", NameForm::kUnquoted, "report.pdf"},
+      {"Content-Type: a/b; x=\"; name=no\"; name=\"=?ISO-8859-1?Q?caf=E9?=\"", NameForm::kContentType, "caf_"},
+      {"Content-Disposition: attachment; filename=\"\x1B$BJs9p\x1B(B\"", NameForm::kQuoted, "報告"},
+      {"Content-Disposition: attachment; filename=\"\"\r\nContent-Type: a/b", NameForm::kNone, ""},
+      {"X-Disposition: a; filename=\"x\"\r\nContent-Type: a/b; filename=\"y\"", NameForm::kNone, ""},
+  };
+  // clang-format on
+  for (const auto& c : cases) {
+    PartHeader header{{}, 0};
+    for (const char* line = c.header; *line != 0;) {
+      const char* end = std::strchr(line, '\n');
+      std::string one = end ? std::string(line, end + 1) : line;
+      AddHeaderLine(header, one.c_str());
+      line += one.size();
+    }
+    char name[kPathSize];
+    std::vector<char> work(kNameWork);
+    EXPECT_EQ(DecodePartName(header, NativeFileOps(), name, work.data()), c.form) << c.header;
+    EXPECT_STREQ(name, c.name) << c.header;
+  }
+  PartHeader cte{{}, 0};
+  for (const char* line : {"--b\n", "Content-Transfer-Encoding:\n", "\tBase64 \n"}) AddHeaderLine(cte, line);
+  EXPECT_TRUE(AnnouncesBase64(cte));
 }
 
 }  // namespace

@@ -89,6 +89,9 @@ struct FaultyFileOps : FileOps {
     return !fail_rename && real.RenameNoReplace(f, t);
   }
   bool Replace(const char* f, const char* t) override { return real.Replace(f, t); }
+  void AppendName(char* name, std::size_t size, const char* text, std::size_t n, bool utf8) override {
+    real.AppendName(name, size, text, n, utf8);
+  }
   void CopyPermissions(const char* f, const char* t) override { real.CopyPermissions(f, t); }
   std::unique_ptr<File> Open(const char* path, OpenMode mode) override {
     bool refused = mode == OpenMode::kRead ? fail_open_read

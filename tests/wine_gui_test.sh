@@ -14,14 +14,17 @@ timeout 240 "$wine" "$2" "$(win "$velko")" "$(win "$tmp/work")" "$(win "$tmp/sho
 status=$?
 iconv -c -f CP932 -t UTF-8 "$tmp/log"
 for bmp in "$tmp"/shots/*.bmp; do convert "$bmp" "$artefacts/$(basename "${bmp%.bmp}").png"; done
-# velko-cli.exe: a conversion and an error (status 1), a Shift_JIS attachment name, a filter.
+# velko-cli.exe: a conversion and an error (status 1), a Shift_JIS attachment name, an RFC 2231
+# UTF-8 one (--decode-names), a filter.
 cd "$tmp/work" && mkdir cli && cd cli && printf '\x8a\xbf\n' >c.txt && mkdir d || exit 1
 printf 'Content-Transfer-Encoding: base64\r\nfilename="\x1b$B4A;z\x1b(B"\r\n\r\nQUJD\r\n\r\n' >k.eml
 "$wine" "$4" sjis2jis c.txt no.txt >out 2>&1; s=$?
-"$wine" "$4" b64bin --dir d k.eml >>out 2>&1 && printf '\x8a\xbf\n' | "$wine" "$4" sjis2jis >f.txt
-got="$s|$(iconv -f CP932 -t UTF-8 out | tr '\n' '|')$(ls d)|$(od -An -tx1 c.txt f.txt | xargs)"
+printf "Content-Transfer-Encoding: base64\r\nContent-Disposition: a; filename*=UTF-8''%%E6%%BC%%A2.t\r\n\r\nQQ==\r\n" >u.eml
+"$wine" "$4" b64bin --dir d k.eml >>out 2>&1 && "$wine" "$4" b64bin --decode-names --dir d u.eml >>out 2>&1 && printf '\x8a\xbf\n' | "$wine" "$4" sjis2jis >f.txt
+got="$s|$(iconv -f CP932 -t UTF-8 out | tr '\n' '|')$(ls d | tr '\n' '|')$(od -An -tx1 c.txt f.txt | xargs)"
 want="1|c.txt: ＳｈｉｆｔＪＩＳからＪＩＳへの変換完了しました|velko-cli: no.txt: C'ant find input file. [no.txt]|"
-want+="D/漢字: saved (3 bytes)|k.eml: Ｂａｓｅ６４展開完了しました|漢字|"
+want+="D/漢字: saved (3 bytes)|k.eml: Ｂａｓｅ６４展開完了しました|D/漢.T: saved (1 bytes)|"
+want+="u.eml: Ｂａｓｅ６４展開完了しました|漢.T|漢字|"
 want+="1b 24 42 34 41 1b 28 4a 0d 0a 1b 24 42 34 41 1b 28 4a 0d 0a"
 [ "$got" = "$want" ] || { printf 'FAIL velko-cli.exe\n  want %s\n  got  %s\n' "$want" "$got"; status=1; }
 exit $status

@@ -1,0 +1,46 @@
+// Attachment names as today's mailers write them: RFC 2231 parameters (charset, percent-encoding,
+// continuations), RFC 2047 encoded words (B and Q) in any parameter, unquoted values, and the
+// Content-Type's name as the last resort. Used by velko-cli's --decode-names and --list.
+#ifndef VELKO_CONV_MAILNAMES_H
+#define VELKO_CONV_MAILNAMES_H
+
+#include <cstddef>
+
+#include "fileops.h"
+
+namespace velko {
+
+// Where a part's name came from.
+enum class NameForm {
+  kNone,
+  kQuoted,      // filename="..." as it stands: the window takes this one
+  kRfc2231,     // filename*= (or name*= of the Content-Type), continuations included
+  kEncoded,     // filename="=?charset?B?...?=": RFC 2047 words
+  kUnquoted,    // filename=report.pdf
+  kContentType  // name= of the Content-Type only
+};
+
+// The header lines of one part, each ended by a LF, folded lines joined, at most
+// kHeaderSize - 1 bytes and a NUL. Lines beyond that are dropped.
+constexpr std::size_t kHeaderSize = 16384;
+struct PartHeader {
+  char text[kHeaderSize];
+  std::size_t length;
+};
+
+// Adds one line as read (CR LF or LF at its end) to `header`; a line beginning with a blank or
+// a tab continues the one before it.
+void AddHeaderLine(PartHeader& header, const char* line);
+
+// True when the part says Content-Transfer-Encoding: base64.
+bool AnnouncesBase64(const PartHeader& header);
+
+// The part's name, the way a mail reader takes it, into `name` (kPathSize bytes) in the
+// platform's encoding for file names (`files.AppendName`), cut to kPathSize - 1 bytes keeping
+// its extension; kNone, with `name` empty, when the part gives none.
+constexpr std::size_t kNameWork = kHeaderSize + 4 * 4 * 512;  // the work area's size
+NameForm DecodePartName(const PartHeader& header, FileOps& files, char* name, char* work);
+
+}  // namespace velko
+
+#endif
