@@ -6,6 +6,7 @@
 #include <FL/Fl_File_Chooser.H>
 #include <FL/Fl_Return_Button.H>
 #include <FL/Fl_Window.H>
+#include <FL/fl_ask.H>
 #include <FL/fl_draw.H>
 
 #include <algorithm>
@@ -172,8 +173,31 @@ struct FilterMenu {
   }
 };
 
-bool Choose(char* path, const FileFilter* filters, std::size_t count, int type) {
-  Fl_File_Chooser chooser(".", "*", type, nullptr);
+// The chooser in Japanese, as the Win32 program's dialogs are: the titles and button labels
+// those have, and the rest of the chooser's words.
+void JapaneseChooser(const char* ok) {
+  Fl_File_Chooser::add_favorites_label = "お気に入りに追加";
+  Fl_File_Chooser::all_files_label = "すべてのファイル (*)";
+  Fl_File_Chooser::custom_filter_label = "ユーザー定義フィルター";
+  Fl_File_Chooser::existing_file_label = "既存のファイルを選んでください。";
+  Fl_File_Chooser::favorites_label = "お気に入り";
+  Fl_File_Chooser::filename_label = "ファイル名:";
+  Fl_File_Chooser::filesystems_label = "ファイル システム";
+  Fl_File_Chooser::manage_favorites_label = "お気に入りの整理";
+  Fl_File_Chooser::new_directory_label = "新しいフォルダーの名前:";
+  Fl_File_Chooser::new_directory_tooltip = "新しいフォルダーを作成します。";
+  Fl_File_Chooser::preview_label = "プレビュー";
+  Fl_File_Chooser::save_label = "保存";
+  Fl_File_Chooser::show_label = "種類:";  // where "Show:" stood: no room for more
+  Fl_File_Chooser::hidden_label = "隠しファイルを表示";
+  fl_ok = ok;
+  fl_cancel = "キャンセル";
+}
+
+bool Choose(char* path, const FileFilter* filters, std::size_t count, int type, const char* title,
+            const char* ok) {
+  JapaneseChooser(ok);
+  Fl_File_Chooser chooser(".", "*", type, title);
   chooser.show();
   // The chooser keeps its widgets to itself; once shown, its window is the first one.
   Fl_Window* window = Fl::first_window();
@@ -230,14 +254,14 @@ Answer WindowHost::AskYesNoCancel(Owner owner, const char* text, const char* cap
 }
 
 bool WindowHost::OpenFileDialog(Owner, char* path) {
-  return Choose(path, kOpenFilters, 2, Fl_File_Chooser::SINGLE);
+  return Choose(path, kOpenFilters, 2, Fl_File_Chooser::SINGLE, "開く", "開く");
 }
 
 bool WindowHost::SaveFileDialog(Owner, char* path) {
   // The mail gives the name in Shift_JIS; here files are named in UTF-8.
   std::string name = PlatformFileName(path);
   if (name.size() < kPathSize) std::memcpy(path, name.c_str(), name.size() + 1);
-  return Choose(path, kSaveFilters, 1, Fl_File_Chooser::CREATE);
+  return Choose(path, kSaveFilters, 1, Fl_File_Chooser::CREATE, "名前を付けて保存", "保存");
 }
 
 void WindowHost::CloseMainWindow(Owner owner) {

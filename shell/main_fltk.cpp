@@ -55,10 +55,9 @@ long MainWndProc(WindowHandle window, unsigned message, std::uintptr_t wparam, s
 }  // namespace
 
 int RunVelko(int argc, char** argv) {
-  (void)argc;
-  (void)argv;  // the command line is not read
   // FLTK's Xft fonts do not fall back per glyph: name a font that has Japanese.
   Fl::set_font(FL_HELVETICA, " IPAPGothic");
+  Fl::set_font(FL_HELVETICA_BOLD, "BIPAPGothic");  // the choosers' field labels
   const char* caption = Caption();
   MAINWND.Register(nullptr, kClassName, MainWndProc, kIconName, nullptr, nullptr, -1);
   MAINWND.Create(caption, kMainStyle, -1, -1, -1, -1, kMainExStyle);
@@ -68,6 +67,8 @@ int RunVelko(int argc, char** argv) {
     ButtonFor(id)->Create(id, FindCommand(id)->label, -1, -1, -1, -1);
   }
   FILEEDIT.Create(TargetPath, kFieldLimit);
+  // A file named on the command line (a desktop entry's %f) starts in the field.
+  if (argc > 1) FILEEDIT.SetText(argv[1]);
   Focus(FILEEDIT);
   while (!quit_posted) Fl::wait();
   return exit_code;

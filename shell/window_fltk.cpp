@@ -8,6 +8,7 @@
 #include <FL/Fl_Multiline_Input.H>
 #include <FL/fl_draw.H>
 
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -22,12 +23,67 @@ constexpr std::uint32_t kThickFrame = 0x00040000;  // WS_THICKFRAME: resizable
 constexpr int kDefaultWidth = 400;
 constexpr int kDefaultHeight = 300;
 
+// A file dropped from a file manager arrives as a paste of its URI list ("file:///a%20b\r\n...");
+// the first one, as a path.
+std::string DroppedPath(const char* text) {
+  std::string uri(text, std::strcspn(text, "\r\n")), path;
+  if (uri.compare(0, 7, "file://") != 0) return uri;
+  std::size_t slash = uri.find('/', 7);  // after the host, usually empty
+  for (std::size_t i = slash == std::string::npos ? uri.size() : slash; i < uri.size(); ++i) {
+    if (uri[i] == '%' && i + 2 < uri.size() && std::isxdigit(static_cast<unsigned char>(uri[i + 1])) &&
+        std::isxdigit(static_cast<unsigned char>(uri[i + 2]))) {
+      path += static_cast<char>(std::stoi(uri.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      path += uri[i];
+    }
+  }
+  return path;
+}
+
+// Takes the drop of a file, wherever it lands on `widget`: `input` gets its path. A paste that is
+// no drop goes on as usual (a pasted line break reaches the command, as on Win32).
+bool TakeDrop(Fl_Widget* widget, Fl_Input* input, int event, bool* dropping) {
+  switch (event) {
+    case FL_DND_ENTER: case FL_DND_DRAG: case FL_DND_LEAVE: return true;
+    case FL_DND_RELEASE: *dropping = true; return true;
+    case FL_PASTE:
+      if (!*dropping) return false;
+      *dropping = false;
+      if (input) input->value(DroppedPath(Fl::event_text()).c_str());
+      widget->redraw();
+      return true;
+    default: return false;
+  }
+}
+
+// The file-name field. Enter adds no line break, as the Win32 field's styles refuse one.
+class Field : public Fl_Multiline_Input {
+ public:
+  using Fl_Multiline_Input::Fl_Multiline_Input;
+  int handle(int event) override {
+    if (event == FL_KEYBOARD && (Fl::event_key() == FL_Enter || Fl::event_key() == FL_KP_Enter)) return 1;
+    return TakeDrop(this, this, event, &dropping_) ? 1 : Fl_Multiline_Input::handle(event);
+  }
+
+ private:
+  bool dropping_ = false;
+};
+
 class TopWindow : public Fl_Double_Window {
  public:
   TopWindow(TOPWND& owner, int w, int h, const char* title)
       : Fl_Double_Window(w, h, title), owner_(owner) {}
 
   TOPWND& owner() { return owner_; }
+
+  // A file dropped anywhere on the window goes to its field.
+  int handle(int event) override {
+    if (!(event == FL_PASTE && dropping_) && Fl_Double_Window::handle(event)) return 1;
+    Fl_Input* field = nullptr;
+    for (int i = 0; i < children() && !field; ++i) field = dynamic_cast<Fl_Input*>(child(i));
+    return TakeDrop(this, field, event, &dropping_) ? 1 : 0;
+  }
 
   void draw() override {
     Fl_Double_Window::draw();
@@ -40,6 +96,7 @@ class TopWindow : public Fl_Double_Window {
  private:
   TOPWND& owner_;
   bool drawing_ = false;
+  bool dropping_ = false;
 };
 
 void CloseBoxPressed(Fl_Widget* widget, void*) {
@@ -115,6 +172,11 @@ void TOPWND::Create(const char* caption, std::uint32_t style, int nx, int ny, in
   window->end();
   if (x != kUseDefault && y != kUseDefault) window->position(x, y);
   window->callback(CloseBoxPressed);
+  // Desktops group and name windows by their X class: the class name, in lower case.
+  static std::string xclass;  // FLTK keeps the pointer
+  xclass = class_name ? class_name : "";
+  for (char& c : xclass) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  window->xclass(xclass.c_str());
   if (window_class.icon) window->icon(window_class.icon);
   if (!(style & kThickFrame)) {
     // Fixed size: no resizing and, with the window manager's help, no maximizing.
@@ -186,7 +248,7 @@ WindowHandle EDITFLD::Create(const char* initial, int new_limit) {
   } else {
     TakeInitialText(initial);
   }
-  Fl_Multiline_Input* input = new Fl_Multiline_Input(x, y, width, height);
+  Fl_Multiline_Input* input = new Field(x, y, width, height);
   static_cast<Fl_Group*>(parent->handle)->add(input);
   input->value(text ? text : "MemoryErr!");
   if (limit > 0) input->maximum_size(limit);

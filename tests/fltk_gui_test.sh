@@ -10,7 +10,7 @@ for f in nec jis sjis kanji subject; do printf 'x\r\n' >"$f.txt"; done
 part='Content-Transfer-Encoding: base64\r\nContent-Disposition: attachment; filename="report.txt"'
 printf "$part\r\n\r\n%s\r\n\r\n" QQ== Qg== Qw== RA== >mail.eml
 status=0
-for scenario in main closebox; do
+for scenario in main closebox argument; do
   timeout -k 5 30 xvfb-run -a -s "-screen 0 1024x768x24 -nolisten tcp" "$1" "$scenario" "$art" ||
     { echo "$scenario: status $?"; status=1; }
 done

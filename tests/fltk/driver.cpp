@@ -7,6 +7,7 @@
 #include <FL/x.H>
 
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <map>
 #include <string>
@@ -17,7 +18,7 @@
 
 namespace {
 
-enum Act { kShot, kType, kClick, kKey, kClose };
+enum Act { kShot, kType, kClick, kKey, kClose, kDrop };
 // Once the window on top shows caption, text (its input's value, else its text) and items (its
 // buttons left to right, or its filters, '>' the chosen one; kShot: its layout), act with arg.
 struct Row {
@@ -27,11 +28,11 @@ struct Row {
 };
 
 // clang-format off
-const char kMain[] = "VELKO 1.0.0", kMsg[] = "VELKO.EXE Message", kOpen[] = "Choose File";
+const char kMain[] = "VELKO 1.0.0", kMsg[] = "VELKO.EXE Message", kOpen[] = "開く";
 const char kMail[] = "~/mail.eml";  // ~: HOME, the folder it runs in
 const char kAsk[] = "上書きしてよろしいですか？\n　上書きなら　「はい」\n　追記なら　　「いいえ」\n"
                     "　中止なら　　「キャンセル」\nをクリックして下さい。";
-const Row kSaveAs = {kClick, "OK", "Choose File", "~/report.txt", ">全ファイル(*.*)"};
+const Row kSaveAs = {kClick, "保存", "名前を付けて保存", "~/report.txt", ">全ファイル(*.*)"};
 Row Done(const char* text) { return {kClick, "OK", kMsg, text, "OK"}; }
 Row Answer(const char* b) { return {kClick, b, "VELKO.EXE", kAsk, "はい|いいえ|キャンセル"}; }
 
@@ -40,8 +41,9 @@ const std::map<std::string, std::vector<Row>> kScenarios = {
     {kShot, "main-window.png", kMain, "",  // the widgets as made (the field: no label); the window
      "NEC=>JIS 罫線 10,140 160x30|JIS=>NEC 罫線 180,140 160x30|参照 280,90 60x30|QUIT 280,10 60x30|"
      "SJIS=>JIS ｺｰﾄﾞ 10,180 160x30|JIS=>SJIS ｺｰﾄﾞ 180,180 160x30|*行中B64展開 10,220 160x30|"
-     "*B64添付展開 180,220 160x30| 10,50 330x30 focused|350x270 min 350x270 max 350x270"},
-    {kKey, "Escape", kMain}, {kType, "nec.txt", kMain}, {kClick, "NEC=>JIS 罫線"},  // stays open
+     "*B64添付展開 180,220 160x30| 10,50 330x30 focused|350x270 min 350x270 max 350x270 class velko"},
+    {kKey, "Escape", kMain}, {kKey, "Return", kMain, ""}, {kType, "nec.txt", kMain, ""},  // stays open;
+    {kClick, "NEC=>JIS 罫線"},                                                          // no line break
     {kShot, "message-box.png", kMsg}, Done("ＮＥＣからＪＩＳ罫線への変換完了しました"),
     {kType, "jis.txt"}, {kClick, "JIS=>NEC 罫線"},
     {kKey, "Return", kMsg, "ＪＩＳからＮＥＣ罫線への変換完了しました", "OK"},
@@ -54,12 +56,15 @@ const std::map<std::string, std::vector<Row>> kScenarios = {
     {kClick, "参照", kMain, "a@b&c.txt"}, {kShot, "open-chooser.png", kOpen},
     {kType, "mail.eml", kOpen, "~/a@b&c.txt",
      ">テキスト&電子メイル ファイル(TXT,TEXT,EML)|全ファイル(*.*)"},
-    {kClick, "OK", kOpen, kMail}, {kClick, "参照", kMain, kMail}, {kClick, "Cancel", kOpen, kMail},
+    {kClick, "開く", kOpen, kMail}, {kClick, "参照", kMain, kMail}, {kClick, "キャンセル", kOpen, kMail},
     // Four attachments, all named report.txt: "A" is new, "B" overwrites, "C" appends, "D" not.
     {kClick, "*B64添付展開", kMain, kMail}, kSaveAs, kSaveAs, {kShot, "question.png", "VELKO.EXE"},
     Answer("はい"), kSaveAs, Answer("いいえ"), kSaveAs, Answer("キャンセル"),
     Done("Ｂａｓｅ６４展開完了しました"), {kClick, "QUIT", kMain}}},
   {"closebox", {{kClose, "close box", kMain, ""}}},  // what a window manager's close box sends
+  // velko FILE starts with FILE in the field; a file dropped on the window replaces it.
+  {"argument", {{kDrop, "file:///tmp/a%20b.txt\r\nfile:///c\r\n", kMain, "given file.txt"},
+                {kClick, "QUIT", kMain, "/tmp/a b.txt"}}},
 };
 // clang-format on
 
@@ -117,7 +122,11 @@ std::string Act(Run& run, const Row& r, Fl_Widget* c) {
   XSync(fl_display, False);  // what a screenshot shows has reached the server
   run.answered = (r.act == kClick || r.act == kKey) && w != velko::MAINWND.handle ? fl_xid(w) : 0;
   if (r.act == kClose) Fl::handle(FL_CLOSE, w);  // what FLTK makes of WM_DELETE_WINDOW
-  return r.act == kClose || std::system(cmd.c_str()) == 0 ? "" : cmd;
+  if (r.act == kDrop) {  // what FLTK makes of a drop: a release, then the URI list as a paste
+    Fl::e_text = const_cast<char*>(r.arg), Fl::e_length = static_cast<int>(std::strlen(r.arg));
+    w->handle(FL_DND_RELEASE), w->handle(FL_PASTE);
+  }
+  return r.act >= kClose || std::system(cmd.c_str()) == 0 ? "" : cmd;
 }
 
 void Tick(void* data) {
@@ -134,8 +143,10 @@ void Tick(void* data) {
     s.caption = w->label() ? w->label() : "";
     if (r.act != kClick) s.target = r.act == kType ? s.input : w;
     XGetWMNormalHints(fl_display, fl_xid(w), &h, &given);
+    XClassHint hint{};  // how desktops group and name it
+    XGetClassHint(fl_display, fl_xid(w), &hint);
     s.layout += N(a.width) + "x" + N(a.height) + " min " + N(h.min_width) + "x" + N(h.min_height) +
-                " max " + N(h.max_width) + "x" + N(h.max_height);
+                " max " + N(h.max_width) + "x" + N(h.max_height) + " class " + (hint.res_name ? hint.res_name : "");
   }
   for (auto& [x, label] : s.buttons) s.items += (s.items.empty() ? "" : "|") + label;
   if (!s.filters.empty()) s.items = s.filters.substr(1);
@@ -159,7 +170,8 @@ int main(int argc, char** argv) {
   if (argc != 3 || !kScenarios.count(argv[1])) return 2;
   Run run{kScenarios.at(argv[1]), argv[2]};
   Fl::add_timeout(0.02, Tick, &run);
-  int code = velko::RunVelko(1, argv);  // the command line names no file
+  char* args[] = {argv[0], const_cast<char*>("given file.txt")};
+  int code = velko::RunVelko(std::string(argv[1]) == "argument" ? 2 : 1, args);
   std::cout << argv[1] << ": exit code " << code << ", " << run.at << " rows done" << std::endl;
   return code == 0 && run.at == run.rows.size() ? 0 : 1;
 }
