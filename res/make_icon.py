@@ -1,7 +1,13 @@
 #!/usr/bin/env python3
-"""Writes velko.ico: one 32 x 32 image in 16 colours (4 bits a pixel), drawn below."""
+"""Writes velko.ico, one 32 x 32 image in 16 colours (4 bits a pixel), drawn below, and the same
+drawing as PNG files for the Linux desktop: velko-32.png and velko-48.png (scaled up).
+
+    make_icon.py [OUT_DIR]
+"""
+import os
 import struct
 import sys
+import zlib
 
 # The 16-colour VGA palette, as the icon's colour table (B, G, R, 0).
 PALETTE = [
@@ -48,7 +54,21 @@ ART = """
 INDEX = {"K": 0, "B": 4, "R": 9, "G": 8, "L": 7, "W": 15, ".": 0}
 
 
-def main(out):
+def png(size):
+    """The drawing at size x size pixels (nearest neighbour), RGBA, '.' transparent."""
+    rows = b""
+    for y in range(size):
+        row = ART[y * 32 // size]
+        rows += b"\0" + b"".join(
+            bytes(PALETTE[INDEX[c]]) + (b"\0" if c == "." else b"\xff")
+            for c in (row[x * 32 // size] for x in range(size)))
+    chunk = lambda kind, data: (struct.pack(">I", len(data)) + kind + data +
+                                struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)) +
+            chunk(b"IDAT", zlib.compress(rows, 9)) + chunk(b"IEND", b""))
+
+
+def main(out_dir):
     assert len(ART) == 32 and all(len(row) == 32 for row in ART)
     xor = bytearray()
     mask = bytearray()
@@ -64,9 +84,12 @@ def main(out):
     image = header + palette + bytes(xor) + bytes(mask)
     icondir = struct.pack("<HHH", 0, 1, 1)
     entry = struct.pack("<BBBBHHII", 32, 32, 16, 0, 1, 4, len(image), 6 + 16)
-    with open(out, "wb") as f:
+    with open(os.path.join(out_dir, "velko.ico"), "wb") as f:
         f.write(icondir + entry + image)
+    for size in (32, 48):
+        with open(os.path.join(out_dir, "velko-%d.png" % size), "wb") as f:
+            f.write(png(size))
 
 
 if __name__ == "__main__":
-    main(sys.argv[1] if len(sys.argv) > 1 else "velko.ico")
+    main(sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__)))
