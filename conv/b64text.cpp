@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base64.h"
+#include "simd.h"
 
 namespace velko {
 
@@ -68,6 +69,18 @@ void B64TextStep(char* line, char* work) {
   ExpandEncodedWords(work, line);
   EncodedWordPrefix = kPrefixShiftJis;
   ExpandEncodedWords(line, work);
+}
+
+LineText B64TextLineStep(char* line, std::size_t length, char* work) {
+  const unsigned char* const text = reinterpret_cast<unsigned char*>(line);
+  for (const unsigned char* p = text; (p = FindByte(p, text + length, '=')) < text + length; ++p) {
+    if (p[1] == '?') {
+      if (std::memchr(text, 0, p - text) != nullptr) break;
+      B64TextStep(line, work);
+      return {line, std::strlen(line), false};
+    }
+  }
+  return {line, length, false};
 }
 
 }  // namespace velko

@@ -2,6 +2,10 @@
 #ifndef VELKO_CONV_B64TEXT_H
 #define VELKO_CONV_B64TEXT_H
 
+#include <cstddef>
+
+#include "frame.h"
+
 namespace velko {
 
 constexpr char kPrefixIso2022Jp[] = "=?ISO-2022-JP?B?";
@@ -24,6 +28,10 @@ void ExpandEncodedWords(char* out, char* in);
 // Line step of BTN_B64TEXT: ISO-2022-JP words from `line` into `work`, then shift_jis words
 // back into `line`. Both buffers need strlen(line) + 1 bytes.
 void B64TextStep(char* line, char* work);
+
+// B64TextStep for a line whose NUL stands at line[length]; the result is `line`. A line with no "=?"
+// before its first NUL, the most of them, is left as it is without the two passes.
+LineText B64TextLineStep(char* line, std::size_t length, char* work);
 
 }  // namespace velko
 

@@ -33,6 +33,12 @@ std::size_t DecodeBase64(unsigned char* out, const char* text);
 // The same for the first `length` bytes of `text`, which must hold no NUL.
 std::size_t DecodeBase64Length(unsigned char* out, const char* text, std::size_t length);
 
+// Base64Span and DecodeBase64Length, byte for byte, the fast way: the span sixteen bytes at a
+// time where the CPU allows (`text` has its NUL at text[length] or before), the groups by one
+// table look-up per character and no branch per group.
+std::size_t Base64SpanFast(const char* text, std::size_t length);
+std::size_t DecodeBase64Fast(unsigned char* out, const char* text, std::size_t length);
+
 }  // namespace velko
 
 #endif

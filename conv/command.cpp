@@ -29,16 +29,24 @@ const CommandInfo* FindCommand(int id) {
 
 namespace {
 
-void NecToJisStep(char* line, char* work) { RuledLineStep(line, work, NecToJisRuledLines); }
-void JisToNecStep(char* line, char* work) { RuledLineStep(line, work, JisToNecRuledLines); }
-void SjisToJisStep(char* line, char* work) { SjisToJisLine(work, line); }
-void JisToSjisStep(char* line, char* work) { JisToSjisLine(work, line); }
+LineText SjisToJisStep(char* line, std::size_t length, char* work) {
+  LineText result = {work, 0, false};
+  result.length = SjisToJisLineFast(work, line, length, &result.plain);
+  return result;
+}
+LineText JisToSjisStep(char* line, std::size_t length, char* work) {
+  LineText result = {work, 0, false};
+  result.length = JisToSjisLineFast(work, line, length, &result.plain);
+  return result;
+}
 
-constexpr LineStep kNecToJis = {NecToJisStep, MAXCHRS, 3 * MAXCHRS, false};
-constexpr LineStep kJisToNec = {JisToNecStep, MAXCHRS, 3 * MAXCHRS, false};
-constexpr LineStep kSjisToJis = {SjisToJisStep, 10000, 40000, true};
-constexpr LineStep kJisToSjis = {JisToSjisStep, 10000, 40000, true};
-constexpr LineStep kB64Text = {B64TextStep, MAXCHRS, MAXCHRS, false};
+// Room for what each step makes of the longest line: JIS is up to three times the Shift_JIS
+// text and 3 bytes; a ruled-line step on a JIS line keeps its Shift_JIS form as well.
+constexpr LineStep kNecToJis = {NecToJisStep, 4 * kReadLimit + 4, false};
+constexpr LineStep kJisToNec = {JisToNecStep, 4 * kReadLimit + 4, false};
+constexpr LineStep kSjisToJis = {SjisToJisStep, 3 * kReadLimit + 3, true};
+constexpr LineStep kJisToSjis = {JisToSjisStep, kReadLimit, true};
+constexpr LineStep kB64Text = {B64TextLineStep, kReadLimit, false};
 
 // The field's text into TargetPath. A text too long for it (only a faulty host gives one) or no
 // text at all leaves an empty name, which the command reports as a missing file.

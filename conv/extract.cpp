@@ -107,7 +107,7 @@ bool Extraction::ReadLine(std::size_t* length) {
 }
 
 bool Extraction::WriteDecoded(OutStream* out, const char* text, std::size_t length) {
-  std::size_t n = DecodeBase64Length(a_.decoded, text, length);
+  std::size_t n = DecodeBase64Fast(a_.decoded, text, length);
   written_ += n;
   return !out || out->Write(a_.decoded, n);
 }
@@ -237,7 +237,7 @@ Outcome Extraction::ExtractOne(bool window) {
     if (length > 0 && text[length - 1] == '\r') text[--length] = 0;
     // One pass tells both whether it is Base64 text and how long it is; a NUL ends the
     // text, as it ends every string here.
-    std::size_t span = Base64Span(text);
+    std::size_t span = Base64SpanFast(text, length);
     if (text[span] != 0) break;
     length = span;
     if (length == 0 && !continued) break;  // the blank line after the body

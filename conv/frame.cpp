@@ -83,23 +83,20 @@ bool MakeBackupPath(char* out, const char* path, const char* ext, PathStyle styl
 
 std::unique_ptr<char[]> LineBuffers(const LineStep& step) {
   return std::unique_ptr<char[]>(
-      new (std::nothrow) char[step.line_size + step.work_size + 2 * kStreamBuffer + 1]);
+      new (std::nothrow) char[kReadLimit + step.work_size + 2 * kStreamBuffer + 1]);
 }
 
 LinesResult ConvertLines(File& in, File& out, const LineStep& step, char* buffers) {
   char* line = buffers;
-  char* work = line + step.line_size;
+  char* work = line + kReadLimit;
   char* in_buffer = work + step.work_size;  // one byte more: the reader keeps it for a NUL
   char* out_buffer = in_buffer + kStreamBuffer + 1;
   LineReader reader(in, true, in_buffer, kStreamBuffer + 1);
   OutStream writer(out, out_buffer, kStreamBuffer);
-  const char* result = step.writes_work ? work : line;
   for (;;) {
     std::size_t length = 0;
-    // A step that only reads its line can take it where the reader holds it.
     char* text = line;
-    ReadResult r = step.writes_work ? reader.ReadLineInPlace(line, kReadLimit, &text, &length)
-                                    : reader.ReadLine(line, kReadLimit, &length);
+    ReadResult r = reader.ReadLineInPlace(line, kReadLimit, &text, &length);
     if (r == ReadResult::kEnd) break;
     if (r == ReadResult::kError) {
       in.Close();
@@ -107,8 +104,21 @@ LinesResult ConvertLines(File& in, File& out, const LineStep& step, char* buffer
       out.Close();
       return LinesResult::kReadError;
     }
-    step.run(text, work);
-    if (!writer.PutText(result)) {
+    bool ok;
+    if (step.into_output) {
+      // Made where it is written; moved only when a LF or a NUL in it must be dealt with.
+      LineText result = step.run(text, length, writer.Room(step.work_size));
+      if (result.plain) {
+        ok = writer.Commit(result.length);
+      } else {
+        result = step.run(text, length, work);
+        ok = writer.PutText(result.text, result.length);
+      }
+    } else {
+      LineText result = step.run(text, length, work);
+      ok = writer.PutText(result.text, result.length);
+    }
+    if (!ok) {
       in.Close();
       out.Close();
       return LinesResult::kWriteError;

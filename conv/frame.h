@@ -19,14 +19,24 @@ struct Services {
   FileOps& files;
 };
 
-// One command's line step and the buffers it needs. `run` gets the line just read in `line`
-// and leaves the text to write, NUL-terminated, in `line` or `work` as `writes_work` says; a
-// step that writes to `work` only reads `line` (which then may lie outside `line_size`).
+// What a line step gives to write: `length` bytes, NUL-terminated, cut at a NUL among them.
+// `plain`: no NUL among them, and no LF but maybe the last.
+struct LineText {
+  const char* text;
+  std::size_t length;
+  bool plain;
+};
+
+// One command's line step and the room it needs. `run` gets the line just read, its NUL at
+// line[length] (a NUL read from the file may stand before it), and returns the text to write:
+// `line` itself or text in `work`. The line may lie in the reader's buffer: a step changes it
+// only before its NUL.
+// A step `into_output` never changes `line`, so it may be given the output buffer's free room
+// as `work` and, should its result not be plain, run again on a work area of its own.
 struct LineStep {
-  void (*run)(char* line, char* work);
-  std::size_t line_size;
+  LineText (*run)(char* line, std::size_t length, char* work);
   std::size_t work_size;
-  bool writes_work;
+  bool into_output;
 };
 
 // One error box: the printf-style text with its arguments (paths), under the error caption.

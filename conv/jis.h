@@ -2,6 +2,8 @@
 #ifndef VELKO_CONV_JIS_H
 #define VELKO_CONV_JIS_H
 
+#include <cstddef>
+
 namespace velko {
 
 // Fixed classification (0x81-0x9F, 0xE0-0xFC); never taken from the system's code page.
@@ -30,6 +32,13 @@ void JisCharToSjis(unsigned char result[2], const unsigned char pair[2]);
 //   byte as it is; nothing past the NUL is read.
 void SjisToJisLine(char* out, const char* in);
 void JisToSjisLine(char* out, const char* in);
+
+// The same, byte for byte, for a line whose NUL stands at in[length] (the reader knows where),
+// sixteen bytes at a time where the CPU allows. A NUL before in[length] ends the line as above.
+// Both return the length of `out` up to its NUL, and set `*plain` when no converted character
+// gave a LF or a NUL: then `out` holds neither but for a LF the line ended with.
+std::size_t SjisToJisLineFast(char* out, const char* in, std::size_t length, bool* plain);
+std::size_t JisToSjisLineFast(char* out, const char* in, std::size_t length, bool* plain);
 
 }  // namespace velko
 

@@ -1,12 +1,15 @@
 #include "ruled.h"
 
+#include <cstring>
+
 #include "jis.h"
+#include "simd.h"
 
 namespace velko {
 
 // Entries 1-32 pair NEC codes with the 32 JIS ruled-line characters 0x849F-0x84BE in order;
 // entries 33-77 fold the remaining NEC codes onto those. 0x86B9 stands at entries 17 and 47.
-const RuledLineColumns RuledLineTable = {
+constexpr RuledLineColumns RuledLineTable = {
     {
         0x86, 0xA2, 0x86, 0xA4, 0x86, 0xAE, 0x86, 0xB2, 0x86, 0xBA, 0x86, 0xB6, 0x86,
         0xBE, 0x86, 0xCE, 0x86, 0xC6, 0x86, 0xD6, 0x86, 0xDE, 0x86, 0xA3, 0x86, 0xA5,
@@ -90,6 +93,108 @@ void RuledLineStep(char* line, char* work, RuledLineSubstitution substitution) {
   JisToSjisLine(work, line);
   substitution(work);
   SjisToJisLine(line, work);
+}
+
+namespace {
+
+// Every byte pair (lead | trail << 8, as it lies in memory) to what the walk above makes of
+// it: itself, or the first entry of `from` that matches, in `to`'s code.
+struct PairMap {
+  unsigned char of[65536][2];
+  constexpr PairMap(const unsigned char* from, const unsigned char* to) : of() {
+    for (unsigned pair = 0; pair < 65536; ++pair) {
+      of[pair][0] = static_cast<unsigned char>(pair & 0xFF);
+      of[pair][1] = static_cast<unsigned char>(pair >> 8);
+    }
+    for (std::size_t i = kRuledLineEntries; i-- > 0;) {  // backwards: the first match wins
+      unsigned char* entry = of[from[2 * i] | from[2 * i + 1] << 8];
+      entry[0] = to[2 * i];
+      entry[1] = to[2 * i + 1];
+    }
+  }
+};
+constexpr bool OneLeadByte(const unsigned char* codes) {
+  for (std::size_t i = 0; i < kRuledLineEntries; ++i) {
+    if (codes[2 * i] != codes[0]) return false;
+  }
+  return true;
+}
+// MapPairs looks only at bytes equal to the first lead byte of a column.
+static_assert(OneLeadByte(RuledLineTable.nec) && OneLeadByte(RuledLineTable.jis));
+
+constexpr PairMap kNecToJis(RuledLineTable.nec, RuledLineTable.jis);
+constexpr PairMap kJisToNec(RuledLineTable.jis, RuledLineTable.nec);
+
+inline bool IsLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+// The next byte from `p` that is `lead` or the NUL (which stands at `end` or before).
+unsigned char* FindLeadOrNul(unsigned char* p, const unsigned char* end, unsigned char lead) {
+#if VELKO_SSE2
+  for (; end - p >= 16; p += 16) {
+    simd::V v = simd::Load(p);
+    unsigned hit = simd::Mask(_mm_or_si128(simd::Eq(v, lead), simd::Eq(v, 0)));
+    if (hit != 0) return p + simd::First(hit);
+  }
+#else
+  (void)end;
+#endif
+  while (*p != lead && *p != 0) ++p;
+  return p;
+}
+
+// Substitute through `map` for a text whose NUL stands at `end` or before. Every code that
+// changes has the lead byte `lead`, so the walk goes from one such byte to the next and tells
+// whether it starts a character by the bytes before it: one that cannot lead ends a character,
+// and from there on the lead bytes pair up.
+void MapPairs(unsigned char* p, const unsigned char* end, const PairMap& map, unsigned char lead) {
+  const unsigned char* start = p;  // a character starts here, at or before the next `lead`
+  for (;;) {
+    p = FindLeadOrNul(p, end, lead);
+    if (*p == 0) return;
+    const unsigned char* q = p;
+    while (q > start && IsLead(q[-1])) --q;
+    if ((p - q) % 2 != 0) {  // a trail byte
+      start = ++p;
+      continue;
+    }
+    if (p[1] == 0) return;
+    const unsigned char* to = map.of[p[0] | p[1] << 8];
+    p[0] = to[0];
+    p[1] = to[1];
+    start = p += 2;
+  }
+}
+
+LineText MappedStep(char* line, std::size_t length, char* work, const PairMap& map,
+                    unsigned char lead) {
+  unsigned char* text = reinterpret_cast<unsigned char*>(line);
+  // The first ESC $ marks a JIS line, unless a NUL ends the line before it.
+  bool jis = false;
+  for (const unsigned char* p = text; (p = FindByte(p, text + length, 0x1B)) < text + length; ++p) {
+    if (p[1] == '$') {
+      jis = std::memchr(text, 0, p - text) == nullptr;
+      break;
+    }
+  }
+  if (!jis) {
+    MapPairs(text, text + length, map, lead);
+    return {line, length, false};
+  }
+  bool plain;
+  std::size_t n = JisToSjisLineFast(work, line, length, &plain);
+  unsigned char* sjis = reinterpret_cast<unsigned char*>(work);
+  MapPairs(sjis, sjis + n, map, lead);
+  return {work + n + 1, SjisToJisLineFast(work + n + 1, work, n, &plain), false};
+}
+
+}  // namespace
+
+LineText NecToJisStep(char* line, std::size_t length, char* work) {
+  return MappedStep(line, length, work, kNecToJis, RuledLineTable.nec[0]);
+}
+
+LineText JisToNecStep(char* line, std::size_t length, char* work) {
+  return MappedStep(line, length, work, kJisToNec, RuledLineTable.jis[0]);
 }
 
 }  // namespace velko

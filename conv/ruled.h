@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+#include "frame.h"
+
 namespace velko {
 
 constexpr std::size_t kRuledLineEntries = 77;
@@ -27,6 +29,12 @@ using RuledLineSubstitution = char* (*)(char* text);
 // `work` as Shift_JIS and comes back re-encoded. The result is left in `line`.
 // `line` must hold 3 x strlen(line) + 3 bytes, `work` strlen(line) + 1.
 void RuledLineStep(char* line, char* work, RuledLineSubstitution substitution);
+
+// The two commands' line steps: RuledLineStep with the substitution of its direction, one
+// table look-up per double-byte character. `line` has its NUL at line[length]; the result is
+// `line`, changed in place, or for a JIS line in `work` (4 x length + 4 bytes).
+LineText NecToJisStep(char* line, std::size_t length, char* work);
+LineText JisToNecStep(char* line, std::size_t length, char* work);
 
 }  // namespace velko
 

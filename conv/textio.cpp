@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "simd.h"
+
 namespace velko {
 namespace {
 
@@ -164,6 +166,21 @@ bool OutStream::Flush() {
   return !failed_;
 }
 
+char* OutStream::Room(std::size_t size) {
+  if (size + 1 > size_ - used_) Flush();
+  return buffer_ + used_;
+}
+
+bool OutStream::Commit(std::size_t size) {
+  if (failed_) return false;
+  used_ += size;
+  if (size > 0 && buffer_[used_ - 1] == '\n') {
+    buffer_[used_ - 1] = '\r';
+    buffer_[used_++] = '\n';
+  }
+  return true;
+}
+
 bool OutStream::Write(const void* data, std::size_t size) {
   const char* p = static_cast<const char*>(data);
   while (size > 0 && !failed_) {
@@ -178,29 +195,55 @@ bool OutStream::Write(const void* data, std::size_t size) {
   return !failed_;
 }
 
-bool OutStream::PutText(const char* text) {
-  const char* s = text;
-  while (*s != 0 && !failed_) {
-    // One line at a time: the text up to its LF (or NUL), then CR LF.
-    const char* lf = std::strchr(s, '\n');
-    std::size_t n = lf ? static_cast<std::size_t>(lf - s) : std::strlen(s);
-    std::size_t with_crlf = lf ? n + 2 : n;
-    if (with_crlf <= size_ - used_) {
-      // The usual case, a line that fits the buffer, without the general loop.
-      std::memcpy(buffer_ + used_, s, n);
-      if (lf) std::memcpy(buffer_ + used_ + n, "\r\n", 2);
-      used_ += with_crlf;
-      s += lf ? n + 1 : n;
+bool OutStream::PutText(const char* text, std::size_t length) {
+  if (failed_) return false;
+  if (2 * length > size_ - used_) Flush();
+  if (2 * length > size_ - used_) {
+    // A line longer than half the buffer: in pieces, one LF at a time.
+    const char* const end = text + length;
+    for (const char* s = text; s < end && *s != 0 && !failed_;) {
+      const char* stop = s;
+      while (stop < end && *stop != 0 && *stop != '\n') ++stop;
+      Write(s, stop - s);
+      s = stop;
+      if (s < end && *s == '\n') {
+        Write("\r\n", 2);
+        ++s;
+      }
+    }
+    return !failed_;
+  }
+  // Room for every byte twice over, so whole blocks may be stored and each LF grows in place.
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(text);
+  const unsigned char* const end = s + length;
+  unsigned char* d = reinterpret_cast<unsigned char*>(buffer_) + used_;
+#if VELKO_SSE2
+  while (end - s >= 16) {
+    simd::V v = simd::Load(s);
+    simd::Store(d, v);
+    unsigned hit = simd::Mask(_mm_or_si128(simd::Eq(v, '\n'), simd::Eq(v, 0)));
+    if (hit == 0) {
+      s += 16;
+      d += 16;
       continue;
     }
-    if (!Write(s, n)) break;
-    s += n;
-    if (*s == '\n') {
-      Write("\r\n", 2);
-      ++s;
+    unsigned i = simd::First(hit);
+    if (s[i] == 0) {
+      used_ = d + i - reinterpret_cast<unsigned char*>(buffer_);
+      return true;
     }
+    d[i] = '\r';
+    d[i + 1] = '\n';
+    s += i + 1;
+    d += i + 2;
   }
-  return !failed_;
+#endif
+  for (; s < end && *s != 0; ++s) {
+    if (*s == '\n') *d++ = '\r';
+    *d++ = *s;
+  }
+  used_ = d - reinterpret_cast<unsigned char*>(buffer_);
+  return true;
 }
 
 }  // namespace velko

@@ -61,12 +61,17 @@ class OutStream {
  public:
   OutStream(File& file, char* buffer, std::size_t size);
 
-  // A NUL-terminated text up to its NUL, each LF written as CR LF. False once any write failed.
-  bool PutText(const char* text);
+  // The first `length` bytes of `text`, up to a NUL among them, each LF written as CR LF.
+  // False once any write has failed.
+  bool PutText(const char* text, std::size_t length);
   // Bytes as they are (binary data). False once any write has failed.
   bool Write(const void* data, std::size_t size);
   // Writes out what is buffered. False once any write has failed.
   bool Flush();
+  // Free room of at least `size` bytes at the buffer's end (`size` + 1 at most the buffer's
+  // size), for a line made there; Commit then takes its first `size` bytes, a last LF as CR LF.
+  char* Room(std::size_t size);
+  bool Commit(std::size_t size);
 
  private:
   File& file_;

@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             ? reader.ReadLineInPlace(copy.data(), limit, &line, &n)
             : reader.ReadLine(line = copy.data(), limit, &n)) == ReadResult::kLine;) {
     pieces.emplace_back(line, n);
-    writer.PutText(line);
+    writer.PutText(line, n);
     crlf += Crlf(pieces.back());
   }
   if (pieces != Reads(original, text, limit) || !writer.Write(original.data(), original.size()) ||

@@ -1,0 +1,64 @@
+// Sixteen bytes at a time where the compiler targets SSE2 (every x86-64 CPU, and the mingw
+// build); elsewhere the fast paths are their plain loops. Chosen when compiling.
+#ifndef VELKO_CONV_SIMD_H
+#define VELKO_CONV_SIMD_H
+
+#if !defined(VELKO_NO_SIMD) && (defined(__SSE2__) || defined(_M_X64))
+#define VELKO_SSE2 1
+#include <emmintrin.h>
+#if defined(_MSC_VER) && !defined(__clang__)
+#include <intrin.h>
+#endif
+#else
+#define VELKO_SSE2 0
+#endif
+
+#if VELKO_SSE2
+namespace velko::simd {
+
+using V = __m128i;
+
+inline V Load(const unsigned char* p) { return _mm_loadu_si128(reinterpret_cast<const V*>(p)); }
+inline void Store(unsigned char* p, V v) { _mm_storeu_si128(reinterpret_cast<V*>(p), v); }
+inline V Splat(unsigned char c) { return _mm_set1_epi8(static_cast<char>(c)); }
+inline unsigned Mask(V v) { return static_cast<unsigned>(_mm_movemask_epi8(v)); }
+inline V Eq(V v, unsigned char c) { return _mm_cmpeq_epi8(v, Splat(c)); }
+// 0xFF where lo <= byte <= hi, unsigned.
+inline V InRange(V v, unsigned char lo, unsigned char hi) {
+  V x = _mm_sub_epi8(v, Splat(lo));
+  return _mm_cmpeq_epi8(_mm_min_epu8(x, Splat(static_cast<unsigned char>(hi - lo))), x);
+}
+// 0xFF where byte >= c, unsigned.
+inline V AtLeast(V v, unsigned char c) { return _mm_cmpeq_epi8(_mm_max_epu8(v, Splat(c)), v); }
+// Index of the lowest set bit of a non-zero mask.
+inline unsigned First(unsigned mask) {
+#if defined(_MSC_VER) && !defined(__clang__)
+  unsigned long i;
+  _BitScanForward(&i, mask);
+  return i;
+#else
+  return static_cast<unsigned>(__builtin_ctz(mask));
+#endif
+}
+
+}  // namespace velko::simd
+#endif
+
+namespace velko {
+
+// The first `c` in [p, end), or end.
+inline const unsigned char* FindByte(const unsigned char* p, const unsigned char* end,
+                                     unsigned char c) {
+#if VELKO_SSE2
+  for (; end - p >= 16; p += 16) {
+    unsigned hit = simd::Mask(simd::Eq(simd::Load(p), c));
+    if (hit != 0) return p + simd::First(hit);
+  }
+#endif
+  while (p < end && *p != c) ++p;
+  return p;
+}
+
+}  // namespace velko
+
+#endif
