@@ -29,9 +29,10 @@ void ExpandEncodedWords(char* out, char* in);
 // back into `line`. Both buffers need strlen(line) + 1 bytes.
 void B64TextStep(char* line, char* work);
 
-// B64TextStep for a line whose NUL stands at line[length]; the result is `line`. A line with no "=?"
-// before its first NUL, the most of them, is left as it is without the two passes.
-LineText B64TextLineStep(char* line, std::size_t length, char* work);
+// B64TextStep for a line whose NUL stands at line[length], leaving it as it is: the result is
+// in `work` (2 x length + 2 bytes). A line with no "=?" before its first NUL, the most of them,
+// is copied without the two passes.
+LineText B64TextLineStep(const char* line, std::size_t length, char* work);
 
 }  // namespace velko
 

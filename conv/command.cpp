@@ -29,12 +29,12 @@ const CommandInfo* FindCommand(int id) {
 
 namespace {
 
-LineText SjisToJisStep(char* line, std::size_t length, char* work) {
+LineText SjisToJisStep(const char* line, std::size_t length, char* work) {
   LineText result = {work, 0, false};
   result.length = SjisToJisLineFast(work, line, length, &result.plain);
   return result;
 }
-LineText JisToSjisStep(char* line, std::size_t length, char* work) {
+LineText JisToSjisStep(const char* line, std::size_t length, char* work) {
   LineText result = {work, 0, false};
   result.length = JisToSjisLineFast(work, line, length, &result.plain);
   return result;
@@ -42,11 +42,11 @@ LineText JisToSjisStep(char* line, std::size_t length, char* work) {
 
 // Room for what each step makes of the longest line: JIS is up to three times the Shift_JIS
 // text and 3 bytes; a ruled-line step on a JIS line keeps its Shift_JIS form as well.
-constexpr LineStep kNecToJis = {NecToJisStep, 4 * kReadLimit + 4, false};
-constexpr LineStep kJisToNec = {JisToNecStep, 4 * kReadLimit + 4, false};
-constexpr LineStep kSjisToJis = {SjisToJisStep, 3 * kReadLimit + 3, true};
-constexpr LineStep kJisToSjis = {JisToSjisStep, kReadLimit, true};
-constexpr LineStep kB64Text = {B64TextLineStep, kReadLimit, false};
+constexpr LineStep kNecToJis = {NecToJisStep, 4 * kReadLimit + 4};
+constexpr LineStep kJisToNec = {JisToNecStep, 4 * kReadLimit + 4};
+constexpr LineStep kSjisToJis = {SjisToJisStep, 3 * kReadLimit + 3};
+constexpr LineStep kJisToSjis = {JisToSjisStep, kReadLimit};
+constexpr LineStep kB64Text = {B64TextLineStep, 2 * kReadLimit + 2};
 
 // The field's text into TargetPath. A text too long for it (only a faulty host gives one) or no
 // text at all leaves an empty name, which the command reports as a missing file.

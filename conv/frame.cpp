@@ -104,18 +104,13 @@ LinesResult ConvertLines(File& in, File& out, const LineStep& step, char* buffer
       out.Close();
       return LinesResult::kReadError;
     }
+    LineText result = step.run(text, length, writer.Room(step.work_size));
     bool ok;
-    if (step.into_output) {
-      // Made where it is written; moved only when a LF or a NUL in it must be dealt with.
-      LineText result = step.run(text, length, writer.Room(step.work_size));
-      if (result.plain) {
-        ok = writer.Commit(result.length);
-      } else {
-        result = step.run(text, length, work);
-        ok = writer.PutText(result.text, result.length);
-      }
+    if (result.plain) {
+      ok = writer.Commit(result.length);
     } else {
-      LineText result = step.run(text, length, work);
+      // A LF or a NUL in the text: made again aside, then written by the general rule.
+      result = step.run(text, length, work);
       ok = writer.PutText(result.text, result.length);
     }
     if (!ok) {

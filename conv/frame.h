@@ -28,15 +28,12 @@ struct LineText {
 };
 
 // One command's line step and the room it needs. `run` gets the line just read, its NUL at
-// line[length] (a NUL read from the file may stand before it), and returns the text to write:
-// `line` itself or text in `work`. The line may lie in the reader's buffer: a step changes it
-// only before its NUL.
-// A step `into_output` never changes `line`, so it may be given the output buffer's free room
-// as `work` and, should its result not be plain, run again on a work area of its own.
+// line[length] (a NUL read from the file may stand before it), leaves it as it is, and makes
+// the text to write in `work`. `work` is the output buffer's free room, so a plain result is
+// written where it was made; any other is made again in a work area of its own.
 struct LineStep {
-  LineText (*run)(char* line, std::size_t length, char* work);
+  LineText (*run)(const char* line, std::size_t length, char* work);
   std::size_t work_size;
-  bool into_output;
 };
 
 // One error box: the printf-style text with its arguments (paths), under the error caption.

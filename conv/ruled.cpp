@@ -165,35 +165,56 @@ void MapPairs(unsigned char* p, const unsigned char* end, const PairMap& map, un
   }
 }
 
-LineText MappedStep(char* line, std::size_t length, char* work, const PairMap& map,
+// Writes the line's result into `work` (4 x length + 4 bytes) and leaves `line` as it is, so
+// that the frame may give it the output buffer for `work`.
+LineText MappedStep(const char* line, std::size_t length, char* work, const PairMap& map,
                     unsigned char lead) {
-  unsigned char* text = reinterpret_cast<unsigned char*>(line);
-  // The first ESC $ marks a JIS line, unless a NUL ends the line before it.
-  bool jis = false;
-  for (const unsigned char* p = text; (p = FindByte(p, text + length, 0x1B)) < text + length; ++p) {
-    if (p[1] == '$') {
-      jis = std::memchr(text, 0, p - text) == nullptr;
-      break;
+  constexpr unsigned char kEsc = 0x1B;
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(line);
+  const unsigned char* const end = s + length;
+  unsigned char* const out = reinterpret_cast<unsigned char*>(work);
+  unsigned char* d = out;
+  const unsigned char* start = s;  // a character starts here, at or before the next `lead`
+  for (;;) {
+    std::size_t n = CopyUntil(d, s, end, lead, 0, kEsc);
+    s += n;
+    d += n;
+    if (*s == 0) {
+      *d = 0;
+      return {work, static_cast<std::size_t>(d - out), true};
     }
+    if (*s == kEsc && s[1] == '$') break;  // a JIS line, done afresh below
+    const unsigned char* q = s;
+    while (q > start && IsLead(q[-1])) --q;
+    // An ESC, a trail byte, or a lead byte whose trail is missing or an ESC (which must still
+    // be seen) goes out as it is.
+    if (*s == kEsc || (s - q) % 2 != 0 || s[1] == 0 || s[1] == kEsc) {
+      *d++ = *s++;
+      start = s;
+      continue;
+    }
+    const unsigned char* to = map.of[s[0] | s[1] << 8];
+    d[0] = to[0];
+    d[1] = to[1];
+    d += 2;
+    start = s += 2;
   }
-  if (!jis) {
-    MapPairs(text, text + length, map, lead);
-    return {line, length, false};
-  }
-  bool plain;
-  std::size_t n = JisToSjisLineFast(work, line, length, &plain);
-  unsigned char* sjis = reinterpret_cast<unsigned char*>(work);
+  // The first ESC $ marks a JIS line: through Shift_JIS (kept after the room JIS needs) and back.
+  unsigned char* sjis = out + 3 * length + 3;
+  bool plain_sjis, plain_jis;
+  std::size_t n = JisToSjisLineFast(reinterpret_cast<char*>(sjis), line, length, &plain_sjis);
   MapPairs(sjis, sjis + n, map, lead);
-  return {work + n + 1, SjisToJisLineFast(work + n + 1, work, n, &plain), false};
+  n = SjisToJisLineFast(work, reinterpret_cast<char*>(sjis), n, &plain_jis);
+  return {work, n, plain_sjis && plain_jis};
 }
 
 }  // namespace
 
-LineText NecToJisStep(char* line, std::size_t length, char* work) {
+LineText NecToJisStep(const char* line, std::size_t length, char* work) {
   return MappedStep(line, length, work, kNecToJis, RuledLineTable.nec[0]);
 }
 
-LineText JisToNecStep(char* line, std::size_t length, char* work) {
+LineText JisToNecStep(const char* line, std::size_t length, char* work) {
   return MappedStep(line, length, work, kJisToNec, RuledLineTable.jis[0]);
 }
 

@@ -31,10 +31,10 @@ using RuledLineSubstitution = char* (*)(char* text);
 void RuledLineStep(char* line, char* work, RuledLineSubstitution substitution);
 
 // The two commands' line steps: RuledLineStep with the substitution of its direction, one
-// table look-up per double-byte character. `line` has its NUL at line[length]; the result is
-// `line`, changed in place, or for a JIS line in `work` (4 x length + 4 bytes).
-LineText NecToJisStep(char* line, std::size_t length, char* work);
-LineText JisToNecStep(char* line, std::size_t length, char* work);
+// table look-up per double-byte character. `line` has its NUL at line[length] and is left as
+// it is; the result is in `work` (4 x length + 4 bytes).
+LineText NecToJisStep(const char* line, std::size_t length, char* work);
+LineText JisToNecStep(const char* line, std::size_t length, char* work);
 
 }  // namespace velko
 

@@ -3,6 +3,8 @@
 #ifndef VELKO_CONV_SIMD_H
 #define VELKO_CONV_SIMD_H
 
+#include <cstddef>
+
 #if !defined(VELKO_NO_SIMD) && (defined(__SSE2__) || defined(_M_X64))
 #define VELKO_SSE2 1
 #include <emmintrin.h>
@@ -57,6 +59,25 @@ inline const unsigned char* FindByte(const unsigned char* p, const unsigned char
 #endif
   while (p < end && *p != c) ++p;
   return p;
+}
+
+// Copies bytes from `s` to `d` up to the first that is `a`, `b` or `c`, and returns how many it
+// copied. One of the three is 0, and *end is a NUL; `d` has room for end - s bytes.
+inline std::size_t CopyUntil(unsigned char* d, const unsigned char* s, const unsigned char* end,
+                             unsigned char a, unsigned char b, unsigned char c) {
+  const unsigned char* const from = s;
+#if VELKO_SSE2
+  for (; end - s >= 16; s += 16, d += 16) {
+    simd::V v = simd::Load(s);
+    simd::Store(d, v);
+    unsigned hit = simd::Mask(_mm_or_si128(_mm_or_si128(simd::Eq(v, a), simd::Eq(v, b)), simd::Eq(v, c)));
+    if (hit != 0) return s - from + simd::First(hit);
+  }
+#else
+  (void)end;
+#endif
+  while (*s != a && *s != b && *s != c) *d++ = *s++;
+  return s - from;
 }
 
 }  // namespace velko
