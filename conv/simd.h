@@ -1,11 +1,11 @@
-// Sixteen bytes at a time where the compiler targets SSE2 (every x86-64 CPU, and the mingw
-// build); elsewhere the fast paths are their plain loops. Chosen when compiling.
+// Sixteen bytes at a time with SSE2 on x86-64 (every such CPU has it, and the mingw build
+// targets it); elsewhere the fast paths are their plain loops. Chosen when compiling.
 #ifndef VELKO_CONV_SIMD_H
 #define VELKO_CONV_SIMD_H
 
 #include <cstddef>
 
-#if !defined(VELKO_NO_SIMD) && (defined(__SSE2__) || defined(_M_X64))
+#if !defined(VELKO_NO_SIMD) && (defined(__x86_64__) || defined(_M_X64))
 #define VELKO_SSE2 1
 #include <emmintrin.h>
 #if defined(_MSC_VER) && !defined(__clang__)

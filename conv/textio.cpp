@@ -68,8 +68,10 @@ ReadResult LineReader::ReadLineInPlace(char* copy, std::size_t limit, char** lin
     unsigned char* p = buffer_ + pos_;
     std::size_t room = end_ - pos_;
     if (room > limit) room = limit;
-    if (const void* hit = std::memchr(p, '\n', room)) {
-      std::size_t lf = static_cast<const unsigned char*>(hit) - buffer_;
+    // Lines are short: an inline search beats a call per line.
+    const unsigned char* hit = FindByte(p, p + room, '\n');
+    if (hit < p + room) {
+      std::size_t lf = hit - buffer_;
       bool crlf = lf > pos_ && buffer_[lf - 1] == '\r';
       std::size_t n = crlf ? lf - pos_ : lf - pos_ + 1;  // bytes a copy would store
       if (ctrl_z_ > lf && n < limit) {
@@ -104,12 +106,12 @@ ReadResult LineReader::ReadLine(char* line, std::size_t limit, std::size_t* leng
     std::size_t room = end_ - pos_;
     if (room > max - stored) room = max - stored;
     if (!text_) {
-      const void* lf = std::memchr(p, '\n', room);
-      std::size_t n = lf ? static_cast<const unsigned char*>(lf) - p + 1 : room;
+      const unsigned char* lf = FindByte(p, p + room, '\n');
+      std::size_t n = lf < p + room ? lf - p + 1 : room;
       std::memcpy(out + stored, p, n);
       stored += n;
       pos_ += n;
-      if (lf) break;
+      if (lf < p + room) break;
       continue;
     }
     // The plain bytes before the first LF, CR or 0x1A. CR and 0x1A are looked up once per
@@ -119,9 +121,7 @@ ReadResult LineReader::ReadLine(char* line, std::size_t limit, std::size_t* leng
     std::size_t plain = room;
     if (cr_ - pos_ < plain) plain = cr_ - pos_;
     if (ctrl_z_ - pos_ < plain) plain = ctrl_z_ - pos_;
-    if (const void* lf = std::memchr(p, '\n', plain)) {
-      plain = static_cast<const unsigned char*>(lf) - p;
-    }
+    plain = FindByte(p, p + plain, '\n') - p;
     std::memcpy(out + stored, p, plain);
     stored += plain;
     pos_ += plain;
