@@ -1,16 +1,21 @@
 #!/usr/bin/env bash
-# Hand-run benchmark of velko-cli against the usual tools, on generated input:
+# Hand-run benchmark of velko-cli against the usual tools and against cat, on generated input:
+#   nec2jis   velko-cli nec2jis, Shift_JIS text with NEC ruled lines (no peer: cat only)
+#   jis2nec   velko-cli jis2nec, the same text after nec2jis (no peer: cat only)
 #   sjis2jis  velko-cli sjis2jis vs nkf -j and iconv, Shift_JIS text
+#   jis2sjis  velko-cli jis2sjis vs nkf -s, the same text after sjis2jis
 #   b64text   velko-cli b64text vs nkf -m, mail headers with encoded words
-#   b64bin    velko-cli b64bin vs munpack and ripmime, a mail with Base64 attachments
-# Every section also checks the peak RSS of velko-cli on a small and a large file.
+#   b64bin    velko-cli b64bin vs ripmime and munpack, a mail with Base64 attachments
+# Every section also times cat FILE > OUT on its input (the cost of the bytes alone) and
+# checks the peak RSS of velko-cli on a small and a large file. A Markdown summary ends it.
 #
-#   bench/run.sh [BUILD_DIR] [sjis2jis|b64text|b64bin|all]     (defaults: build, all)
+#   bench/run.sh [BUILD_DIR] [SECTION|all] [--quick]     (defaults: build, all)
 #
+# --quick: 20 MB inputs, best of 2, RSS on 2 MB and 20 MB; under a minute for all.
 # Sizes are in MB (10^6 bytes) and can be changed through the environment:
-#   BENCH_MB=100        file for the speed comparisons
-#   BENCH_SMALL_MB=20   BENCH_LARGE_MB=200   files for the RSS comparisons (one run each)
-#   BENCH_RUNS=3        runs per tool in the speed comparisons (best wall time counts)
+#   BENCH_MB=100        file for the speed comparisons (quick: 20)
+#   BENCH_SMALL_MB=20   BENCH_LARGE_MB=200   files for the RSS comparisons (quick: 2, 20)
+#   BENCH_RUNS=3        runs per tool in the speed comparisons, best wall time counts (quick: 2)
 #   BENCH_SEED=1        seed for gen_text and gen_mail
 #   BENCH_SYNC=1        flush dirty pages before every timed run (0 to skip)
 set -euo pipefail
@@ -18,10 +23,26 @@ set -euo pipefail
 usage() {  # the header comment above
   awk 'NR == 1 { next } /^#/ { sub(/^# ?/, ""); print; next } { exit }' "${BASH_SOURCE[0]}"
 }
-case "${1:-}" in -h|--help) usage; exit 0 ;; esac
+
+sections=(nec2jis jis2nec sjis2jis jis2sjis b64text b64bin)
+is_section() {
+  local s
+  for s in "${sections[@]}" all; do [[ $1 == "$s" ]] && return 0; done
+  return 1
+}
+
+quick=0
+args=()
+for a in "$@"; do
+  case $a in
+    -h|--help) usage; exit 0 ;;
+    --quick) quick=1 ;;
+    *) args+=("$a") ;;
+  esac
+done
+set -- ${args[@]+"${args[@]}"}
 if (($# > 2)); then usage >&2; exit 2; fi
 
-is_section() { [[ $1 == sjis2jis || $1 == b64text || $1 == b64bin || $1 == all ]]; }
 build_dir=build
 section=all
 if (($# == 2)); then
@@ -33,15 +54,27 @@ elif (($# == 1)); then
 fi
 is_section "$section" || { echo "run.sh: unknown section '$section'" >&2; usage >&2; exit 2; }
 wants() { [[ $section == all || $section == "$1" ]]; }
+wants_any() {
+  local s
+  for s; do wants "$s" && return 0; done
+  return 1
+}
 
 bench_src=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 [[ -d $build_dir ]] || { echo "run.sh: no build directory '$build_dir'; build first (cmake --build $build_dir)" >&2; exit 1; }
 build_dir=$(cd "$build_dir" && pwd)
 
-speed_mb=${BENCH_MB:-100}
-small_mb=${BENCH_SMALL_MB:-20}
-large_mb=${BENCH_LARGE_MB:-200}
-runs=${BENCH_RUNS:-3}
+if ((quick)); then
+  speed_mb=${BENCH_MB:-20}
+  small_mb=${BENCH_SMALL_MB:-2}
+  large_mb=${BENCH_LARGE_MB:-20}
+  runs=${BENCH_RUNS:-2}
+else
+  speed_mb=${BENCH_MB:-100}
+  small_mb=${BENCH_SMALL_MB:-20}
+  large_mb=${BENCH_LARGE_MB:-200}
+  runs=${BENCH_RUNS:-3}
+fi
 seed=${BENCH_SEED:-1}
 do_sync=${BENCH_SYNC:-1}
 
@@ -51,7 +84,7 @@ do_sync=${BENCH_SYNC:-1}
 gnu_time_ok() { [[ -x /usr/bin/time && $(/usr/bin/time --version 2>&1) == *GNU* ]]; }
 
 missing=()
-if wants sjis2jis || wants b64text; then command -v nkf >/dev/null 2>&1 || missing+=(nkf); fi
+if wants_any sjis2jis jis2sjis b64text; then command -v nkf >/dev/null 2>&1 || missing+=(nkf); fi
 if wants sjis2jis; then command -v iconv >/dev/null 2>&1 || missing+=(libc-bin); fi
 if wants b64bin; then
   command -v munpack >/dev/null 2>&1 || missing+=(mpack)
@@ -83,8 +116,8 @@ build_gen() {  # build_gen NAME: bench/NAME.cpp into $bench_dir/NAME when stale
 }
 gen_text=$bench_dir/gen_text
 gen_mail=$bench_dir/gen_mail
-if wants sjis2jis; then build_gen gen_text; fi
-if wants b64text || wants b64bin; then build_gen gen_mail; fi
+if wants_any nec2jis jis2nec sjis2jis jis2sjis; then build_gen gen_text; fi
+if wants_any b64text b64bin; then build_gen gen_mail; fi
 
 tmp=$(mktemp -d "$bench_dir/run.XXXXXX")
 trap 'rm -rf -- "$tmp"' EXIT
@@ -106,6 +139,8 @@ now_us() {
   fi
 }
 
+# Results are keyed SECTION|LABEL, so every section can have its own cat row; tables show
+# the label only.
 declare -A res_us res_rss res_rc res_bytes res_err res_msg
 
 # bench_one [--in FILE] [--out FILE] [--prep CMD] [--runs N] [--bytes N] NAME CMD...
@@ -154,6 +189,16 @@ bench_one() {
   if [[ -z $out ]]; then res_msg[$name]=$(tail -n 1 "$stdout_file"); else res_msg[$name]=''; fi
 }
 
+label() { echo "${1#*|}"; }        # SECTION|LABEL -> LABEL
+tool_of() { local l=${1#*|}; echo "${l%% *}"; }  # first word of the label
+
+# velko_ok NAME: a velko run that failed makes the script's exit status non-zero.
+velko_ok() { ((${res_rc[$1]} == 0)) || status=1; }
+
+mb_per_s() {
+  LC_ALL=C awk -v b="${res_bytes[$1]}" -v us="${res_us[$1]}" 'BEGIN { printf "%.1f", b / us }'
+}
+
 # Speed of A over speed of B, both on their own input sizes.
 speed_ratio() {
   LC_ALL=C awk -v ba="${res_bytes[$1]}" -v ua="${res_us[$1]}" -v bb="${res_bytes[$2]}" -v ub="${res_us[$2]}" \
@@ -163,15 +208,15 @@ speed_ratio() {
 # print_table NAME...: one row per recorded benchmark.
 print_table() {
   local name note
-  printf '%-34s %9s %9s %14s  %s\n' tool seconds MB/s 'peak RSS KiB' note
-  printf '%-34s %9s %9s %14s  %s\n' ---- ------- ---- ------------ ----
+  printf '%-36s %9s %9s %14s  %s\n' tool seconds MB/s 'peak RSS KiB' note
+  printf '%-36s %9s %9s %14s  %s\n' ---- ------- ---- ------------ ----
   for name in "$@"; do
     note=''
     ((${res_rc[$name]} == 0)) || note="exit ${res_rc[$name]}"
     [[ -z ${res_err[$name]} ]] || note="${note:+$note; }${res_err[$name]:0:60}"
-    LC_ALL=C awk -v n="$name" -v us="${res_us[$name]}" -v b="${res_bytes[$name]}" \
+    LC_ALL=C awk -v n="$(label "$name")" -v us="${res_us[$name]}" -v b="${res_bytes[$name]}" \
       -v rss="${res_rss[$name]}" -v note="$note" \
-      'BEGIN { s = us / 1e6; line = sprintf("%-34s %9.3f %9.1f %14d  %s", n, s, b / 1e6 / s, rss, note)
+      'BEGIN { s = us / 1e6; line = sprintf("%-36s %9.3f %9.1f %14d  %s", n, s, b / 1e6 / s, rss, note)
                sub(/ +$/, "", line); print line }'
   done
 }
@@ -185,22 +230,40 @@ target_verdict() {
   fi
 }
 
-# speed_report MB MIN VELKO_NAME TARGET_NAME [OTHER_NAME...]: the table, then velko's speed
+# speed_report MIN VELKO_NAME TARGET_NAME [OTHER_NAME...]: the table, then velko's speed
 # ratio over each tool, the first held to the minimum MIN.
 speed_report() {
-  local mb=$1 min=$2 velko=$3 name ratio verdict
-  shift 3
+  local min=$1 velko=$2 name ratio verdict
+  shift 2
   echo
-  echo "speed, $mb MB input:"
+  echo "speed, $(LC_ALL=C awk -v b="${res_bytes[$velko]}" 'BEGIN { printf "%.1f", b / 1e6 }') MB input, best of $runs:"
   print_table "$velko" "$@"
   echo
   for name in "$@"; do
     ratio=$(speed_ratio "$velko" "$name")
     verdict=''
     [[ $name == "$1" ]] && verdict="   (target >= ${min}x: $(target_verdict "$ratio" "$min" "$velko"))"
-    printf '%-28s %sx%s\n' "velko speed / ${name%% *} speed:" "$ratio" "$verdict"
+    printf '%-30s %sx%s\n' "velko speed / $(tool_of "$name") speed:" "$ratio" "$verdict"
   done
 }
+
+# summarize SECTION MIN VELKO CAT [PEER PEER_SHOWN]: the section's row of the closing table.
+# velko is held to MIN times the speed of PEER, or of cat where there is no peer.
+summary_rows=()
+summarize() {
+  local sec=$1 min=$2 velko=$3 cat=$4 peer=${5:-} shown=${6:-} target=$4 target_shown=cat
+  local peer_speed=- peer_ratio=-
+  if [[ -n $peer ]]; then
+    peer_speed=$(mb_per_s "$peer")
+    peer_ratio=$(speed_ratio "$velko" "$peer")x
+    target=$peer
+    target_shown=$shown
+  else
+    shown=-
+  fi
+  summary_rows+=("$sec	$(mb_per_s "$velko")	$shown	$peer_speed	$(mb_per_s "$cat")	$peer_ratio	$(speed_ratio "$velko" "$cat")x	>= ${min}x $target_shown	$(target_verdict "$(speed_ratio "$velko" "$target")" "$min" "$velko")")
+}
+extra_checks=()  # one line each, listed under the closing table
 
 # rss_report SMALL_NAME LARGE_NAME SMALL_MB LARGE_MB: the table and the 1 MiB check.
 rss_report() {
@@ -212,6 +275,7 @@ rss_report() {
   ((${res_rc[$small]} == 0 && ${res_rc[$large]} == 0)) || verdict='n/a, velko-cli failed'
   echo
   echo "peak RSS $small_mb MB: ${res_rss[$small]} KiB, $large_mb MB: ${res_rss[$large]} KiB, difference: $d KiB   (target within 1024 KiB: $verdict)"
+  extra_checks+=("$(label "${small% * MB}") peak RSS, $small_mb MB ${res_rss[$small]} KiB, $large_mb MB ${res_rss[$large]} KiB: difference $d KiB (target within 1024 KiB): $verdict")
 }
 
 # fresh_copy SRC DIR [NAME]: DIR gets only an untouched copy of SRC, named NAME (text.txt),
@@ -257,29 +321,174 @@ report_bak() {  # report_bak DIR ORIG
   fi
 }
 
+# same_or_first_diff A B: "identical" or where the two files first differ.
+same_or_first_diff() {
+  local first
+  if first=$(cmp -- "$1" "$2" 2>&1); then
+    echo identical
+  else
+    first=${first%%$'\n'*}
+    echo "differ (${first##*: })"
+  fi
+}
+
+# run_cat SECTION FILE: the floor for SECTION, reading FILE and writing it out again.
+run_cat() {
+  bench_one --bytes "$(size_of "$2")" --out "$tmp/cat.out" "$1|cat FILE > OUT" cat "$2"
+  rm -f -- "$tmp/cat.out"
+}
+
+# run_inplace [--runs N] NAME FILE COMMAND: velko-cli COMMAND on a fresh copy of FILE in
+# $tmp/work (named after FILE's kind), as users run it.
+run_inplace() {
+  local n=$runs
+  if [[ $1 == --runs ]]; then n=$2; shift 2; fi
+  local name=$1 file=$2 cmd=$3 base=text.txt
+  [[ $cmd == b64text ]] && base=headers.txt
+  # shellcheck disable=SC2016  # --prep is eval'ed inside bench_one, where these are in scope
+  bench_one --runs "$n" --bytes "$(size_of "$file")" --prep 'fresh_copy "$file" "$tmp/work" "$base"' \
+    "$name" "$velko" "$cmd" "$tmp/work/$base"
+  velko_ok "$name"
+}
+
+# ---------------------------------------------------------------- inputs
+
+# The text sections share one generated text per size; the JIS forms are derived from it
+# by velko-cli itself (untimed), so each command reads what the one before it writes.
+need_text() {  # need_text MB: $tmp/text$MB.txt
+  local f=$tmp/text$1.txt
+  [[ -f $f ]] || generate "$f" "$gen_text" "$1" "$seed" "$f"
+}
+
+# derive MB COMMAND OUT: velko-cli COMMAND on a copy of the text of MB, kept as OUT.
+derive() {
+  local src=$tmp/text$1.txt d=$tmp/derive
+  need_text "$1"
+  fresh_copy "$src" "$d"
+  "$velko" -q "$2" "$d/text.txt" ||
+    { echo "run.sh: velko-cli $2 failed on the generated text; cannot make the input" >&2; exit 1; }
+  mv -- "$d/text.txt" "$3"
+  rm -rf -- "$d"
+  echo "  made ${3##*/} from ${src##*/} with velko-cli $2: $(size_of "$3") bytes"
+}
+need_ruled() {  # need_ruled MB: $tmp/ruled$MB.txt, JIS ruled lines only
+  [[ -f $tmp/ruled$1.txt ]] || derive "$1" nec2jis "$tmp/ruled$1.txt"
+}
+need_jis() {  # need_jis MB: $tmp/jis$MB.txt, 7-bit JIS
+  [[ -f $tmp/jis$1.txt ]] || derive "$1" sjis2jis "$tmp/jis$1.txt"
+}
+
+# input_for COMMAND MB: makes COMMAND's input of MB if needed and sets input to its path.
+# Not a command substitution: the generators' lines belong on stdout, and a failure must stop
+# the script.
+input_for() {
+  case $1 in
+    nec2jis|sjis2jis) need_text "$2"; input=$tmp/text$2.txt ;;
+    jis2nec) need_ruled "$2"; input=$tmp/ruled$2.txt ;;
+    jis2sjis) need_jis "$2"; input=$tmp/jis$2.txt ;;
+  esac
+}
+
+# rss_check COMMAND: peak RSS of velko-cli COMMAND on the small and the large input.
+rss_check() {
+  local cmd=$1 mb name f
+  echo
+  echo "memory, velko-cli $cmd on $small_mb MB and $large_mb MB:"
+  for mb in "$small_mb" "$large_mb"; do
+    name="$cmd|velko-cli $cmd $mb MB"
+    case $cmd in
+      b64text)
+        f=$tmp/headers$mb.txt
+        generate "$f" "$gen_mail" headers "$mb" "$seed" "$f"
+        run_inplace --runs 1 "$name" "$f" b64text
+        rm -f -- "$f"
+        ;;
+      b64bin)
+        f=$tmp/mail$mb.eml
+        generate "$f" "$gen_mail" mail "$mb" "$seed" "$f"
+        # shellcheck disable=SC2016
+        bench_one --runs 1 --bytes "$(size_of "$f")" --prep 'fresh_dir "$tmp/out.velko"' \
+          "$name" "$velko" b64bin --dir "$tmp/out.velko" --exists overwrite "$f"
+        velko_ok "$name"
+        rm -rf -- "$tmp/out.velko" "$f"
+        ;;
+      *)
+        input_for "$cmd" "$mb"
+        run_inplace --runs 1 "$name" "$input" "$cmd"
+        ;;
+    esac
+  done
+  rm -rf -- "$tmp/work"
+  rss_report "$cmd|velko-cli $cmd $small_mb MB" "$cmd|velko-cli $cmd $large_mb MB" "$small_mb" "$large_mb"
+}
+
+# ---------------------------------------------------------------- nec2jis, jis2nec
+
+# Bytes that differ between two files of the same size; -l gives one line per byte.
+changed_bytes() { { cmp -l -- "$1" "$2" 2>/dev/null || true; } | wc -l; }
+
+# ruled_section COMMAND: both ruled-line commands. No other tool does this exchange, so the
+# target is against cat: at least a quarter of its speed.
+ruled_section() {
+  local sec=$1 what f bytes out changed
+  if [[ $sec == nec2jis ]]; then what='Shift_JIS text'; else what='text after nec2jis (JIS ruled lines only)'; fi
+  echo
+  echo "== $sec, $speed_mb MB $what"
+  input_for "$sec" "$speed_mb"
+  f=$input
+  bytes=$(size_of "$f")
+
+  local n_velko="$sec|velko-cli $sec" n_cat="$sec|cat FILE > OUT"
+  run_inplace "$n_velko" "$f" "$sec"
+  run_cat "$sec" "$f"
+  speed_report 0.25 "$n_velko" "$n_cat"
+  summarize "$sec" 0.25 "$n_velko" "$n_cat"
+
+  # The exchange is two bytes for two bytes, so the size must stay; the changed bytes show
+  # that ruled lines were found (gen_text writes about 5% of its characters in each kind).
+  out=$tmp/work/text.txt
+  changed=$(changed_bytes "$f" "$out")
+  echo
+  echo "sanity (informative):"
+  echo "  input:         $bytes bytes"
+  echo "  velko output:  $(size_of "$out") bytes, $( [[ $(size_of "$out") == "$bytes" ]] && echo 'the same size' || echo 'SIZE CHANGED')${res_msg[$n_velko]:+   stdout: ${res_msg[$n_velko]}}"
+  echo "  bytes changed: $changed ($(LC_ALL=C awk -v c="$changed" -v b="$bytes" 'BEGIN { printf "%.1f", 100 * c / b }')% of the input)"
+  report_bak "$tmp/work" "$f"
+  rm -rf -- "$tmp/work"
+
+  rss_check "$sec"
+  rm -f -- "$tmp"/ruled*.txt
+}
+
+section_nec2jis() { ruled_section nec2jis; }
+section_jis2nec() { ruled_section jis2nec; }
+
 # ---------------------------------------------------------------- sjis2jis
 
 section_sjis2jis() {
   echo
-  echo "== sjis2jis, $speed_mb MB text"
-  local text=$tmp/text$speed_mb.txt work=$tmp/work bytes
-  generate "$text" "$gen_text" "$speed_mb" "$seed" "$text"
+  echo "== sjis2jis, $speed_mb MB Shift_JIS text"
+  local text bytes
+  input_for sjis2jis "$speed_mb"
+  text=$input
   bytes=$(size_of "$text")
 
-  local n_velko='velko-cli sjis2jis'
-  local n_nkf='nkf -j'
-  local n_iconv='iconv -c -f CP932 -t ISO-2022-JP'
+  local n_velko='sjis2jis|velko-cli sjis2jis'
+  local n_nkf='sjis2jis|nkf -j'
+  local n_iconv='sjis2jis|iconv -c -f CP932 -t ISO-2022-JP'
+  local n_cat='sjis2jis|cat FILE > OUT'
 
-  # shellcheck disable=SC2016  # --prep is eval'ed inside bench_one
-  bench_one --bytes "$bytes" --prep 'fresh_copy "$text" "$work"' "$n_velko" "$velko" sjis2jis "$work/text.txt"
-  ((${res_rc[$n_velko]} == 0)) || status=1
+  run_inplace "$n_velko" "$text" sjis2jis
   bench_one --in "$text" --out "$tmp/nkf.out" "$n_nkf" nkf -j
   bench_one --in "$text" --out "$tmp/iconv.out" "$n_iconv" iconv -c -f CP932 -t ISO-2022-JP
+  run_cat sjis2jis "$text"
 
-  speed_report "$speed_mb" 15 "$n_velko" "$n_nkf" "$n_iconv"
+  speed_report 25 "$n_velko" "$n_nkf" "$n_iconv" "$n_cat"
+  summarize sjis2jis 25 "$n_velko" "$n_cat" "$n_nkf" 'nkf -j'
 
   # Informative only: the tools legitimately differ (velko closes every double-byte run with
   # ESC ( J and keeps half-width katakana as 8-bit bytes; iconv drops what it cannot map).
+  local work=$tmp/work
   echo
   echo "sanity (informative):"
   echo "  input:        $bytes bytes"
@@ -299,24 +508,45 @@ section_sjis2jis() {
   else
     echo "  iconv cannot map all of the input (${skipped#iconv: }); -c skipped those bytes"
   fi
-  rm -rf -- "$work" "$text" "$tmp/nkf.out" "$tmp/iconv.out"
+  rm -rf -- "$work" "$tmp/nkf.out" "$tmp/iconv.out"
 
+  rss_check sjis2jis
+}
+
+# ---------------------------------------------------------------- jis2sjis
+
+section_jis2sjis() {
   echo
-  echo "memory, velko-cli sjis2jis on $small_mb MB and $large_mb MB:"
-  local n_small="velko-cli sjis2jis $small_mb MB"
-  local n_large="velko-cli sjis2jis $large_mb MB"
-  local pair mb name f
-  for pair in "$small_mb:$n_small" "$large_mb:$n_large"; do
-    mb=${pair%%:*}
-    name=${pair#*:}
-    f=$tmp/text$mb.txt
-    generate "$f" "$gen_text" "$mb" "$seed" "$f"
-    # shellcheck disable=SC2016
-    bench_one --runs 1 --bytes "$(size_of "$f")" --prep 'fresh_copy "$f" "$work"' "$name" "$velko" sjis2jis "$work/text.txt"
-    ((${res_rc[$name]} == 0)) || status=1
-    rm -rf -- "$work" "$f"
-  done
-  rss_report "$n_small" "$n_large" "$small_mb" "$large_mb"
+  echo "== jis2sjis, the $speed_mb MB Shift_JIS text after sjis2jis"
+  local jis bytes text=$tmp/text$speed_mb.txt
+  input_for jis2sjis "$speed_mb"
+  jis=$input
+  bytes=$(size_of "$jis")
+
+  local n_velko='jis2sjis|velko-cli jis2sjis'
+  local n_nkf='jis2sjis|nkf -s'
+  local n_cat='jis2sjis|cat FILE > OUT'
+
+  run_inplace "$n_velko" "$jis" jis2sjis
+  bench_one --in "$jis" --out "$tmp/nkf.out" "$n_nkf" nkf -s
+  run_cat jis2sjis "$jis"
+
+  speed_report 20 "$n_velko" "$n_nkf" "$n_cat"
+  summarize jis2sjis 20 "$n_velko" "$n_cat" "$n_nkf" 'nkf -s'
+
+  # The input is velko's own JIS of the generated text, so velko must give that text back.
+  # nkf is not held to it: it turns half-width katakana into full-width ones.
+  local work=$tmp/work
+  echo
+  echo "sanity (informative):"
+  echo "  input:        $bytes bytes of JIS, from ${text##*/} ($(size_of "$text") bytes)"
+  echo "  velko output: $(size_of "$work/text.txt") bytes; round trip, against ${text##*/}: $(same_or_first_diff "$work/text.txt" "$text")${res_msg[$n_velko]:+   stdout: ${res_msg[$n_velko]}}"
+  echo "  nkf output:   $(size_of "$tmp/nkf.out") bytes; against ${text##*/}: $(same_or_first_diff "$tmp/nkf.out" "$text")"
+  report_bak "$work" "$jis"
+  rm -rf -- "$work" "$tmp/nkf.out"
+
+  rss_check jis2sjis
+  rm -f -- "$tmp"/jis*.txt
 }
 
 # ---------------------------------------------------------------- b64text
@@ -334,15 +564,16 @@ section_b64text() {
   generate "$hdr" "$gen_mail" headers "$speed_mb" "$seed" "$hdr" "$expected"
   bytes=$(size_of "$hdr")
 
-  local n_velko='velko-cli b64text'
-  local n_nkf='nkf -m'
+  local n_velko='b64text|velko-cli b64text'
+  local n_nkf='b64text|nkf -m'
+  local n_cat='b64text|cat FILE > OUT'
 
-  # shellcheck disable=SC2016  # --prep is eval'ed inside bench_one
-  bench_one --bytes "$bytes" --prep 'fresh_copy "$hdr" "$work" headers.txt' "$n_velko" "$velko" b64text "$work/headers.txt"
-  ((${res_rc[$n_velko]} == 0)) || status=1
+  run_inplace "$n_velko" "$hdr" b64text
   bench_one --in "$hdr" --out "$tmp/nkf.out" "$n_nkf" nkf -m
+  run_cat b64text "$hdr"
 
-  speed_report "$speed_mb" 10 "$n_velko" "$n_nkf"
+  speed_report 20 "$n_velko" "$n_nkf" "$n_cat"
+  summarize b64text 20 "$n_velko" "$n_cat" "$n_nkf" 'nkf -m'
 
   # The generator's decoded twin is what a pure expansion gives: every word replaced by its
   # bytes, line by line. nkf is not held to it: it also converts the charset to its own
@@ -353,32 +584,11 @@ section_b64text() {
   echo "  velko output: $(size_of "$work/headers.txt") bytes, $(encoded_lines "$work/headers.txt") encoded words left${res_msg[$n_velko]:+   stdout: ${res_msg[$n_velko]}}"
   echo "  nkf output:   $(size_of "$tmp/nkf.out") bytes, $(encoded_lines "$tmp/nkf.out") encoded words left"
   echo "  expected:     $(size_of "$expected") bytes (generator's decoding)"
-  local first
-  if first=$(cmp -- "$work/headers.txt" "$expected" 2>&1); then
-    echo "  velko output is identical to the expected decoding"
-  else
-    first=${first%%$'\n'*}
-    echo "  velko output differs from the expected decoding (${first##*differ: })"
-  fi
+  echo "  velko output and the expected decoding: $(same_or_first_diff "$work/headers.txt" "$expected")"
   report_bak "$work" "$hdr"
   rm -rf -- "$work" "$hdr" "$expected" "$tmp/nkf.out"
 
-  echo
-  echo "memory, velko-cli b64text on $small_mb MB and $large_mb MB:"
-  local n_small="velko-cli b64text $small_mb MB"
-  local n_large="velko-cli b64text $large_mb MB"
-  local pair mb name f
-  for pair in "$small_mb:$n_small" "$large_mb:$n_large"; do
-    mb=${pair%%:*}
-    name=${pair#*:}
-    f=$tmp/headers$mb.txt
-    generate "$f" "$gen_mail" headers "$mb" "$seed" "$f"
-    # shellcheck disable=SC2016
-    bench_one --runs 1 --bytes "$(size_of "$f")" --prep 'fresh_copy "$f" "$work" headers.txt' "$name" "$velko" b64text "$work/headers.txt"
-    ((${res_rc[$name]} == 0)) || status=1
-    rm -rf -- "$work" "$f"
-  done
-  rss_report "$n_small" "$n_large" "$small_mb" "$large_mb"
+  rss_check b64text
 }
 
 # ---------------------------------------------------------------- b64bin
@@ -415,9 +625,11 @@ section_b64bin() {
   sum_before=$(cksum <"$mail")
   LC_ALL=C awk '{ n++; b += $2 } END { printf "  %d attachments, %d bytes decoded\n", n, b }' "$manifest"
 
-  local n_velko='velko-cli b64bin'
-  local n_munpack='munpack -q -C DIR'
-  local n_ripmime='ripmime -i -d DIR'
+  local n_velko='b64bin|velko-cli b64bin'
+  local n_decode='b64bin|velko-cli b64bin --decode-names'
+  local n_munpack='b64bin|munpack -q -C DIR'
+  local n_ripmime='b64bin|ripmime -i -d DIR'
+  local n_cat='b64bin|cat FILE > OUT'
   local d_velko=$tmp/out.velko d_munpack=$tmp/out.munpack d_ripmime=$tmp/out.ripmime
 
   # Each tool writes into a fresh empty directory; making it is not timed. munpack -C
@@ -425,20 +637,25 @@ section_b64bin() {
   # shellcheck disable=SC2016  # --prep is eval'ed inside bench_one
   bench_one --bytes "$bytes" --out "$tmp/velko.saved" --prep 'fresh_dir "$d_velko"' \
     "$n_velko" "$velko" b64bin --dir "$d_velko" --exists overwrite "$mail"
-  ((${res_rc[$n_velko]} == 0)) || status=1
-  local n_decode='velko-cli b64bin --decode-names'
+  velko_ok "$n_velko"
   # shellcheck disable=SC2016
   bench_one --bytes "$bytes" --prep 'fresh_dir "$d_velko"' \
     "$n_decode" "$velko" b64bin --decode-names --dir "$d_velko" --exists overwrite "$mail"
+  velko_ok "$n_decode"
   # shellcheck disable=SC2016
   bench_one --bytes "$bytes" --prep 'fresh_dir "$d_munpack"' "$n_munpack" munpack -q -C "$d_munpack" "$mail"
   # shellcheck disable=SC2016
   bench_one --bytes "$bytes" --prep 'fresh_dir "$d_ripmime"' "$n_ripmime" ripmime -i "$mail" -d "$d_ripmime"
+  run_cat b64bin "$mail"
 
-  speed_report "$speed_mb" 3 "$n_velko" "$n_ripmime" "$n_munpack"
-  local cost
+  speed_report 5 "$n_velko" "$n_ripmime" "$n_munpack" "$n_cat"
+  summarize b64bin 5 "$n_velko" "$n_cat" "$n_ripmime" ripmime
+  local cost verdict
   cost=$(LC_ALL=C awk -v a="${res_us[$n_decode]}" -v b="${res_us[$n_velko]}" 'BEGIN { printf "%+.1f", (a / b - 1) * 100 }')
-  echo "b64bin --decode-names against b64bin: ${cost}% time   (target within 5%: $(LC_ALL=C awk -v c="$cost" 'BEGIN { print (c <= 5 ? "met" : "NOT met") }'))"
+  verdict=$(LC_ALL=C awk -v c="$cost" 'BEGIN { print (c <= 5 ? "met" : "NOT met") }')
+  ((${res_rc[$n_decode]} == 0)) || verdict='n/a, velko-cli failed'
+  echo "b64bin --decode-names against b64bin: ${cost}% time   (target within 5%: $verdict)"
+  extra_checks+=("velko-cli b64bin --decode-names: ${cost}% time against b64bin (target within 5%): $verdict")
 
   # munpack also keeps the text part before an attachment as NAME.desc and ripmime saves
   # text parts as textfileN; those count as files written, not as attachments.
@@ -458,32 +675,44 @@ section_b64bin() {
   fi
   rm -rf -- "$d_velko" "$d_munpack" "$d_ripmime" "$mail" "$manifest" "$tmp/velko.saved"
 
+  rss_check b64bin
+}
+
+# ---------------------------------------------------------------- summary
+
+# The closing table in Markdown, columns padded so it reads in the terminal as well.
+print_summary() {
+  ((${#summary_rows[@]})) || return 0
   echo
-  echo "memory, velko-cli b64bin on $small_mb MB and $large_mb MB:"
-  local n_small="velko-cli b64bin $small_mb MB"
-  local n_large="velko-cli b64bin $large_mb MB"
-  local pair mb name f
-  for pair in "$small_mb:$n_small" "$large_mb:$n_large"; do
-    mb=${pair%%:*}
-    name=${pair#*:}
-    f=$tmp/mail$mb.eml
-    generate "$f" "$gen_mail" mail "$mb" "$seed" "$f"
-    # shellcheck disable=SC2016
-    bench_one --runs 1 --bytes "$(size_of "$f")" --prep 'fresh_dir "$d_velko"' \
-      "$name" "$velko" b64bin --dir "$d_velko" --exists overwrite "$f"
-    ((${res_rc[$name]} == 0)) || status=1
-    rm -rf -- "$d_velko" "$f"
-  done
-  rss_report "$n_small" "$n_large" "$small_mb" "$large_mb"
+  echo "== summary: $velko, $speed_mb MB inputs, best of $runs, MB = 10^6 bytes of input"
+  echo
+  {
+    printf 'command\tvelko MB/s\tpeer\tpeer MB/s\tcat MB/s\tvelko/peer\tvelko/cat\ttarget\tverdict\n'
+    printf '%s\n' "${summary_rows[@]}"
+  } | LC_ALL=C awk -F '\t' '
+    { for (i = 1; i <= NF; i++) { cell[NR, i] = $i; if (length($i) > w[i]) w[i] = length($i) } nf = NF; n = NR }
+    function row(r,   i, s) { s = "|"; for (i = 1; i <= nf; i++) s = s " " sprintf(num[i] ? "%" w[i] "s" : "%-" w[i] "s", cell[r, i]) " |"; print s }
+    END {
+      for (i = 2; i <= 7; i++) num[i] = (i != 3)
+      row(1)
+      s = "|"; for (i = 1; i <= nf; i++) { d = ""; while (length(d) < w[i]) d = d "-"; s = s (num[i] ? " " substr(d, 2) ": |" : " " d " |") }
+      print s
+      for (r = 2; r <= n; r++) row(r)
+    }'
+  if ((${#extra_checks[@]})); then
+    echo
+    printf -- '- %s\n' "${extra_checks[@]}"
+  fi
 }
 
 # ---------------------------------------------------------------- run
 
 status=0
+started=$(now_us)
 echo "VELKO benchmark  $(date -u '+%Y-%m-%d %H:%M:%S UTC')"
 echo "  host:    $(uname -sm), $(nproc) cpu, $(grep -m1 'model name' /proc/cpuinfo 2>/dev/null | sed 's/.*: //')"
 echo "  velko:   $velko"
-if wants sjis2jis || wants b64text; then
+if wants_any sjis2jis jis2sjis b64text; then
   echo "  nkf:     $(nkf --version 2>&1 | head -n 1 | sed 's/ *$//')"
 fi
 if wants sjis2jis; then echo "  iconv:   $(iconv --version 2>&1 | head -n 1)"; fi
@@ -492,11 +721,19 @@ if wants b64bin; then
   echo "  munpack: mpack $(dpkg-query -W -f '${Version}' mpack 2>/dev/null || echo '(version unknown)')"
   echo "  ripmime: $(ripmime --version 2>&1 | head -n 1)"
 fi
-echo "  section $section, seed $seed, $runs runs per tool, best wall time counts; MB = 10^6 bytes"
+echo "  section $section$( ((quick)) && echo ', quick'), seed $seed, $runs runs per tool, best wall time counts; MB = 10^6 bytes"
 
+if wants nec2jis; then section_nec2jis; fi
+if wants jis2nec; then section_jis2nec; fi
 if wants sjis2jis; then section_sjis2jis; fi
+if wants jis2sjis; then section_jis2sjis; fi
+rm -f -- "$tmp"/text*.txt  # shared by the text sections only
 if wants b64text; then section_b64text; fi
 if wants b64bin; then section_b64bin; fi
+
+print_summary
+echo
+LC_ALL=C awk -v us=$(($(now_us) - started)) 'BEGIN { printf "done in %.0f s\n", us / 1e6 }'
 
 if ((status != 0)); then
   echo
