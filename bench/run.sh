@@ -9,14 +9,19 @@
 # Every section also times cat FILE > OUT on its input (the cost of the bytes alone) and
 # checks the peak RSS of velko-cli on a small and a large file. A Markdown summary ends it.
 #
-#   bench/run.sh [BUILD_DIR] [SECTION|all] [--quick]     (defaults: build, all)
+#   bench/run.sh [BUILD_DIR] [SECTION|all] [--quick] [--prose|--both]   (defaults: build, all)
 #
 # --quick: 20 MB inputs, best of 2, RSS on 2 MB and 20 MB; under a minute for all.
+# The four text sections read one of two generated corpora: mixed (the default; ASCII words
+# and short double-byte runs taking turns) or prose (Japanese-like prose with long runs and
+# now and then a table of NEC ruled lines). --prose runs them on prose, --both on each in
+# turn, with a summary table per corpus. The mail sections are the same either way.
 # Sizes are in MB (10^6 bytes) and can be changed through the environment:
 #   BENCH_MB=100        file for the speed comparisons (quick: 20)
 #   BENCH_SMALL_MB=20   BENCH_LARGE_MB=200   files for the RSS comparisons (quick: 2, 20)
 #   BENCH_RUNS=3        runs per tool in the speed comparisons, best wall time counts (quick: 2)
 #   BENCH_SEED=1        seed for gen_text and gen_mail
+#   BENCH_CORPUS=mixed  corpus for the text sections: mixed, prose or both (as the flags)
 #   BENCH_SYNC=1        flush dirty pages before every timed run (0 to skip)
 set -euo pipefail
 
@@ -25,6 +30,7 @@ usage() {  # the header comment above
 }
 
 sections=(nec2jis jis2nec sjis2jis jis2sjis b64text b64bin)
+text_sections=(nec2jis jis2nec sjis2jis jis2sjis)
 is_section() {
   local s
   for s in "${sections[@]}" all; do [[ $1 == "$s" ]] && return 0; done
@@ -32,14 +38,23 @@ is_section() {
 }
 
 quick=0
+corpus_choice=${BENCH_CORPUS:-mixed}
 args=()
 for a in "$@"; do
   case $a in
     -h|--help) usage; exit 0 ;;
     --quick) quick=1 ;;
+    --prose) corpus_choice=prose ;;
+    --both) corpus_choice=both ;;
     *) args+=("$a") ;;
   esac
 done
+case $corpus_choice in
+  mixed|prose) corpora=("$corpus_choice") ;;
+  both) corpora=(mixed prose) ;;
+  *) echo "run.sh: unknown corpus '$corpus_choice' (mixed, prose or both)" >&2; exit 2 ;;
+esac
+corpus=${corpora[0]}  # the one the text sections are reading now
 set -- ${args[@]+"${args[@]}"}
 if (($# > 2)); then usage >&2; exit 2; fi
 
@@ -116,7 +131,7 @@ build_gen() {  # build_gen NAME: bench/NAME.cpp into $bench_dir/NAME when stale
 }
 gen_text=$bench_dir/gen_text
 gen_mail=$bench_dir/gen_mail
-if wants_any nec2jis jis2nec sjis2jis jis2sjis; then build_gen gen_text; fi
+if wants_any "${text_sections[@]}"; then build_gen gen_text; fi
 if wants_any b64text b64bin; then build_gen gen_mail; fi
 
 tmp=$(mktemp -d "$bench_dir/run.XXXXXX")
@@ -249,6 +264,9 @@ speed_report() {
 
 # summarize SECTION MIN VELKO CAT [PEER PEER_SHOWN]: the section's row of the closing table.
 # velko is held to MIN times the speed of PEER, or of cat where there is no peer.
+# Rows and checks start with the corpus they belong to, or * when the corpus does not
+# matter (the mail sections), so each corpus gets a table of its own.
+scope=$corpus
 summary_rows=()
 summarize() {
   local sec=$1 min=$2 velko=$3 cat=$4 peer=${5:-} shown=${6:-} target=$4 target_shown=cat
@@ -261,7 +279,7 @@ summarize() {
   else
     shown=-
   fi
-  summary_rows+=("$sec	$(mb_per_s "$velko")	$shown	$peer_speed	$(mb_per_s "$cat")	$peer_ratio	$(speed_ratio "$velko" "$cat")x	>= ${min}x $target_shown	$(target_verdict "$(speed_ratio "$velko" "$target")" "$min" "$velko")")
+  summary_rows+=("$scope	$sec	$(mb_per_s "$velko")	$shown	$peer_speed	$(mb_per_s "$cat")	$peer_ratio	$(speed_ratio "$velko" "$cat")x	>= ${min}x $target_shown	$(target_verdict "$(speed_ratio "$velko" "$target")" "$min" "$velko")")
 }
 extra_checks=()  # one line each, listed under the closing table
 
@@ -275,7 +293,7 @@ rss_report() {
   ((${res_rc[$small]} == 0 && ${res_rc[$large]} == 0)) || verdict='n/a, velko-cli failed'
   echo
   echo "peak RSS $small_mb MB: ${res_rss[$small]} KiB, $large_mb MB: ${res_rss[$large]} KiB, difference: $d KiB   (target within 1024 KiB: $verdict)"
-  extra_checks+=("$(label "${small% * MB}") peak RSS, $small_mb MB ${res_rss[$small]} KiB, $large_mb MB ${res_rss[$large]} KiB: difference $d KiB (target within 1024 KiB): $verdict")
+  extra_checks+=("$scope	$(label "${small% * MB}") peak RSS, $small_mb MB ${res_rss[$small]} KiB, $large_mb MB ${res_rss[$large]} KiB: difference $d KiB (target within 1024 KiB): $verdict")
 }
 
 # fresh_copy SRC DIR [NAME]: DIR gets only an untouched copy of SRC, named NAME (text.txt),
@@ -353,11 +371,17 @@ run_inplace() {
 
 # ---------------------------------------------------------------- inputs
 
-# The text sections share one generated text per size; the JIS forms are derived from it
-# by velko-cli itself (untimed), so each command reads what the one before it writes.
+# The text sections share one generated text per size, of the corpus being run; the JIS
+# forms are derived from it by velko-cli itself (untimed), so each command reads what the
+# one before it writes.
 need_text() {  # need_text MB: $tmp/text$MB.txt
   local f=$tmp/text$1.txt
-  [[ -f $f ]] || generate "$f" "$gen_text" "$1" "$seed" "$f"
+  [[ -f $f ]] && return 0
+  if [[ $corpus == prose ]]; then
+    generate "$f" "$gen_text" --prose "$1" "$seed" "$f"
+  else
+    generate "$f" "$gen_text" "$1" "$seed" "$f"
+  fi
 }
 
 # derive MB COMMAND OUT: velko-cli COMMAND on a copy of the text of MB, kept as OUT.
@@ -433,7 +457,7 @@ ruled_section() {
   local sec=$1 what f bytes out changed
   if [[ $sec == nec2jis ]]; then what='Shift_JIS text'; else what='text after nec2jis (JIS ruled lines only)'; fi
   echo
-  echo "== $sec, $speed_mb MB $what"
+  echo "== $sec, $speed_mb MB $what, $corpus corpus"
   input_for "$sec" "$speed_mb"
   f=$input
   bytes=$(size_of "$f")
@@ -445,7 +469,8 @@ ruled_section() {
   summarize "$sec" 0.25 "$n_velko" "$n_cat"
 
   # The exchange is two bytes for two bytes, so the size must stay; the changed bytes show
-  # that ruled lines were found (gen_text writes about 5% of its characters in each kind).
+  # that ruled lines were found (in mixed about 5% of the characters are of each kind, in
+  # prose about 3% are NEC ones).
   out=$tmp/work/text.txt
   changed=$(changed_bytes "$f" "$out")
   echo
@@ -467,7 +492,7 @@ section_jis2nec() { ruled_section jis2nec; }
 
 section_sjis2jis() {
   echo
-  echo "== sjis2jis, $speed_mb MB Shift_JIS text"
+  echo "== sjis2jis, $speed_mb MB Shift_JIS text, $corpus corpus"
   local text bytes
   input_for sjis2jis "$speed_mb"
   text=$input
@@ -498,7 +523,7 @@ section_sjis2jis() {
   if cmp -s "$work/text.txt" "$tmp/nkf.out"; then
     echo "  velko and nkf outputs are identical"
   else
-    echo "  velko and nkf outputs differ (escape choice, half-width katakana)"
+    echo "  velko and nkf outputs differ (escape choice; half-width katakana in mixed)"
   fi
   report_bak "$work" "$text"
   # iconv -c skips silently; a run without -c on the side shows whether anything was skipped.
@@ -517,7 +542,7 @@ section_sjis2jis() {
 
 section_jis2sjis() {
   echo
-  echo "== jis2sjis, the $speed_mb MB Shift_JIS text after sjis2jis"
+  echo "== jis2sjis, the $speed_mb MB Shift_JIS text after sjis2jis, $corpus corpus"
   local jis bytes text=$tmp/text$speed_mb.txt
   input_for jis2sjis "$speed_mb"
   jis=$input
@@ -655,7 +680,7 @@ section_b64bin() {
   verdict=$(LC_ALL=C awk -v c="$cost" 'BEGIN { print (c <= 5 ? "met" : "NOT met") }')
   ((${res_rc[$n_decode]} == 0)) || verdict='n/a, velko-cli failed'
   echo "b64bin --decode-names against b64bin: ${cost}% time   (target within 5%: $verdict)"
-  extra_checks+=("velko-cli b64bin --decode-names: ${cost}% time against b64bin (target within 5%): $verdict")
+  extra_checks+=("$scope	velko-cli b64bin --decode-names: ${cost}% time against b64bin (target within 5%): $verdict")
 
   # munpack also keeps the text part before an attachment as NAME.desc and ripmime saves
   # text parts as textfileN; those count as files written, not as attachments.
@@ -681,14 +706,27 @@ section_b64bin() {
 # ---------------------------------------------------------------- summary
 
 # The closing table in Markdown, columns padded so it reads in the terminal as well.
+# print_summary CORPUS: the rows and checks of CORPUS and the shared ones; an empty CORPUS
+# when no text section ran.
 print_summary() {
-  ((${#summary_rows[@]})) || return 0
+  local want=$1 r tag rows=() checks=() shared=0 title='mail input'
+  [[ -z $want ]] || title="$want corpus"
+  for r in ${summary_rows[@]+"${summary_rows[@]}"}; do
+    tag=${r%%	*}
+    if [[ $tag == '*' ]]; then shared=1; fi
+    if [[ -z $want || $tag == "$want" || $tag == '*' ]]; then rows+=("${r#*	}"); fi
+  done
+  for r in ${extra_checks[@]+"${extra_checks[@]}"}; do
+    tag=${r%%	*}
+    if [[ -z $want || $tag == "$want" || $tag == '*' ]]; then checks+=("${r#*	}"); fi
+  done
+  ((${#rows[@]})) || return 0
   echo
-  echo "== summary: $velko, $speed_mb MB inputs, best of $runs, MB = 10^6 bytes of input"
+  echo "== summary, $title: $velko, $speed_mb MB inputs, best of $runs, MB = 10^6 bytes of input"
   echo
   {
     printf 'command\tvelko MB/s\tpeer\tpeer MB/s\tcat MB/s\tvelko/peer\tvelko/cat\ttarget\tverdict\n'
-    printf '%s\n' "${summary_rows[@]}"
+    printf '%s\n' "${rows[@]}"
   } | LC_ALL=C awk -F '\t' '
     { for (i = 1; i <= NF; i++) { cell[NR, i] = $i; if (length($i) > w[i]) w[i] = length($i) } nf = NF; n = NR }
     function row(r,   i, s) { s = "|"; for (i = 1; i <= nf; i++) s = s " " sprintf(num[i] ? "%" w[i] "s" : "%-" w[i] "s", cell[r, i]) " |"; print s }
@@ -699,9 +737,13 @@ print_summary() {
       print s
       for (r = 2; r <= n; r++) row(r)
     }'
-  if ((${#extra_checks[@]})); then
+  if ((${#checks[@]})); then
     echo
-    printf -- '- %s\n' "${extra_checks[@]}"
+    printf -- '- %s\n' "${checks[@]}"
+  fi
+  if ((${#corpora[@]} > 1 && shared)) && [[ -n $want ]]; then
+    echo
+    echo "b64text and b64bin read generated mail, whatever the corpus: measured once, in both tables."
   fi
 }
 
@@ -721,17 +763,29 @@ if wants b64bin; then
   echo "  munpack: mpack $(dpkg-query -W -f '${Version}' mpack 2>/dev/null || echo '(version unknown)')"
   echo "  ripmime: $(ripmime --version 2>&1 | head -n 1)"
 fi
-echo "  section $section$( ((quick)) && echo ', quick'), seed $seed, $runs runs per tool, best wall time counts; MB = 10^6 bytes"
+corpus_note=''
+if wants_any "${text_sections[@]}"; then
+  if ((${#corpora[@]} > 1)); then corpus_note=', text corpora mixed and prose'; else corpus_note=", text corpus $corpus"; fi
+fi
+echo "  section $section$( ((quick)) && echo ', quick')$corpus_note, seed $seed, $runs runs per tool, best wall time counts; MB = 10^6 bytes"
 
-if wants nec2jis; then section_nec2jis; fi
-if wants jis2nec; then section_jis2nec; fi
-if wants sjis2jis; then section_sjis2jis; fi
-if wants jis2sjis; then section_jis2sjis; fi
-rm -f -- "$tmp"/text*.txt  # shared by the text sections only
+for corpus in "${corpora[@]}"; do
+  scope=$corpus
+  if wants nec2jis; then section_nec2jis; fi
+  if wants jis2nec; then section_jis2nec; fi
+  if wants sjis2jis; then section_sjis2jis; fi
+  if wants jis2sjis; then section_jis2sjis; fi
+  rm -f -- "$tmp"/text*.txt  # shared by the text sections only
+done
+scope='*'
 if wants b64text; then section_b64text; fi
 if wants b64bin; then section_b64bin; fi
 
-print_summary
+if wants_any "${text_sections[@]}"; then
+  for corpus in "${corpora[@]}"; do print_summary "$corpus"; done
+else
+  print_summary ''
+fi
 echo
 LC_ALL=C awk -v us=$(($(now_us) - started)) 'BEGIN { printf "done in %.0f s\n", us / 1e6 }'
 
