@@ -113,6 +113,8 @@ TEST(ConvertInPlace, OneBoxAndTheOriginalKeptWhateverHappens) {
     const char* name = "notes.txt";
   } cases[] = {
       {kNone, "\x8A\xBF\nb", "\x1B$B4A\x1B(J\r\nb", "\x8A\xBF\nb", nullptr},
+      // A converted pair that gives a LF or a NUL: written by the general rule.
+      {kNone, "\x82)x\n\x82\x1Fy\nz", "\x1B$B#\r\n\x1B(Jx\r\n\x1B$B#z", "\x82)x\n\x82\x1Fy\nz", nullptr},
       {kNone, "\x86\xA2\n", "\x84\x9F\r\n", "\x86\xA2\n", nullptr, BTN_NECTOJIS},
       {kNone, "\x84\x9F\n", "\x86\xA2\r\n", "\x84\x9F\n", nullptr, BTN_JISTONEC},
       {kNone, "\x1B$B0!\x1B(B", "\x88\x9F", "\x1B$B0!\x1B(B", nullptr, BTN_JISTOSJ},
