@@ -91,7 +91,8 @@ std::size_t ExpandFast(unsigned char* out, const unsigned char* in, std::size_t 
     if (close == end) break;  // unclosed: the rest as it is
     std::memcpy(out + length, p, start - p);
     length += start - p;
-    std::size_t count = DecodeBase64Fast(out + length, reinterpret_cast<const char*>(text), close - text);
+    std::size_t count =
+        DecodeBase64Fast(out + length, reinterpret_cast<const char*>(text), close - text);
     const void* zero = std::memchr(out + length, 0, count);  // a decoded zero byte ends the text
     length += zero ? static_cast<const unsigned char*>(zero) - (out + length) : count;
     p = close + 2;
@@ -122,7 +123,8 @@ LineText B64TextLineStep(const char* line, std::size_t length, char* work) {
     *d++ = *s++;
   }
   // Both passes, as B64TextStep makes them, up to the line's first NUL.
-  const std::size_t n = (s - reinterpret_cast<const unsigned char*>(line)) + std::strlen(reinterpret_cast<const char*>(s));
+  const std::size_t n = (s - reinterpret_cast<const unsigned char*>(line)) +
+                        std::strlen(reinterpret_cast<const char*>(s));
   unsigned char* pass = out + length + 1;
   std::size_t n1 = ExpandFast(pass, reinterpret_cast<const unsigned char*>(line), n,
                               kPrefixIso2022Jp, sizeof kPrefixIso2022Jp - 1);

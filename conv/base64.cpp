@@ -134,7 +134,8 @@ inline bool DecodeBlock(const unsigned char* p, unsigned char* out) {
   V v = simd::Load(p);
   V upper = simd::InRange(v, 'A', 'Z'), lower = simd::InRange(v, 'a', 'z');
   V digit = simd::InRange(v, '0', '9'), plus = simd::Eq(v, '+'), slash = simd::Eq(v, '/');
-  V valid = _mm_or_si128(_mm_or_si128(_mm_or_si128(upper, lower), _mm_or_si128(digit, plus)), slash);
+  V valid =
+      _mm_or_si128(_mm_or_si128(_mm_or_si128(upper, lower), _mm_or_si128(digit, plus)), slash);
   if (simd::Mask(valid) != 0xFFFFu) return false;
   V offset = _mm_or_si128(_mm_and_si128(upper, simd::Splat(0x100 - 'A')),
                           _mm_and_si128(lower, simd::Splat(0x100 - 'a' + 26)));

@@ -153,7 +153,8 @@ inline V SjisPairsToJis(V v) {
   const V zero = _mm_setzero_si128();
   V t = _mm_add_epi8(v, _mm_cmplt_epi8(v, zero));  // a trail byte over 0x7F counts one less
   V carry = simd::AtLeast(t, 0x9E);
-  V trail = _mm_sub_epi8(_mm_sub_epi8(t, simd::Splat(0x1F)), _mm_and_si128(carry, simd::Splat(0x5E)));
+  V trail =
+      _mm_sub_epi8(_mm_sub_epi8(t, simd::Splat(0x1F)), _mm_and_si128(carry, simd::Splat(0x5E)));
   // 2 x lead + 0x1F below 0xA0, + 0x9F above; the trail's carry moves one place down.
   V lead = _mm_add_epi8(_mm_add_epi8(v, v), simd::Splat(0x1F));
   lead = _mm_add_epi8(lead, _mm_and_si128(simd::AtLeast(v, 0xA0), simd::Splat(0x80)));
@@ -170,8 +171,10 @@ inline V JisPairsToSjis(V v) {
   first = _mm_add_epi8(first, _mm_andnot_si128(simd::InRange(d, 0, 0x2E), simd::Splat(0x40)));
   // An odd first byte: second + 0x1F, one more from 0x60 on; even: + 0x7D, one more from 2 on.
   V odd = _mm_slli_si128(_mm_cmpeq_epi8(_mm_and_si128(v, one), one), 1);
-  V add = _mm_or_si128(_mm_and_si128(odd, simd::Splat(0x1F)), _mm_andnot_si128(odd, simd::Splat(0x7D)));
-  V from = _mm_or_si128(_mm_and_si128(odd, simd::Splat(0x60)), _mm_andnot_si128(odd, simd::Splat(0x02)));
+  V add =
+      _mm_or_si128(_mm_and_si128(odd, simd::Splat(0x1F)), _mm_andnot_si128(odd, simd::Splat(0x7D)));
+  V from =
+      _mm_or_si128(_mm_and_si128(odd, simd::Splat(0x60)), _mm_andnot_si128(odd, simd::Splat(0x02)));
   V second = _mm_add_epi8(v, add);
   second = _mm_sub_epi8(second, _mm_cmpeq_epi8(_mm_max_epu8(v, from), v));
   const V low = _mm_set1_epi16(0x00FF);
@@ -199,7 +202,8 @@ std::size_t SjisToJisLineFast(char* out, const char* in, std::size_t length, boo
     while (end - s >= 16) {
       V v = simd::Load(s);
       simd::Store(d, v);
-      unsigned stop = simd::Mask(_mm_or_si128(LeadBytes(v), _mm_cmpeq_epi8(v, _mm_setzero_si128())));
+      unsigned stop =
+          simd::Mask(_mm_or_si128(LeadBytes(v), _mm_cmpeq_epi8(v, _mm_setzero_si128())));
       if (stop != 0) {
         s += simd::First(stop);
         d += simd::First(stop);
@@ -289,11 +293,12 @@ std::size_t JisToSjisLineFast(char* out, const char* in, std::size_t length, boo
       while (end - s >= 16) {
         V v = simd::Load(s);
         V zero = _mm_cmpeq_epi8(v, _mm_setzero_si128());
-        unsigned pairs = LeadingPairs(~simd::Mask(_mm_or_si128(zero, simd::Eq(v, kEsc))),
-                                      simd::Mask(zero));
+        unsigned pairs =
+            LeadingPairs(~simd::Mask(_mm_or_si128(zero, simd::Eq(v, kEsc))), simd::Mask(zero));
         V sjis = JisPairsToSjis(v);
         simd::Store(d, sjis);
-        odd |= simd::Mask(_mm_or_si128(simd::Eq(sjis, '\n'), simd::Eq(sjis, 0))) & ((1u << 2 * pairs) - 1);
+        odd |= simd::Mask(_mm_or_si128(simd::Eq(sjis, '\n'), simd::Eq(sjis, 0))) &
+               ((1u << 2 * pairs) - 1);
         s += 2 * pairs;
         d += 2 * pairs;
         if (pairs < 8) break;

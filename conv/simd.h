@@ -70,7 +70,8 @@ inline std::size_t CopyUntil(unsigned char* d, const unsigned char* s, const uns
   for (; end - s >= 16; s += 16, d += 16) {
     simd::V v = simd::Load(s);
     simd::Store(d, v);
-    unsigned hit = simd::Mask(_mm_or_si128(_mm_or_si128(simd::Eq(v, a), simd::Eq(v, b)), simd::Eq(v, c)));
+    unsigned hit =
+        simd::Mask(_mm_or_si128(_mm_or_si128(simd::Eq(v, a), simd::Eq(v, b)), simd::Eq(v, c)));
     if (hit != 0) return s - from + simd::First(hit);
   }
 #else

@@ -41,6 +41,7 @@ TEST(LineSteps, Vectors) {
       {kNecStep, "\x1B$B,$\x1B(B\n", "\x1B$B(!\x1B(J\n"},   // a JIS line goes through Shift_JIS
       {kJisStep, "\x1B$@0!\x1B(B\n", "\x1B$B0!\x1B(J\n"},   // and is re-encoded
       {kNecStep, "\x86\xA2$,\n", "\x84\x9F$,\n"},           // no ESC $: taken as Shift_JIS
+      {kNecStep, "\x1B$B1f_!\x1B(B\n", "\x1B$B1f_!\x1B(J\n"},  // 89 86 E0 40: 86 E0 is no code
       {kDecode, "QUI=QQ==QUJD", "ABAABC"},                  // padding does not end decoding
       {kDecode, "A=BCAB=C====", std::string("\0\0B\0\x10\x02\0", 7)},  // only '=' at the end counts
       {kDecode, "A*AAAZaz09+/", std::string("\x0F\xF0\0\x01\x96\xB3\xD3\xDF\xBF", 9)},  // 255 outside
@@ -55,7 +56,7 @@ TEST(LineSteps, Vectors) {
   };
   for (const auto& v : vectors) EXPECT_EQ(Convert(v.op, v.in), v.want) << v.in;
   for (auto [text, yes] :
-       {std::pair{"", true}, {"=AZaz09+/", true}, {"Q=\r\n", false}, {"A-_B\x80", false}}) {
+       {std::pair{"", true}, {"=AZaz09+/", true}, {"Q=\r\n", false}, {"A-_B\x80", false}, {"[", false}, {"{", false}}) {
     EXPECT_EQ(IsBase64Text(text), yes) << text;
   }
   char appended[4] = "ab";
@@ -105,6 +106,7 @@ void Arrange(Given given, FaultyFileOps& ops, const char* t, const char* b, cons
 TEST(ConvertInPlace, OneBoxAndTheOriginalKeptWhateverHappens) {
   const std::string big = "a\r\n" + std::string(300000, 'a');  // a write fails mid-run
   const std::string two = "line one\r\n\x8A\xBF two\r\n", no = "<missing>";
+  const std::string lf_nul = "\x82)" + std::string(20, 'x') + "\n\x82\x1F" + std::string(20, 'y') + "\nz";
   const struct {
     Given given;
     std::string input, target_after, backup_after;  // "<missing>": no file there
@@ -114,7 +116,7 @@ TEST(ConvertInPlace, OneBoxAndTheOriginalKeptWhateverHappens) {
   } cases[] = {
       {kNone, "\x8A\xBF\nb", "\x1B$B4A\x1B(J\r\nb", "\x8A\xBF\nb", nullptr},
       // A converted pair that gives a LF or a NUL: written by the general rule.
-      {kNone, "\x82)x\n\x82\x1Fy\nz", "\x1B$B#\r\n\x1B(Jx\r\n\x1B$B#z", "\x82)x\n\x82\x1Fy\nz", nullptr},
+      {kNone, lf_nul, "\x1B$B#\r\n\x1B(J" + std::string(20, 'x') + "\r\n\x1B$B#z", lf_nul, nullptr},
       {kNone, "\x86\xA2\n", "\x84\x9F\r\n", "\x86\xA2\n", nullptr, BTN_NECTOJIS},
       {kNone, "\x84\x9F\n", "\x86\xA2\r\n", "\x84\x9F\n", nullptr, BTN_JISTONEC},
       {kNone, "\x1B$B0!\x1B(B", "\x88\x9F", "\x1B$B0!\x1B(B", nullptr, BTN_JISTOSJ},
@@ -161,6 +163,7 @@ TEST(ConvertInPlace, OneBoxAndTheOriginalKeptWhateverHappens) {
       if (std::size_t at = want.find(key); at != std::string::npos) want.replace(at, 3, path);
     }
     ASSERT_EQ(host.boxes.size(), 1u);
+    EXPECT_EQ(ops.open, 0);
     EXPECT_EQ(host.boxes[0].text, want);
     EXPECT_EQ(host.boxes[0].caption, c.message ? "VELKO.EXE Error Message" : "VELKO.EXE Message");
     EXPECT_EQ(ReadFile(target), c.target_after);

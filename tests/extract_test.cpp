@@ -136,6 +136,7 @@ TEST(ExtractAttachments, WritesEveryAnnouncedAttachmentOrStopsWithOneErrorBox) {
     host.field = mail;
     Services sv{host, ops};
     EXPECT_EQ(RunCommand(BTN_B64BIN, nullptr, sv), 1);
+    EXPECT_EQ(ops.open, 0);
     Files files;
     for (const auto& e : std::filesystem::directory_iterator(dir.dir)) {
       files[e.path().filename()] = ReadFile(e.path());

@@ -78,6 +78,7 @@ struct FaultyFileOps : FileOps {
   bool failed = false;            // a read, write or close failure happened
   FileOps& real;
   int write_opens = 0, write_closes = 0;
+  int open = 0;  // files opened and not closed: every path closes what it opened
   std::size_t read = 0, written = 0;
 
   PathStyle Style() const override { return real.Style(); }
@@ -89,7 +90,8 @@ struct FaultyFileOps : FileOps {
     return !fail_rename && real.RenameNoReplace(f, t);
   }
   bool Replace(const char* f, const char* t) override { return real.Replace(f, t); }
-  void AppendName(char* name, std::size_t size, const char* text, std::size_t n, bool utf8) override {
+  void AppendName(char* name, std::size_t size, const char* text, std::size_t n,
+                  bool utf8) override {
     real.AppendName(name, size, text, n, utf8);
   }
   void CopyPermissions(const char* f, const char* t) override { real.CopyPermissions(f, t); }
@@ -97,6 +99,7 @@ struct FaultyFileOps : FileOps {
     bool refused = mode == OpenMode::kRead ? fail_open_read
                                            : fail_write_open && ++write_opens >= fail_write_open;
     std::unique_ptr<File> file = refused ? nullptr : real.Open(path, mode);
+    open += file != nullptr;
     return file ? std::make_unique<Faulty>(*this, std::move(file)) : nullptr;
   }
 
@@ -120,13 +123,15 @@ struct FaultyFileOps : FileOps {
       return real->Write(data, n) && (n == size || Fail(0));
     }
     bool Close() override {
+      ops.open -= !closed;
+      closed = true;
       bool fails = written && ops.fail_write_close && ++ops.write_closes >= ops.fail_write_close;
       return real->Close() && (!fails || Fail(0));
     }
     long Fail(long result) { return ops.failed = true, result; }
     FaultyFileOps& ops;
     std::unique_ptr<File> real;
-    bool written = false;
+    bool written = false, closed = false;
   };
 };
 
@@ -198,8 +203,9 @@ inline std::string Fast(Op op, const std::string& in) {
   std::string written(r.text, r.length);
   const std::size_t lf = written.find('\n');
   const bool one_line = in.find('\n') == std::string::npos || in.find('\n') + 1 == n;
-  if (r.plain && one_line && (written.find('\0') != std::string::npos ||
-                              (lf != std::string::npos && lf + 1 < written.size()))) {
+  if (r.plain && one_line &&
+      (written.find('\0') != std::string::npos ||
+       (lf != std::string::npos && lf + 1 < written.size()))) {
     return "<plain>";
   }
   return written.substr(0, written.find('\0'));

@@ -18,8 +18,9 @@ using namespace velko;
 
 namespace {
 
-const char kAlphabet[] = "\x86\xA2\x86\xB9\x84\x9F\x84\xBE\x88\x9F\xE0\x40\xFC\x81\xA0\x7F\x80"
-                         "\x1B$B(J=?BbIiSs_-/+AZaz09 \r\n\t";
+const char kAlphabet[] =
+    "\x86\xA2\x86\xB9\x84\x9F\x84\xBE\x88\x9F\xE0\x40\xFC\x81\xA0\x7F\x80"
+    "\x1B$B(J=?BbIiSs_-/+AZaz09 \r\n\t";
 
 std::vector<char> Buffer(const std::string& text, std::size_t size) {
   std::vector<char> b(size, '\x55');
@@ -34,7 +35,8 @@ bool one_line;
 void Same(LineText fast, const char* plain) {
   std::string written(fast.text, fast.length);
   const std::size_t nul = written.find('\0'), lf = written.find('\n');
-  if (one_line && fast.plain && (nul != std::string::npos || (lf != nul && lf + 1 < written.size()))) {
+  if (one_line && fast.plain &&
+      (nul != std::string::npos || (lf != nul && lf + 1 < written.size()))) {
     std::abort();
   }
   written.resize(std::min(nul, written.size()));
