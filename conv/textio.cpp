@@ -17,16 +17,6 @@ LineReader::LineReader(File& file, bool text_mode, char* buffer, std::size_t siz
       buffer_(reinterpret_cast<unsigned char*>(buffer)),
       size_(size - 1) {}  // the last byte is kept for a NUL after a line left in place
 
-// Whether some CR in the area is not the first half of a CR LF (a CR at its end counts, its
-// LF unseen). One pass without early exit, which the compiler turns into vector code.
-bool LineReader::HasLoneCr() const {
-  unsigned char lone = 0;
-  for (std::size_t i = 0; i + 1 < end_; ++i) {
-    lone |= static_cast<unsigned char>((buffer_[i] == '\r') & (buffer_[i + 1] != '\n'));
-  }
-  return lone != 0 || (end_ > 0 && buffer_[end_ - 1] == '\r');
-}
-
 void LineReader::Restore() {
   if (restore_ != kNone) buffer_[restore_] = restore_byte_;
   restore_ = kNone;
@@ -39,7 +29,6 @@ std::size_t LineReader::Find(unsigned char c) const {
 
 bool LineReader::Fill() {
   restore_ = kNone;
-  lone_cr_ = true;
   pos_ = 0;
   end_ = 0;
   cr_ = 0;
@@ -57,14 +46,13 @@ bool LineReader::Fill() {
   end_ = static_cast<std::size_t>(n);
   cr_ = Find('\r');
   ctrl_z_ = Find(kCtrlZ);
-  if (text_) lone_cr_ = HasLoneCr();
   return true;
 }
 
 ReadResult LineReader::ReadLineInPlace(char* copy, std::size_t limit, char** line,
                                        std::size_t* length) {
   Restore();
-  if (text_ && !lone_cr_ && pos_ < end_) {
+  if (text_ && pos_ < end_) {
     unsigned char* p = buffer_ + pos_;
     std::size_t room = end_ - pos_;
     if (room > limit) room = limit;
@@ -72,6 +60,7 @@ ReadResult LineReader::ReadLineInPlace(char* copy, std::size_t limit, char** lin
     const unsigned char* hit = FindByte(p, p + room, '\n');
     if (hit < p + room) {
       std::size_t lf = hit - buffer_;
+      // A CR not before the LF stays as it is in a copy too: only this one needs a look.
       bool crlf = lf > pos_ && buffer_[lf - 1] == '\r';
       std::size_t n = crlf ? lf - pos_ : lf - pos_ + 1;  // bytes a copy would store
       if (ctrl_z_ > lf && n < limit) {

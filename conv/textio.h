@@ -29,7 +29,7 @@ class LineReader {
   ReadResult ReadLine(char* line, std::size_t limit, std::size_t* length);
 
   // The same for a caller that only reads the line: the usual one (ended by CR LF or LF, whole
-  // in the read-ahead area, no lone CR or 0x1A) is left where it lies, NUL-terminated there
+  // in the read-ahead area, no 0x1A) is left where it lies, NUL-terminated there
   // until the next call; any other is read into `copy` (`limit` bytes). `*line` points to it.
   ReadResult ReadLineInPlace(char* copy, std::size_t limit, char** line, std::size_t* length);
 
@@ -38,7 +38,6 @@ class LineReader {
 
   bool Fill();  // false at the end of the file or on an error (then failed_ is set)
   std::size_t Find(unsigned char c) const;  // next c from pos_, or end_
-  bool HasLoneCr() const;
   void Restore();  // puts back the byte a NUL covered
 
   File& file_;
@@ -49,7 +48,6 @@ class LineReader {
   std::size_t end_ = 0;
   std::size_t cr_ = 0;      // next CR at or after pos_ in the buffer, or end_
   std::size_t ctrl_z_ = 0;  // next 0x1A likewise
-  bool lone_cr_ = true;     // a CR in the area may stand alone: no line is left in place
   std::size_t restore_ = kNone;
   unsigned char restore_byte_ = 0;
   bool eof_ = false;

@@ -33,6 +33,8 @@ TEST(LineSteps, Vectors) {
       {kToSjis, "\x1B$B0!4", "\x88\x9F" "4"},               // an odd byte left is copied
       {kToSjis, "a\x1B$", "a\x1B$"},                        // ESC $ at the end is copied
       {kToSjis, "\x1B$B0!\x1B(", "\x88\x9F"},               // an ESC cut off in a run
+      {kToSjis, "\x1B$B0\x82x\n", "\x88"},                   // a pair whose second byte is 0
+      {kToSjis, "\x1B$B\xA0!x\n", ""},                       // and one whose first is
       {kNecToJis, "\x86\xA2\x86\xA4\x86\xAE\n", "\x84\x9F\x84\xA0\x84\xA1\n"},  // ─│┌
       {kJisToNec, "\x84\x9F\x84\xA0\x84\xA1\n", "\x86\xA2\x86\xA4\x86\xAE\n"},  // and back
       {kNecToJis, "\x86\xA6\x86\xEC\x86\xB9\x86\xC4\x86\xD4", "\x84\x9F\x84\xB4\x84\xAF\x84\xB0\x84\xB1"},

@@ -181,10 +181,15 @@ inline std::vector<std::string> Reads(const std::string& in, bool text,
 enum Op { kToJis, kToSjis, kNecToJis, kJisToNec, kNecStep, kJisStep, kDecode, kB64Text };
 
 // The fast path of a step or the decoder on buffers of the size its contract names, as written
-// (cut at a NUL); "<plain>" when a result said to be plain holds a NUL or an inner LF.
+// (cut at a NUL); "<plain>" when a result said to be plain holds a NUL or an inner LF,
+// "<overrun>" when it wrote past its room.
 inline std::string Fast(Op op, const std::string& in) {
   const std::size_t n = in.size();
-  std::vector<char> text(in.c_str(), in.c_str() + n + 1), work(4 * n + 4);
+  const std::size_t room = op == kToJis     ? 3 * n + 3
+                           : op == kToSjis  ? n + 1
+                           : op == kB64Text ? 2 * n + 2
+                                            : 4 * n + 4;
+  std::vector<char> text(in.c_str(), in.c_str() + n + 1), work(room + 16, '\x55');
   LineText r = {work.data(), 0, false};
   switch (op) {
     case kToJis: r.length = SjisToJisLineFast(work.data(), text.data(), n, &r.plain); break;
@@ -200,6 +205,7 @@ inline std::string Fast(Op op, const std::string& in) {
     }
     default: return "";
   }
+  if (std::string(work.begin() + room, work.end()) != std::string(16, '\x55')) return "<overrun>";
   std::string written(r.text, r.length);
   const std::size_t lf = written.find('\n');
   const bool one_line = in.find('\n') == std::string::npos || in.find('\n') + 1 == n;
