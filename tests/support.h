@@ -180,6 +180,9 @@ inline std::vector<std::string> Reads(const std::string& in, bool text,
 
 enum Op { kToJis, kToSjis, kNecToJis, kJisToNec, kNecStep, kJisStep, kDecode, kB64Text };
 
+// Set when a step wrote past its room: a line may itself read "<overrun>".
+inline bool overran = false;
+
 // The fast path of a step or the decoder on buffers of the size its contract names, as written
 // (cut at a NUL); "<plain>" when a result said to be plain holds a NUL or an inner LF,
 // "<overrun>" when it wrote past its room.
@@ -205,7 +208,9 @@ inline std::string Fast(Op op, const std::string& in) {
     }
     default: return "";
   }
-  if (std::string(work.begin() + room, work.end()) != std::string(16, '\x55')) return "<overrun>";
+  if (std::string(work.begin() + room, work.end()) != std::string(16, '\x55')) {
+    return overran = true, "<overrun>";
+  }
   std::string written(r.text, r.length);
   const std::size_t lf = written.find('\n');
   const bool one_line = in.find('\n') == std::string::npos || in.find('\n') + 1 == n;
@@ -256,6 +261,7 @@ inline std::string Convert(Op op, const std::string& in, bool with_fast = true) 
     if (Fast(op, in) != result) return "<fast: " + Fast(op, in) + ">";
     if (op != kDecode && Fast(op, four) != Convert(op, four, false)) return "<fast, four times>";
   }
+  if (!intact) overran = true;
   return intact ? result : "<overrun>";
 }
 // clang-format on
