@@ -128,7 +128,10 @@ bool NextParam(const char** p, Param* param) {
     param->value = s + param->quoted;
     const char* end = param->value;
     if (param->quoted) {
-      while (*end != 0 && *end != '\n' && *end != '"') end += *end == '\\' && end[1] != 0 ? 2 : 1;
+      // A backslash escapes the next character, but never the line's end.
+      while (*end != 0 && *end != '\n' && *end != '"') {
+        end += *end == '\\' && end[1] != 0 && end[1] != '\n' ? 2 : 1;
+      }
     } else {
       while (*end != 0 && *end != '\n' && *end != ';' && *end != ' ' && *end != '\t') ++end;
     }

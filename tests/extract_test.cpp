@@ -171,6 +171,8 @@ TEST(DecodePartName, NamesAsAMailReaderDoes) {
       {"Content-Disposition: attachment; filename=\"\x1B$BJs9p\x1B(B\"", NameForm::kQuoted, "報告"},
       {"Content-Disposition: attachment; filename=\"\"\r\nContent-Type: a/b", NameForm::kNone, ""},
       {"X-Disposition: a; filename=\"x\"\r\nContent-Type: a/b; filename=\"y\"", NameForm::kNone, ""},
+      {"Content-Disposition: attachment; filename=\"=?EUC-JP?B?jqE=?=x\"", NameForm::kEncoded, "\uFF61x"},
+      {"Content-Disposition: attachment; filename=\"ab\\", NameForm::kQuoted, "ab\\"},
   };
   // clang-format on
   for (const auto& c : cases) {
@@ -186,8 +188,24 @@ TEST(DecodePartName, NamesAsAMailReaderDoes) {
     EXPECT_EQ(DecodePartName(header, NativeFileOps(), name, work.data()), c.form) << c.header;
     EXPECT_STREQ(name, c.name) << c.header;
   }
+  // Too long for a path: cut to whole characters, the extension kept.
+  std::string kanji, ascii(600, 'a');
+  for (int i = 0; i < 200; ++i) kanji += "%E5%A0%B1";
+  for (auto [header, want] :
+       {std::pair{"filename*=UTF-8''" + kanji + ".pdf", std::string(".pdf")},
+        std::pair{"filename=" + ascii + ".txt", std::string(507, 'a') + ".txt"}}) {
+    PartHeader h{{}, 0};
+    AddHeaderLine(h, ("Content-Disposition: attachment; " + header + "\n").c_str());
+    char name[kPathSize];
+    std::vector<char> work(kNameWork);
+    DecodePartName(h, NativeFileOps(), name, work.data());
+    if (want == ".pdf")
+      for (int i = 0; i < 169; ++i) want.insert(0, "報");
+    EXPECT_EQ(name, want);
+  }
   PartHeader cte{{}, 0};
-  for (const char* line : {"--b\n", "Content-Transfer-Encoding:\n", "\tBase64 \n"}) AddHeaderLine(cte, line);
+  for (const char* line : {"--b\n", "Content-Transfer-Encoding:\n", "\tBase64 \n"})
+    AddHeaderLine(cte, line);
   EXPECT_TRUE(AnnouncesBase64(cte));
 }
 
