@@ -30,14 +30,14 @@ const CommandInfo* FindCommand(int id) {
 namespace {
 
 LineText SjisToJisStep(const char* line, std::size_t length, char* work) {
-  LineText result = {work, 0, false};
-  result.length = SjisToJisLineFast(work, line, length, &result.plain);
-  return result;
+  bool plain;
+  std::size_t n = SjisToJisLineFast(work, line, length, &plain);
+  return {work, n, plain};
 }
 LineText JisToSjisStep(const char* line, std::size_t length, char* work) {
-  LineText result = {work, 0, false};
-  result.length = JisToSjisLineFast(work, line, length, &result.plain);
-  return result;
+  bool plain;
+  std::size_t n = JisToSjisLineFast(work, line, length, &plain);
+  return {work, n, plain};
 }
 
 // Room for what each step makes of the longest line: JIS is up to three times the Shift_JIS

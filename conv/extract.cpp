@@ -119,9 +119,7 @@ bool Extraction::DecodeAndWrite(OutStream* out, const char* text, std::size_t le
     --length;
   }
   if (carried_ == 4 || (carried_ > 0 && whole)) {
-    std::size_t n = carried_;
-    carried_ = 0;
-    if (!WriteDecoded(out, carry_, n)) return false;
+    if (!WriteDecoded(out, carry_, carried_)) return false;
   }
   std::size_t keep = whole ? 0 : length % 4;
   length -= keep;

@@ -188,21 +188,30 @@ TEST(DecodePartName, NamesAsAMailReaderDoes) {
     EXPECT_EQ(DecodePartName(header, NativeFileOps(), name, work.data()), c.form) << c.header;
     EXPECT_STREQ(name, c.name) << c.header;
   }
-  // Too long for a path: cut to whole characters, the extension kept.
-  std::string kanji, ascii(600, 'a');
-  for (int i = 0; i < 200; ++i) kanji += "%E5%A0%B1";
-  for (auto [header, want] :
-       {std::pair{"filename*=UTF-8''" + kanji + ".pdf", std::string(".pdf")},
-        std::pair{"filename=" + ascii + ".txt", std::string(507, 'a') + ".txt"}}) {
+  // Too long for a path: cut to whole characters of one to four bytes, the extension kept.
+  for (auto [code, bytes, keep] : {std::tuple{"a", 1, 507},
+                                   {"%C3%A9", 2, 253},
+                                   {"%E3%81%82", 3, 169},
+                                   {"%F0%9F%98%80", 4, 126}}) {
+    std::string encoded, decoded;
+    for (int i = 0; i < 600 / bytes; ++i) encoded += code;
+    for (int i = 0; i < keep; ++i)
+      decoded += bytes == 1 ? "a" : bytes == 2 ? "\u00E9" : bytes == 3 ? "\u3042" : "\U0001F600";
     PartHeader h{{}, 0};
-    AddHeaderLine(h, ("Content-Disposition: attachment; " + header + "\n").c_str());
+    AddHeaderLine(h, ("Content-Disposition: a; filename*=UTF-8''" + encoded + ".txt\n").c_str());
     char name[kPathSize];
     std::vector<char> work(kNameWork);
     DecodePartName(h, NativeFileOps(), name, work.data());
-    if (want == ".pdf")
-      for (int i = 0; i < 169; ++i) want.insert(0, "報");
-    EXPECT_EQ(name, want);
+    EXPECT_EQ(name, decoded + ".txt") << code;
   }
+  // The window's upper-casing: a Shift_JIS second byte is never a letter; after it, letters are.
+  char path[kPathSize] =
+      "d:\\\x95\x61\x95\xF1"
+      "a.txt";
+  UpperCaseChosenPath(path, PathStyle::kWin32);
+  EXPECT_STREQ(path,
+               "D:\\\x95\x61\x95\xF1"
+               "A.TXT");
   PartHeader cte{{}, 0};
   for (const char* line : {"--b\n", "Content-Transfer-Encoding:\n", "\tBase64 \n"})
     AddHeaderLine(cte, line);
