@@ -120,6 +120,8 @@ std::size_t Base64SpanFast(const char* text, std::size_t length) {
     unsigned bad = NotBase64Bits(text + length - 16) >> (i - (length - 16));
     return bad != 0 ? i + simd::First(bad) : length + Base64Span(text + length);
   }
+#else
+  (void)length;  // the plain loop stops at the NUL
 #endif
   return i + Base64Span(text + i);
 }

@@ -193,7 +193,7 @@ inline unsigned LeadingPairs(unsigned firsts, unsigned zeros) {
 
 std::size_t SjisToJisLineFast(char* out, const char* in, std::size_t length, bool* plain) {
   const unsigned char* s = reinterpret_cast<const unsigned char*>(in);
-  const unsigned char* const end = s + length;
+  [[maybe_unused]] const unsigned char* const end = s + length;  // the bound of the wide loads
   unsigned char* d = reinterpret_cast<unsigned char*>(out);
   unsigned odd = 0;  // a trail byte ')' or 0x1F, which convert to LF and NUL
   for (;;) {
@@ -257,7 +257,7 @@ std::size_t SjisToJisLineFast(char* out, const char* in, std::size_t length, boo
 
 std::size_t JisToSjisLineFast(char* out, const char* in, std::size_t length, bool* plain) {
   const unsigned char* s = reinterpret_cast<const unsigned char*>(in);
-  const unsigned char* const end = s + length;
+  [[maybe_unused]] const unsigned char* const end = s + length;  // the bound of the wide loads
   unsigned char* const start = reinterpret_cast<unsigned char*>(out);
   unsigned char* d = start;
   unsigned odd = 0;  // a converted character with a LF or a NUL in it
