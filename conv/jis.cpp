@@ -12,14 +12,11 @@ constexpr unsigned char kEsc = 0x1B;
 struct ByteClasses {
   unsigned char of[256];
   constexpr ByteClasses() : of() {
-    for (int b = 0x81; b <= 0x9F; ++b) of[b] = 1;
-    for (int b = 0xE0; b <= 0xFC; ++b) of[b] = 1;
+    for (int b = 1; b < 256; ++b) of[b] = IsSjisLeadByte(static_cast<unsigned char>(b));
     of[0] = 2;
   }
 };
 constexpr ByteClasses kClass;
-
-inline bool IsLead(unsigned char b) { return kClass.of[b] == 1; }
 
 // SjisCharToJis of every byte pair, indexed by lead byte | trail byte << 8 (the pair as it
 // lies in memory, read as a little-endian 16-bit value) and stored the same way, so the line
@@ -37,8 +34,6 @@ struct SjisToJisPairs {
 constexpr SjisToJisPairs kToJis;
 
 }  // namespace
-
-bool IsSjisLeadByte(unsigned char byte) { return IsLead(byte); }
 
 void JisCharToSjis(unsigned char result[2], const unsigned char pair[2]) {
   unsigned j1 = pair[0];
@@ -143,11 +138,6 @@ namespace {
 
 using simd::V;
 
-// 0xFF at every Shift_JIS lead byte.
-inline V LeadBytes(V v) {
-  return _mm_or_si128(simd::InRange(v, 0x81, 0x9F), simd::InRange(v, 0xE0, 0xFC));
-}
-
 // SjisCharToJis of the eight pairs in `v`, lead bytes at the even places.
 inline V SjisPairsToJis(V v) {
   const V zero = _mm_setzero_si128();
@@ -203,7 +193,7 @@ std::size_t SjisToJisLineFast(char* out, const char* in, std::size_t length, boo
       V v = simd::Load(s);
       simd::Store(d, v);
       unsigned stop =
-          simd::Mask(_mm_or_si128(LeadBytes(v), _mm_cmpeq_epi8(v, _mm_setzero_si128())));
+          simd::Mask(_mm_or_si128(simd::LeadBytes(v), _mm_cmpeq_epi8(v, _mm_setzero_si128())));
       if (stop != 0) {
         s += simd::First(stop);
         d += simd::First(stop);
@@ -230,7 +220,7 @@ std::size_t SjisToJisLineFast(char* out, const char* in, std::size_t length, boo
 #if VELKO_SSE2
     while (end - s >= 16) {
       V v = simd::Load(s);
-      unsigned pairs = LeadingPairs(simd::Mask(LeadBytes(v)),
+      unsigned pairs = LeadingPairs(simd::Mask(simd::LeadBytes(v)),
                                     simd::Mask(_mm_cmpeq_epi8(v, _mm_setzero_si128())));
       simd::Store(d, SjisPairsToJis(v));
       odd |= simd::Mask(_mm_or_si128(simd::Eq(v, ')'), simd::Eq(v, 0x1F))) & 0xAAAAu &
@@ -257,27 +247,16 @@ std::size_t SjisToJisLineFast(char* out, const char* in, std::size_t length, boo
 
 std::size_t JisToSjisLineFast(char* out, const char* in, std::size_t length, bool* plain) {
   const unsigned char* s = reinterpret_cast<const unsigned char*>(in);
-  [[maybe_unused]] const unsigned char* const end = s + length;  // the bound of the wide loads
+  const unsigned char* const end = s + length;
   unsigned char* const start = reinterpret_cast<unsigned char*>(out);
   unsigned char* d = start;
   unsigned odd = 0;  // a converted character with a LF or a NUL in it
   for (;;) {
     // Single-byte mode. The output is never longer than what was read, so whole blocks fit.
     for (;;) {
-#if VELKO_SSE2
-      while (end - s >= 16) {
-        V v = simd::Load(s);
-        simd::Store(d, v);
-        unsigned stop = simd::Mask(_mm_or_si128(simd::Eq(v, kEsc), simd::Eq(v, 0)));
-        if (stop != 0) {
-          s += simd::First(stop);
-          d += simd::First(stop);
-          break;
-        }
-        s += 16;
-        d += 16;
-      }
-#endif
+      std::size_t n = CopyUntil(d, s, end, kEsc, 0, 0);
+      s += n;
+      d += n;
       unsigned char c = *s;
       if (c == kEsc && s[1] == '$' && s[2] != 0) {
         s += 3;

@@ -7,7 +7,9 @@
 namespace velko {
 
 // Fixed classification (0x81-0x9F, 0xE0-0xFC); never taken from the system's code page.
-bool IsSjisLeadByte(unsigned char byte);
+constexpr bool IsSjisLeadByte(unsigned char byte) {
+  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
 
 // One Shift_JIS double-byte character to its two JIS bytes, and back. No range checks:
 // every byte pair maps by the same arithmetic, results cut to 8 bits.

@@ -125,23 +125,6 @@ static_assert(OneLeadByte(RuledLineTable.nec) && OneLeadByte(RuledLineTable.jis)
 constexpr PairMap kNecToJis(RuledLineTable.nec, RuledLineTable.jis);
 constexpr PairMap kJisToNec(RuledLineTable.jis, RuledLineTable.nec);
 
-inline bool IsLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-
-// The next byte from `p` that is `lead` or the NUL (which stands at `end` or before).
-unsigned char* FindLeadOrNul(unsigned char* p, const unsigned char* end, unsigned char lead) {
-#if VELKO_SSE2
-  for (; end - p >= 16; p += 16) {
-    simd::V v = simd::Load(p);
-    unsigned hit = simd::Mask(_mm_or_si128(simd::Eq(v, lead), simd::Eq(v, 0)));
-    if (hit != 0) return p + simd::First(hit);
-  }
-#else
-  (void)end;
-#endif
-  while (*p != lead && *p != 0) ++p;
-  return p;
-}
-
 // Substitute through `map` for a text whose NUL stands at `end` or before. Every code that
 // changes has the lead byte `lead`, so the walk goes from one such byte to the next and tells
 // whether it starts a character by the bytes before it: one that cannot lead ends a character,
@@ -149,10 +132,10 @@ unsigned char* FindLeadOrNul(unsigned char* p, const unsigned char* end, unsigne
 void MapPairs(unsigned char* p, const unsigned char* end, const PairMap& map, unsigned char lead) {
   const unsigned char* start = p;  // a character starts here, at or before the next `lead`
   for (;;) {
-    p = FindLeadOrNul(p, end, lead);
+    p += FindByte(p, end, lead, 0) - p;  // the NUL stands at `end` if not before
     if (*p == 0) return;
     const unsigned char* q = p;
-    while (q > start && IsLead(q[-1])) --q;
+    while (q > start && IsSjisLeadByte(q[-1])) --q;
     if ((p - q) % 2 != 0) {  // a trail byte
       start = ++p;
       continue;
@@ -185,7 +168,7 @@ LineText MappedStep(const char* line, std::size_t length, char* work, const Pair
     }
     if (*s == kEsc && s[1] == '$') break;  // a JIS line, done afresh below
     const unsigned char* q = s;
-    while (q > start && IsLead(q[-1])) --q;
+    while (q > start && IsSjisLeadByte(q[-1])) --q;
     // An ESC, a trail byte, or a lead byte whose trail is missing or an ESC (which must still
     // be seen) goes out as it is.
     if (*s == kEsc || (s - q) % 2 != 0 || s[1] == 0 || s[1] == kEsc) {

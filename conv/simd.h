@@ -30,6 +30,8 @@ inline V InRange(V v, unsigned char lo, unsigned char hi) {
   V x = _mm_sub_epi8(v, Splat(lo));
   return _mm_cmpeq_epi8(_mm_min_epu8(x, Splat(static_cast<unsigned char>(hi - lo))), x);
 }
+// 0xFF at every Shift_JIS lead byte (0x81-0x9F, 0xE0-0xFC).
+inline V LeadBytes(V v) { return _mm_or_si128(InRange(v, 0x81, 0x9F), InRange(v, 0xE0, 0xFC)); }
 // 0xFF where byte >= c, unsigned.
 inline V AtLeast(V v, unsigned char c) { return _mm_cmpeq_epi8(_mm_max_epu8(v, Splat(c)), v); }
 // Index of the lowest set bit of a non-zero mask.
@@ -48,17 +50,22 @@ inline unsigned First(unsigned mask) {
 
 namespace velko {
 
-// The first `c` in [p, end), or end.
+// The first `a` or `b` in [p, end), or end.
 inline const unsigned char* FindByte(const unsigned char* p, const unsigned char* end,
-                                     unsigned char c) {
+                                     unsigned char a, unsigned char b) {
 #if VELKO_SSE2
   for (; end - p >= 16; p += 16) {
-    unsigned hit = simd::Mask(simd::Eq(simd::Load(p), c));
+    simd::V v = simd::Load(p);
+    unsigned hit = simd::Mask(_mm_or_si128(simd::Eq(v, a), simd::Eq(v, b)));
     if (hit != 0) return p + simd::First(hit);
   }
 #endif
-  while (p < end && *p != c) ++p;
+  while (p < end && *p != a && *p != b) ++p;
   return p;
+}
+inline const unsigned char* FindByte(const unsigned char* p, const unsigned char* end,
+                                     unsigned char c) {
+  return FindByte(p, end, c, c);
 }
 
 // Copies bytes from `s` to `d` up to the first that is `a`, `b` or `c`, and returns how many it
