@@ -185,54 +185,19 @@ bool OutStream::Write(const void* data, std::size_t size) {
 }
 
 bool OutStream::PutText(const char* text, std::size_t length) {
-  if (failed_) return false;
-  if (2 * length > size_ - used_) Flush();
-  if (2 * length > size_ - used_) {
-    // A line longer than half the buffer: in pieces, one LF at a time.
-    const char* const end = text + length;
-    for (const char* s = text; s < end && *s != 0 && !failed_;) {
-      const char* stop = s;
-      while (stop < end && *stop != 0 && *stop != '\n') ++stop;
-      Write(s, stop - s);
-      s = stop;
-      if (s < end && *s == '\n') {
-        Write("\r\n", 2);
-        ++s;
-      }
+  // Only lines a step could not make plain come here, seldom: one LF at a time.
+  const char* const end = text + length;
+  for (const char* s = text; s < end && *s != 0 && !failed_;) {
+    const char* stop = s;
+    while (stop < end && *stop != 0 && *stop != '\n') ++stop;
+    Write(s, stop - s);
+    s = stop;
+    if (s < end && *s == '\n') {
+      Write("\r\n", 2);
+      ++s;
     }
-    return !failed_;
   }
-  // Room for every byte twice over, so whole blocks may be stored and each LF grows in place.
-  const unsigned char* s = reinterpret_cast<const unsigned char*>(text);
-  const unsigned char* const end = s + length;
-  unsigned char* d = reinterpret_cast<unsigned char*>(buffer_) + used_;
-#if VELKO_SSE2
-  while (end - s >= 16) {
-    simd::V v = simd::Load(s);
-    simd::Store(d, v);
-    unsigned hit = simd::Mask(_mm_or_si128(simd::Eq(v, '\n'), simd::Eq(v, 0)));
-    if (hit == 0) {
-      s += 16;
-      d += 16;
-      continue;
-    }
-    unsigned i = simd::First(hit);
-    if (s[i] == 0) {
-      used_ = d + i - reinterpret_cast<unsigned char*>(buffer_);
-      return true;
-    }
-    d[i] = '\r';
-    d[i + 1] = '\n';
-    s += i + 1;
-    d += i + 2;
-  }
-#endif
-  for (; s < end && *s != 0; ++s) {
-    if (*s == '\n') *d++ = '\r';
-    *d++ = *s;
-  }
-  used_ = d - reinterpret_cast<unsigned char*>(buffer_);
-  return true;
+  return !failed_;
 }
 
 }  // namespace velko
