@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "attachments.h"
+#include "bytes.h"
 #include "command.h"
 #include "console.h"
 #include "console_host.h"
@@ -87,13 +89,8 @@ std::string Text(const char* format, const std::string& file, const std::string&
 bool LooksLikeUtf8(const std::string& s) {
   bool multibyte = false;
   for (std::size_t i = 0; i < s.size();) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    std::size_t n = c < 0x80                 ? 0
-                    : c >= 0xC2 && c <= 0xDF ? 1
-                    : c >= 0xE0 && c <= 0xEF ? 2
-                    : c >= 0xF0 && c <= 0xF4 ? 3
-                                             : 9;
-    if (n == 9) return false;
+    std::size_t n = velko::Utf8Length(static_cast<unsigned char>(s[i]));
+    if (n-- == 0) return false;
     for (std::size_t k = 1; k <= n && i + k < s.size(); ++k) {
       if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
     }
@@ -138,6 +135,7 @@ bool ReadHead(File& file, std::string* head) {
 
 struct Run {
   const CliCommand& command;
+  const char* completion;
   velko::ConsoleHost& host;
   velko::FileOps& files;
   std::string output;  // -o
@@ -188,7 +186,7 @@ void ConvertStream(Run& run, std::unique_ptr<File> in, const std::string& name) 
     return run.host.Error(r == velko::LinesResult::kReadError ? Text(velko::kErrInputRead, name)
                                                               : Text(velko::kErrOutputWrite, out));
   }
-  run.host.Notice(out, velko::CompletionText);
+  run.host.Notice(out, run.completion);
 }
 
 // A line command in place, as the window runs it, after velko-cli's own checks.
@@ -220,8 +218,10 @@ void ConvertInPlace(Run& run, const std::string& file) {
     }
   }
   velko::Services services{run.host, run.files};
-  velko::RunCommand(run.command.id, nullptr, services);
-  if (!run.host.ErrorShown() && backup[0]) run.backups.insert(backup);
+  const velko::LineStep& step = *velko::LineStepFor(run.command.id);
+  if (velko::ConvertInPlace(file.c_str(), step, run.completion, nullptr, services) && backup[0]) {
+    run.backups.insert(backup);
+  }
 }
 
 }  // namespace
@@ -296,27 +296,27 @@ int main(int argc, char** argv) {
   if (!output.empty() && files.size() != 1) return Usage("-o takes one FILE");
 
   velko::FileOps& ops = velko::NativeFileOps(false);  // never writes through a link
-  velko::ConsoleHost host(ops, dir_given ? dir : ".", static_cast<velko::ExistsPolicy>(policy),
-                          quiet, mode.decode_names);
-  Run run{*command, host, ops, output, backup == "numbered", force, {}};
+  velko::ConsoleHost host(quiet);
+  velko::AttachmentFiles attachments(host, ops, dir_given ? dir : ".",
+                                     static_cast<velko::ExistsPolicy>(policy), mode.decode_names);
+  const velko::Services services{host, ops};
+  const char* completion = velko::FindCommand(command->id)->completion;
+  Run run{*command, completion, host, ops, output, backup == "numbered", force, {}};
   bool failed = false;
   for (const std::string& file : files) {
     // Standard output carries the converted text: no notices there.
     host.Begin(file, !(file == "-" && output.empty() && !b64bin));
-    velko::CompletionText = velko::FindCommand(command->id)->completion;
     if (file.size() >= velko::kPathSize) {
       host.Error("file name longer than 511 bytes: not converted");
     } else if (file == "-" && b64bin) {
       std::unique_ptr<File> in = velko::StandardStream(0);
-      velko::Services services{host, ops};
-      velko::ExtractAttachmentsFrom(*in, "-", nullptr, services, mode);
+      velko::ExtractAttachmentsFrom(*in, "-", completion, nullptr, services, mode, &attachments);
     } else if (file == "-") {
       ConvertStream(run, velko::StandardStream(0), file);
     } else if (!output.empty()) {
       ConvertStream(run, ops.Open(file.c_str(), OpenMode::kRead), file);
     } else if (b64bin) {
-      velko::Services services{host, ops};
-      velko::ExtractAttachments(file.c_str(), nullptr, services, mode);
+      velko::ExtractAttachments(file.c_str(), completion, nullptr, services, mode, &attachments);
     } else {
       ConvertInPlace(run, file);
     }

@@ -8,10 +8,12 @@
 namespace velko {
 namespace {
 
+constexpr unsigned char kNotBase64 = 255;  // the value of every byte outside the alphabet
+
 struct Base64Values {
   unsigned char of[256];
   constexpr Base64Values() : of() {
-    for (int i = 0; i < 256; ++i) of[i] = NotBase64;
+    for (int i = 0; i < 256; ++i) of[i] = kNotBase64;
     for (int i = 0; i < 26; ++i) {
       of['A' + i] = static_cast<unsigned char>(i);
       of['a' + i] = static_cast<unsigned char>(26 + i);
@@ -27,7 +29,7 @@ constexpr Base64Values kValues;
 inline unsigned Value(char c) { return kValues.of[static_cast<unsigned char>(c)]; }
 
 // What a character at each place of a group adds to the group's three bytes (first byte
-// lowest), with DecodeBase64Group's arithmetic, NotBase64 included.
+// lowest), with DecodeGroup's arithmetic, kNotBase64 included.
 struct GroupBits {
   std::uint32_t of[4][256];
   constexpr GroupBits() : of() {
@@ -42,57 +44,37 @@ struct GroupBits {
 };
 constexpr GroupBits kBits;
 
-}  // namespace
-
-unsigned char Base64Value(unsigned char byte) { return kValues.of[byte]; }
-
-int DecodeBase64Group(const char* group, unsigned char* out) {
-  int count = 3;
-  if (group[2] == '=' && group[3] == '=') {
-    count = 1;
-  } else if (group[3] == '=') {
-    count = 2;
-  }
-  unsigned a = Value(group[0]);
-  unsigned b = Value(group[1]);
-  unsigned c = Value(group[2]);
-  unsigned d = Value(group[3]);
+// The design's group: three bytes written, 1, 2 or 3 of them counted.
+int DecodeGroup(const char* group, unsigned char* out) {
+  int count = group[2] == '=' && group[3] == '=' ? 1 : group[3] == '=' ? 2 : 3;
+  unsigned a = Value(group[0]), b = Value(group[1]), c = Value(group[2]), d = Value(group[3]);
   out[0] = static_cast<unsigned char>(a << 2 | b >> 4);
   out[1] = static_cast<unsigned char>(b << 4 | c >> 2);
   out[2] = static_cast<unsigned char>(c << 6 | d);
   return count;
 }
 
-std::size_t Base64Span(const char* text) {
+// Fewer than four characters at the end of a text: the missing places count as '=', and
+// nothing past the text is read.
+std::size_t DecodeShortGroup(unsigned char* out, const char* text, std::size_t have) {
+  if (have < 2) return 0;
+  char group[4] = {'=', '=', '=', '='};
+  for (std::size_t i = 0; i < have; ++i) group[i] = text[i];
+  unsigned char bytes[3];
+  std::size_t count = static_cast<std::size_t>(DecodeGroup(group, bytes));
+  if (count > have - 1) count = have - 1;
+  for (std::size_t i = 0; i < count; ++i) out[i] = bytes[i];
+  return count;
+}
+
+// The span one byte at a time; the NUL ends it.
+std::size_t SpanByBytes(const char* text) {
   const char* p = text;
-  while (Value(*p) != NotBase64) ++p;  // the NUL is NotBase64 too
+  while (Value(*p) != kNotBase64) ++p;
   return static_cast<std::size_t>(p - text);
 }
 
-bool IsBase64Text(const char* text) { return text[Base64Span(text)] == 0; }
-
-std::size_t DecodeBase64Length(unsigned char* out, const char* text, std::size_t length) {
-  std::size_t total = 0;
-  const char* p = text;
-  const char* const full_end = text + length / 4 * 4;
-  for (; p < full_end; p += 4) total += DecodeBase64Group(p, out + total);
-  // A short last group: its missing places count as '=', and nothing past the NUL is read.
-  std::size_t have = length % 4;
-  if (have >= 2) {
-    char group[4] = {'=', '=', '=', '='};
-    for (std::size_t i = 0; i < have; ++i) group[i] = p[i];
-    unsigned char bytes[3];
-    std::size_t count = static_cast<std::size_t>(DecodeBase64Group(group, bytes));
-    if (count > have - 1) count = have - 1;
-    for (std::size_t i = 0; i < count; ++i) out[total++] = bytes[i];
-  }
-  out[total] = 0;
-  return total;
-}
-
-std::size_t DecodeBase64(unsigned char* out, const char* text) {
-  return DecodeBase64Length(out, text, std::strlen(text));
-}
+}  // namespace
 
 #if VELKO_SSE2
 namespace {
@@ -109,7 +91,7 @@ inline unsigned NotBase64Bits(const char* p) {
 }  // namespace
 #endif
 
-std::size_t Base64SpanFast(const char* text, std::size_t length) {
+std::size_t Base64Span(const char* text, std::size_t length) {
   std::size_t i = 0;
 #if VELKO_SSE2
   for (; i + 16 <= length; i += 16) {
@@ -118,12 +100,12 @@ std::size_t Base64SpanFast(const char* text, std::size_t length) {
   // The rest by the last sixteen bytes, which overlap what was checked.
   if (length >= 16 && i < length) {
     unsigned bad = NotBase64Bits(text + length - 16) >> (i - (length - 16));
-    return bad != 0 ? i + simd::First(bad) : length + Base64Span(text + length);
+    return bad != 0 ? i + simd::First(bad) : length + SpanByBytes(text + length);
   }
 #else
-  (void)length;  // the plain loop stops at the NUL
+  (void)length;  // the loop below stops at the NUL
 #endif
-  return i + Base64Span(text + i);
+  return i + SpanByBytes(text + i);
 }
 
 #if VELKO_SSE2
@@ -166,7 +148,7 @@ inline bool DecodeBlock(const unsigned char* p, unsigned char* out) {
 }  // namespace
 #endif
 
-std::size_t DecodeBase64Fast(unsigned char* out, const char* text, std::size_t length) {
+std::size_t DecodeBase64(unsigned char* out, const char* text, std::size_t length) {
   const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
   std::size_t total = 0;
 #if VELKO_SSE2
@@ -182,7 +164,9 @@ std::size_t DecodeBase64Fast(unsigned char* out, const char* text, std::size_t l
     std::size_t pad3 = p[3] == '=', pad2 = p[2] == '=';
     total += 3 - pad3 - (pad2 & pad3);
   }
-  return total + DecodeBase64Length(out + total, reinterpret_cast<const char*>(p), length % 4);
+  total += DecodeShortGroup(out + total, reinterpret_cast<const char*>(p), length % 4);
+  out[total] = 0;
+  return total;
 }
 
 }  // namespace velko

@@ -30,14 +30,14 @@ const CommandInfo* FindCommand(int id) {
 namespace {
 
 LineText SjisToJisStep(const char* line, std::size_t length, char* work) {
-  bool plain;
-  std::size_t n = SjisToJisLineFast(work, line, length, &plain);
-  return {work, n, plain};
+  bool direct;
+  std::size_t n = SjisToJisLine(work, line, length, &direct);
+  return {work, n, direct};
 }
 LineText JisToSjisStep(const char* line, std::size_t length, char* work) {
-  bool plain;
-  std::size_t n = JisToSjisLineFast(work, line, length, &plain);
-  return {work, n, plain};
+  bool direct;
+  std::size_t n = JisToSjisLine(work, line, length, &direct);
+  return {work, n, direct};
 }
 
 // Room for what each step makes of the longest line: JIS is up to three times the Shift_JIS
@@ -46,7 +46,7 @@ constexpr LineStep kNecToJis = {NecToJisStep, 4 * kReadLimit + 4};
 constexpr LineStep kJisToNec = {JisToNecStep, 4 * kReadLimit + 4};
 constexpr LineStep kSjisToJis = {SjisToJisStep, 3 * kReadLimit + 3};
 constexpr LineStep kJisToSjis = {JisToSjisStep, kReadLimit};
-constexpr LineStep kB64Text = {B64TextLineStep, 2 * kReadLimit + 2};
+constexpr LineStep kB64Text = {B64TextStep, 2 * kReadLimit + 2};
 
 // The field's text into TargetPath. A text too long for it (only a faulty host gives one) or no
 // text at all leaves an empty name, which the command reports as a missing file.
@@ -91,9 +91,9 @@ int RunCommand(int id, Owner owner, const Services& sv) {
   if (command->completion) CompletionText = command->completion;
   FetchTargetPath(sv);
   if (const LineStep* step = LineStepFor(id)) {
-    ConvertInPlace(TargetPath, *step, owner, sv);
+    ConvertInPlace(TargetPath, *step, CompletionText, owner, sv);
   } else if (id == BTN_B64BIN) {
-    ExtractAttachments(TargetPath, owner, sv);
+    ExtractAttachments(TargetPath, CompletionText, owner, sv);
   } else {
     BrowseForFile(owner, sv);
   }

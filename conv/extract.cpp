@@ -7,7 +7,7 @@
 #include <new>
 
 #include "base64.h"
-#include "command.h"
+#include "bytes.h"
 #include "jis.h"
 #include "mailnames.h"
 #include "textio.h"
@@ -19,15 +19,6 @@ namespace {
 constexpr std::size_t kStreamBuffer = 256 * 1024;
 // Base64 characters whose bytes fill the decoded area short of its NUL: 341 groups.
 constexpr std::size_t kCharsPerPiece = (kDecodedArea - 1) / 3 * 4;
-
-unsigned char UpperAscii(unsigned char c) { return c >= 'a' && c <= 'z' ? c - 0x20 : c; }
-
-bool StartsWithNoCase(const char* text, const char* word) {
-  for (; *word != 0; ++text, ++word) {
-    if (*text == 0 || UpperAscii(*text) != UpperAscii(*word)) return false;
-  }
-  return true;
-}
 
 // All buffers of one run, taken at its start.
 struct Areas {
@@ -46,16 +37,18 @@ enum class Outcome { kDone, kStopped };
 class Extraction {
  public:
   Extraction(const char* target, Owner owner, const Services& sv, Areas& areas, File& input,
-             ExtractMode mode)
+             const ExtractMode& mode, PartSink* sink)
       : target_(target),
         owner_(owner),
         sv_(sv),
         a_(areas),
         input_(input),
         mode_(mode),
+        sink_(sink),
         reader_(input, false, areas.input, kStreamBuffer) {}
 
-  void Run();
+  // True when the end of the mail was reached; the input is closed either way.
+  bool Run();
 
  private:
   void ShowError(const char* format, const char* arg) {
@@ -80,7 +73,8 @@ class Extraction {
   const Services& sv_;
   Areas& a_;
   File& input_;
-  ExtractMode mode_;
+  const ExtractMode& mode_;
+  PartSink* sink_;
   LineReader reader_;
   ExtractState state_{};
   bool stopped_ = false;
@@ -107,19 +101,19 @@ bool Extraction::ReadLine(std::size_t* length) {
 }
 
 bool Extraction::WriteDecoded(OutStream* out, const char* text, std::size_t length) {
-  std::size_t n = DecodeBase64Fast(a_.decoded, text, length);
+  std::size_t n = DecodeBase64(a_.decoded, text, length);
   written_ += n;
   return !out || out->Write(a_.decoded, n);
 }
 
 bool Extraction::DecodeAndWrite(OutStream* out, const char* text, std::size_t length, bool whole) {
-  // Complete a group begun on the previous piece of this line.
-  while (carried_ > 0 && carried_ < 4 && length > 0) {
-    carry_[carried_++] = *text++;
-    --length;
-  }
-  if (carried_ == 4 || (carried_ > 0 && whole)) {
-    if (!WriteDecoded(out, carry_, carried_)) return false;
+  // Complete a group begun on an earlier piece of this line, or keep waiting for its rest.
+  if (carried_ > 0) {
+    while (carried_ < 4 && length > 0) carry_[carried_++] = *text++, --length;
+    if (carried_ < 4 && !whole) return true;
+    const std::size_t n = carried_;
+    carried_ = 0;
+    if (!WriteDecoded(out, carry_, n)) return false;
   }
   std::size_t keep = whole ? 0 : length % 4;
   length -= keep;
@@ -137,7 +131,8 @@ bool Extraction::DecodeAndWrite(OutStream* out, const char* text, std::size_t le
 
 void Extraction::Scan(const char* line) {
   // Body lines left in the mail (Base64 text only, or a blank) start no header.
-  if (line[0] != '\n' && line[0] != '\r' && (in_header_ || line[Base64Span(line)] > '\r')) {
+  if (line[0] != '\n' && line[0] != '\r' &&
+      (in_header_ || line[Base64Span(line, std::strlen(line))] > '\r')) {
     if (!in_header_) {
       in_header_ = true, announced_ = false, part_line_ = line_;
       a_.header.length = 0, a_.header.text[0] = 0;
@@ -150,11 +145,11 @@ void Extraction::Scan(const char* line) {
 }
 
 void Extraction::Report(SkipReason reason) {
-  sv_.host.PartSkipped({part_line_, reason, form_, a_.name, 0, false});
+  if (sink_) sink_->Skipped({part_line_, reason, form_, a_.name, 0, false});
 }
 
 // The blank line after header lines: the window's rule, or a mail reader's, starts an
-// extraction here; a part announced as Base64 that is not extracted is told to the host.
+// extraction here; a part announced as Base64 that is not extracted is told to the sink.
 Outcome Extraction::BlankLine() {
   ExtractState& s = state_;
   const bool window = s.Base64Announced && s.PendingName[0] != 0;
@@ -186,14 +181,15 @@ Outcome Extraction::ExtractOne(bool window) {
   OpenMode mode = OpenMode::kWrite;
   if (!mode_.list) {
     s.Base64Announced = false;
-    if (!sv_.host.SaveFileDialog(owner_, s.PendingName)) {
+    if (!(sink_ ? sink_->Choose(s.PendingName) : sv_.host.SaveFileDialog(owner_, s.PendingName))) {
       s.PendingName[0] = 0;
       return Report(SkipReason::kNotTaken), Outcome::kDone;  // its body: scanned as lines
     }
     s.PendingName[kPathSize - 1] = 0;
     UpperCaseChosenPath(s.PendingName, sv_.files.Style());
     if (FileExists(sv_.files, s.PendingName)) {
-      Answer answer = sv_.host.AskOverwrite(owner_, s.PendingName);
+      Answer answer =
+          sink_ ? sink_->Exists(s.PendingName) : sv_.host.AskYesNoCancel(owner_, kAskOverwrite);
       s.PendingName[kPathSize - 1] = 0;
       if (answer == Answer::kCancel) {
         s.PendingName[0] = 0;
@@ -235,7 +231,7 @@ Outcome Extraction::ExtractOne(bool window) {
     if (length > 0 && text[length - 1] == '\r') text[--length] = 0;
     // One pass tells both whether it is Base64 text and how long it is; a NUL ends the
     // text, as it ends every string here.
-    std::size_t span = Base64SpanFast(text, length);
+    std::size_t span = Base64Span(text, length);
     if (text[span] != 0) break;
     length = span;
     if (length == 0 && !continued) break;  // the blank line after the body
@@ -253,9 +249,9 @@ Outcome Extraction::ExtractOne(bool window) {
       ShowError(kErrOutputWrite, s.PendingName);
       return Outcome::kStopped;
     }
-    sv_.host.FileWritten(s.PendingName, mode == OpenMode::kAppend, written_);
-  } else {
-    sv_.host.PartListed({part_line_, SkipReason::kNoName, form_, a_.name, written_, window});
+    if (sink_) sink_->Written(s.PendingName, mode == OpenMode::kAppend, written_);
+  } else if (sink_) {
+    sink_->Listed({part_line_, SkipReason::kNoName, form_, a_.name, written_, window});
   }
   if (window) s.PendingName[0] = 0;
   // The line that ended the body may be a header line of the next part.
@@ -263,7 +259,7 @@ Outcome Extraction::ExtractOne(bool window) {
   return Outcome::kDone;
 }
 
-void Extraction::Run() {
+bool Extraction::Run() {
   ExtractState& s = state_;
   s.PendingName[0] = 0;
   s.Base64Announced = false;
@@ -271,29 +267,21 @@ void Extraction::Run() {
   while (ReadLine(&length)) {
     const char* line = a_.line;
     if (line[0] == '\n' || line[0] == '\r') {
-      if (BlankLine() == Outcome::kStopped) return;
+      if (BlankLine() == Outcome::kStopped) return false;
     } else {
       Scan(line);
     }
   }
-  if (stopped_) return;
+  if (stopped_) return false;
   input_.Close();
-  sv_.host.ShowMessage(owner_, CompletionText, kCaptionMessage);
+  return true;
 }
 
 }  // namespace
 
-const char* FindNoCase(const char* text, const char* word) {
-  if (*word == 0) return text;
-  const unsigned char first = UpperAscii(*word);
-  for (const char* p = text; *p != 0; ++p) {
-    if (UpperAscii(*p) == first && StartsWithNoCase(p, word)) return p;
-  }
-  return nullptr;
-}
-
 bool ScanHeaderLine(char* pending_name, const char* line, char* scan_area) {
-  JisToSjisLine(scan_area, line);
+  bool direct;
+  JisToSjisLine(scan_area, line, std::strlen(line), &direct);
   if (const char* keyword = FindNoCase(scan_area, "FILENAME=")) {
     const char* open = std::strchr(keyword, '"');
     const char* close = open ? std::strchr(open + 1, '"') : nullptr;
@@ -327,23 +315,30 @@ void UpperCaseChosenPath(char* path, PathStyle style) {
       i += 2;  // a second byte is part of a character, not a letter
       continue;
     }
-    path[i] = static_cast<char>(UpperAscii(c));
+    path[i] = UpperAscii(path[i]);
     ++i;
   }
 }
 
-void ExtractAttachmentsFrom(File& input, const char* target, Owner owner, const Services& sv,
-                            ExtractMode mode) {
+bool ExtractAttachmentsFrom(File& input, const char* target, const char* completion, Owner owner,
+                            const Services& sv, const ExtractMode& mode, PartSink* sink) {
   std::unique_ptr<Areas> areas(new (std::nothrow) Areas);
-  if (!areas) return sv.host.ShowMessage(owner, kErrMemory, kCaptionError);
-  Extraction(target, owner, sv, *areas, input, mode).Run();
+  if (!areas) {
+    input.Close();
+    sv.host.ShowError(owner, kErrMemory);
+    return false;
+  }
+  if (!Extraction(target, owner, sv, *areas, input, mode, sink).Run()) return false;
+  sv.host.ShowMessage(owner, completion);
+  return true;
 }
 
-void ExtractAttachments(const char* target, Owner owner, const Services& sv, ExtractMode mode) {
-  if (!FileExists(sv.files, target)) return ShowError(sv, owner, kErrNoInput, target);
+bool ExtractAttachments(const char* target, const char* completion, Owner owner, const Services& sv,
+                        const ExtractMode& mode, PartSink* sink) {
+  if (!FileExists(sv.files, target)) return ShowError(sv, owner, kErrNoInput, target), false;
   std::unique_ptr<File> input = sv.files.Open(target, OpenMode::kRead);
-  if (!input) return ShowError(sv, owner, kErrInputOpen, target);
-  ExtractAttachmentsFrom(*input, target, owner, sv, mode);
+  if (!input) return ShowError(sv, owner, kErrInputOpen, target), false;
+  return ExtractAttachmentsFrom(*input, target, completion, owner, sv, mode, sink);
 }
 
 }  // namespace velko

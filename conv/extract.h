@@ -7,6 +7,7 @@
 #include "fileops.h"
 #include "frame.h"
 #include "host.h"
+#include "mailnames.h"
 
 namespace velko {
 
@@ -18,9 +19,6 @@ struct ExtractState {
   char PendingName[kPathSize];  // the quoted name last found; then the chosen path
   bool Base64Announced;         // a header line announced Base64 since the last extraction
 };
-
-// The place of `word` in `text`, ASCII letters compared without case, or null.
-const char* FindNoCase(const char* text, const char* word);
 
 // Examines one line as read (converted to Shift_JIS in `scan_area`, MAXCHRS bytes): a quoted
 // FILENAME= value replaces `pending_name` (cut to 511 bytes at a character boundary); true
@@ -34,17 +32,46 @@ void UpperCaseChosenPath(char* path, PathStyle style);
 // velko-cli's ways of taking a mail apart beside the window's.
 struct ExtractMode {
   bool decode_names = false;  // each part named as a mail reader names it (mailnames.h)
-  bool list = false;          // each Base64 part told to the host (PartListed); nothing written
+  bool list = false;          // each Base64 part only told (PartSink::Listed); nothing written
 };
 
-// The same for a mail already open (standard input), named `target` in the messages.
-void ExtractAttachmentsFrom(File& input, const char* target, Owner owner, const Services& sv,
-                            ExtractMode mode = ExtractMode());
+// A part of a mail announced as Base64: why it stayed in the mail, or what --list tells of it.
+enum class SkipReason { kNoName, kNotTaken, kKept };  // no name; not chosen; kept when it exists
+struct PartReport {
+  long line;  // where the part's header began
+  SkipReason reason;
+  NameForm form;             // where a mail reader takes its name from; kNone: nowhere
+  const char* name;          // that name, in the platform's encoding for file names
+  unsigned long long bytes;  // its body decoded (--list)
+  bool window;               // the window's rules extract it (--list)
+};
+
+// A front end that is no window: it names the files in the dialog's place, decides for a file
+// that exists in the question's place, and hears of every part. The windows have none.
+class PartSink {
+ public:
+  virtual ~PartSink() = default;
+  // `path` (kPathSize bytes) holds the name the mail gives; true, with the path to write in its
+  // place, to take the part; false leaves it in the mail.
+  virtual bool Choose(char* path) = 0;
+  // The chosen file exists: kYes overwrites it, kNo appends, kCancel leaves the part. May first
+  // put another, free name into `path` and answer kYes.
+  virtual Answer Exists(char* path) = 0;
+  virtual void Skipped(const PartReport& part) = 0;
+  virtual void Listed(const PartReport& part) = 0;
+  virtual void Written(const char* path, bool appended, unsigned long long bytes) = 0;
+};
 
 // The command: every Base64 attachment of the mail file `target` goes, decoded, to a file the
-// user names in the save dialog. Shows exactly one final message box.
-void ExtractAttachments(const char* target, Owner owner, const Services& sv,
-                        ExtractMode mode = ExtractMode());
+// user names in the save dialog (or `sink` chooses). Shows exactly one final box, `completion`
+// when the end of the mail was reached, and then returns true.
+bool ExtractAttachments(const char* target, const char* completion, Owner owner, const Services& sv,
+                        const ExtractMode& mode = ExtractMode(), PartSink* sink = nullptr);
+
+// The same for a mail already open (standard input), named `target` in the messages.
+bool ExtractAttachmentsFrom(File& input, const char* target, const char* completion, Owner owner,
+                            const Services& sv, const ExtractMode& mode = ExtractMode(),
+                            PartSink* sink = nullptr);
 
 }  // namespace velko
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <new>
 
-#include "command.h"
+#include "bytes.h"
 #include "jis.h"
 #include "textio.h"
 #include "texts.h"
@@ -17,17 +17,6 @@ namespace {
 constexpr std::size_t kMaxPart = 255;  // longest directory or stem a backup name may keep
 constexpr std::size_t kStreamBuffer = 256 * 1024;
 
-unsigned char FoldAscii(unsigned char c) { return c >= 'a' && c <= 'z' ? c - 0x20 : c; }
-
-// The backup of a file whose extension is already BAK would name the file itself on a
-// case-blind file system.
-bool SameNameIgnoringCase(const char* a, const char* b) {
-  for (;; ++a, ++b) {
-    if (FoldAscii(*a) != FoldAscii(*b)) return false;
-    if (*a == 0) return true;
-  }
-}
-
 }  // namespace
 
 void ShowError(const Services& sv, Owner owner, const char* format, ...) {
@@ -36,7 +25,7 @@ void ShowError(const Services& sv, Owner owner, const char* format, ...) {
   va_start(args, format);
   std::vsnprintf(text, sizeof text, format, args);
   va_end(args);
-  sv.host.ShowMessage(owner, text, kCaptionError);
+  sv.host.ShowError(owner, text);
 }
 
 bool FileExists(FileOps& files, const char* path) { return files.Exists(path); }
@@ -106,7 +95,7 @@ LinesResult ConvertLines(File& in, File& out, const LineStep& step, char* buffer
     }
     LineText result = step.run(text, length, writer.Room(step.work_size));
     bool ok;
-    if (result.plain) {
+    if (result.direct) {
       ok = writer.Commit(result.length);
     } else {
       // A LF or a NUL in the text: made again aside, then written by the general rule.
@@ -126,61 +115,51 @@ LinesResult ConvertLines(File& in, File& out, const LineStep& step, char* buffer
   return flushed && closed ? LinesResult::kDone : LinesResult::kWriteError;
 }
 
-void ConvertInPlace(const char* target, const LineStep& step, Owner owner, const Services& sv) {
-  if (!FileExists(sv.files, target)) {
-    ShowError(sv, owner, kErrNoInput, target);
-    return;
-  }
+bool ConvertInPlace(const char* target, const LineStep& step, const char* completion, Owner owner,
+                    const Services& sv) {
+  auto fail = [&](const char* format, const char* path, const char* other = "") {
+    ShowError(sv, owner, format, path, other);
+    return false;
+  };
+  if (!FileExists(sv.files, target)) return fail(kErrNoInput, target);
   char backup[kPathSize];
+  // The backup of a file whose extension is already BAK would name the file itself on a
+  // case-blind file system.
   if (!MakeBackupPath(backup, target, "BAK", sv.files.Style()) ||
-      SameNameIgnoringCase(target, backup)) {
-    ShowError(sv, owner, kErrBackupName, target);
-    return;
+      EqualNoCase(target, std::strlen(target), backup)) {
+    return fail(kErrBackupName, target);
   }
   // A folder, a FIFO or a device is no text to convert: refused before anything moves.
-  if (sv.files.Kind(target, true) != EntryKind::kRegular) {
-    ShowError(sv, owner, kErrInputOpen, target);
-    return;
-  }
+  if (sv.files.Kind(target, true) != EntryKind::kRegular) return fail(kErrInputOpen, target);
   std::unique_ptr<char[]> buffers = LineBuffers(step);  // before anything on disk changes
   if (!buffers) {
-    sv.host.ShowMessage(owner, kErrMemory, kCaptionError);
-    return;
+    sv.host.ShowError(owner, kErrMemory);
+    return false;
   }
   if (FileExists(sv.files, backup)) {
     // The "old backup" may be the target itself under another spelling or through a link.
-    if (sv.files.SameFile(backup, target)) {
-      ShowError(sv, owner, kErrBackupName, target);
-      return;
-    }
+    if (sv.files.SameFile(backup, target)) return fail(kErrBackupName, target);
     EntryKind kind = sv.files.Kind(backup, false);
     if ((kind != EntryKind::kRegular && kind != EntryKind::kLink) || !sv.files.Remove(backup)) {
-      ShowError(sv, owner, kErrRemove, backup);
-      return;
+      return fail(kErrRemove, backup);
     }
   }
-  if (!sv.files.RenameNoReplace(target, backup)) {
-    ShowError(sv, owner, kErrRename, target, backup);
-    return;
-  }
+  if (!sv.files.RenameNoReplace(target, backup)) return fail(kErrRename, target, backup);
   std::unique_ptr<File> input = sv.files.Open(backup, OpenMode::kRead);
-  if (!input) {
-    ShowError(sv, owner, kErrInputOpen, backup);
-    return;
-  }
+  if (!input) return fail(kErrInputOpen, backup);
   std::unique_ptr<File> output = sv.files.Open(target, OpenMode::kWrite);
   if (!output) {
     input->Close();
-    ShowError(sv, owner, kErrOutputOpen, target);
-    return;
+    return fail(kErrOutputOpen, target);
   }
   sv.files.CopyPermissions(backup, target);  // before any content is written
   switch (ConvertLines(*input, *output, step, buffers.get())) {
-    case LinesResult::kReadError: return ShowError(sv, owner, kErrInputRead, backup);
-    case LinesResult::kWriteError: return ShowError(sv, owner, kErrOutputWrite, target);
+    case LinesResult::kReadError: return fail(kErrInputRead, backup);
+    case LinesResult::kWriteError: return fail(kErrOutputWrite, target);
     case LinesResult::kDone: break;
   }
-  sv.host.ShowMessage(owner, CompletionText, kCaptionMessage);
+  sv.host.ShowMessage(owner, completion);
+  return true;
 }
 
 }  // namespace velko

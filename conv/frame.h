@@ -20,23 +20,23 @@ struct Services {
 };
 
 // What a line step gives to write: `length` bytes, NUL-terminated, cut at a NUL among them.
-// `plain`: no NUL among them, and no LF but maybe the last.
+// `direct`: no NUL among them and no LF but maybe the last, so it is written where it was made.
 struct LineText {
   const char* text;
   std::size_t length;
-  bool plain;
+  bool direct;
 };
 
 // One command's line step and the room it needs. `run` gets the line just read, its NUL at
 // line[length] (a NUL read from the file may stand before it), leaves it as it is, and makes
-// the text to write in `work`. `work` is the output buffer's free room, so a plain result is
+// the text to write in `work`. `work` is the output buffer's free room, so a direct result is
 // written where it was made; any other is made again in a work area of its own.
 struct LineStep {
   LineText (*run)(const char* line, std::size_t length, char* work);
   std::size_t work_size;
 };
 
-// One error box: the printf-style text with its arguments (paths), under the error caption.
+// One error box: the printf-style text with its arguments (paths).
 void ShowError(const Services& sv, Owner owner, const char* format, ...);
 
 bool FileExists(FileOps& files, const char* path);
@@ -56,8 +56,10 @@ std::unique_ptr<char[]> LineBuffers(const LineStep& step);
 LinesResult ConvertLines(File& in, File& out, const LineStep& step, char* buffers);
 
 // Converts `target` in place through `step`, keeping the old content under the BAK name.
-// Shows exactly one message box.
-void ConvertInPlace(const char* target, const LineStep& step, Owner owner, const Services& sv);
+// Shows exactly one message box: `completion` when every line was converted, and then
+// returns true; else the failure.
+bool ConvertInPlace(const char* target, const LineStep& step, const char* completion, Owner owner,
+                    const Services& sv);
 
 }  // namespace velko
 

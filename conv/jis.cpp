@@ -18,21 +18,6 @@ struct ByteClasses {
 };
 constexpr ByteClasses kClass;
 
-// SjisCharToJis of every byte pair, indexed by lead byte | trail byte << 8 (the pair as it
-// lies in memory, read as a little-endian 16-bit value) and stored the same way, so the line
-// converter maps a pair with one look-up.
-struct SjisToJisPairs {
-  unsigned char of[65536][2];
-  constexpr SjisToJisPairs() : of() {
-    for (unsigned pair = 0; pair < 65536; ++pair) {
-      const unsigned char bytes[2] = {static_cast<unsigned char>(pair & 0xFF),
-                                      static_cast<unsigned char>(pair >> 8)};
-      SjisCharToJis(of[pair], bytes);
-    }
-  }
-};
-constexpr SjisToJisPairs kToJis;
-
 }  // namespace
 
 void JisCharToSjis(unsigned char result[2], const unsigned char pair[2]) {
@@ -44,93 +29,6 @@ void JisCharToSjis(unsigned char result[2], const unsigned char pair[2]) {
   if (u >= 0x7F) u += 1;
   result[0] = static_cast<unsigned char>(s1);
   result[1] = static_cast<unsigned char>(u);
-}
-
-void SjisToJisLine(char* out, const char* in) {
-  const unsigned char* s = reinterpret_cast<const unsigned char*>(in);
-  unsigned char* d = reinterpret_cast<unsigned char*>(out);
-  for (;;) {
-    // Single bytes two at a time: s[1] may be read once s[0] is known not to be the NUL.
-    for (;;) {
-      if (kClass.of[s[0]] != 0) break;
-      d[0] = s[0];
-      if (kClass.of[s[1]] != 0) {
-        ++d;
-        ++s;
-        break;
-      }
-      d[1] = s[1];
-      d += 2;
-      s += 2;
-    }
-    if (*s == 0) {
-      *d = 0;
-      return;
-    }
-    // A lead byte without its trail byte (cut off by the read limit) goes out as it is.
-    if (s[1] == 0) {
-      *d++ = *s++;
-      continue;
-    }
-    d[0] = kEsc;
-    d[1] = '$';
-    d[2] = 'B';
-    d += 3;
-    do {
-      const unsigned char* jis = kToJis.of[s[0] | s[1] << 8];
-      d[0] = jis[0];
-      d[1] = jis[1];
-      d += 2;
-      s += 2;
-    } while (kClass.of[s[0]] == 1 && s[1] != 0);
-    d[0] = kEsc;
-    d[1] = '(';
-    d[2] = 'J';
-    d += 3;
-  }
-}
-
-void JisToSjisLine(char* out, const char* in) {
-  const unsigned char* s = reinterpret_cast<const unsigned char*>(in);
-  unsigned char* d = reinterpret_cast<unsigned char*>(out);
-  for (;;) {
-    // Single-byte mode.
-    for (;;) {
-      unsigned char c = *s;
-      if (c == kEsc && s[1] == '$' && s[2] != 0) {
-        s += 3;
-        break;
-      }
-      *d++ = c;
-      if (c == 0) return;
-      ++s;
-    }
-    // Double-byte mode.
-    for (;;) {
-      unsigned char c = *s;
-      if (c == kEsc) {
-        if (s[1] == 0 || s[2] == 0) {
-          *d = 0;
-          return;
-        }
-        s += 3;
-        break;
-      }
-      if (c == 0) {
-        *d = 0;
-        return;
-      }
-      if (s[1] == 0) {
-        // An odd byte left at the end of an unclosed run: keep it rather than read past the NUL.
-        *d++ = c;
-        *d = 0;
-        return;
-      }
-      JisCharToSjis(d, s);
-      d += 2;
-      s += 2;
-    }
-  }
 }
 
 #if VELKO_SSE2
@@ -181,7 +79,7 @@ inline unsigned LeadingPairs(unsigned firsts, unsigned zeros) {
 }  // namespace
 #endif
 
-std::size_t SjisToJisLineFast(char* out, const char* in, std::size_t length, bool* plain) {
+std::size_t SjisToJisLine(char* out, const char* in, std::size_t length, bool* direct) {
   const unsigned char* s = reinterpret_cast<const unsigned char*>(in);
   [[maybe_unused]] const unsigned char* const end = s + length;  // the bound of the wide loads
   unsigned char* d = reinterpret_cast<unsigned char*>(out);
@@ -206,7 +104,7 @@ std::size_t SjisToJisLineFast(char* out, const char* in, std::size_t length, boo
     while (kClass.of[*s] == 0) *d++ = *s++;
     if (*s == 0) {
       *d = 0;
-      *plain = odd == 0;
+      *direct = odd == 0;
       return d - reinterpret_cast<unsigned char*>(out);
     }
     if (s[1] == 0) {
@@ -231,9 +129,7 @@ std::size_t SjisToJisLineFast(char* out, const char* in, std::size_t length, boo
     }
 #endif
     while (kClass.of[s[0]] == 1 && s[1] != 0) {
-      const unsigned char* jis = kToJis.of[s[0] | s[1] << 8];
-      d[0] = jis[0];
-      d[1] = jis[1];
+      SjisCharToJis(d, s);
       odd |= (s[1] == ')') | (s[1] == 0x1F);
       d += 2;
       s += 2;
@@ -245,7 +141,7 @@ std::size_t SjisToJisLineFast(char* out, const char* in, std::size_t length, boo
   }
 }
 
-std::size_t JisToSjisLineFast(char* out, const char* in, std::size_t length, bool* plain) {
+std::size_t JisToSjisLine(char* out, const char* in, std::size_t length, bool* direct) {
   const unsigned char* s = reinterpret_cast<const unsigned char*>(in);
   const unsigned char* const end = s + length;
   unsigned char* const start = reinterpret_cast<unsigned char*>(out);
@@ -263,7 +159,7 @@ std::size_t JisToSjisLineFast(char* out, const char* in, std::size_t length, boo
         break;
       }
       *d++ = c;
-      if (c == 0) return *plain = odd == 0, d - 1 - start;
+      if (c == 0) return *direct = odd == 0, d - 1 - start;
       ++s;
     }
     // Double-byte mode.
@@ -287,19 +183,19 @@ std::size_t JisToSjisLineFast(char* out, const char* in, std::size_t length, boo
       if (c == kEsc) {
         if (s[1] == 0 || s[2] == 0) {
           *d = 0;
-          return *plain = odd == 0, d - start;
+          return *direct = odd == 0, d - start;
         }
         s += 3;
         break;
       }
       if (c == 0) {
         *d = 0;
-        return *plain = odd == 0, d - start;
+        return *direct = odd == 0, d - start;
       }
       if (s[1] == 0) {
         *d++ = c;
         *d = 0;
-        return *plain = odd == 0, d - start;
+        return *direct = odd == 0, d - start;
       }
       JisCharToSjis(d, s);
       odd |= (d[0] == '\n') | (d[0] == 0) | (d[1] == '\n') | (d[1] == 0);

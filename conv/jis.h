@@ -23,24 +23,20 @@ constexpr void SjisCharToJis(unsigned char result[2], const unsigned char pair[2
 }
 void JisCharToSjis(unsigned char result[2], const unsigned char pair[2]);
 
-// Converts the NUL-terminated line `in` into `out` (NUL-terminated); `out` must not overlap `in`.
-// Each call starts afresh: no shift state carries over between lines.
+// Convert one line, its NUL at in[length] (a NUL before it ends the line there), into `out`,
+// NUL-terminated, and return the length written up to that NUL. `out` must not overlap `in`.
+// Each call starts afresh: no shift state carries over between lines. `*direct` is set when
+// no converted character gave a LF or a NUL: `out` then holds neither but for a LF the line
+// ended with, and may be written where it was made.
 //
 // SjisToJisLine: every run of double-byte characters is framed by ESC $ B ... ESC ( J.
-//   `out` needs 3 x strlen(in) + 3 bytes. A lead byte directly before the NUL (a character
-//   cut by the read limit) has no trail byte: it is copied as it is, after closing the run.
+//   `out` needs 3 x length + 3 bytes. A lead byte right before the NUL (a character cut by the
+//   read limit) has no trail byte: it is copied as it is, after closing the run.
 // JisToSjisLine: ESC $ x opens a double-byte run, any ESC inside a run closes it.
-//   `out` needs strlen(in) + 1 bytes. A run with one byte left before the NUL copies that
-//   byte as it is; nothing past the NUL is read.
-void SjisToJisLine(char* out, const char* in);
-void JisToSjisLine(char* out, const char* in);
-
-// The same, byte for byte, for a line whose NUL stands at in[length] (the reader knows where),
-// sixteen bytes at a time where the CPU allows. A NUL before in[length] ends the line as above.
-// Both return the length of `out` up to its NUL, and set `*plain` when no converted character
-// gave a LF or a NUL: then `out` holds neither but for a LF the line ended with.
-std::size_t SjisToJisLineFast(char* out, const char* in, std::size_t length, bool* plain);
-std::size_t JisToSjisLineFast(char* out, const char* in, std::size_t length, bool* plain);
+//   `out` needs length + 1 bytes. A run with one byte left before the NUL copies that byte as
+//   it is; nothing past the NUL is read.
+std::size_t SjisToJisLine(char* out, const char* in, std::size_t length, bool* direct);
+std::size_t JisToSjisLine(char* out, const char* in, std::size_t length, bool* direct);
 
 }  // namespace velko
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base64.h"
+#include "bytes.h"
 #include "frame.h"
 #include "jis.h"
 
@@ -14,15 +15,6 @@ constexpr std::size_t kLongName = 4 * kPathSize;  // a name before it is cut to 
 static_assert(kNameWork == kHeaderSize + 4 * kLongName, "the work area's parts");
 
 enum class Charset { kAscii, kCp932, kJis, kEucJp, kUtf8, kOther };
-
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
-
-bool SameNoCase(const char* text, std::size_t n, const char* word) {
-  for (std::size_t i = 0; i < n; ++i) {
-    if (word[i] == 0 || Lower(text[i]) != Lower(word[i])) return false;
-  }
-  return word[n] == 0;
-}
 
 Charset CharsetOf(const char* name, std::size_t n) {
   const struct {
@@ -35,7 +27,7 @@ Charset CharsetOf(const char* name, std::size_t n) {
                 {"utf8", Charset::kUtf8},         {"euc-jp", Charset::kEucJp},
                 {"x-euc-jp", Charset::kEucJp},    {"us-ascii", Charset::kAscii}};
   for (const auto& k : kNames) {
-    if (SameNoCase(name, n, k.name)) return k.charset;
+    if (EqualNoCase(name, n, k.name)) return k.charset;
   }
   return Charset::kOther;
 }
@@ -69,9 +61,9 @@ struct Name {
     }
     out[m] = 0;
     if (charset == Charset::kJis) {
-      JisToSjisLine(work, out);  // never longer than its input
+      bool direct;
+      m = JisToSjisLine(work, out, m, &direct);  // never longer than its input
       out = work;
-      m = std::strlen(work);
     }
     files.AppendName(text, kLongName, out, m, charset == Charset::kUtf8);
   }
@@ -82,7 +74,7 @@ const char* Field(const PartHeader& header, const char* field) {
   const std::size_t n = std::strlen(field);
   for (const char* line = header.text; *line != 0;) {
     std::size_t i = 0;
-    while (i < n && Lower(line[i]) == field[i]) ++i;
+    while (i < n && LowerAscii(line[i]) == field[i]) ++i;
     if (i == n && line[n] == ':') return line + n + 1;
     const char* lf = std::strchr(line, '\n');
     if (lf == nullptr) break;
@@ -147,7 +139,7 @@ bool FindParam(const PartHeader& header, const char* field, const char* attribut
   const char* p = Field(header, field);
   Param param;
   while (p != nullptr && NextParam(&p, &param)) {
-    if (SameNoCase(param.attribute, param.attribute_length, attribute)) return *out = param, true;
+    if (EqualNoCase(param.attribute, param.attribute_length, attribute)) return *out = param, true;
   }
   return false;
 }
@@ -164,7 +156,7 @@ std::size_t Unquote(const Param& param, char* out, std::size_t size) {
 }
 
 int Hex(char c) {
-  c = Lower(c);
+  c = LowerAscii(c);
   return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
 }
 
@@ -237,7 +229,7 @@ bool DecodeRfc2047(const char* value, std::size_t n, Name& name) {
     const char* charset = value + i + 2;
     const char* q1 = static_cast<const char*>(std::memchr(charset, '?', n - (i + 2)));
     if (q1 == nullptr || q1 + 2 >= value + n || q1[2] != '?') continue;
-    char encoding = Lower(q1[1]);
+    char encoding = LowerAscii(q1[1]);
     const char* text = q1 + 3;
     const char* end = text;
     while (end + 1 < value + n && !(end[0] == '?' && end[1] == '=')) ++end;
@@ -253,7 +245,7 @@ bool DecodeRfc2047(const char* value, std::size_t n, Name& name) {
     std::size_t length = 0;
     if (encoding == 'b') {
       const std::size_t fit = text_length < kLongName ? text_length : kLongName / 4 * 4;
-      length = DecodeBase64Length(reinterpret_cast<unsigned char*>(bytes), text, fit);
+      length = DecodeBase64(reinterpret_cast<unsigned char*>(bytes), text, fit);
     } else {
       for (std::size_t k = 0; k < text_length && length + 1 < kLongName; ++k) {
         int high = text[k] == '=' && k + 2 < text_length ? Hex(text[k + 1]) : -1;
@@ -294,7 +286,7 @@ bool AnnouncesBase64(const PartHeader& header) {
   while (*value == ' ' || *value == '\t') ++value;
   std::size_t n = 0;
   while (value[n] != 0 && std::strchr("\n\r\t ;", value[n]) == nullptr) ++n;
-  return SameNoCase(value, n, "base64");
+  return EqualNoCase(value, n, "base64");
 }
 
 NameForm DecodePartName(const PartHeader& header, FileOps& files, char* name, char* work) {
@@ -319,25 +311,13 @@ NameForm DecodePartName(const PartHeader& header, FileOps& files, char* name, ch
     if (whole[0] == 0) out.Add(value, n, Charset::kJis);
   }
   // Cut to kPathSize - 1 bytes, whole characters, the extension kept.
-  std::size_t length = std::strlen(whole), keep = length, ext = 0;
-  if (length >= kPathSize) {
-    const char* dot = std::strrchr(whole, '.');
-    ext = dot && whole + length - dot <= 32 ? static_cast<std::size_t>(whole + length - dot) : 0;
-    const bool sjis = files.Style() == PathStyle::kWin32;
-    std::size_t next = 0;
-    for (keep = 0;; keep = next) {
-      unsigned char c = static_cast<unsigned char>(whole[keep]);
-      next = keep + (sjis        ? (IsSjisLeadByte(c) ? 2 : 1)
-                     : c >= 0xF0 ? 4
-                     : c >= 0xE0 ? 3
-                     : c >= 0xC0 ? 2
-                                 : 1);
-      if (next + ext >= kPathSize) break;
-    }
-  }
+  const std::size_t length = std::strlen(whole);
+  std::size_t ext;
+  const std::size_t keep =
+      CutKeepingExtension(whole, length, kPathSize - 1, files.Style() == PathStyle::kWin32, &ext);
   std::memcpy(name, whole, keep);
-  std::memcpy(name + keep, whole + length - ext, ext);
-  name[keep + ext] = 0;
+  std::memcpy(name + keep, whole + ext, length - ext);
+  name[keep + length - ext] = 0;
   return name[0] != 0 ? form : NameForm::kNone;
 }
 

@@ -44,72 +44,19 @@ constexpr RuledLineColumns RuledLineTable = {
 
 namespace {
 
-// Walks the string on character boundaries and replaces every code of `from` by the code of
-// the same entry in `to`.
-char* Substitute(char* text, const unsigned char* from, const unsigned char* to) {
-  unsigned char* p = reinterpret_cast<unsigned char*>(text);
-  while (*p != 0) {
-    if (!IsSjisLeadByte(*p)) {
-      ++p;
-      continue;
-    }
-    for (const unsigned char* e = from; *e != 0; e += 2) {
-      if (e[0] == p[0] && e[1] == p[1]) {
-        const unsigned char* r = to + (e - from);
-        p[0] = r[0];
-        p[1] = r[1];
-        break;
-      }
-    }
-    ++p;
-    if (*p == 0) break;
-    ++p;
-  }
-  return text;
-}
-
-}  // namespace
-
-char* NecToJisRuledLines(char* text) {
-  return Substitute(text, RuledLineTable.nec, RuledLineTable.jis);
-}
-
-char* JisToNecRuledLines(char* text) {
-  return Substitute(text, RuledLineTable.jis, RuledLineTable.nec);
-}
-
-void RuledLineStep(char* line, char* work, RuledLineSubstitution substitution) {
-  bool jis = false;
-  for (const char* p = line; *p != 0; ++p) {
-    if (p[0] == '\x1B' && p[1] == '$') {
-      jis = true;
-      break;
-    }
-  }
-  if (!jis) {
-    substitution(line);
-    return;
-  }
-  JisToSjisLine(work, line);
-  substitution(work);
-  SjisToJisLine(line, work);
-}
-
-namespace {
-
-// Every byte pair (lead | trail << 8, as it lies in memory) to what the walk above makes of
-// it: itself, or the first entry of `from` that matches, in `to`'s code.
+// What the walk makes of the pair `lead`, trail: the code of `to` in the first entry of `from`
+// that holds it, or the pair as it is. Every code of a column has one lead byte (checked below),
+// so 256 entries, one per trail byte, hold the whole map.
 struct PairMap {
-  unsigned char of[65536][2];
+  unsigned char of[256][2];
   constexpr PairMap(const unsigned char* from, const unsigned char* to) : of() {
-    for (unsigned pair = 0; pair < 65536; ++pair) {
-      of[pair][0] = static_cast<unsigned char>(pair & 0xFF);
-      of[pair][1] = static_cast<unsigned char>(pair >> 8);
+    for (unsigned trail = 0; trail < 256; ++trail) {
+      of[trail][0] = from[0];
+      of[trail][1] = static_cast<unsigned char>(trail);
     }
     for (std::size_t i = kRuledLineEntries; i-- > 0;) {  // backwards: the first match wins
-      unsigned char* entry = of[from[2 * i] | from[2 * i + 1] << 8];
-      entry[0] = to[2 * i];
-      entry[1] = to[2 * i + 1];
+      of[from[2 * i + 1]][0] = to[2 * i];
+      of[from[2 * i + 1]][1] = to[2 * i + 1];
     }
   }
 };
@@ -119,7 +66,7 @@ constexpr bool OneLeadByte(const unsigned char* codes) {
   }
   return true;
 }
-// MapPairs looks only at bytes equal to the first lead byte of a column.
+// The walks look only at bytes equal to the first lead byte of a column.
 static_assert(OneLeadByte(RuledLineTable.nec) && OneLeadByte(RuledLineTable.jis));
 
 constexpr PairMap kNecToJis(RuledLineTable.nec, RuledLineTable.jis);
@@ -141,7 +88,7 @@ void MapPairs(unsigned char* p, const unsigned char* end, const PairMap& map, un
       continue;
     }
     if (p[1] == 0) return;
-    const unsigned char* to = map.of[p[0] | p[1] << 8];
+    const unsigned char* to = map.of[p[1]];
     p[0] = to[0];
     p[1] = to[1];
     start = p += 2;
@@ -176,7 +123,7 @@ LineText MappedStep(const char* line, std::size_t length, char* work, const Pair
       start = s;
       continue;
     }
-    const unsigned char* to = map.of[s[0] | s[1] << 8];
+    const unsigned char* to = map.of[s[1]];
     d[0] = to[0];
     d[1] = to[1];
     d += 2;
@@ -184,11 +131,11 @@ LineText MappedStep(const char* line, std::size_t length, char* work, const Pair
   }
   // The first ESC $ marks a JIS line: through Shift_JIS (kept after the room JIS needs) and back.
   unsigned char* sjis = out + 3 * length + 3;
-  bool plain_sjis, plain_jis;
-  std::size_t n = JisToSjisLineFast(reinterpret_cast<char*>(sjis), line, length, &plain_sjis);
+  bool direct_sjis, direct_jis;
+  std::size_t n = JisToSjisLine(reinterpret_cast<char*>(sjis), line, length, &direct_sjis);
   MapPairs(sjis, sjis + n, map, lead);
-  n = SjisToJisLineFast(work, reinterpret_cast<char*>(sjis), n, &plain_jis);
-  return {work, n, plain_sjis && plain_jis};
+  n = SjisToJisLine(work, reinterpret_cast<char*>(sjis), n, &direct_jis);
+  return {work, n, direct_sjis && direct_jis};
 }
 
 }  // namespace

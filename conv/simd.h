@@ -1,5 +1,5 @@
 // Sixteen bytes at a time with SSE2 on x86-64 (every such CPU has it, and the mingw build
-// targets it); elsewhere the fast paths are their plain loops. Chosen when compiling.
+// targets it); elsewhere the scalar loops beside them. Chosen when compiling.
 #ifndef VELKO_CONV_SIMD_H
 #define VELKO_CONV_SIMD_H
 

@@ -103,19 +103,19 @@ ReadResult LineReader::ReadLine(char* line, std::size_t limit, std::size_t* leng
       if (lf < p + room) break;
       continue;
     }
-    // The plain bytes before the first LF, CR or 0x1A. CR and 0x1A are looked up once per
+    // The ordinary bytes before the first LF, CR or 0x1A. CR and 0x1A are looked up once per
     // occurrence, not once per line.
     if (cr_ < pos_) cr_ = Find('\r');
     if (ctrl_z_ < pos_) ctrl_z_ = Find(kCtrlZ);
-    std::size_t plain = room;
-    if (cr_ - pos_ < plain) plain = cr_ - pos_;
-    if (ctrl_z_ - pos_ < plain) plain = ctrl_z_ - pos_;
-    plain = FindByte(p, p + plain, '\n') - p;
-    std::memcpy(out + stored, p, plain);
-    stored += plain;
-    pos_ += plain;
-    p += plain;
-    if (plain == room) continue;
+    std::size_t run = room;
+    if (cr_ - pos_ < run) run = cr_ - pos_;
+    if (ctrl_z_ - pos_ < run) run = ctrl_z_ - pos_;
+    run = FindByte(p, p + run, '\n') - p;
+    std::memcpy(out + stored, p, run);
+    stored += run;
+    pos_ += run;
+    p += run;
+    if (run == room) continue;
     unsigned char c = *p;
     ++pos_;
     if (c == '\n') {
@@ -185,7 +185,7 @@ bool OutStream::Write(const void* data, std::size_t size) {
 }
 
 bool OutStream::PutText(const char* text, std::size_t length) {
-  // Only lines a step could not make plain come here, seldom: one LF at a time.
+  // Only lines a step could not make direct come here, seldom: one LF at a time.
   const char* const end = text + length;
   for (const char* s = text; s < end && *s != 0 && !failed_;) {
     const char* stop = s;

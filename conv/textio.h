@@ -38,7 +38,7 @@ class LineReader {
 
   bool Fill();  // false at the end of the file or on an error (then failed_ is set)
   std::size_t Find(unsigned char c) const;  // next c from pos_, or end_
-  void Restore();  // puts back the byte a NUL covered
+  void Restore();                           // puts back the byte a NUL covered
 
   File& file_;
   bool text_;

@@ -15,10 +15,12 @@
 #include <string>
 #include <vector>
 
+#include "bytes.h"
+#include "fileops_native.h"
 #include "host_window.h"
 #include "layout.h"
-#include "names.h"
 #include "objects.h"
+#include "texts.h"
 #include "window_fltk.h"
 
 namespace velko {
@@ -135,7 +137,7 @@ std::string ChooserPattern(const char* win32) {
     std::string ext = pattern.substr(start, end - start);
     if (ext.rfind("*.", 0) == 0) ext.erase(0, 2);
     std::string lower = ext;
-    for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    for (char& c : lower) c = LowerAscii(c);
     out += (start == 0 ? "" : ",") + ext + "," + lower;
     start = end + 1;
   }
@@ -236,20 +238,22 @@ const char* WindowHost::GetFieldText() { return FILEEDIT.GetText(); }
 
 void WindowHost::SetFieldText(const char* text) { FILEEDIT.SetText(text); }
 
-void WindowHost::ShowMessage(Owner owner, const char* text, const char* caption) {
-  MessageBox box(owner, text, caption, {"OK"});
+void WindowHost::ShowMessage(Owner owner, const char* text) {
+  MessageBox box(owner, text, kCaptionMessage, {"OK"});
   box.Run();
 }
 
-Answer WindowHost::AskYesNoCancel(Owner owner, const char* text, const char* caption) {
-  MessageBox box(owner, text, caption, {"はい", "いいえ", "キャンセル"});
+void WindowHost::ShowError(Owner owner, const char* text) {
+  MessageBox box(owner, text, kCaptionError, {"OK"});
+  box.Run();
+}
+
+Answer WindowHost::AskYesNoCancel(Owner owner, const char* text) {
+  MessageBox box(owner, text, kCaptionQuestion, {"はい", "いいえ", "キャンセル"});
   switch (box.Run()) {
-    case 0:
-      return Answer::kYes;
-    case 1:
-      return Answer::kNo;
-    default:
-      return Answer::kCancel;
+    case 0: return Answer::kYes;
+    case 1: return Answer::kNo;
+    default: return Answer::kCancel;
   }
 }
 
@@ -259,8 +263,9 @@ bool WindowHost::OpenFileDialog(Owner, char* path) {
 
 bool WindowHost::SaveFileDialog(Owner, char* path) {
   // The mail gives the name in Shift_JIS; here files are named in UTF-8.
-  std::string name = PlatformFileName(path);
-  if (name.size() < kPathSize) std::memcpy(path, name.c_str(), name.size() + 1);
+  char name[kPathSize] = "";
+  NativeFileOps().AppendName(name, sizeof name, path, std::strlen(path), false);
+  std::memcpy(path, name, sizeof name);
   return Choose(path, kSaveFilters, 1, Fl_File_Chooser::CREATE, "名前を付けて保存", "保存");
 }
 

@@ -8,6 +8,7 @@
 #include "host_window.h"
 #include "layout.h"
 #include "objects.h"
+#include "texts.h"
 
 namespace velko {
 namespace {
@@ -46,18 +47,19 @@ const char* WindowHost::GetFieldText() { return FILEEDIT.GetText(); }
 
 void WindowHost::SetFieldText(const char* text) { FILEEDIT.SetText(text); }
 
-void WindowHost::ShowMessage(Owner owner, const char* text, const char* caption) {
-  MessageBoxA(static_cast<HWND>(owner), text, caption, MB_OK);
+void WindowHost::ShowMessage(Owner owner, const char* text) {
+  MessageBoxA(static_cast<HWND>(owner), text, kCaptionMessage, MB_OK);
 }
 
-Answer WindowHost::AskYesNoCancel(Owner owner, const char* text, const char* caption) {
-  switch (MessageBoxA(static_cast<HWND>(owner), text, caption, MB_YESNOCANCEL)) {
-    case IDYES:
-      return Answer::kYes;
-    case IDNO:
-      return Answer::kNo;
-    default:
-      return Answer::kCancel;
+void WindowHost::ShowError(Owner owner, const char* text) {
+  MessageBoxA(static_cast<HWND>(owner), text, kCaptionError, MB_OK);
+}
+
+Answer WindowHost::AskYesNoCancel(Owner owner, const char* text) {
+  switch (MessageBoxA(static_cast<HWND>(owner), text, kCaptionQuestion, MB_YESNOCANCEL)) {
+    case IDYES: return Answer::kYes;
+    case IDNO: return Answer::kNo;
+    default: return Answer::kCancel;
   }
 }
 

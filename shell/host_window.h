@@ -11,8 +11,9 @@ class WindowHost : public Host {
  public:
   const char* GetFieldText() override;
   void SetFieldText(const char* text) override;
-  void ShowMessage(Owner owner, const char* text, const char* caption) override;
-  Answer AskYesNoCancel(Owner owner, const char* text, const char* caption) override;
+  void ShowMessage(Owner owner, const char* text) override;
+  void ShowError(Owner owner, const char* text) override;
+  Answer AskYesNoCancel(Owner owner, const char* text) override;
   bool OpenFileDialog(Owner owner, char* path) override;
   bool SaveFileDialog(Owner owner, char* path) override;
   void CloseMainWindow(Owner owner) override;

@@ -31,24 +31,18 @@ void PaintLabels() {
 
 long MainWndProc(WindowHandle window, unsigned message, std::uintptr_t wparam, std::intptr_t) {
   switch (message) {
-    case kMessageCreate:
-      return 0;
+    case kMessageCreate: return 0;
     case kMessageDestroy:
       quit_posted = true;
       exit_code = 0;
       return 0;
-    case kMessagePaint:
-      PaintLabels();
-      return 0;
-    case kMessageClose:
-      DestroyTopWindow(window);
-      return 0;
+    case kMessagePaint: PaintLabels(); return 0;
+    case kMessageClose: DestroyTopWindow(window); return 0;
     case kMessageCommand: {
       Services services{host, NativeFileOps()};
       return RunCommand(static_cast<int>(wparam & 0xFFFF), window, services);
     }
-    default:
-      return 0;
+    default: return 0;
   }
 }
 

@@ -27,20 +27,14 @@ void PaintLabels() {
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
-    case WM_CREATE:
-      return 0;
-    case WM_DESTROY:
-      PostQuitMessage(0);
-      return 0;
-    case WM_PAINT:
-      PaintLabels();
-      return 0;
+    case WM_CREATE: return 0;
+    case WM_DESTROY: PostQuitMessage(0); return 0;
+    case WM_PAINT: PaintLabels(); return 0;
     case WM_COMMAND: {
       Services services{host, NativeFileOps()};
       return RunCommand(LOWORD(wparam), window, services);
     }
-    default:
-      return DefWindowProcA(window, message, wparam, lparam);
+    default: return DefWindowProcA(window, message, wparam, lparam);
   }
 }
 

@@ -30,7 +30,8 @@ std::string DroppedPath(const char* text) {
   if (uri.compare(0, 7, "file://") != 0) return uri;
   std::size_t slash = uri.find('/', 7);  // after the host, usually empty
   for (std::size_t i = slash == std::string::npos ? uri.size() : slash; i < uri.size(); ++i) {
-    if (uri[i] == '%' && i + 2 < uri.size() && std::isxdigit(static_cast<unsigned char>(uri[i + 1])) &&
+    if (uri[i] == '%' && i + 2 < uri.size() &&
+        std::isxdigit(static_cast<unsigned char>(uri[i + 1])) &&
         std::isxdigit(static_cast<unsigned char>(uri[i + 2]))) {
       path += static_cast<char>(std::stoi(uri.substr(i + 1, 2), nullptr, 16));
       i += 2;
@@ -45,7 +46,9 @@ std::string DroppedPath(const char* text) {
 // no drop goes on as usual (a pasted line break reaches the command, as on Win32).
 bool TakeDrop(Fl_Widget* widget, Fl_Input* input, int event, bool* dropping) {
   switch (event) {
-    case FL_DND_ENTER: case FL_DND_DRAG: case FL_DND_LEAVE: return true;
+    case FL_DND_ENTER:
+    case FL_DND_DRAG:
+    case FL_DND_LEAVE: return true;
     case FL_DND_RELEASE: *dropping = true; return true;
     case FL_PASTE:
       if (!*dropping) return false;
@@ -62,7 +65,8 @@ class Field : public Fl_Multiline_Input {
  public:
   using Fl_Multiline_Input::Fl_Multiline_Input;
   int handle(int event) override {
-    if (event == FL_KEYBOARD && (Fl::event_key() == FL_Enter || Fl::event_key() == FL_KP_Enter)) return 1;
+    if (event == FL_KEYBOARD && (Fl::event_key() == FL_Enter || Fl::event_key() == FL_KP_Enter))
+      return 1;
     return TakeDrop(this, this, event, &dropping_) ? 1 : Fl_Multiline_Input::handle(event);
   }
 

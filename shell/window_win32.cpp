@@ -32,8 +32,7 @@ bool IsSystemCursor(const char* name) {
     case 32516:  // IDC_UPARROW
     case 32514:  // IDC_WAIT
       return true;
-    default:
-      return false;
+    default: return false;
   }
 }
 

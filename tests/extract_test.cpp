@@ -89,6 +89,8 @@ TEST(ExtractAttachments, WritesEveryAnnouncedAttachmentOrStopsWithOneErrorBox) {
        {{"X", big + "AB"}}},
       {"a CR LF cut by the read limit", Named("x", big64.substr(0, 9996) + "QUJD\r\nQQ"),
        {"x"}, {"x"}, {{"X", big.substr(0, 7497) + abc + "A"}}},
+      {"a group's last character in the file's last piece", Named("x", std::string(9998, 'A') +
+       "\rQ"), {"x"}, {"x"}, {{"X", std::string(7498, '\0') + "\x04"}}},
       {"names cut to 511 bytes between characters", Named(sjis, "QUJD\r\n"), {"x"},
        {sjis.substr(0, 510)}, {{"X", abc}}},
       {"missing", three, {}, {}, {}, {}, {}, kNoExists, "C'ant find input file. [{}/MAIL]\n"},
@@ -146,12 +148,15 @@ TEST(ExtractAttachments, WritesEveryAnnouncedAttachmentOrStopsWithOneErrorBox) {
     EXPECT_EQ(files, c.after);
     EXPECT_EQ(host.proposed, c.proposed);
     EXPECT_TRUE(std::filesystem::is_empty(out));
-    std::string last = c.error ? "VELKO.EXE Error Message" + std::string(c.error)
-                               : "VELKO.EXE MessageＢａｓｅ６４展開完了しました";
+    std::string last = c.error ? c.error : "Ｂａｓｅ６４展開完了しました";
     if (std::size_t at = last.find("{}"); at != std::string::npos) last.replace(at, 2, dir.dir);
     ASSERT_EQ(host.boxes.size(), 1 + c.answers.size());
     for (const Box& box : host.boxes) {
-      EXPECT_EQ(box.caption + box.text, &box == &host.boxes.back() ? last : "VELKO.EXE" + kAsk);
+      const bool final = &box == &host.boxes.back();
+      EXPECT_EQ(box.text, final ? last : kAsk);
+      EXPECT_EQ(box.kind, !final    ? BoxKind::kQuestion
+                          : c.error ? BoxKind::kError
+                                    : BoxKind::kMessage);
     }
   }
 }

@@ -1,5 +1,5 @@
 // Test doubles for the unit tests and the fuzz targets: a scripted host, faults for the file
-// operations, a scratch folder, a plain reader, and the line steps on exact-size buffers.
+// operations, a scratch folder, and the line steps beside the design's own on exact-size buffers.
 #ifndef VELKO_TESTS_SUPPORT_H
 #define VELKO_TESTS_SUPPORT_H
 
@@ -21,13 +21,15 @@
 #include "fileops_native.h"
 #include "frame.h"
 #include "jis.h"
+#include "reference.h"
 #include "ruled.h"
 
 namespace velko::test {
 
+enum class BoxKind { kMessage, kError, kQuestion };
 struct Box {
-  std::string caption, text;
-  bool question;
+  BoxKind kind;
+  std::string text;
 };
 
 // Plays the window: the field holds `field`; the dialogs take `choices` in turn and the
@@ -43,11 +45,10 @@ struct ScriptedHost : Host {
 
   const char* GetFieldText() override { return no_field_text ? nullptr : field.c_str(); }
   void SetFieldText(const char* text) override { field = text; }
-  void ShowMessage(Owner, const char* text, const char* caption) override {
-    boxes.push_back({caption, text, false});
-  }
-  Answer AskYesNoCancel(Owner, const char* text, const char* caption) override {
-    boxes.push_back({caption, text, true});
+  void ShowMessage(Owner, const char* text) override { boxes.push_back({BoxKind::kMessage, text}); }
+  void ShowError(Owner, const char* text) override { boxes.push_back({BoxKind::kError, text}); }
+  Answer AskYesNoCancel(Owner, const char* text) override {
+    boxes.push_back({BoxKind::kQuestion, text});
     Answer a = answers.empty() ? Answer::kCancel : answers.front();
     if (!answers.empty()) answers.pop_front();
     return a;
@@ -160,111 +161,93 @@ inline void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
-// The pieces a plain fgets stores, byte by byte: at most limit - 1 bytes each, ended by a LF;
-// in text mode CR LF reads as LF and a 0x1A ends the read (the file, when it comes first).
-inline std::vector<std::string> Reads(const std::string& in, bool text,
-                                      std::size_t limit = kReadLimit) {
-  std::vector<std::string> out;
-  for (std::size_t pos = 0;;) {
-    std::string line;
-    while (line.size() < limit - 1 && pos < in.size() && !(text && in[pos] == '\x1A')) {
-      bool crlf = text && in[pos] == '\r' && pos + 1 < in.size() && in[pos + 1] == '\n';
-      line += in[pos += crlf];
-      if (in[pos++] == '\n') break;
-    }
-    if (line.empty()) return out;
-    pos += text && line.size() < limit - 1 && line.back() != '\n' && in[pos] == '\x1A';
-    out.push_back(line);
-  }
-}
+enum Op { kToJis, kToSjis, kNecStep, kJisStep, kB64Text, kDecode };
 
-enum Op { kToJis, kToSjis, kNecToJis, kJisToNec, kNecStep, kJisStep, kDecode, kB64Text };
+// A line step or the decoder on a text, as the product makes it and as the design states it.
+struct Converted {
+  std::string text;          // the product's result as written: up to a NUL
+  bool agrees = true;        // the design's procedure gives the same
+  bool in_bounds = true;     // neither wrote past the room its contract names
+  bool direct_holds = true;  // a result said to be direct holds no NUL and no inner LF
+};
 
-// Set when a step wrote past its room: a line may itself read "<overrun>".
-inline bool overran = false;
-
-// The fast path of a step or the decoder on buffers of the size its contract names, as written
-// (cut at a NUL); "<plain>" when a result said to be plain holds a NUL or an inner LF,
-// "<overrun>" when it wrote past its room.
-inline std::string Fast(Op op, const std::string& in) {
-  const std::size_t n = in.size();
-  const std::size_t room = op == kToJis     ? 3 * n + 3
-                           : op == kToSjis  ? n + 1
-                           : op == kB64Text ? 2 * n + 2
-                                            : 4 * n + 4;
-  std::vector<char> text(in.c_str(), in.c_str() + n + 1), work(room + 16, '\x55');
-  LineText r = {work.data(), 0, false};
-  switch (op) {
-    case kToJis: r.length = SjisToJisLineFast(work.data(), text.data(), n, &r.plain); break;
-    case kToSjis: r.length = JisToSjisLineFast(work.data(), text.data(), n, &r.plain); break;
-    case kNecStep: r = NecToJisStep(text.data(), n, work.data()); break;
-    case kJisStep: r = JisToNecStep(text.data(), n, work.data()); break;
-    case kB64Text: r = B64TextLineStep(text.data(), n, work.data()); break;
-    case kDecode: {
-      std::vector<unsigned char> out(3 * ((n + 3) / 4) + 1);
-      if (Base64SpanFast(text.data(), n) != Base64Span(text.data())) return "<span>";
-      std::size_t count = DecodeBase64Fast(out.data(), text.data(), std::strlen(text.data()));
-      return std::string(out.begin(), out.begin() + count);
-    }
-    default: return "";
-  }
-  if (std::string(work.begin() + room, work.end()) != std::string(16, '\x55')) {
-    return overran = true, "<overrun>";
-  }
-  std::string written(r.text, r.length);
-  const std::size_t lf = written.find('\n');
-  const bool one_line = in.find('\n') == std::string::npos || in.find('\n') + 1 == n;
-  if (r.plain && one_line &&
-      (written.find('\0') != std::string::npos ||
-       (lf != std::string::npos && lf + 1 < written.size()))) {
-    return "<plain>";
-  }
-  return written.substr(0, written.find('\0'));
-}
-
-// A line step or the decoder on exact-size copies, the smallest output its contract allows: the
-// sanitizers see any access past it; without them, guard bytes after each buffer must stay. Its
-// fast path must give the same, on the text and on the text four times over (long enough for
-// the sixteen-byte paths).
-// clang-format off
-inline std::string Convert(Op op, const std::string& in, bool with_fast = true) {
+// Both on exact-size copies, the smallest output each contract allows: the sanitizers see any
+// access past them; without them, guard bytes after each buffer must stay.
+inline Converted Convert(Op op, const std::string& in) {
 #ifdef __SANITIZE_ADDRESS__
   const std::size_t guard = 0;
 #else
   const std::size_t guard = 8;
 #endif
   const char guard_bytes[] = "\x86\xA2\x1B$B0QQ";
-  const std::size_t n = in.size(), text_size = op == kNecStep || op == kJisStep ? 3 * n + 3 : n + 1;
-  const std::size_t out_size = op == kToJis ? 3 * n + 3 : op == kDecode ? 3 * ((n + 3) / 4) + 1 : n + 1;
-  std::unique_ptr<char[]> text(new char[text_size + guard]), out(new char[out_size + guard]);
-  std::memcpy(text.get(), in.c_str(), n + 1);
-  std::memcpy(text.get() + text_size, guard_bytes, guard);
-  std::memcpy(out.get() + out_size, guard_bytes, guard);
-  std::string result;
+  const std::size_t n = in.size(), m = std::strlen(in.c_str());
+  auto buffer = [&](std::size_t size, const std::string& text) {
+    std::vector<char> b(size + guard);
+    std::memcpy(b.data(), text.c_str(), std::min(size, text.size() + 1));
+    std::memcpy(b.data() + size, guard_bytes, guard);
+    return b;
+  };
+  auto intact = [&](const std::vector<char>& b) {
+    return std::memcmp(b.data() + b.size() - guard, guard_bytes, guard) == 0;
+  };
+  const bool ruled = op == kNecStep || op == kJisStep;
+  const std::size_t room = op == kToJis     ? 3 * n + 3
+                           : op == kToSjis  ? n + 1
+                           : op == kDecode  ? 3 * ((m + 3) / 4) + 1
+                           : op == kB64Text ? 2 * n + 2
+                                            : 4 * n + 4;
+  std::vector<char> text = buffer(n + 1, in), work = buffer(room, "");
+  std::vector<char> ref_text = buffer(ruled ? 3 * n + 3 : n + 1, in);
+  std::vector<char> ref_work = buffer(op == kToJis ? 3 * n + 3 : op == kDecode ? room : n + 1, "");
+  LineText r = {work.data(), 0, false};
+  const char* want = ref_work.data();
+  unsigned char* out = reinterpret_cast<unsigned char*>(work.data());
+  unsigned char* ref_out = reinterpret_cast<unsigned char*>(ref_work.data());
+  std::size_t ref_count = 0;
   switch (op) {
-    case kToJis: SjisToJisLine(out.get(), text.get()), result = out.get(); break;
-    case kToSjis: JisToSjisLine(out.get(), text.get()), result = out.get(); break;
-    case kNecToJis: result = NecToJisRuledLines(text.get()); break;
-    case kJisToNec: result = JisToNecRuledLines(text.get()); break;
-    case kNecStep: RuledLineStep(text.get(), out.get(), NecToJisRuledLines), result = text.get(); break;
-    case kJisStep: RuledLineStep(text.get(), out.get(), JisToNecRuledLines), result = text.get(); break;
-    case kB64Text: B64TextStep(text.get(), out.get()), result = text.get(); break;
-    case kDecode: {
-      std::size_t count = DecodeBase64(reinterpret_cast<unsigned char*>(out.get()), text.get());
-      result = out[count] == 0 ? std::string(out.get(), count) : "<no NUL>";
-    }
+    case kToJis:
+      r.length = SjisToJisLine(work.data(), text.data(), n, &r.direct);
+      reference::SjisToJisLine(ref_work.data(), ref_text.data());
+      break;
+    case kToSjis:
+      r.length = JisToSjisLine(work.data(), text.data(), n, &r.direct);
+      reference::JisToSjisLine(ref_work.data(), ref_text.data());
+      break;
+    case kNecStep:
+    case kJisStep:
+      r = (op == kNecStep ? NecToJisStep : JisToNecStep)(text.data(), n, work.data());
+      reference::RuledLineStep(ref_text.data(), ref_work.data(), op == kNecStep);
+      want = ref_text.data();
+      break;
+    case kB64Text:
+      r = B64TextStep(text.data(), n, work.data());
+      reference::B64TextStep(ref_text.data(), ref_work.data());
+      want = ref_text.data();
+      break;
+    case kDecode:
+      r = {work.data(), DecodeBase64(out, text.data(), m), false};  // bytes, not a line
+      ref_count = reference::DecodeBase64(ref_out, ref_text.data());
+      break;
   }
-  bool intact = !std::memcmp(text.get() + text_size, guard_bytes, guard) &&
-                !std::memcmp(out.get() + out_size, guard_bytes, guard);
-  if (with_fast && op != kNecToJis && op != kJisToNec) {
-    const std::string four = in + in + in + in;
-    if (Fast(op, in) != result) return "<fast: " + Fast(op, in) + ">";
-    if (op != kDecode && Fast(op, four) != Convert(op, four, false)) return "<fast, four times>";
+  Converted c;
+  c.text.assign(r.text, r.length);
+  const bool one_line = in.find('\n') == std::string::npos || in.find('\n') + 1 == n;
+  const std::size_t lf = c.text.find('\n');
+  c.direct_holds = !r.direct || !one_line ||
+                   (c.text.find('\0') == std::string::npos &&
+                    (lf == std::string::npos || lf + 1 == c.text.size()));
+  c.in_bounds =
+      intact(text) && intact(work) && intact(ref_text) && intact(ref_work) && r.text[r.length] == 0;
+  if (op == kDecode) {
+    c.agrees = c.text == std::string(ref_work.data(), ref_count) && ref_out[ref_count] == 0 &&
+               Base64Span(text.data(), n) == reference::Base64Span(ref_text.data());
+  } else {
+    c.text.resize(std::min(c.text.size(), c.text.find('\0')));
+    c.agrees = c.text == want;
   }
-  if (!intact) overran = true;
-  return intact ? result : "<overrun>";
+  c.agrees = c.agrees && std::memcmp(text.data(), in.c_str(), n + 1) == 0;  // the line unchanged
+  return c;
 }
-// clang-format on
 
 }  // namespace velko::test
 

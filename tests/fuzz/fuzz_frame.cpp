@@ -1,8 +1,8 @@
 // The in-place frame on any file read in short pieces, a read, write or close failing at a random
-// point: the output is the plain reader's through the same step (after a failure, a beginning of
-// it), no failure passes for success, and the backup holds the whole original. The steps and the
-// decoder also take the first piece on exact-size buffers; reader and writer run on their own
-// at a small buffer and limit. Input: [command] [seed] [seed] [fault] then the file's bytes.
+// point: the output is the design's reader's pieces through the design's step (after a failure,
+// a beginning of it), no failure passes for success, and the backup holds the whole original.
+// Reader and writer also run on their own at a small buffer and limit.
+// Input: [command] [seed] [seed] [fault] then the file's bytes.
 #include <cstdint>
 
 #include "command.h"
@@ -25,14 +25,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const Op ops[] = {kNecStep, kJisStep, kToJis, kToSjis, kB64Text};
   const std::string original(reinterpret_cast<const char*>(data) + 4, size - 4);
   std::string expected;
-  for (const std::string& piece : Reads(original, true)) {
+  for (const std::string& piece : reference::Reads(original, true)) {
     const std::string line = piece.substr(0, piece.find('\0'));
-    for (int op = 0; expected.empty() && op <= kB64Text; ++op) {
-      Convert(Op(op), line);
-      if (overran) std::abort();
-    }
-    for (char c : Convert(ops[data[0] % 5], line))
-      expected += c == '\n' ? "\r\n" : std::string(1, c);
+    const Converted c = Convert(ops[data[0] % 5], line);
+    if (!c.agrees || !c.in_bounds || !c.direct_holds) std::abort();
+    for (char b : c.text) expected += b == '\n' ? "\r\n" : std::string(1, b);
   }
   TempDir dir;
   WriteFile(dir.Path("F.TXT"), original);
@@ -47,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Services sv{host, files};
   RunCommand(ids[data[0] % 5], nullptr, sv);
   const std::string written = ReadFile(dir.Path("F.TXT"));
-  const bool done = host.boxes.size() == 1 && host.boxes[0].caption == kCaptionMessage;
+  const bool done = host.boxes.size() == 1 && host.boxes[0].kind == BoxKind::kMessage;
   if (host.boxes.size() != 1 || ReadFile(dir.Path("F.BAK")) != original || done == files.failed ||
       (done ? written != expected : expected.rfind(written, 0) != 0)) {
     std::abort();
@@ -70,8 +67,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     writer.PutText(line, n);
     crlf += Crlf(pieces.back());
   }
-  if (pieces != Reads(original, text, limit) || !writer.Write(original.data(), original.size()) ||
-      !writer.Flush() || !out->Close() || ReadFile(dir.Path("OUT")) != crlf + original) {
+  if (pieces != reference::Reads(original, text, limit) ||
+      !writer.Write(original.data(), original.size()) || !writer.Flush() || !out->Close() ||
+      ReadFile(dir.Path("OUT")) != crlf + original) {
     std::abort();
   }
   return 0;

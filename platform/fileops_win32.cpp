@@ -6,7 +6,7 @@
 #include <string>
 
 #include "fileops_native.h"
-#include "host.h"
+#include "jis.h"
 
 namespace velko {
 namespace {
@@ -135,8 +135,8 @@ class Win32FileOps final : public FileOps {
     }
     std::size_t n = std::strlen(name);
     for (std::size_t i = 0; i < in.size();) {
-      unsigned char c = static_cast<unsigned char>(in[i]);
-      std::size_t len = ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) && i + 1 < in.size() ? 2 : 1;
+      std::size_t len =
+          IsSjisLeadByte(static_cast<unsigned char>(in[i])) && i + 1 < in.size() ? 2 : 1;
       if (n + len >= size) break;
       std::memcpy(name + n, &in[i], len);
       n += len, i += len;

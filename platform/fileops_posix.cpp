@@ -10,8 +10,8 @@
 #include <new>
 #include <string>
 
+#include "bytes.h"
 #include "fileops_native.h"
-#include "host.h"
 
 namespace velko {
 namespace {
@@ -142,9 +142,7 @@ class PosixFileOps final : public FileOps {
     }
     std::size_t n = std::strlen(name);
     for (std::size_t i = 0; i < in.size();) {
-      unsigned char c = static_cast<unsigned char>(in[i]);
-      std::size_t len = c < 0x80 ? 1 : c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3
-                      : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+      std::size_t len = Utf8Length(static_cast<unsigned char>(in[i]));
       for (std::size_t k = 1; k < len; ++k) {
         if (i + k >= in.size() || (static_cast<unsigned char>(in[i + k]) & 0xC0) != 0x80) len = 0;
       }

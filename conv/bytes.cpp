@@ -1,0 +1,62 @@
+#include "bytes.h"
+
+#include "jis.h"
+
+namespace velko {
+
+bool StartsWithNoCase(const char* text, const char* word, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i) {
+    if (text[i] == 0 || LowerAscii(text[i]) != LowerAscii(word[i])) return false;
+  }
+  return true;
+}
+
+bool StartsWithNoCase(const char* text, const char* word) {
+  for (; *word != 0; ++text, ++word) {
+    if (*text == 0 || LowerAscii(*text) != LowerAscii(*word)) return false;
+  }
+  return true;
+}
+
+bool EqualNoCase(const char* text, std::size_t n, const char* word) {
+  for (std::size_t i = 0; i < n; ++i) {
+    if (word[i] == 0 || LowerAscii(text[i]) != LowerAscii(word[i])) return false;
+  }
+  return word[n] == 0;
+}
+
+const char* FindNoCase(const char* text, const char* word) {
+  if (*word == 0) return text;
+  const char first = LowerAscii(*word);
+  for (const char* p = text; *p != 0; ++p) {
+    if (LowerAscii(*p) == first && StartsWithNoCase(p, word)) return p;
+  }
+  return nullptr;
+}
+
+std::size_t CharacterLength(const char* text, bool sjis) {
+  const unsigned char c = static_cast<unsigned char>(*text);
+  if (sjis) return IsSjisLeadByte(c) && text[1] != 0 ? 2 : 1;
+  const std::size_t n = Utf8Length(c);
+  return n == 0 ? 1 : n;
+}
+
+std::size_t CutKeepingExtension(const char* name, std::size_t length, std::size_t limit, bool sjis,
+                                std::size_t* ext) {
+  *ext = length;
+  if (length <= limit) return length;
+  for (std::size_t i = length; i-- > 1;) {
+    if (name[i] != '.') continue;
+    if (length - i <= 32) *ext = i;
+    break;
+  }
+  const std::size_t room = limit - (length - *ext);
+  std::size_t keep = 0;
+  for (std::size_t next; keep < *ext; keep = next) {
+    next = keep + CharacterLength(name + keep, sjis);
+    if (next > room) break;
+  }
+  return keep;
+}
+
+}  // namespace velko
