@@ -1,6 +1,7 @@
 #include <errno.h>
 #include <iconv.h>
 #include <langinfo.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <clocale>
@@ -8,8 +9,41 @@
 #include <cstring>
 
 #include "console.h"
+#include "undo.h"
 
 namespace velko {
+namespace {
+
+void (*undo_on_stop)() = nullptr;
+
+// Undoes, then ends as the signal would have: the caller sees the signal in the status.
+void Stopped(int signal) {
+  if (undo_on_stop) undo_on_stop();
+  ::signal(signal, SIG_DFL);
+  ::raise(signal);
+}
+
+sigset_t StopSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&set, s);
+  return set;
+}
+
+}  // namespace
+
+void OnStop(void (*undo)()) {
+  undo_on_stop = undo;
+  struct sigaction action = {};
+  action.sa_handler = Stopped;
+  action.sa_mask = StopSignals();  // one stop at a time
+  for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaction(s, &action, nullptr);
+}
+
+void BlockStops(bool block) {
+  const sigset_t set = StopSignals();
+  sigprocmask(block ? SIG_BLOCK : SIG_UNBLOCK, &set, nullptr);
+}
 
 void InitConsole() { std::setlocale(LC_ALL, ""); }
 

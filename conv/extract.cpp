@@ -61,6 +61,14 @@ class Extraction {
   void Scan(const char* line);
   Outcome BlankLine();
   Outcome ExtractOne(bool window);
+  // The file a body is written to: a new one beside the chosen path, which takes its name when
+  // whole (an existing file's permissions first, and for `mode` kAppend its content), or, for
+  // a link, the path itself. The failure's text, or null.
+  const char* OpenOutput(OpenMode mode, std::unique_ptr<File>* file);
+  void DropTemporary() {
+    if (temp_[0] != 0) sv_.files.Remove(temp_);
+    temp_[0] = 0;
+  }
   void Report(SkipReason reason);
   // Decodes Base64 characters (all of the alphabet or '=') and writes their bytes (none when
   // `out` is null: only counted); `whole` says the text ends a line, else up to three
@@ -78,6 +86,8 @@ class Extraction {
   LineReader reader_;
   ExtractState state_{};
   bool stopped_ = false;
+  char temp_[kPathSize] = "";  // the file being written, until it takes its name
+  bool existed_ = false;       // a file stood at the chosen path
   char carry_[4] = {};  // Base64 characters of a line cut by the read limit, awaiting the rest
   std::size_t carried_ = 0;
   unsigned long long written_ = 0;
@@ -173,6 +183,33 @@ Outcome Extraction::BlankLine() {
   return ExtractOne(true);
 }
 
+const char* Extraction::OpenOutput(OpenMode mode, std::unique_ptr<File>* file) {
+  const char* path = state_.PendingName;
+  // The mail itself, under any name or link, is never opened for writing.
+  if (sv_.files.SameFile(path, target_)) return kErrOutputOpen;
+  const EntryKind kind = sv_.files.Kind(path, false);
+  existed_ = kind != EntryKind::kNone;
+  if (kind == EntryKind::kLink) {  // a window writes through it, velko-cli never
+    *file = sv_.files.Open(path, mode);
+    return *file ? nullptr : kErrOutputOpen;
+  }
+  if (kind != EntryKind::kNone && kind != EntryKind::kRegular) return kErrOutputOpen;
+  *file = OpenTemporary(sv_.files, path, temp_);
+  if (!*file) return kErrOutputOpen;
+  if (!existed_) return nullptr;
+  if (!sv_.files.CopyPermissions(path, temp_)) return kErrPermissions;
+  if (mode != OpenMode::kAppend) return nullptr;
+  // What the file holds comes first; the output area is free until the body is written.
+  std::unique_ptr<File> old = sv_.files.Open(path, OpenMode::kRead);
+  if (!old) return kErrOutputOpen;
+  long n;
+  while ((n = old->Read(a_.output, kStreamBuffer)) > 0) {
+    if (!(*file)->Write(a_.output, static_cast<std::size_t>(n))) break;
+  }
+  const bool copied = old->Close() && n == 0;
+  return copied ? nullptr : kErrOutputWrite;
+}
+
 // One body, from the line after the blank one: written to the file the host chooses, or, for
 // --list, only counted (`window`: the window's rules would extract it).
 Outcome Extraction::ExtractOne(bool window) {
@@ -197,11 +234,12 @@ Outcome Extraction::ExtractOne(bool window) {
       }
       mode = answer == Answer::kYes ? OpenMode::kWrite : OpenMode::kAppend;
     }
-    // The mail itself, under any name or link, is never opened for writing.
-    if (!sv_.files.SameFile(s.PendingName, target_)) file = sv_.files.Open(s.PendingName, mode);
-    if (!file) {
+    const char* failure = OpenOutput(mode, &file);
+    if (failure != nullptr) {
+      if (file) file->Close();
+      DropTemporary();
       input_.Close();
-      ShowError(kErrOutputOpen, s.PendingName);
+      ShowError(failure, s.PendingName);
       return Outcome::kStopped;
     }
   }
@@ -217,6 +255,7 @@ Outcome Extraction::ExtractOne(bool window) {
       if (stopped_) {
         stream.Flush();
         if (file) file->Close();
+        DropTemporary();
         return Outcome::kStopped;
       }
       a_.line[0] = 0;
@@ -245,10 +284,20 @@ Outcome Extraction::ExtractOne(bool window) {
     // A full disk may show only when the file is closed: that is a failed write too.
     ok = file->Close() && ok;
     if (!ok) {
+      DropTemporary();
       input_.Close();
       ShowError(kErrOutputWrite, s.PendingName);
       return Outcome::kStopped;
     }
+    // Whole: the file takes its name, in one step over what stood there.
+    if (temp_[0] != 0 &&
+        !(mode == OpenMode::kWrite && !existed_ ? sv_.files.RenameNoReplace(temp_, s.PendingName)
+                                                : sv_.files.Replace(temp_, s.PendingName))) {
+      input_.Close();
+      velko::ShowError(sv_, owner_, kErrRename, temp_, s.PendingName);
+      return Outcome::kStopped;
+    }
+    temp_[0] = 0;
     if (sink_) sink_->Written(s.PendingName, mode == OpenMode::kAppend, written_);
   } else if (sink_) {
     sink_->Listed({part_line_, SkipReason::kNoName, form_, a_.name, written_, window});

@@ -3,6 +3,7 @@
 #define VELKO_CONV_FILEOPS_H
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 
 namespace velko {
@@ -23,6 +24,15 @@ enum class OpenMode {
   kCreate,  // created; fails when the name is taken
 };
 
+// What makes a file itself whatever its names: device and inode, or volume and file index.
+struct FileId {
+  unsigned long long volume = 0, index = 0;
+  bool known = false;  // no such file, or nothing that has one (a pipe, a terminal)
+  bool operator==(const FileId& other) const {
+    return known && other.known && volume == other.volume && index == other.index;
+  }
+};
+
 // A file opened in binary: bytes go in and out unchanged.
 class File {
  public:
@@ -33,7 +43,12 @@ class File {
   virtual bool Write(const void* data, std::size_t size) = 0;
   // True when the file was closed with nothing left unwritten. Called at most once.
   virtual bool Close() = 0;
+  // Known for a regular file only.
+  virtual FileId Id() { return {}; }
 };
+
+// A second run that asks for a hold on the same file gets kBusy while this one keeps it.
+enum class LockResult { kHeld, kBusy, kNotAvailable };
 
 class FileOps {
  public:
@@ -43,9 +58,10 @@ class FileOps {
   virtual bool Exists(const char* path) = 0;
   // `follow` looks through symbolic links (a dangling one is then kNone); else a link is kLink.
   virtual EntryKind Kind(const char* path, bool follow) = 0;
-  // True when both names lead to one file, through links too: the same device and inode, or
-  // volume and file index. Names are no proof: "a.BAK " is "a.BAK" on Win32.
-  virtual bool SameFile(const char* a, const char* b) = 0;
+  // The entry a name leads to, through links; any kind of entry. Names are no proof of
+  // identity: "a.BAK " is "a.BAK" on Win32, "./a.BAK" is "a.BAK" everywhere.
+  virtual FileId Id(const char* path) = 0;
+  bool SameFile(const char* a, const char* b) { return Id(a) == Id(b); }
   // Removes a file or a link, never a directory.
   virtual bool Remove(const char* path) = 0;
   // Fails, changing nothing, when `to` exists.
@@ -59,8 +75,15 @@ class FileOps {
   // UTF-8; Win32: code page 932); a character it cannot hold becomes '_'. Never cuts a character.
   virtual void AppendName(char* name, std::size_t size, const char* text, std::size_t length,
                           bool utf8) = 0;
-  // Gives `to` the permission bits and, where the process may, the owner and group of `from`.
-  virtual void CopyPermissions(const char* from, const char* to) = 0;
+  // Gives `to` the permission bits, access control list and extended attributes of `from`,
+  // and, where the process may, its owner and group; false when any of the first three could
+  // not be given.
+  virtual bool CopyPermissions(const char* from, const char* to) = 0;
+  // A hold on the file at `path` (`*hold` keeps it open for reading until it is destroyed);
+  // kNotAvailable when the file system gives none.
+  virtual LockResult Lock(const char* path, std::unique_ptr<File>* hold) = 0;
+  // Every name in `folder` but "." and ".."; false when it cannot be read.
+  virtual bool ListFolder(const char* folder, const std::function<void(const char*)>& each) = 0;
 };
 
 }  // namespace velko

@@ -1,6 +1,8 @@
 #include "frame.h"
 
+#include <chrono>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -16,6 +18,8 @@ namespace {
 
 constexpr std::size_t kMaxPart = 255;  // longest directory or stem a backup name may keep
 constexpr std::size_t kStreamBuffer = 256 * 1024;
+// Hidden where a leading dot hides a name; eight hexadecimal digits make it one of its own.
+constexpr char kTemporaryName[] = ".velko-%08x.tmp";
 
 }  // namespace
 
@@ -30,34 +34,29 @@ void ShowError(const Services& sv, Owner owner, const char* format, ...) {
 
 bool FileExists(FileOps& files, const char* path) { return files.Exists(path); }
 
+std::size_t FinalComponent(const char* path, PathStyle style) {
+  const bool win32 = style == PathStyle::kWin32;
+  std::size_t start = win32 && path[0] != 0 && path[1] == ':' ? 2 : 0;
+  // A second byte of a Shift_JIS character is never a separator.
+  for (std::size_t i = start; path[i] != 0; i += win32 ? CharacterLength(path + i, true) : 1) {
+    if (path[i] == '/' || (win32 && path[i] == '\\')) start = i + 1;
+  }
+  return start;
+}
+
 bool MakeBackupPath(char* out, const char* path, const char* ext, PathStyle style) {
   out[0] = 0;
   const bool win32 = style == PathStyle::kWin32;
-  std::size_t drive = (win32 && path[0] != 0 && path[1] == ':') ? 2 : 0;
-  std::size_t component = drive;  // start of the final component
-  std::size_t dot = static_cast<std::size_t>(-1);
-  std::size_t i = drive;
-  while (path[i] != 0) {
-    unsigned char c = static_cast<unsigned char>(path[i]);
-    if (win32 && IsSjisLeadByte(c) && path[i + 1] != 0) {
-      i += 2;  // a second byte is never a separator or a dot
-      continue;
-    }
-    if (c == '/' || (win32 && c == '\\')) {
-      component = i + 1;
-      dot = static_cast<std::size_t>(-1);
-    } else if (c == '.') {
-      dot = i;
-    }
-    ++i;
+  const std::size_t drive = win32 && path[0] != 0 && path[1] == ':' ? 2 : 0;
+  const std::size_t component = FinalComponent(path, style);
+  std::size_t i = component, stem_end = std::strlen(path);
+  for (; path[i] != 0; i += win32 ? CharacterLength(path + i, true) : 1) {
+    if (path[i] == '.') stem_end = i;
   }
-  std::size_t stem_end = dot == static_cast<std::size_t>(-1) ? i : dot;
-  std::size_t dir_len = component - drive;
-  std::size_t stem_len = stem_end - component;
-  std::size_t ext_len = std::strlen(ext);
+  const std::size_t ext_len = std::strlen(ext);
   // Cutting a part, as a 255-byte split would, names another file: refuse instead.
-  if (dir_len > kMaxPart || stem_len > kMaxPart) return false;
-  std::size_t total = stem_end + (ext_len > 0 ? 1 + ext_len : 0);
+  if (component - drive > kMaxPart || stem_end - component > kMaxPart) return false;
+  const std::size_t total = stem_end + (ext_len > 0 ? 1 + ext_len : 0);
   if (total >= kPathSize) return false;
   std::memcpy(out, path, stem_end);
   std::size_t n = stem_end;
@@ -70,12 +69,29 @@ bool MakeBackupPath(char* out, const char* path, const char* ext, PathStyle styl
   return true;
 }
 
+std::unique_ptr<File> OpenTemporary(FileOps& files, const char* beside, char* name) {
+  // Names differ from run to run and from call to call; one that is taken is passed over.
+  static std::uint32_t next =
+      static_cast<std::uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+      static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(&next) >> 4);
+  const std::size_t folder = FinalComponent(beside, files.Style());
+  for (int attempt = 0; attempt < 100 && folder + sizeof kTemporaryName < kPathSize; ++attempt) {
+    next = next * 1664525u + 1013904223u;
+    std::memcpy(name, beside, folder);
+    std::snprintf(name + folder, kPathSize - folder, kTemporaryName, static_cast<unsigned>(next));
+    if (std::unique_ptr<File> file = files.Open(name, OpenMode::kCreate)) return file;
+    if (!files.Exists(name)) break;  // the folder takes no new file
+  }
+  name[0] = 0;
+  return nullptr;
+}
+
 std::unique_ptr<char[]> LineBuffers(const LineStep& step) {
   return std::unique_ptr<char[]>(
       new (std::nothrow) char[kReadLimit + step.work_size + 2 * kStreamBuffer + 1]);
 }
 
-LinesResult ConvertLines(File& in, File& out, const LineStep& step, char* buffers) {
+LinesResult ConvertLines(File& in, File& out, const LineStep& step, char* buffers, Losses* losses) {
   char* line = buffers;
   char* work = line + kReadLimit;
   char* in_buffer = work + step.work_size;  // one byte more: the reader keeps it for a NUL
@@ -85,8 +101,13 @@ LinesResult ConvertLines(File& in, File& out, const LineStep& step, char* buffer
   for (;;) {
     std::size_t length = 0;
     char* text = line;
+    const unsigned long long start = reader.Offset();
     ReadResult r = reader.ReadLineInPlace(line, kReadLimit, &text, &length);
     if (r == ReadResult::kEnd) break;
+    const void* nul = losses ? std::memchr(text, 0, length) : nullptr;
+    if (nul != nullptr && losses->nul_cuts++ == 0) {
+      losses->first_nul = start + (static_cast<const char*>(nul) - text);
+    }
     if (r == ReadResult::kError) {
       in.Close();
       writer.Flush();
@@ -109,11 +130,34 @@ LinesResult ConvertLines(File& in, File& out, const LineStep& step, char* buffer
     }
   }
   in.Close();
+  if (losses) {
+    losses->text_end = reader.text_end();
+    losses->ctrl_z = reader.ctrl_z_dropped();
+    losses->first_ctrl_z = reader.first_ctrl_z();
+  }
   bool flushed = writer.Flush();
   // A full disk may show only now: that is a failed write, not a success.
   bool closed = out.Close();
   return flushed && closed ? LinesResult::kDone : LinesResult::kWriteError;
 }
+
+namespace {
+
+// The file being written under a temporary name: removed unless it took its real name.
+struct Temporary {
+  FileOps& files;
+  char name[kPathSize];
+  std::unique_ptr<File> file;  // open until the conversion closes it
+  explicit Temporary(FileOps& ops, const char* beside) : files(ops) {
+    file = OpenTemporary(files, beside, name);
+  }
+  ~Temporary() {
+    if (file) file->Close();
+    if (name[0] != 0) files.Remove(name);
+  }
+};
+
+}  // namespace
 
 bool ConvertInPlace(const char* target, const LineStep& step, const char* completion, Owner owner,
                     const Services& sv) {
@@ -136,6 +180,19 @@ bool ConvertInPlace(const char* target, const LineStep& step, const char* comple
     sv.host.ShowError(owner, kErrMemory);
     return false;
   }
+  // A second run on the same file is refused while this one holds it, and the name must still
+  // lead to the file held.
+  std::unique_ptr<File> hold;
+  const LockResult lock = sv.files.Lock(target, &hold);
+  if (lock == LockResult::kBusy || (hold && !(hold->Id() == sv.files.Id(target)))) {
+    return fail(kErrBusy, target);
+  }
+  // The new content goes to a file of its own beside the target, with the target's permissions
+  // before a byte is written, and takes the target's name only when whole.
+  Temporary output(sv.files, target);
+  if (output.file && !sv.files.CopyPermissions(target, output.name)) {
+    return fail(kErrPermissions, target);
+  }
   if (FileExists(sv.files, backup)) {
     // The "old backup" may be the target itself under another spelling or through a link.
     if (sv.files.SameFile(backup, target)) return fail(kErrBackupName, target);
@@ -147,17 +204,21 @@ bool ConvertInPlace(const char* target, const LineStep& step, const char* comple
   if (!sv.files.RenameNoReplace(target, backup)) return fail(kErrRename, target, backup);
   std::unique_ptr<File> input = sv.files.Open(backup, OpenMode::kRead);
   if (!input) return fail(kErrInputOpen, backup);
-  std::unique_ptr<File> output = sv.files.Open(target, OpenMode::kWrite);
-  if (!output) {
+  if (!output.file) {
     input->Close();
     return fail(kErrOutputOpen, target);
   }
-  sv.files.CopyPermissions(backup, target);  // before any content is written
-  switch (ConvertLines(*input, *output, step, buffers.get())) {
+  const LinesResult result = ConvertLines(*input, *output.file, step, buffers.get());
+  output.file.reset();  // closed by the conversion
+  switch (result) {
     case LinesResult::kReadError: return fail(kErrInputRead, backup);
     case LinesResult::kWriteError: return fail(kErrOutputWrite, target);
     case LinesResult::kDone: break;
   }
+  const bool named = sv.files.RenameNoReplace(output.name, target);
+  if (!named) fail(kErrRename, output.name, target);
+  output.name[0] = 0;  // the target now, or whole under the name the message gives
+  if (!named) return false;
   sv.host.ShowMessage(owner, completion);
   return true;
 }

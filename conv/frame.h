@@ -7,6 +7,7 @@
 
 #include "fileops.h"
 #include "host.h"
+#include "textio.h"
 
 namespace velko {
 
@@ -41,6 +42,14 @@ void ShowError(const Services& sv, Owner owner, const char* format, ...);
 
 bool FileExists(FileOps& files, const char* path);
 
+// Where the final component of `path` begins: after a drive and the last separator.
+std::size_t FinalComponent(const char* path, PathStyle style);
+
+// A new, empty file in the folder of `beside`, under a name no other file has (into `name`,
+// kPathSize bytes), for a result that takes its real name only when whole; null, `name` empty,
+// when the folder takes none.
+std::unique_ptr<File> OpenTemporary(FileOps& files, const char* beside, char* name);
+
 // Builds into `out` (kPathSize bytes) the path with its extension replaced by `ext` ("." and
 // `ext` appended; nothing when `ext` is empty). False, leaving `out` empty, when the directory
 // or the stem exceeds 255 bytes or the result exceeds 511 bytes.
@@ -48,14 +57,25 @@ bool MakeBackupPath(char* out, const char* path, const char* ext, PathStyle styl
 
 enum class LinesResult { kDone, kReadError, kWriteError };
 
+// What the Windows text rules left out of a conversion: places are byte offsets in the file
+// read, kNowhere when there is none.
+struct Losses {
+  unsigned long long text_end = kNowhere;  // a 0x1A with text after it ended the text here
+  unsigned long long ctrl_z = 0, first_ctrl_z = kNowhere;  // 0x1A bytes dropped inside lines
+  unsigned long long nul_cuts = 0, first_nul = kNowhere;   // lines a NUL cut short
+};
+
 // The buffers a run of `step` needs, taken before anything on disk changes; null without memory.
 std::unique_ptr<char[]> LineBuffers(const LineStep& step);
 
 // The frame's loop: `in` read by the text-mode rules, each line through `step`, written to `out`
-// with every LF as CR LF. Closes both files; a failed close of `out` is a write error.
-LinesResult ConvertLines(File& in, File& out, const LineStep& step, char* buffers);
+// with every LF as CR LF. Closes both files; a failed close of `out` is a write error. What the
+// rules left out goes to `losses` when one is given.
+LinesResult ConvertLines(File& in, File& out, const LineStep& step, char* buffers,
+                         Losses* losses = nullptr);
 
-// Converts `target` in place through `step`, keeping the old content under the BAK name.
+// Converts `target` in place through `step`, keeping the old content under the BAK name. The
+// new content is written under a temporary name and takes the target's name only when whole.
 // Shows exactly one message box: `completion` when every line was converted, and then
 // returns true; else the failure.
 bool ConvertInPlace(const char* target, const LineStep& step, const char* completion, Owner owner,

@@ -28,6 +28,7 @@ std::size_t LineReader::Find(unsigned char c) const {
 }
 
 bool LineReader::Fill() {
+  base_ += end_;
   restore_ = kNone;
   pos_ = 0;
   end_ = 0;
@@ -123,12 +124,16 @@ ReadResult LineReader::ReadLine(char* line, std::size_t limit, std::size_t* leng
       break;
     }
     if (c == kCtrlZ) {
-      // Ends this read; the next one goes on after it. At the start of a read it is the end.
+      // Ends this read; the next one goes on after it. At the start of a read it is the end,
+      // which the last byte of an old file often marks: only text after it counts as lost.
       if (stored == 0) {
+        const unsigned long long at = Offset() - 1;
+        if (pos_ < end_ || Fill()) text_end_ = at;
         out[0] = 0;
         *length = 0;
         return ReadResult::kEnd;
       }
+      if (ctrl_z_dropped_++ == 0) first_ctrl_z_ = Offset() - 1;
       break;
     }
     // CR: part of a CR LF pair only when a LF follows, possibly in the next block.

@@ -9,6 +9,9 @@
 
 namespace velko {
 
+// A byte offset that names no place in a file.
+constexpr unsigned long long kNowhere = static_cast<unsigned long long>(-1);
+
 enum class ReadResult {
   kLine,   // bytes were stored
   kEnd,    // end of the file (or, in text mode, a 0x1A) before any byte of this read
@@ -33,6 +36,14 @@ class LineReader {
   // until the next call; any other is read into `copy` (`limit` bytes). `*line` points to it.
   ReadResult ReadLineInPlace(char* copy, std::size_t limit, char** line, std::size_t* length);
 
+  // Bytes of the file read so far (the next read starts there).
+  unsigned long long Offset() const { return base_ + pos_; }
+  // What the text rules left out: where a 0x1A with text after it ended the text (kNowhere:
+  // none), and the 0x1A bytes dropped inside lines, with the place of the first.
+  unsigned long long text_end() const { return text_end_; }
+  unsigned long long ctrl_z_dropped() const { return ctrl_z_dropped_; }
+  unsigned long long first_ctrl_z() const { return first_ctrl_z_; }
+
  private:
   static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
@@ -44,6 +55,7 @@ class LineReader {
   bool text_;
   unsigned char* buffer_;
   std::size_t size_;
+  unsigned long long base_ = 0;  // the file's byte at buffer_[0]
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
   std::size_t cr_ = 0;      // next CR at or after pos_ in the buffer, or end_
@@ -52,6 +64,7 @@ class LineReader {
   unsigned char restore_byte_ = 0;
   bool eof_ = false;
   bool failed_ = false;
+  unsigned long long text_end_ = kNowhere, ctrl_z_dropped_ = 0, first_ctrl_z_ = kNowhere;
 };
 
 // Buffered output: text with every LF as CR LF, or bytes as they are.

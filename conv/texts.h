@@ -19,6 +19,10 @@ inline constexpr char kErrOutputOpen[] = "Output file open err. [%s]\n";
 inline constexpr char kErrOutputWrite[] = "Output file wrute err. [%s]\n";
 // A target that is itself a backup, or whose backup name would not fit.
 inline constexpr char kErrBackupName[] = "Backup name err. [%s]\n";
+// A file another run is converting now.
+inline constexpr char kErrBusy[] = "File busy err. [%s]\n";
+// A file whose access control list or extended attributes the new file could not be given.
+inline constexpr char kErrPermissions[] = "Permission copy err. [%s]\n";
 inline constexpr char kErrMemory[] = "MemoryErr!";
 
 inline constexpr char kDoneNecToJis[] = "ＮＥＣからＪＩＳ罫線への変換完了しました";

@@ -1,7 +1,12 @@
+#include <acl/libacl.h>
+#include <attr/error_context.h>
+#include <attr/libattr.h>
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <iconv.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -47,10 +52,20 @@ class PosixFile final : public File {
     fd_ = -1;
     return ::close(fd) == 0;
   }
+  FileId Id() override {
+    struct stat st;
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return {};
+    return {static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino),
+            true};
+  }
+  int fd() const { return fd_; }
 
  private:
   int fd_;
 };
+
+// The libraries' errors only count; what they say is the caller's to put in words.
+void Quiet(struct error_context*, const char*, ...) {}
 
 bool RenameExclusive(const char* from, const char* to) {
 #ifdef SYS_renameat2
@@ -90,10 +105,11 @@ class PosixFileOps final : public FileOps {
     if (S_ISLNK(st.st_mode)) return EntryKind::kLink;
     return EntryKind::kOther;
   }
-  bool SameFile(const char* a, const char* b) override {
-    struct stat sa, sb;
-    return ::stat(a, &sa) == 0 && ::stat(b, &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
+  FileId Id(const char* path) override {
+    struct stat st;
+    if (::stat(path, &st) != 0) return {};
+    return {static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino),
+            true};
   }
   // unlink, not remove(): an empty directory must never go as an "old backup".
   bool Remove(const char* path) override { return ::unlink(path) == 0; }
@@ -154,16 +170,44 @@ class PosixFileOps final : public FileOps {
     }
     name[n] = 0;
   }
-  void CopyPermissions(const char* from, const char* to) override {
+  bool CopyPermissions(const char* from, const char* to) override {
     struct stat st;
-    if (::stat(from, &st) != 0) return;
-    // Owner first: chown may clear the set-id bits that chmod then restores.
+    if (::stat(from, &st) != 0) return false;
+    // Owner first: chown may clear the set-id bits that the mode then restores.
     if (::chown(to, st.st_uid, st.st_gid) != 0) {
       // The owner may not be given away; the group may still be one of ours.
       int group_kept = ::chown(to, static_cast<uid_t>(-1), st.st_gid);
       (void)group_kept;
     }
-    ::chmod(to, st.st_mode & 07777);
+    // The mode with the access control list, then the extended attributes the system copies
+    // (its own list leaves out those that belong to one file alone).
+    struct error_context quiet = {Quiet, nullptr, nullptr};
+    return ::perm_copy_file(from, to, &quiet) == 0 &&
+           ::attr_copy_file(from, to, nullptr, &quiet) == 0;
+  }
+  LockResult Lock(const char* path, std::unique_ptr<File>* hold) override {
+    int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return LockResult::kNotAvailable;
+    std::unique_ptr<File> file(new (std::nothrow) PosixFile(fd));
+    if (!file) {
+      ::close(fd);
+      return LockResult::kNotAvailable;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      return errno == EWOULDBLOCK ? LockResult::kBusy : LockResult::kNotAvailable;
+    }
+    *hold = std::move(file);
+    return LockResult::kHeld;
+  }
+  bool ListFolder(const char* folder, const std::function<void(const char*)>& each) override {
+    DIR* dir = ::opendir(folder);
+    if (dir == nullptr) return false;
+    while (const struct dirent* entry = ::readdir(dir)) {
+      const char* name = entry->d_name;
+      if (std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0) each(name);
+    }
+    ::closedir(dir);
+    return true;
   }
 
  private:

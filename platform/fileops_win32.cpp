@@ -41,19 +41,41 @@ class Win32File final : public File {
     handle_ = INVALID_HANDLE_VALUE;
     return CloseHandle(handle) != 0;
   }
+  FileId Id() override { return GetFileType(handle_) == FILE_TYPE_DISK ? IdOf(handle_) : FileId{}; }
+
+  // The 128-bit file id first: Wine gives only that one for the handles a program starts with,
+  // and ReFS needs all of it; the older record where there is none.
+  static FileId IdOf(HANDLE handle) {
+    FILE_ID_INFO id;
+    if (GetFileInformationByHandleEx(handle, FileIdInfo, &id, sizeof id)) {
+      unsigned long long low, high;
+      std::memcpy(&low, id.FileId.Identifier, 8);
+      std::memcpy(&high, id.FileId.Identifier + 8, 8);
+      return {id.VolumeSerialNumber, low ^ (high << 1 | high >> 63), true};
+    }
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(handle, &info)) return {};
+    return {info.dwVolumeSerialNumber,
+            static_cast<unsigned long long>(info.nFileIndexHigh) << 32 | info.nFileIndexLow, true};
+  }
 
  private:
   HANDLE handle_;
 };
 
+// Far past the end of any file: a lock there keeps out a second run and no reader.
+constexpr DWORD kLockOffsetHigh = 0x7FFFFFFF;
+
 // What the file system says of the file a name leads to, through links; false when none.
-bool FileInfo(const char* path, BY_HANDLE_FILE_INFORMATION* info, bool* disk) {
+// `id` also receives its identity.
+bool FileInfo(const char* path, BY_HANDLE_FILE_INFORMATION* info, bool* disk, FileId* id) {
   // No access asked: this only looks. Backup semantics lets a directory open too.
   HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
   *disk = GetFileType(handle) == FILE_TYPE_DISK;
   bool ok = GetFileInformationByHandle(handle, info) != 0;
+  *id = Win32File::IdOf(handle);
   CloseHandle(handle);
   return ok;
 }
@@ -72,17 +94,17 @@ class Win32FileOps final : public FileOps {
     if (!follow && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return EntryKind::kLink;
     BY_HANDLE_FILE_INFORMATION info;
     bool disk = false;
-    if (!FileInfo(path, &info, &disk)) return EntryKind::kNone;
+    FileId id;
+    if (!FileInfo(path, &info, &disk, &id)) return EntryKind::kNone;
     if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return EntryKind::kDirectory;
     return disk ? EntryKind::kRegular : EntryKind::kOther;  // CON, NUL, pipes
   }
   // Windows drops trailing blanks and dots from names, so only the file index tells.
-  bool SameFile(const char* a, const char* b) override {
-    BY_HANDLE_FILE_INFORMATION ia, ib;
+  FileId Id(const char* path) override {
+    BY_HANDLE_FILE_INFORMATION info;
     bool disk = false;
-    return FileInfo(a, &ia, &disk) && FileInfo(b, &ib, &disk) &&
-           ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
-           ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+    FileId id;
+    return FileInfo(path, &info, &disk, &id) ? id : FileId{};
   }
   bool Remove(const char* path) override { return DeleteFileA(path) != 0; }
   // MoveFileA never replaces an existing file.
@@ -144,7 +166,37 @@ class Win32FileOps final : public FileOps {
     name[n] = 0;
   }
   // A new file takes its folder's access rights, as every file made there does.
-  void CopyPermissions(const char*, const char*) override {}
+  bool CopyPermissions(const char*, const char*) override { return true; }
+  // Every share mode, or the hold would keep the file from being renamed to its backup.
+  LockResult Lock(const char* path, std::unique_ptr<File>* hold) override {
+    HANDLE handle =
+        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return LockResult::kNotAvailable;
+    std::unique_ptr<File> file(new (std::nothrow) Win32File(handle));
+    if (!file) {
+      CloseHandle(handle);
+      return LockResult::kNotAvailable;
+    }
+    OVERLAPPED at = {};
+    at.OffsetHigh = kLockOffsetHigh;
+    if (!LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+      return GetLastError() == ERROR_LOCK_VIOLATION ? LockResult::kBusy : LockResult::kNotAvailable;
+    }
+    *hold = std::move(file);
+    return LockResult::kHeld;
+  }
+  bool ListFolder(const char* folder, const std::function<void(const char*)>& each) override {
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((std::string(folder) + "\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return false;
+    do {
+      const char* name = found.cFileName;
+      if (std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0) each(name);
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+    return true;
+  }
 
  private:
   bool write_through_links_;

@@ -6,13 +6,14 @@
 #                     its code page (932) from
 set -euo pipefail
 mode=${1:-test}
-packages=(cmake g++ make libfltk1.3-dev fonts-ipafont-gothic)
+packages=(cmake g++ make libfltk1.3-dev fonts-ipafont-gothic libacl1-dev libattr1-dev)
 if [ "$mode" != run ]; then
   packages+=(dpkg-dev file g++-mingw-w64-x86-64-posix)     # CPack's .deb, velko.exe
 fi
 if [ "$mode" = test ]; then
   packages+=(
-    libgtest-dev python3                                   # the core's and velko-cli's tests
+    libgtest-dev python3 clang                             # the core's and velko-cli's tests
+    acl attr                                               # access lists kept
     desktop-file-utils groff-base unzip                    # the packages' tests
     xvfb xauth xdotool x11-utils imagemagick               # GUI tests and their screenshots
     wine64 wine fonts-wine locales                         # velko.exe under Wine

@@ -106,15 +106,19 @@ TEST(LineSteps, TheRuledLineTableHoldsEveryNecCodeOnceAndTheJisCodesInOrder) {
 // What stands on disk, or fails, before the command runs.
 enum Given { kNone, kOldBackup, kNoExists, kNoRemove, kNoRename, kNoRead, kNoWrite, kWriteAt12,
              kReadAt12, kNoClose, kLinkToBackup, kHardLink, kDanglingBackup, kFifo, kFolder,
-             kFolderBackup, kFifoBackup };
+             kFolderBackup, kFifoBackup, kLocked, kNoPermissions, kNoFinalRename };
 
-void Arrange(Given given, FaultyFileOps& ops, const char* t, const char* b, const std::string& out) {
+void Arrange(Given given, FaultyFileOps& ops, const char* t, const char* b, const std::string& out,
+             std::unique_ptr<File>* hold) {
   switch (given) {
     case kNone: break;
     case kOldBackup: WriteFile(b, "o"); break;
     case kNoExists: ops.fail_exists = true; break;
-    case kNoRemove: ops.fail_remove = true, WriteFile(b, "o"); break;
-    case kNoRename: ops.fail_rename = true, WriteFile(b, "o"); break;
+    case kNoRemove: ops.fail_remove = 1, WriteFile(b, "o"); break;
+    case kNoRename: ops.fail_rename = 1, WriteFile(b, "o"); break;
+    case kNoFinalRename: ops.fail_rename = 2; break;
+    case kLocked: NativeFileOps().Lock(t, hold); break;  // another run converts it now
+    case kNoPermissions: ops.fail_permissions = true; break;
     case kNoRead: ops.fail_open_read = true; break;
     case kNoWrite: ops.fail_write_open = 1; break;
     case kWriteAt12: ops.write_fails_at = 12; break;
@@ -154,9 +158,12 @@ TEST(ConvertInPlace, OneBoxAndTheOriginalKeptWhateverHappens) {
       {kNoRename, two, two, no, "Rename err. [{T} => {B}]\n"},
       {kNoRead, two, no, two, "Input file open err. [{B}]\n"},
       {kNoWrite, two, no, two, "Output file open err. [{T}]\n"},
-      {kWriteAt12, big, "a\r\naaaaaaaaa", big, "Output file wrute err. [{T}]\n"},
-      {kReadAt12, two, "line one\r\n", two, "Input file read err. [{B}]\n"},
-      {kNoClose, two, "line one\r\n\x1B$B4A\x1B(J two\r\n", two, "Output file wrute err. [{T}]\n"},
+      {kWriteAt12, big, no, big, "Output file wrute err. [{T}]\n"},  // no half file under its name
+      {kReadAt12, two, no, two, "Input file read err. [{B}]\n"},
+      {kNoClose, two, no, two, "Output file wrute err. [{T}]\n"},
+      {kNoFinalRename, two, no, two, "Rename err. [{tmp} => {T}]\n"},  // the whole result kept
+      {kLocked, two, two, no, "File busy err. [{T}]\n"},
+      {kNoPermissions, two, two, no, "Permission copy err. [{T}]\n"},
       {kNone, "x", "x", no, "Backup name err. [{T}]\n", BTN_SJTOJIS, "mail.bAk"},
       {kLinkToBackup, "x", "x", "x", "Backup name err. [{T}]\n"},
       {kHardLink, "x", "x", "x", "Backup name err. [{T}]\n"},
@@ -180,15 +187,26 @@ TEST(ConvertInPlace, OneBoxAndTheOriginalKeptWhateverHappens) {
     ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
     ASSERT_EQ(root ? ::chown(target.c_str(), 12, 34) : 0, 0);
     FaultyFileOps ops;
-    Arrange(c.given, ops, target.c_str(), backup.c_str(), out);
+    std::unique_ptr<File> hold;
+    Arrange(c.given, ops, target.c_str(), backup.c_str(), out, &hold);
     ScriptedHost host;
     host.field = target;
     Services sv{host, ops};
     const char* done = FindCommand(c.id)->completion;
     EXPECT_EQ(ConvertInPlace(target.c_str(), *LineStepFor(c.id), done, nullptr, sv), !c.message);
+    // Nothing else is left in the folder, but the whole result when it could not be named.
+    std::vector<std::string> left;
+    for (const auto& e : std::filesystem::directory_iterator(dir.dir)) {
+      if (e.path() != target && e.path() != backup && e.path() != out) left.push_back(e.path());
+    }
+    ASSERT_EQ(left.size(), c.given == kNoFinalRename ? 1u : 0u);
+    const std::string temp = left.empty() ? "" : left[0];
+    EXPECT_EQ(ReadFile(temp), left.empty() ? no : "line one\r\n\x1B$B4A\x1B(J two\r\n");
     std::string want = c.message ? c.message : done;
-    for (auto [key, path] : {std::pair{"{T}", target}, std::pair{"{B}", backup}}) {
-      if (std::size_t at = want.find(key); at != std::string::npos) want.replace(at, 3, path);
+    for (auto [key, path] :
+         {std::pair<std::string, std::string>{"{T}", target}, {"{B}", backup}, {"{tmp}", temp}}) {
+      if (std::size_t at = want.find(key); at != std::string::npos)
+        want.replace(at, key.size(), path);
     }
     ASSERT_EQ(host.boxes.size(), 1u);
     EXPECT_EQ(ops.open, 0);

@@ -38,7 +38,7 @@ std::string Body(const std::string& b64) {  // 76 characters a line, then a blan
 // What stands at B, or fails, before the command runs.
 // clang-format off
 enum Given { kNone, kNoExists, kNoRead, kReadAt10, kNoWrite, kWriteAt104, kNoClose, kReadAt400,
-             kFolder, kLinkToMail, kDanglingLink, kFifo };
+             kFolder, kLinkToMail, kDanglingLink, kFifo, kNoPermissions, kMode600 };
 
 struct ExtractCase {
   const char* shows;
@@ -97,11 +97,16 @@ TEST(ExtractAttachments, WritesEveryAnnouncedAttachmentOrStopsWithOneErrorBox) {
       {"missing", three, {}, {}, {}, {}, {}, kNoExists, "C'ant find input file. [{}/MAIL]\n"},
       {"unreadable", three, {}, {}, {}, {}, {}, kNoRead, "Input file open err. [{}/MAIL]\n"},
       {"a read fails in the header", three, {}, {}, {}, {}, {}, kReadAt10, "Input file read err. [{}/MAIL]\n"},
-      {"a read fails in a body", three, abc3, ab, {{"A", a}, {"B", b.substr(0, 57)}}, {}, {}, kReadAt400,
+      // A body that is not whole never stands under its name.
+      {"a read fails in a body", three, abc3, ab, a_only, {}, {}, kReadAt400,
        "Input file read err. [{}/MAIL]\n"},
       {"output refused", three, abc3, ab, a_only, {}, {}, kNoWrite, open},
-      {"a short write", three, abc3, ab, {{"A", a}, {"B", b.substr(0, 5)}}, {}, {}, kWriteAt104, wrute},
-      {"the close fails", three, abc3, ab, {{"A", a}, {"B", b}}, {}, {}, kNoClose, wrute},
+      {"a short write", three, abc3, ab, a_only, {}, {}, kWriteAt104, wrute},
+      {"the close fails", three, abc3, ab, a_only, {}, {}, kNoClose, wrute},
+      {"an old file's permissions that cannot be given", three, abc3, ab, {{"A", a}, {"B", "o"}},
+       {{"B", "o"}}, {Answer::kYes}, kNoPermissions, "Permission copy err. [{}/B]\n"},
+      {"an old file kept whole until the new one is", three, abc3, abc3, {{"A", a}, {"B", "o" + b},
+       {"C", abc}}, {{"B", "o"}}, {Answer::kNo}, kMode600},
       {"a folder", three, abc3, ab, a_dir, {}, {Answer::kYes}, kFolder, open},
       {"a FIFO", three, abc3, ab, a_dir, {}, {Answer::kYes}, kFifo, open},
       {"a dangling link for velko-cli", three, abc3, ab, a_dir, {}, {Answer::kYes}, kDanglingLink, open},
@@ -129,6 +134,8 @@ TEST(ExtractAttachments, WritesEveryAnnouncedAttachmentOrStopsWithOneErrorBox) {
       case kLinkToMail: ::symlink(mail.c_str(), second.c_str()); break;
       case kDanglingLink: ::symlink((out + "/c").c_str(), second.c_str()); break;
       case kFifo: ::mkfifo(second.c_str(), 0600); break;
+      case kNoPermissions: ops.fail_permissions = true; break;
+      case kMode600: ::chmod(second.c_str(), 0600); break;
     }
     // clang-format on
     ::mkdir(out.c_str(), 0700);
@@ -148,6 +155,10 @@ TEST(ExtractAttachments, WritesEveryAnnouncedAttachmentOrStopsWithOneErrorBox) {
     EXPECT_EQ(files, c.after);
     EXPECT_EQ(host.proposed, c.proposed);
     EXPECT_TRUE(std::filesystem::is_empty(out));
+    struct stat st;
+    if (c.given == kMode600 && ::stat(second.c_str(), &st) == 0) {
+      EXPECT_EQ(st.st_mode & 0777, 0600u);  // what the file was given, not the folder's default
+    }
     std::string last = c.error ? c.error : "Ｂａｓｅ６４展開完了しました";
     if (std::size_t at = last.find("{}"); at != std::string::npos) last.replace(at, 2, dir.dir);
     ASSERT_EQ(host.boxes.size(), 1 + c.answers.size());

@@ -68,12 +68,14 @@ struct ScriptedHost : Host {
 constexpr std::size_t kNever = static_cast<std::size_t>(-1);
 
 // The native file operations with faults: failing operations, random short reads, a read or a
-// write that fails after so many bytes in all, the n-th and later write opening or closing.
+// write that fails after so many bytes in all, the n-th remove or rename, the n-th and later
+// write opening or closing.
 struct FaultyFileOps : FileOps {
   explicit FaultyFileOps(bool write_through_links = true)
       : real(NativeFileOps(write_through_links)) {}
-  bool fail_exists = false, fail_remove = false, fail_rename = false, fail_open_read = false;
-  int fail_write_open = 0, fail_write_close = 0;  // 0: never
+  bool fail_exists = false, fail_open_read = false, fail_permissions = false;
+  int fail_remove = 0, fail_rename = 0, removes = 0, renames = 0;  // 0: never
+  int fail_write_open = 0, fail_write_close = 0;
   std::size_t read_fails_at = kNever, write_fails_at = kNever;
   std::uint32_t short_reads = 0;  // seed of the read sizes; 0: as much as asked
   bool failed = false;            // a read, write or close failure happened
@@ -85,17 +87,25 @@ struct FaultyFileOps : FileOps {
   PathStyle Style() const override { return real.Style(); }
   bool Exists(const char* p) override { return !fail_exists && real.Exists(p); }
   EntryKind Kind(const char* p, bool follow) override { return real.Kind(p, follow); }
-  bool SameFile(const char* a, const char* b) override { return real.SameFile(a, b); }
-  bool Remove(const char* p) override { return !fail_remove && real.Remove(p); }
+  FileId Id(const char* p) override { return real.Id(p); }
+  bool Remove(const char* p) override { return ++removes != fail_remove && real.Remove(p); }
   bool RenameNoReplace(const char* f, const char* t) override {
-    return !fail_rename && real.RenameNoReplace(f, t);
+    return ++renames != fail_rename && real.RenameNoReplace(f, t);
   }
   bool Replace(const char* f, const char* t) override { return real.Replace(f, t); }
   void AppendName(char* name, std::size_t size, const char* text, std::size_t n,
                   bool utf8) override {
     real.AppendName(name, size, text, n, utf8);
   }
-  void CopyPermissions(const char* f, const char* t) override { real.CopyPermissions(f, t); }
+  bool CopyPermissions(const char* f, const char* t) override {
+    return real.CopyPermissions(f, t) && !fail_permissions;
+  }
+  LockResult Lock(const char* p, std::unique_ptr<File>* hold) override {
+    return real.Lock(p, hold);
+  }
+  bool ListFolder(const char* f, const std::function<void(const char*)>& each) override {
+    return real.ListFolder(f, each);
+  }
   std::unique_ptr<File> Open(const char* path, OpenMode mode) override {
     bool refused = mode == OpenMode::kRead ? fail_open_read
                                            : fail_write_open && ++write_opens >= fail_write_open;

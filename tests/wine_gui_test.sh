@@ -27,4 +27,8 @@ want+="D/漢字: saved (3 bytes)|k.eml: Ｂａｓｅ６４展開完了しまし�
 want+="u.eml: Ｂａｓｅ６４展開完了しました|漢.T|漢字|"
 want+="1b 24 42 34 41 1b 28 4a 0d 0a 1b 24 42 34 41 1b 28 4a 0d 0a"
 [ "$got" = "$want" ] || { printf 'FAIL velko-cli.exe\n  want %s\n  got  %s\n' "$want" "$got"; status=1; }
+# One file by two spellings: A.BAK is a.BAK, so the second file is refused; one file in and out.
+printf '\x8a\xbf\n' | tee a.txt >A.md && "$wine" "$4" -q sjis2jis a.txt A.md >/dev/null 2>err; s=$?
+printf '\x1b$B4A\x1b(B\n' >j && "$wine" "$4" jis2sjis <j >>j 2>>err; s="$s $? $(wc -l <err) $(od -An -tx1 a.BAK | xargs)"
+[ "$s" = "1 1 2 8a bf 0a" ] || { printf 'FAIL velko-cli.exe, one file by two names: %s\n' "$s"; cat err; status=1; }
 exit $status

@@ -1,0 +1,86 @@
+#include "undo.h"
+
+#include <cstring>
+
+#include "host.h"
+
+namespace velko {
+namespace {
+
+// Fixed buffers: a signal handler reads them, and may neither allocate nor lock.
+struct Pending {
+  FileOps* files = nullptr;
+  char temp[kPathSize] = "";    // being written; removed on a stop
+  char target[kPathSize] = "";  // moved to `backup` and not yet back; moved back on a stop
+  char backup[kPathSize] = "";
+};
+Pending pending;
+
+void Set(char* field, const char* value) {
+  std::size_t n = std::strlen(value);
+  if (n >= kPathSize) n = 0;  // too long to name here: nothing to undo by that name
+  std::memcpy(field, value, n);
+  field[n] = 0;
+}
+
+void Undo() {
+  FileOps& files = *pending.files;
+  if (pending.temp[0] != 0) files.Remove(pending.temp);
+  if (pending.target[0] != 0 && !files.Exists(pending.target)) {
+    files.RenameNoReplace(pending.backup, pending.target);
+  }
+}
+
+// The record changes with stops held back, so a handler never sees it half written.
+template <typename F>
+void Record(F change) {
+  BlockStops(true);
+  change();
+  BlockStops(false);
+}
+
+}  // namespace
+
+UndoOnStop::UndoOnStop(FileOps& real) : real_(real) {
+  pending.files = &real;
+  OnStop(Undo);
+}
+
+void UndoOnStop::Settle() {
+  Record([] { pending.temp[0] = 0, pending.target[0] = 0; });
+}
+
+std::unique_ptr<File> UndoOnStop::Open(const char* path, OpenMode mode) {
+  std::unique_ptr<File> file = real_.Open(path, mode);
+  // Every new file the core makes is a temporary that takes its name when whole.
+  if (file && mode == OpenMode::kCreate) Record([&] { Set(pending.temp, path); });
+  return file;
+}
+
+bool UndoOnStop::Remove(const char* path) {
+  const bool done = real_.Remove(path);
+  if (done && std::strcmp(path, pending.temp) == 0) Record([] { pending.temp[0] = 0; });
+  return done;
+}
+
+bool UndoOnStop::RenameNoReplace(const char* from, const char* to) {
+  const bool done = real_.RenameNoReplace(from, to);
+  if (done) {
+    Record([&] {
+      if (std::strcmp(from, pending.temp) == 0) {
+        pending.temp[0] = 0, pending.target[0] = 0;  // the new content has the file's name
+      } else {
+        Set(pending.target, from), Set(pending.backup, to);
+      }
+    });
+  }
+  return done;
+}
+
+bool UndoOnStop::Replace(const char* from, const char* to) {
+  const bool done = real_.Replace(from, to);
+  if (done && std::strcmp(from, pending.temp) == 0) Record([] { pending.temp[0] = 0; });
+  return done;
+}
+
+}  // namespace velko

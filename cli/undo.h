@@ -1,0 +1,52 @@
+// velko-cli's file operations: the platform's, with a record of what a stop (INT, TERM,
+// Ctrl+C) must undo so that every file is found under its own name afterwards: the file moved
+// to its backup name while its new content is written, and the temporary that content is in.
+#ifndef VELKO_CLI_UNDO_H
+#define VELKO_CLI_UNDO_H
+
+#include "fileops.h"
+
+namespace velko {
+
+class UndoOnStop : public FileOps {
+ public:
+  // Takes over the stop signals; one instance serves the whole run.
+  explicit UndoOnStop(FileOps& real);
+  // Nothing of the file before is undone any more: a failure left it as it is.
+  void Settle();
+
+  PathStyle Style() const override { return real_.Style(); }
+  bool Exists(const char* path) override { return real_.Exists(path); }
+  EntryKind Kind(const char* path, bool follow) override { return real_.Kind(path, follow); }
+  FileId Id(const char* path) override { return real_.Id(path); }
+  bool Remove(const char* path) override;
+  bool RenameNoReplace(const char* from, const char* to) override;
+  bool Replace(const char* from, const char* to) override;
+  std::unique_ptr<File> Open(const char* path, OpenMode mode) override;
+  void AppendName(char* name, std::size_t size, const char* text, std::size_t length,
+                  bool utf8) override {
+    real_.AppendName(name, size, text, length, utf8);
+  }
+  bool CopyPermissions(const char* from, const char* to) override {
+    return real_.CopyPermissions(from, to);
+  }
+  LockResult Lock(const char* path, std::unique_ptr<File>* hold) override {
+    return real_.Lock(path, hold);
+  }
+  bool ListFolder(const char* folder, const std::function<void(const char*)>& each) override {
+    return real_.ListFolder(folder, each);
+  }
+
+ private:
+  FileOps& real_;
+};
+
+// What the platform gives a console program: `undo` runs, with only the calls a signal
+// handler may make, when the program is stopped, before it ends as the stop would end it.
+// BlockStops holds a stop back while the record changes.
+void OnStop(void (*undo)());
+void BlockStops(bool block);
+
+}  // namespace velko
+
+#endif
