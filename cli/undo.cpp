@@ -31,12 +31,14 @@ void Undo() {
   }
 }
 
-// The record changes with stops held back, so a handler never sees it half written.
+// The operation and the record of it, with stops held back: a handler never sees a file moved
+// and not recorded, nor the record half written.
 template <typename F>
-void Record(F change) {
+auto Record(F change) {
   BlockStops(true);
-  change();
+  auto done = change();
   BlockStops(false);
+  return done;
 }
 
 }  // namespace
@@ -47,40 +49,45 @@ UndoOnStop::UndoOnStop(FileOps& real) : real_(real) {
 }
 
 void UndoOnStop::Settle() {
-  Record([] { pending.temp[0] = 0, pending.target[0] = 0; });
+  Record([] { return pending.temp[0] = 0, pending.target[0] = 0; });
 }
 
 std::unique_ptr<File> UndoOnStop::Open(const char* path, OpenMode mode) {
-  std::unique_ptr<File> file = real_.Open(path, mode);
+  if (mode != OpenMode::kCreate) return real_.Open(path, mode);
   // Every new file the core makes is a temporary that takes its name when whole.
-  if (file && mode == OpenMode::kCreate) Record([&] { Set(pending.temp, path); });
-  return file;
+  return Record([&] {
+    std::unique_ptr<File> file = real_.Open(path, mode);
+    if (file) Set(pending.temp, path);
+    return file;
+  });
 }
 
 bool UndoOnStop::Remove(const char* path) {
-  const bool done = real_.Remove(path);
-  if (done && std::strcmp(path, pending.temp) == 0) Record([] { pending.temp[0] = 0; });
-  return done;
+  return Record([&] {
+    const bool done = real_.Remove(path);
+    if (done && std::strcmp(path, pending.temp) == 0) pending.temp[0] = 0;
+    return done;
+  });
 }
 
 bool UndoOnStop::RenameNoReplace(const char* from, const char* to) {
-  const bool done = real_.RenameNoReplace(from, to);
-  if (done) {
-    Record([&] {
-      if (std::strcmp(from, pending.temp) == 0) {
-        pending.temp[0] = 0, pending.target[0] = 0;  // the new content has the file's name
-      } else {
-        Set(pending.target, from), Set(pending.backup, to);
-      }
-    });
-  }
-  return done;
+  return Record([&] {
+    const bool done = real_.RenameNoReplace(from, to);
+    if (done && std::strcmp(from, pending.temp) == 0) {
+      pending.temp[0] = 0, pending.target[0] = 0;  // the new content has the file's name
+    } else if (done) {
+      Set(pending.target, from), Set(pending.backup, to);
+    }
+    return done;
+  });
 }
 
 bool UndoOnStop::Replace(const char* from, const char* to) {
-  const bool done = real_.Replace(from, to);
-  if (done && std::strcmp(from, pending.temp) == 0) Record([] { pending.temp[0] = 0; });
-  return done;
+  return Record([&] {
+    const bool done = real_.Replace(from, to);
+    if (done && std::strcmp(from, pending.temp) == 0) pending.temp[0] = 0;
+    return done;
+  });
 }
 
 }  // namespace velko
