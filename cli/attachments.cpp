@@ -9,8 +9,6 @@
 namespace velko {
 namespace {
 
-constexpr std::size_t kMaxComponent = 255;  // bytes a file system takes for one name
-
 // A line typed at the terminal, without its line end; false at the end of input.
 bool ReadAnswer(std::string* answer) {
   char line[256];
@@ -37,9 +35,23 @@ const char* FormText(NameForm form) {
   }
 }
 
+// A name Windows takes for a device whatever its extension: "con.txt" is the console.
+bool WindowsDevice(const std::string& name) {
+  std::string stem = name.substr(0, name.find('.'));
+  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+  for (char& c : stem) c = UpperAscii(c);
+  if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL" || stem == "CONIN$" ||
+      stem == "CONOUT$") {
+    return true;
+  }
+  return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
+         stem[3] >= '1' && stem[3] <= '9';
+}
+
 }  // namespace
 
-std::string SafeBaseName(const char* proposed, FileOps& files, bool decoded) {
+std::string SafeBaseName(const char* proposed, FileOps& files, bool decoded, std::size_t room,
+                         std::string* why) {
   // '/' always splits: no Shift_JIS trail byte is 0x2F, so a lead byte before one must not
   // smuggle a folder in. '\' can be a trail byte (表 is 95 5C): Shift_JIS names are walked a
   // character at a time for it; a decoded name here is UTF-8, which no lead byte table splits.
@@ -62,31 +74,37 @@ std::string SafeBaseName(const char* proposed, FileOps& files, bool decoded) {
     base.erase(0, 2);
   }
   if (!decoded) base = FileName(base.c_str(), files);
-  if (base == "." || base == "..") return "";
-  for (unsigned char c : base) {
-    if (c < 0x20 || c == 0x7F) return "";
+  *why = "no usable file name in \"" +
+         (decoded ? std::string(proposed) : FileName(proposed, files)) + "\"";
+  // Windows drops trailing dots and blanks: "..." and " " would name the folder itself.
+  while (win32 && !base.empty() && (base.back() == '.' || base.back() == ' ')) base.pop_back();
+  if (base.empty() || base == "." || base == "..") return "";
+  for (const char* p = base.c_str(); *p != 0; p += CharacterLength(p, win32)) {
+    if (ControlLength(p, !win32) > 0) return "";
   }
+  if (win32 && WindowsDevice(base)) base = "_" + base;
   std::size_t ext;
-  std::size_t keep = CutKeepingExtension(base.data(), base.size(), kMaxComponent, win32, &ext);
+  std::size_t keep = CutKeepingExtension(base.data(), base.size(), room, win32, &ext);
   return base.substr(0, keep) + base.substr(ext);
 }
 
-bool AttachmentFiles::Choose(char* path) {
-  std::string base = SafeBaseName(path, files_, decoded_);
-  if (base.empty()) {
-    why_ = "no usable file name in \"" + (decoded_ ? path : FileName(path, files_)) + "\"";
+bool AttachmentFiles::Choose(const Part& part, char* path) {
+  if (part.name_has_nul && decoded_) {
+    why_ = std::string("its name holds a NUL byte: \"") + part.name + "\\x00...\"";
     return false;
   }
+  const std::string folder = dir_.empty() ? "." : dir_;
+  const std::size_t used = folder.size() + 1;
+  std::size_t room = files_.NameRoom(folder.c_str());
+  if (used + room >= kPathSize) room = used < kPathSize - 1 ? kPathSize - 1 - used : 0;
+  std::string base = SafeBaseName(path, files_, decoded_, room, &why_);
+  if (base.empty()) return false;
   std::string chosen = dir_.empty() || dir_.back() == '/' ? dir_ + base : dir_ + "/" + base;
-  if (chosen.size() >= kPathSize) {
-    why_ = chosen + ": path longer than 511 bytes";
-    return false;
-  }
   std::memcpy(path, chosen.c_str(), chosen.size() + 1);
   return true;
 }
 
-Answer AttachmentFiles::Exists(char* path) {
+Answer AttachmentFiles::Exists(const Part&, char* path) {
   switch (policy_) {
     case ExistsPolicy::kOverwrite: return Answer::kYes;
     case ExistsPolicy::kAppend: return Answer::kNo;
@@ -94,15 +112,27 @@ Answer AttachmentFiles::Exists(char* path) {
       why_ = std::string(path) + " exists (--exists skip)";
       return Answer::kCancel;
     case ExistsPolicy::kRename: {
-      // REPORT(1).PDF, REPORT(2).PDF, ...: the first name that is free.
-      std::string p = path;
-      std::size_t slash = p.find_last_of("/\\"), dot = p.rfind('.');
-      if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) dot = p.size();
-      for (int n = 1; n < 10000; ++n) {
-        std::string name = p.substr(0, dot) + "(" + std::to_string(n) + ")" + p.substr(dot);
-        if (name.size() >= kPathSize) break;
-        if (!files_.Exists(name.c_str())) {
-          std::memcpy(path, name.c_str(), name.size() + 1);
+      // REPORT(1).PDF, REPORT(2).PDF, ...: the first name that is free, its stem cut so that
+      // it fits; the next part of the same name goes on from there.
+      const std::string p = path;
+      const std::size_t name = FinalComponent(path, files_.Style());
+      std::size_t dot = p.rfind('.');
+      if (dot == std::string::npos || dot <= name) dot = p.size();
+      const std::string folder = name == 0 ? "." : p.substr(0, name);
+      const std::size_t room = files_.NameRoom(folder.c_str());
+      const bool sjis = files_.Style() == PathStyle::kWin32;
+      const std::size_t ext = p.size() - dot;
+      unsigned long& n = next_number_[p];
+      for (n = n == 0 ? 1 : n; n < 100000; ++n) {
+        const std::string number = "(" + std::to_string(n) + ")";
+        if (number.size() + ext >= room) break;
+        const std::size_t fit =
+            FitCharacters(p.data() + name, dot - name, room - number.size() - ext, sjis);
+        const std::string numbered = p.substr(0, name + fit) + number + p.substr(dot);
+        if (fit == 0 || numbered.size() >= kPathSize) break;
+        if (!files_.Exists(numbered.c_str())) {
+          std::memcpy(path, numbered.c_str(), numbered.size() + 1);
+          ++n;
           return Answer::kYes;
         }
       }
@@ -116,9 +146,7 @@ Answer AttachmentFiles::Exists(char* path) {
     return Answer::kCancel;
   }
   for (;;) {
-    std::fputs(ForConsole(std::string(path) + " exists: [o]verwrite, [a]ppend, [s]kip? ").c_str(),
-               stderr);
-    std::fflush(stderr);
+    console_.Prompt(std::string(path) + " exists: [o]verwrite, [a]ppend, [s]kip? ");
     std::string answer;
     why_ = std::string(path) + " exists, and you said skip";
     if (!ReadAnswer(&answer)) return Answer::kCancel;  // the end of input: skip
@@ -129,28 +157,41 @@ Answer AttachmentFiles::Exists(char* path) {
   }
 }
 
-void AttachmentFiles::Written(const char* path, bool appended, unsigned long long bytes) {
-  console_.Notice(path, std::string(appended ? "appended" : "saved") + " (" +
-                            std::to_string(bytes) + " bytes)");
+void AttachmentFiles::Written(const Part& part, const char* path, bool appended, const Body& body) {
+  const std::string bytes = std::to_string(body.bytes) + " bytes";
+  if (body.cut) {
+    console_.Error(At(part) + path +
+                   ": the mail ends inside this attachment: saved as far as it decodes (" + bytes +
+                   ")");
+  } else if (body.lone_characters > 0) {
+    console_.Error(At(part) + path + ": " + std::to_string(body.lone_characters) +
+                   " lines end in a character that completes no group, which is dropped: saved (" +
+                   bytes + ")");
+  } else {
+    console_.Notice(path, std::string(appended ? "appended" : "saved") + " (" + bytes + ")");
+  }
 }
 
-void AttachmentFiles::Skipped(const PartReport& part) {
+void AttachmentFiles::Failed(const Part& part, const char* text) {
+  console_.Error(At(part) + text);
+}
+
+void AttachmentFiles::Skipped(const Part& part, SkipReason reason) {
   std::string why = why_;
-  if (part.reason == SkipReason::kNoName) {
+  if (reason == SkipReason::kNoName) {
     why = part.form == NameForm::kNone || decoded_
               ? "no file name"
               : std::string("its name is in ") + FormText(part.form) +
                     ", which --decode-names reads: " + part.name;
   }
-  console_.Warn(console_.File(),
-                "line " + std::to_string(part.line) + ": attachment not extracted: " + why);
+  console_.Warn(console_.File(), At(part) + "attachment not extracted: " + why);
 }
 
-void AttachmentFiles::Listed(const PartReport& part) {
+void AttachmentFiles::Listed(const Part& part, const Body& body) {
   std::string name = part.form == NameForm::kNone ? "(no name)" : part.name;
-  console_.Print(console_.File() + ": line " + std::to_string(part.line) + ": " + name + " (" +
-                 std::to_string(part.bytes) + " bytes), the window " +
-                 (part.window ? "extracts it" : "does not"));
+  if (part.name_has_nul) name += "\\x00...";
+  console_.Print(console_.File() + ": " + At(part) + name + " (" + std::to_string(body.bytes) +
+                 " bytes), the window " + (part.window ? "extracts it" : "does not"));
 }
 
 }  // namespace velko

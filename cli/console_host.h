@@ -10,6 +10,11 @@
 
 namespace velko {
 
+// A message as the console shows it: every control character a mail or a name brought (C0,
+// DEL, and in UTF-8 C1 and the bidirectional ones) in a visible form (\x1B, \u202E), then in
+// the locale's encoding.
+std::string Shown(const std::string& text);
+
 class ConsoleHost : public Host {
  public:
   explicit ConsoleHost(bool quiet) : quiet_(quiet) {}
@@ -26,6 +31,8 @@ class ConsoleHost : public Host {
   void Warn(const std::string& about, const std::string& text);
   void Notice(const std::string& about, const std::string& text);
   void Print(const std::string& text) { Line(stdout, text); }
+  // A question on stderr, the answer typed after it.
+  void Prompt(const std::string& text);
 
   void ShowMessage(Owner owner, const char* text) override;
   void ShowError(Owner owner, const char* text) override;

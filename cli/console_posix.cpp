@@ -47,6 +47,8 @@ void BlockStops(bool block) {
 
 void InitConsole() { std::setlocale(LC_ALL, ""); }
 
+bool TextsInUtf8() { return true; }
+
 bool IsTerminal(int fd) { return ::isatty(fd) == 1; }
 
 std::string ForConsole(const std::string& text) {

@@ -36,6 +36,8 @@ void InitConsole() {
   _setmode(_fileno(stderr), _O_BINARY);
 }
 
+bool TextsInUtf8() { return false; }
+
 bool IsTerminal(int fd) { return _isatty(fd) != 0; }
 
 // The texts are compiled to code page 932 and names are in the ANSI code page, as the console's.

@@ -67,14 +67,32 @@ const char kHelp[] =
     "  velko-cli b64bin --list --decode-names inbox.eml\n";
 
 int Usage(const std::string& problem) {
-  std::fprintf(stderr, "velko-cli: %s\nTry 'velko-cli --help'.\n", problem.c_str());
+  std::fprintf(stderr, "velko-cli: %s\nTry 'velko-cli --help'.\n", velko::Shown(problem).c_str());
   return 2;
 }
+
+// Output that never arrived (a full disk, a closed standard output) is a failure, whatever
+// else went well.
+int Finished(int status) {
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    std::fputs("velko-cli: standard output: write error\n", stderr);
+    return status == 0 ? 1 : status;
+  }
+  return status;
+}
+
+int Run(int argc, char** argv);
 
 }  // namespace
 
 int main(int argc, char** argv) {
   velko::InitConsole();
+  return Finished(Run(argc, argv));
+}
+
+namespace {
+
+int Run(int argc, char** argv) {
   enum { kBackup = 256, kForce, kDir, kExists, kDecodeNames, kList };
   const option kOptions[] = {{"help", no_argument, nullptr, 'h'},
                              {"version", no_argument, nullptr, 'V'},
@@ -173,3 +191,5 @@ int main(int argc, char** argv) {
   }
   return failed ? 1 : 0;
 }
+
+}  // namespace

@@ -36,6 +36,7 @@ class UndoOnStop : public FileOps {
   bool ListFolder(const char* folder, const std::function<void(const char*)>& each) override {
     return real_.ListFolder(folder, each);
   }
+  std::size_t NameRoom(const char* folder) override { return real_.NameRoom(folder); }
 
  private:
   FileOps& real_;

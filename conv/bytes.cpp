@@ -34,6 +34,18 @@ const char* FindNoCase(const char* text, const char* word) {
   return nullptr;
 }
 
+std::size_t ControlLength(const char* text, bool utf8) {
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+  if (p[0] < 0x20 || p[0] == 0x7F) return 1;
+  if (!utf8) return 0;
+  if (p[0] == 0xC2 && p[1] >= 0x80 && p[1] <= 0x9F) return 2;
+  if (p[0] != 0xE2) return 0;
+  const bool marks =
+      p[1] == 0x80 && (p[2] == 0x8E || p[2] == 0x8F || (p[2] >= 0xAA && p[2] <= 0xAE));
+  const bool isolates = p[1] == 0x81 && p[2] >= 0xA6 && p[2] <= 0xA9;
+  return marks || isolates ? 3 : 0;
+}
+
 std::size_t CharacterLength(const char* text, bool sjis) {
   const unsigned char c = static_cast<unsigned char>(*text);
   if (sjis) return IsSjisLeadByte(c) && text[1] != 0 ? 2 : 1;
@@ -47,14 +59,17 @@ std::size_t CutKeepingExtension(const char* name, std::size_t length, std::size_
   if (length <= limit) return length;
   for (std::size_t i = length; i-- > 1;) {
     if (name[i] != '.') continue;
-    if (length - i <= 32) *ext = i;
+    if (length - i <= 32 && length - i < limit) *ext = i;  // and room for a stem
     break;
   }
-  const std::size_t room = limit - (length - *ext);
+  return FitCharacters(name, *ext, limit - (length - *ext), sjis);
+}
+
+std::size_t FitCharacters(const char* text, std::size_t length, std::size_t limit, bool sjis) {
   std::size_t keep = 0;
-  for (std::size_t next; keep < *ext; keep = next) {
-    next = keep + CharacterLength(name + keep, sjis);
-    if (next > room) break;
+  for (std::size_t next; keep < length; keep = next) {
+    next = keep + CharacterLength(text + keep, sjis);
+    if (next > limit || next > length) break;
   }
   return keep;
 }

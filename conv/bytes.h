@@ -30,8 +30,16 @@ constexpr std::size_t Utf8Length(unsigned char lead) {
                                         : 0;
 }
 
+// The bytes of a control character that starts at `text`, 0 for any other: C0 and DEL, and in
+// UTF-8 the C1 controls and the bidirectional controls (U+200E, U+200F, U+202A-U+202E,
+// U+2066-U+2069), which make a name or a line show as another.
+std::size_t ControlLength(const char* text, bool utf8);
+
 // The bytes of the character that starts at `text`, in Shift_JIS (`sjis`) or UTF-8; never 0.
 std::size_t CharacterLength(const char* text, bool sjis);
+
+// The longest start of `text` (`length` bytes) of whole characters that fits in `limit` bytes.
+std::size_t FitCharacters(const char* text, std::size_t length, std::size_t limit, bool sjis);
 
 // The length `name` (`length` bytes) keeps when it must fit in `limit` bytes: whole characters
 // of its stem, then its extension (from its last '.', not its first byte, 32 bytes at most),

@@ -45,6 +45,7 @@ class Extraction {
         input_(input),
         mode_(mode),
         sink_(sink),
+        mail_id_(input.Id()),
         reader_(input, false, areas.input, kStreamBuffer) {}
 
   // True when the end of the mail was reached; the input is closed either way.
@@ -61,6 +62,9 @@ class Extraction {
   void Scan(const char* line);
   Outcome BlankLine();
   Outcome ExtractOne(bool window);
+  // The failure of the part being written: the window's error box, which ends the command
+  // (kStopped), or a sink's report, after which the next part follows.
+  Outcome Fail(const Part& part, const char* format, const char* path, const char* other = "");
   // The file a body is written to: a new one beside the chosen path, which takes its name when
   // whole (an existing file's permissions first, and for `mode` kAppend its content), or, for
   // a link, the path itself. The failure's text, or null.
@@ -69,7 +73,10 @@ class Extraction {
     if (temp_[0] != 0) sv_.files.Remove(temp_);
     temp_[0] = 0;
   }
-  void Report(SkipReason reason);
+  Part ThisPart(bool window) const { return {part_line_, form_, a_.name, name_nul_, window}; }
+  void Report(SkipReason reason) {
+    if (sink_) sink_->Skipped(ThisPart(false), reason);
+  }
   // Decodes Base64 characters (all of the alphabet or '=') and writes their bytes (none when
   // `out` is null: only counted); `whole` says the text ends a line, else up to three
   // characters wait for the next piece.
@@ -83,6 +90,7 @@ class Extraction {
   File& input_;
   const ExtractMode& mode_;
   PartSink* sink_;
+  FileId mail_id_;
   LineReader reader_;
   ExtractState state_{};
   bool stopped_ = false;
@@ -96,6 +104,8 @@ class Extraction {
   bool in_header_ = false;         // header lines are being kept
   bool announced_ = false;         // they announced Base64 to the window's scan
   NameForm form_ = NameForm::kNone;
+  bool name_nul_ = false;        // the name as decoded held a NUL
+  unsigned long long lone_ = 0;  // body lines whose last character completed no group
 };
 
 bool Extraction::ReadLine(std::size_t* length) {
@@ -111,6 +121,7 @@ bool Extraction::ReadLine(std::size_t* length) {
 }
 
 bool Extraction::WriteDecoded(OutStream* out, const char* text, std::size_t length) {
+  lone_ += length % 4 == 1;  // six bits make no byte
   std::size_t n = DecodeBase64(a_.decoded, text, length);
   written_ += n;
   return !out || out->Write(a_.decoded, n);
@@ -154,10 +165,6 @@ void Extraction::Scan(const char* line) {
   }
 }
 
-void Extraction::Report(SkipReason reason) {
-  if (sink_) sink_->Skipped({part_line_, reason, form_, a_.name, 0, false});
-}
-
 // The blank line after header lines: the window's rule, or a mail reader's, starts an
 // extraction here; a part announced as Base64 that is not extracted is told to the sink.
 Outcome Extraction::BlankLine() {
@@ -167,7 +174,7 @@ Outcome Extraction::BlankLine() {
   in_header_ = false;
   const bool base64 =
       ended && (mode_.decode_names || mode_.list ? AnnouncesBase64(a_.header) : announced_);
-  if (base64 || window) form_ = DecodePartName(a_.header, sv_.files, a_.name, a_.work);
+  if (base64 || window) form_ = DecodePartName(a_.header, sv_.files, a_.name, a_.work, &name_nul_);
   if (mode_.list) {
     if (window) s.Base64Announced = false;
     return base64 ? ExtractOne(window) : Outcome::kDone;
@@ -185,8 +192,8 @@ Outcome Extraction::BlankLine() {
 
 const char* Extraction::OpenOutput(OpenMode mode, std::unique_ptr<File>* file) {
   const char* path = state_.PendingName;
-  // The mail itself, under any name or link, is never opened for writing.
-  if (sv_.files.SameFile(path, target_)) return kErrOutputOpen;
+  // The mail itself, under any name or link, or read from standard input, is never written.
+  if (sv_.files.Id(path) == mail_id_ || sv_.files.SameFile(path, target_)) return kErrOutputOpen;
   const EntryKind kind = sv_.files.Kind(path, false);
   existed_ = kind != EntryKind::kNone;
   if (kind == EntryKind::kLink) {  // a window writes through it, velko-cli never
@@ -210,23 +217,40 @@ const char* Extraction::OpenOutput(OpenMode mode, std::unique_ptr<File>* file) {
   return copied ? nullptr : kErrOutputWrite;
 }
 
+Outcome Extraction::Fail(const Part& part, const char* format, const char* path,
+                         const char* other) {
+  if (sink_) {
+    char text[3 * kPathSize];
+    std::snprintf(text, sizeof text, format, path, other);
+    text[std::strcspn(text, "\n")] = 0;
+    sink_->Failed(part, text);
+    return Outcome::kDone;
+  }
+  input_.Close();
+  velko::ShowError(sv_, owner_, format, path, other);
+  return Outcome::kStopped;
+}
+
 // One body, from the line after the blank one: written to the file the host chooses, or, for
 // --list, only counted (`window`: the window's rules would extract it).
 Outcome Extraction::ExtractOne(bool window) {
   ExtractState& s = state_;
+  const Part part = ThisPart(window);
   std::unique_ptr<File> file;
   OpenMode mode = OpenMode::kWrite;
+  const char* failure = nullptr;  // the part's; a sink's body is still read, and only counted
   if (!mode_.list) {
     s.Base64Announced = false;
-    if (!(sink_ ? sink_->Choose(s.PendingName) : sv_.host.SaveFileDialog(owner_, s.PendingName))) {
+    if (!(sink_ ? sink_->Choose(part, s.PendingName)
+                : sv_.host.SaveFileDialog(owner_, s.PendingName))) {
       s.PendingName[0] = 0;
       return Report(SkipReason::kNotTaken), Outcome::kDone;  // its body: scanned as lines
     }
     s.PendingName[kPathSize - 1] = 0;
     UpperCaseChosenPath(s.PendingName, sv_.files.Style());
     if (FileExists(sv_.files, s.PendingName)) {
-      Answer answer =
-          sink_ ? sink_->Exists(s.PendingName) : sv_.host.AskYesNoCancel(owner_, kAskOverwrite);
+      Answer answer = sink_ ? sink_->Exists(part, s.PendingName)
+                            : sv_.host.AskYesNoCancel(owner_, kAskOverwrite);
       s.PendingName[kPathSize - 1] = 0;
       if (answer == Answer::kCancel) {
         s.PendingName[0] = 0;
@@ -234,19 +258,19 @@ Outcome Extraction::ExtractOne(bool window) {
       }
       mode = answer == Answer::kYes ? OpenMode::kWrite : OpenMode::kAppend;
     }
-    const char* failure = OpenOutput(mode, &file);
+    failure = OpenOutput(mode, &file);
     if (failure != nullptr) {
       if (file) file->Close();
+      file.reset();
       DropTemporary();
-      input_.Close();
-      ShowError(failure, s.PendingName);
-      return Outcome::kStopped;
+      if (!sink_) return Fail(part, failure, s.PendingName);
     }
   }
   OutStream stream(*(file ? file.get() : &input_), a_.output, kStreamBuffer);
   OutStream* out = file ? &stream : nullptr;
   written_ = 0;
   carried_ = 0;
+  lone_ = 0;
   bool continued = false;  // the last read ended inside a line (the read limit cut it)
   bool ok = true;
   std::size_t length = 0;
@@ -275,33 +299,40 @@ Outcome Extraction::ExtractOne(bool window) {
     length = span;
     if (length == 0 && !continued) break;  // the blank line after the body
     continued = !whole;
-    ok = DecodeAndWrite(out, text, length, whole);
-    if (!ok) break;
+    if (ok) ok = DecodeAndWrite(out, text, length, whole);
+    if (!ok && !sink_) break;
+    if (!ok) out = nullptr;  // the rest only counted: it is the next part's no more
   }
-  if (ok && carried_ > 0) ok = DecodeAndWrite(out, carry_ + carried_, 0, true);
+  // The mail ended inside a line: what came is kept, and said.
+  const bool cut = continued && a_.line[0] == 0;
+  if (carried_ > 0) ok = DecodeAndWrite(ok ? out : nullptr, carry_ + carried_, 0, true) && ok;
+  const Body body = {written_, cut, lone_};
   if (file) {
     ok = stream.Flush() && ok;
     // A full disk may show only when the file is closed: that is a failed write too.
     ok = file->Close() && ok;
     if (!ok) {
       DropTemporary();
-      input_.Close();
-      ShowError(kErrOutputWrite, s.PendingName);
-      return Outcome::kStopped;
+      failure = kErrOutputWrite;
+      if (!sink_) return Fail(part, failure, s.PendingName);
     }
-    // Whole: the file takes its name, in one step over what stood there.
-    if (temp_[0] != 0 &&
-        !(mode == OpenMode::kWrite && !existed_ ? sv_.files.RenameNoReplace(temp_, s.PendingName)
-                                                : sv_.files.Replace(temp_, s.PendingName))) {
-      input_.Close();
-      velko::ShowError(sv_, owner_, kErrRename, temp_, s.PendingName);
-      return Outcome::kStopped;
-    }
-    temp_[0] = 0;
-    if (sink_) sink_->Written(s.PendingName, mode == OpenMode::kAppend, written_);
-  } else if (sink_) {
-    sink_->Listed({part_line_, SkipReason::kNoName, form_, a_.name, written_, window});
   }
+  if (failure != nullptr) {
+    Fail(part, failure, s.PendingName);
+  } else if (file && temp_[0] != 0 &&
+             !(mode == OpenMode::kWrite && !existed_
+                   ? sv_.files.RenameNoReplace(temp_, s.PendingName)
+                   : sv_.files.Replace(temp_, s.PendingName))) {
+    // Whole, and kept under the name the message gives.
+    if (Fail(part, kErrRename, temp_, s.PendingName) == Outcome::kStopped) {
+      return Outcome::kStopped;
+    }
+  } else if (file && sink_) {
+    sink_->Written(part, s.PendingName, mode == OpenMode::kAppend, body);
+  } else if (!file && mode_.list && sink_) {
+    sink_->Listed(part, body);
+  }
+  temp_[0] = 0;
   if (window) s.PendingName[0] = 0;
   // The line that ended the body may be a header line of the next part.
   Scan(a_.line);

@@ -35,31 +35,41 @@ struct ExtractMode {
   bool list = false;          // each Base64 part only told (PartSink::Listed); nothing written
 };
 
-// A part of a mail announced as Base64: why it stayed in the mail, or what --list tells of it.
-enum class SkipReason { kNoName, kNotTaken, kKept };  // no name; not chosen; kept when it exists
-struct PartReport {
-  long line;  // where the part's header began
-  SkipReason reason;
-  NameForm form;             // where a mail reader takes its name from; kNone: nowhere
-  const char* name;          // that name, in the platform's encoding for file names
-  unsigned long long bytes;  // its body decoded (--list)
-  bool window;               // the window's rules extract it (--list)
+// A part of a mail announced as Base64, as a sink hears of it.
+struct Part {
+  long line;          // where its header began
+  NameForm form;      // where a mail reader takes its name from; kNone: nowhere
+  const char* name;   // that name, in the platform's encoding for file names
+  bool name_has_nul;  // a NUL stood in the decoded name (`name` stops there)
+  bool window;        // the window's rules extract it
+};
+// Why a part stayed in the mail: no name; no file chosen; kept when its file exists.
+enum class SkipReason { kNoName, kNotTaken, kKept };
+// A body as decoded: its bytes, whether the mail ended inside one of its lines, and how many
+// lines ended in a character that completes no group (and is lost).
+struct Body {
+  unsigned long long bytes;
+  bool cut;
+  unsigned long long lone_characters;
 };
 
 // A front end that is no window: it names the files in the dialog's place, decides for a file
-// that exists in the question's place, and hears of every part. The windows have none.
+// that exists in the question's place, and hears of every part. A part's failure ends only
+// that part. The windows have none.
 class PartSink {
  public:
   virtual ~PartSink() = default;
   // `path` (kPathSize bytes) holds the name the mail gives; true, with the path to write in its
   // place, to take the part; false leaves it in the mail.
-  virtual bool Choose(char* path) = 0;
+  virtual bool Choose(const Part& part, char* path) = 0;
   // The chosen file exists: kYes overwrites it, kNo appends, kCancel leaves the part. May first
   // put another, free name into `path` and answer kYes.
-  virtual Answer Exists(char* path) = 0;
-  virtual void Skipped(const PartReport& part) = 0;
-  virtual void Listed(const PartReport& part) = 0;
-  virtual void Written(const char* path, bool appended, unsigned long long bytes) = 0;
+  virtual Answer Exists(const Part& part, char* path) = 0;
+  virtual void Skipped(const Part& part, SkipReason reason) = 0;
+  virtual void Listed(const Part& part, const Body& body) = 0;
+  virtual void Written(const Part& part, const char* path, bool appended, const Body& body) = 0;
+  // `text`: the window's message for it, one line.
+  virtual void Failed(const Part& part, const char* text) = 0;
 };
 
 // The command: every Base64 attachment of the mail file `target` goes, decoded, to a file the

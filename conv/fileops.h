@@ -82,6 +82,9 @@ class FileOps {
   // A hold on the file at `path` (`*hold` keeps it open for reading until it is destroyed);
   // kNotAvailable when the file system gives none.
   virtual LockResult Lock(const char* path, std::unique_ptr<File>* hold) = 0;
+  // How many bytes a new name in `folder` may have: the platform's longest component (255),
+  // less where a whole path has a limit (Windows: MAX_PATH for the full path).
+  virtual std::size_t NameRoom(const char* folder) = 0;
   // Every name in `folder` but "." and ".."; false when it cannot be read.
   virtual bool ListFolder(const char* folder, const std::function<void(const char*)>& each) = 0;
 };

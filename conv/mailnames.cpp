@@ -35,13 +35,15 @@ Charset CharsetOf(const char* name, std::size_t n) {
 // The name, built piece by piece in the platform's encoding for file names.
 struct Name {
   FileOps& files;
-  char* text;  // kLongName bytes, NUL-terminated
-  char* work;  // 3 x kLongName bytes
+  char* text;        // kLongName bytes, NUL-terminated
+  char* work;        // 3 x kLongName bytes
+  bool nul = false;  // a NUL came in: the name stops there, and says so
 
   // `bytes` in `charset`: Japanese ones become code page 932 here, UTF-8 stays UTF-8, bytes of
   // any other charset outside ASCII become '_'.
   void Add(const char* bytes, std::size_t n, Charset charset) {
     if (n >= kLongName) n = kLongName - 1;
+    nul |= std::memchr(bytes, 0, n) != nullptr;
     char* out = work + kLongName;
     std::size_t m = 0;
     for (std::size_t i = 0; i < n; ++i) {
@@ -289,7 +291,8 @@ bool AnnouncesBase64(const PartHeader& header) {
   return EqualNoCase(value, n, "base64");
 }
 
-NameForm DecodePartName(const PartHeader& header, FileOps& files, char* name, char* work) {
+NameForm DecodePartName(const PartHeader& header, FileOps& files, char* name, char* work,
+                        bool* nul) {
   char* whole = work;  // the name as decoded, possibly long
   whole[0] = 0;
   Name out{files, whole, work + kLongName};
@@ -318,6 +321,7 @@ NameForm DecodePartName(const PartHeader& header, FileOps& files, char* name, ch
   std::memcpy(name, whole, keep);
   std::memcpy(name + keep, whole + ext, length - ext);
   name[keep + length - ext] = 0;
+  *nul = out.nul;
   return name[0] != 0 ? form : NameForm::kNone;
 }
 

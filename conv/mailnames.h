@@ -37,9 +37,11 @@ bool AnnouncesBase64(const PartHeader& header);
 
 // The part's name, the way a mail reader takes it, into `name` (kPathSize bytes) in the
 // platform's encoding for file names (`files.AppendName`), cut to kPathSize - 1 bytes keeping
-// its extension; kNone, with `name` empty, when the part gives none.
+// its extension; kNone, with `name` empty, when the part gives none. `*nul` tells whether the
+// decoded name held a NUL byte, where `name` then ends.
 constexpr std::size_t kNameWork = kHeaderSize + 4 * 4 * 512;  // the work area's size
-NameForm DecodePartName(const PartHeader& header, FileOps& files, char* name, char* work);
+NameForm DecodePartName(const PartHeader& header, FileOps& files, char* name, char* work,
+                        bool* nul);
 
 }  // namespace velko
 

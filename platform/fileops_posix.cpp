@@ -11,6 +11,8 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 #include <new>
 #include <string>
@@ -198,6 +200,10 @@ class PosixFileOps final : public FileOps {
     }
     *hold = std::move(file);
     return LockResult::kHeld;
+  }
+  std::size_t NameRoom(const char* folder) override {
+    const std::size_t used = std::strlen(folder) + 1;  // and a separator
+    return used >= PATH_MAX - 1 ? 0 : std::min<std::size_t>(NAME_MAX, PATH_MAX - 1 - used);
   }
   bool ListFolder(const char* folder, const std::function<void(const char*)>& each) override {
     DIR* dir = ::opendir(folder);

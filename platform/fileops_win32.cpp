@@ -1,6 +1,7 @@
 // The file operations over KERNEL32, ANSI paths in the system's code page.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <string>
@@ -185,6 +186,12 @@ class Win32FileOps final : public FileOps {
     }
     *hold = std::move(file);
     return LockResult::kHeld;
+  }
+  // The ANSI calls take a full path of MAX_PATH characters at most, the NUL included.
+  std::size_t NameRoom(const char* folder) override {
+    char full[MAX_PATH];
+    const DWORD used = GetFullPathNameA(folder, MAX_PATH, full, nullptr) + 1;  // and a separator
+    return used >= MAX_PATH - 1 ? 0 : std::min<std::size_t>(255, MAX_PATH - 1 - used);
   }
   bool ListFolder(const char* folder, const std::function<void(const char*)>& each) override {
     WIN32_FIND_DATAA found;

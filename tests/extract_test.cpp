@@ -189,6 +189,8 @@ TEST(DecodePartName, NamesAsAMailReaderDoes) {
       {"X-Disposition: a; filename=\"x\"\r\nContent-Type: a/b; filename=\"y\"", NameForm::kNone, ""},
       {"Content-Disposition: attachment; filename=\"=?EUC-JP?B?jqE=?=x\"", NameForm::kEncoded, "\uFF61x"},
       {"Content-Disposition: attachment; filename=\"ab\\", NameForm::kQuoted, "ab\\"},
+      // A NUL ends the name, and says so: "invoice.sh" is not what the mail names.
+      {"Content-Disposition: a; filename*=utf-8''invoice.sh%00.pdf", NameForm::kRfc2231, "invoice.sh"},
   };
   // clang-format on
   for (const auto& c : cases) {
@@ -200,9 +202,11 @@ TEST(DecodePartName, NamesAsAMailReaderDoes) {
       line += one.size();
     }
     char name[kPathSize];
-    std::vector<char> work(kNameWork);
-    EXPECT_EQ(DecodePartName(header, NativeFileOps(), name, work.data()), c.form) << c.header;
+    std::vector<char> work(kNameWork, 'Z');  // what a part before left there counts for nothing
+    bool nul = false;
+    EXPECT_EQ(DecodePartName(header, NativeFileOps(), name, work.data(), &nul), c.form) << c.header;
     EXPECT_STREQ(name, c.name) << c.header;
+    EXPECT_EQ(nul, std::strstr(c.header, "%00") != nullptr) << c.header;
   }
   // Too long for a path: cut to whole characters of one to four bytes, the extension kept.
   for (auto [code, bytes, keep] : {std::tuple{"a", 1, 507},
@@ -217,7 +221,8 @@ TEST(DecodePartName, NamesAsAMailReaderDoes) {
     AddHeaderLine(h, ("Content-Disposition: a; filename*=UTF-8''" + encoded + ".txt\n").c_str());
     char name[kPathSize];
     std::vector<char> work(kNameWork);
-    DecodePartName(h, NativeFileOps(), name, work.data());
+    bool nul;
+    DecodePartName(h, NativeFileOps(), name, work.data(), &nul);
     EXPECT_EQ(name, decoded + ".txt") << code;
   }
   // The window's upper-casing: a Shift_JIS second byte is never a letter; after it, letters are.

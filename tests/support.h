@@ -106,6 +106,7 @@ struct FaultyFileOps : FileOps {
   bool ListFolder(const char* f, const std::function<void(const char*)>& each) override {
     return real.ListFolder(f, each);
   }
+  std::size_t NameRoom(const char* folder) override { return real.NameRoom(folder); }
   std::unique_ptr<File> Open(const char* path, OpenMode mode) override {
     bool refused = mode == OpenMode::kRead ? fail_open_read
                                            : fail_write_open && ++write_opens >= fail_write_open;
@@ -139,6 +140,7 @@ struct FaultyFileOps : FileOps {
       bool fails = written && ops.fail_write_close && ++ops.write_closes >= ops.fail_write_close;
       return real->Close() && (!fails || Fail(0));
     }
+    FileId Id() override { return real->Id(); }
     long Fail(long result) { return ops.failed = true, result; }
     FaultyFileOps& ops;
     std::unique_ptr<File> real;

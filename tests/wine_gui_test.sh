@@ -31,4 +31,15 @@ want+="1b 24 42 34 41 1b 28 4a 0d 0a 1b 24 42 34 41 1b 28 4a 0d 0a"
 printf '\x8a\xbf\n' | tee a.txt >A.md && "$wine" "$4" -q sjis2jis a.txt A.md >/dev/null 2>err; s=$?
 printf '\x1b$B4A\x1b(B\n' >j && "$wine" "$4" jis2sjis <j >>j 2>>err; s="$s $? $(wc -l <err) $(od -An -tx1 a.BAK | xargs)"
 [ "$s" = "1 1 2 8a bf 0a" ] || { printf 'FAIL velko-cli.exe, one file by two names: %s\n' "$s"; cat err; status=1; }
+# Windows names: a device gets a safe form, a name Windows reduces to the folder is refused, a
+# path over MAX_PATH is shortened, keeping the extension; one part's failure is its own.
+deep=dd/$(printf 'p%.0s' {1..150}) long=$(printf 'q%.0s' {1..120}).txt && mkdir -p "$deep"
+for n in CON con.txt NUL.pdf AUX PRN COM1 LPT1.txt 'CONOUT$' ... ' ' '. .'; do
+  printf 'Content-Transfer-Encoding: base64\r\nfilename="%s"\r\n\r\nQUJD\r\n\r\n' "$n"
+done >dev.eml
+printf 'Content-Transfer-Encoding: base64\r\nfilename="%s"\r\n\r\nQUJD\r\n\r\n' "$long" >long.eml
+"$wine" "$4" b64bin --dir dd dev.eml >/dev/null 2>err; s="$? $(ls dd | grep -v p | xargs) $(grep -c 'no usable file name' err)"
+"$wine" "$4" b64bin --dir "$deep" long.eml >/dev/null 2>>err; full="Z:$PWD/$deep/$(ls "$deep")"; s="$s $? ${#full} ${full: -5}"
+want="0 _AUX _COM1 _CON _CON.TXT _CONOUT\$ _LPT1.TXT _NUL.PDF _PRN 3 0 259 Q.TXT"
+[ "$s" = "$want" ] || { printf 'FAIL velko-cli.exe, Windows names\n  want %s\n  got  %s\n' "$want" "$s"; cat err; status=1; }
 exit $status
