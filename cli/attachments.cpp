@@ -27,10 +27,10 @@ std::string FileName(const char* sjis, FileOps& files) {
 
 const char* FormText(NameForm form) {
   switch (form) {
-    case NameForm::kRfc2231: return "filename*= (RFC 2231)";
-    case NameForm::kEncoded: return "an RFC 2047 encoded word";
-    case NameForm::kUnquoted: return "filename= without quotes";
-    case NameForm::kContentType: return "the Content-Type's name=";
+    case NameForm::kRfc2231: return Tr("filename*= (RFC 2231)");
+    case NameForm::kEncoded: return Tr("an RFC 2047 encoded word");
+    case NameForm::kUnquoted: return Tr("filename= without quotes");
+    case NameForm::kContentType: return Tr("the Content-Type's name=");
     default: return "filename=\"...\"";
   }
 }
@@ -55,8 +55,8 @@ std::string SafeBaseName(const char* proposed, FileOps& files, bool decoded, std
   // '/' always splits: no Shift_JIS trail byte is 0x2F, so a lead byte before one must not
   // smuggle a folder in. '\' can be a trail byte (表 is 95 5C): Shift_JIS names are walked a
   // character at a time for it; a decoded name here is UTF-8, which no lead byte table splits.
-  const bool win32 = files.Style() == PathStyle::kWin32;
-  const bool sjis = !decoded || win32;
+  const bool win32 = IsWindows(files.Style());
+  const bool sjis = !decoded || NamesInSjis(files.Style());
   std::size_t start = 0;
   for (std::size_t i = 0; proposed[i] != 0; ++i) {
     unsigned char c = static_cast<unsigned char>(proposed[i]);
@@ -74,23 +74,24 @@ std::string SafeBaseName(const char* proposed, FileOps& files, bool decoded, std
     base.erase(0, 2);
   }
   if (!decoded) base = FileName(base.c_str(), files);
-  *why = "no usable file name in \"" +
-         (decoded ? std::string(proposed) : FileName(proposed, files)) + "\"";
+  *why = Say("no usable file name in \"%s\"",
+             {decoded ? std::string(proposed) : FileName(proposed, files)});
   // Windows drops trailing dots and blanks: "..." and " " would name the folder itself.
   while (win32 && !base.empty() && (base.back() == '.' || base.back() == ' ')) base.pop_back();
   if (base.empty() || base == "." || base == "..") return "";
-  for (const char* p = base.c_str(); *p != 0; p += CharacterLength(p, win32)) {
-    if (ControlLength(p, !win32) > 0) return "";
+  const bool names_sjis = NamesInSjis(files.Style());
+  for (const char* p = base.c_str(); *p != 0; p += CharacterLength(p, names_sjis)) {
+    if (ControlLength(p, !names_sjis) > 0) return "";
   }
   if (win32 && WindowsDevice(base)) base = "_" + base;
   std::size_t ext;
-  std::size_t keep = CutKeepingExtension(base.data(), base.size(), room, win32, &ext);
+  std::size_t keep = CutKeepingExtension(base.data(), base.size(), room, names_sjis, &ext);
   return base.substr(0, keep) + base.substr(ext);
 }
 
 bool AttachmentFiles::Choose(const Part& part, char* path) {
   if (part.name_has_nul && decoded_) {
-    why_ = std::string("its name holds a NUL byte: \"") + part.name + "\\x00...\"";
+    why_ = Say("its name holds a NUL byte: \"%s\\x00...\"", {part.name});
     return false;
   }
   const std::string folder = dir_.empty() ? "." : dir_;
@@ -109,7 +110,7 @@ Answer AttachmentFiles::Exists(const Part&, char* path) {
     case ExistsPolicy::kOverwrite: return Answer::kYes;
     case ExistsPolicy::kAppend: return Answer::kNo;
     case ExistsPolicy::kSkip:
-      why_ = std::string(path) + " exists (--exists skip)";
+      why_ = Say("%s exists (--exists skip)", {path});
       return Answer::kCancel;
     case ExistsPolicy::kRename: {
       // REPORT(1).PDF, REPORT(2).PDF, ...: the first name that is free, its stem cut so that
@@ -120,7 +121,7 @@ Answer AttachmentFiles::Exists(const Part&, char* path) {
       if (dot == std::string::npos || dot <= name) dot = p.size();
       const std::string folder = name == 0 ? "." : p.substr(0, name);
       const std::size_t room = files_.NameRoom(folder.c_str());
-      const bool sjis = files_.Style() == PathStyle::kWin32;
+      const bool sjis = NamesInSjis(files_.Style());
       const std::size_t ext = p.size() - dot;
       unsigned long& n = next_number_[p];
       for (n = n == 0 ? 1 : n; n < 100000; ++n) {
@@ -136,19 +137,19 @@ Answer AttachmentFiles::Exists(const Part&, char* path) {
           return Answer::kYes;
         }
       }
-      why_ = std::string(path) + " exists, and no numbered name is free";
+      why_ = Say("%s exists, and no numbered name is free", {path});
       return Answer::kCancel;
     }
     case ExistsPolicy::kAsk: break;
   }
   if (!IsTerminal(0)) {
-    why_ = std::string(path) + " exists, and no terminal to ask (see --exists)";
+    why_ = Say("%s exists, and no terminal to ask (see --exists)", {path});
     return Answer::kCancel;
   }
   for (;;) {
-    console_.Prompt(std::string(path) + " exists: [o]verwrite, [a]ppend, [s]kip? ");
+    console_.Prompt(Say("%s exists: [o]verwrite, [a]ppend, [s]kip? ", {path}));
     std::string answer;
-    why_ = std::string(path) + " exists, and you said skip";
+    why_ = Say("%s exists, and you said skip", {path});
     if (!ReadAnswer(&answer)) return Answer::kCancel;  // the end of input: skip
     for (char& c : answer) c = LowerAscii(c);
     if (answer == "o" || answer == "overwrite") return Answer::kYes;
@@ -158,40 +159,44 @@ Answer AttachmentFiles::Exists(const Part&, char* path) {
 }
 
 void AttachmentFiles::Written(const Part& part, const char* path, bool appended, const Body& body) {
-  const std::string bytes = std::to_string(body.bytes) + " bytes";
+  const std::string bytes = std::to_string(body.bytes);
   if (body.cut) {
-    console_.Error(At(part) + path +
-                   ": the mail ends inside this attachment: saved as far as it decodes (" + bytes +
-                   ")");
+    console_.Error(At(part) + Say("%s: the mail ends inside this attachment: saved as far as "
+                                  "it decodes (%s bytes)",
+                                  {path, bytes}));
   } else if (body.lone_characters > 0) {
-    console_.Error(At(part) + path + ": " + std::to_string(body.lone_characters) +
-                   " lines end in a character that completes no group, which is dropped: saved (" +
-                   bytes + ")");
+    console_.Error(At(part) + Say("%s: %s lines end in a character that completes no group, "
+                                  "which is dropped: saved (%s bytes)",
+                                  {path, std::to_string(body.lone_characters), bytes}));
   } else {
-    console_.Notice(path, std::string(appended ? "appended" : "saved") + " (" + bytes + ")");
+    console_.Notice(path,
+                    Say(appended ? N("appended (%s bytes)") : N("saved (%s bytes)"), {bytes}));
   }
 }
 
-void AttachmentFiles::Failed(const Part& part, const char* text) {
-  console_.Error(At(part) + text);
+void AttachmentFiles::Failed(const Part& part, const char* format, const char* path,
+                             const char* other) {
+  console_.Error(At(part) + WindowText(format, path, other) + console_.Reason());
 }
 
 void AttachmentFiles::Skipped(const Part& part, SkipReason reason) {
   std::string why = why_;
   if (reason == SkipReason::kNoName) {
     why = part.form == NameForm::kNone || decoded_
-              ? "no file name"
-              : std::string("its name is in ") + FormText(part.form) +
-                    ", which --decode-names reads: " + part.name;
+              ? Tr("no file name")
+              : Say("its name is in %s, which --names=decoded reads: %s",
+                    {FormText(part.form), part.name});
   }
-  console_.Warn(console_.File(), At(part) + "attachment not extracted: " + why);
+  console_.Warn(console_.File(), At(part) + Say("attachment not extracted: %s", {why}));
 }
 
 void AttachmentFiles::Listed(const Part& part, const Body& body) {
-  std::string name = part.form == NameForm::kNone ? "(no name)" : part.name;
+  std::string name = part.form == NameForm::kNone ? Tr("(no name)") : part.name;
   if (part.name_has_nul) name += "\\x00...";
-  console_.Print(console_.File() + ": " + At(part) + name + " (" + std::to_string(body.bytes) +
-                 " bytes), the window " + (part.window ? "extracts it" : "does not"));
+  console_.Print(console_.File() + ": " + At(part) +
+                 Say(part.window ? N("%s (%s bytes), the window extracts it")
+                                 : N("%s (%s bytes), the window does not"),
+                     {name, std::to_string(body.bytes)}));
 }
 
 }  // namespace velko

@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 
+#include "console.h"
 #include "console_host.h"
 #include "extract.h"
 #include "fileops.h"
@@ -37,11 +38,11 @@ class AttachmentFiles : public PartSink {
   void Skipped(const Part& part, SkipReason reason) override;
   void Listed(const Part& part, const Body& body) override;
   void Written(const Part& part, const char* path, bool appended, const Body& body) override;
-  void Failed(const Part& part, const char* text) override;
+  void Failed(const Part& part, const char* format, const char* path, const char* other) override;
 
  private:
   // "line N: ", naming the part by where its header began.
-  static std::string At(const Part& part) { return "line " + std::to_string(part.line) + ": "; }
+  static std::string At(const Part& part) { return Say("line %s: ", {std::to_string(part.line)}); }
   ConsoleHost& console_;
   FileOps& files_;
   std::string dir_;

@@ -1,19 +1,42 @@
-// What velko-cli needs of the console; one implementation per platform.
+// What velko-cli needs of its platform; one implementation per platform.
 #ifndef VELKO_CLI_CONSOLE_H
 #define VELKO_CLI_CONSOLE_H
 
+#include <cstdio>
+#include <initializer_list>
 #include <string>
+#include <vector>
+
+#include "frame.h"
 
 namespace velko {
 
-// The locale for the messages; standard input and output carry bytes unchanged.
-void InitConsole();
+// The locale and the messages' language; standard input and output carry bytes unchanged.
+// Returns the arguments in UTF-8, wildcards expanded where the shell leaves that to a program.
+std::vector<std::string> InitConsole(int argc, char** argv);
 bool IsTerminal(int fd);
-// The texts and names velko-cli handles are UTF-8 (else code page 932).
-bool TextsInUtf8();
-// A message (the program's texts and the file names in them) as the console shows it, in the
-// locale's encoding; what it cannot show becomes '?', names and texts alike.
-std::string ForConsole(const std::string& text);
+// How text files are read and written here unless --eol says otherwise.
+TextRules PlatformTextRules();
+// An English text of velko-cli's in the language of the user's locale (Japanese under a
+// Japanese one, English under any other), in UTF-8.
+const char* Tr(const char* english);
+// Writes a message (UTF-8) as the console shows it: in the locale's encoding, or on Windows
+// through a console's Unicode output and in the console's code page to a pipe or a file; what
+// cannot be shown becomes '?'. False when it could not be written.
+bool WriteText(std::FILE* stream, const std::string& text);
+// The code of the last failed system call, and its reason in words (UTF-8); the reason for a
+// name that leads to no file.
+int LastSystemError();
+std::string SystemReason(int code);
+std::string NotFoundReason();
+
+// Marks a text that is translated later, where it is chosen (xgettext reads N, Tr and Say).
+constexpr const char* N(const char* english) { return english; }
+
+// Tr(english) with each "%s" in turn replaced by an argument.
+std::string Say(const char* english, std::initializer_list<std::string> args = {});
+// One of the window's texts (texts.h) with its paths, as a line in the user's language.
+std::string WindowText(const char* format, const std::string& path, const std::string& other = "");
 
 }  // namespace velko
 

@@ -4,24 +4,34 @@
 
 #include "bytes.h"
 #include "console.h"
+#include "texts.h"
 
 namespace velko {
-namespace {
 
-// The window's texts end in a line feed that belongs to the box; a line ends with its own.
-std::string OneLine(const char* text) {
-  std::string line = text;
-  if (!line.empty() && line.back() == '\n') line.pop_back();
-  return line;
+std::string Say(const char* english, std::initializer_list<std::string> args) {
+  std::string text = Tr(english), said;
+  auto arg = args.begin();
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text.compare(i, 2, "%s") == 0 && arg != args.end()) {
+      said += *arg++;
+      ++i;
+    } else {
+      said += text[i];
+    }
+  }
+  return said;
 }
 
-}  // namespace
+std::string WindowText(const char* format, const std::string& path, const std::string& other) {
+  std::string text = Say(format, {path, other});
+  if (!text.empty() && text.back() == '\n') text.pop_back();
+  return text;
+}
 
 std::string Shown(const std::string& text) {
-  const bool utf8 = TextsInUtf8();
   std::string visible;
   for (const char* p = text.c_str(); p < text.c_str() + text.size();) {
-    const std::size_t n = *p == 0 ? 1 : ControlLength(p, utf8);
+    const std::size_t n = *p == 0 ? 1 : ControlLength(p, true);
     if (n == 0) {
       visible += *p++;
       continue;
@@ -35,18 +45,17 @@ std::string Shown(const std::string& text) {
     visible += escaped;
     p += n;
   }
-  return ForConsole(visible);
+  return visible;
 }
 
 void ConsoleHost::Prompt(const std::string& text) {
-  std::fputs(Shown(text).c_str(), stderr);
+  WriteText(stderr, Shown(text));
   std::fflush(stderr);
 }
 
 void ConsoleHost::Line(std::FILE* stream, const std::string& text) {
-  std::string line = Shown(text) + "\n";
   std::fflush(stdout);  // the two streams stay in order on a terminal
-  std::fwrite(line.data(), 1, line.size(), stream);
+  WriteText(stream, Shown(text) + "\n");
   std::fflush(stream);
 }
 
@@ -63,8 +72,12 @@ void ConsoleHost::Notice(const std::string& about, const std::string& text) {
   if (notices_ && !quiet_) Line(stdout, about + ": " + text);
 }
 
-void ConsoleHost::ShowMessage(Owner, const char* text) { Notice(file_, OneLine(text)); }
+void ConsoleHost::ShowMessage(Owner, const char* text) { Notice(file_, text); }
 
-void ConsoleHost::ShowError(Owner, const char* text) { Error(OneLine(text)); }
+void ConsoleHost::ShowError(Owner, const char* format, const char* path, const char* other) {
+  // A missing file is found missing by a look, which is no failed operation: said here.
+  const std::string reason = format == kErrNoInput ? ": " + NotFoundReason() : Reason();
+  Error(WindowText(format, path, other) + reason);
+}
 
 }  // namespace velko

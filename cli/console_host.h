@@ -1,23 +1,26 @@
-// The core's boxes as console lines naming their file. velko-cli has no field and no dialogs:
-// it calls the commands with its file names, and names attachments through its PartSink.
+// The core's boxes as console lines naming their file, in the user's language. velko-cli has
+// no field and no dialogs: it calls the commands with its file names, and names attachments
+// through its PartSink.
 #ifndef VELKO_CLI_CONSOLE_HOST_H
 #define VELKO_CLI_CONSOLE_HOST_H
 
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "host.h"
 
 namespace velko {
 
-// A message as the console shows it: every control character a mail or a name brought (C0,
-// DEL, and in UTF-8 C1 and the bidirectional ones) in a visible form (\x1B, \u202E), then in
-// the locale's encoding.
+// A message with every control character a mail or a name brought (C0, DEL, C1 and the
+// bidirectional ones) in a visible form (\x1B, \u202E).
 std::string Shown(const std::string& text);
 
 class ConsoleHost : public Host {
  public:
-  explicit ConsoleHost(bool quiet) : quiet_(quiet) {}
+  // `reason` gives why the last file operation failed, and forgets it ("" when none failed).
+  ConsoleHost(bool quiet, std::function<std::string()> reason)
+      : quiet_(quiet), reason_(std::move(reason)) {}
 
   // The file the next messages are about; `notices` off when standard output carries data.
   void Begin(const std::string& file, bool notices) {
@@ -33,9 +36,15 @@ class ConsoleHost : public Host {
   void Print(const std::string& text) { Line(stdout, text); }
   // A question on stderr, the answer typed after it.
   void Prompt(const std::string& text);
+  // ": " and why the last file operation failed, or "".
+  std::string Reason() {
+    const std::string reason = reason_();
+    return reason.empty() ? reason : ": " + reason;
+  }
 
   void ShowMessage(Owner owner, const char* text) override;
-  void ShowError(Owner owner, const char* text) override;
+  // The window's text in the user's language, and the system's reason for the failure.
+  void ShowError(Owner owner, const char* format, const char* path, const char* other) override;
   // Nothing to ask, open or close on a console.
   const char* GetFieldText() override { return nullptr; }
   void SetFieldText(const char*) override {}
@@ -47,6 +56,7 @@ class ConsoleHost : public Host {
  private:
   void Line(std::FILE* stream, const std::string& text);
   bool quiet_;
+  std::function<std::string()> reason_;
   std::string file_;
   bool notices_ = true;
   bool error_shown_ = false;

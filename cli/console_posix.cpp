@@ -1,11 +1,11 @@
 #include <errno.h>
 #include <iconv.h>
 #include <langinfo.h>
+#include <libintl.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <clocale>
-#include <cstdio>
 #include <cstring>
 
 #include "console.h"
@@ -30,31 +30,9 @@ sigset_t StopSignals() {
   return set;
 }
 
-}  // namespace
-
-void OnStop(void (*undo)()) {
-  undo_on_stop = undo;
-  struct sigaction action = {};
-  action.sa_handler = Stopped;
-  action.sa_mask = StopSignals();  // one stop at a time
-  for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaction(s, &action, nullptr);
-}
-
-void BlockStops(bool block) {
-  const sigset_t set = StopSignals();
-  sigprocmask(block ? SIG_BLOCK : SIG_UNBLOCK, &set, nullptr);
-}
-
-void InitConsole() { std::setlocale(LC_ALL, ""); }
-
-bool TextsInUtf8() { return true; }
-
-bool IsTerminal(int fd) { return ::isatty(fd) == 1; }
-
-std::string ForConsole(const std::string& text) {
-  const char* codeset = nl_langinfo(CODESET);
-  if (codeset == nullptr || std::strcmp(codeset, "UTF-8") == 0) return text;
-  iconv_t cd = iconv_open((std::string(codeset) + "//TRANSLIT").c_str(), "UTF-8");
+// `text` from one encoding to another, '?' for what the target cannot hold.
+std::string Convert(const std::string& text, const char* to, const char* from) {
+  iconv_t cd = iconv_open(to, from);
   if (cd == reinterpret_cast<iconv_t>(-1)) return text;
   std::string out;
   char* in = const_cast<char*>(text.data());
@@ -72,6 +50,71 @@ std::string ForConsole(const std::string& text) {
   }
   iconv_close(cd);
   return out;
+}
+
+bool Utf8Locale() {
+  const char* codeset = nl_langinfo(CODESET);
+  return codeset == nullptr || std::strcmp(codeset, "UTF-8") == 0;
+}
+
+// The catalogs beside the program when it runs from its build folder, else where it is
+// installed.
+std::string CatalogFolder() {
+  char self[4096];
+  const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+  if (n > 0) {
+    std::string dir(self, static_cast<std::size_t>(n));
+    dir.erase(dir.rfind('/') + 1);
+    if (::access((dir + "locale/ja/LC_MESSAGES/velko-cli.mo").c_str(), R_OK) == 0) {
+      return dir + "locale";
+    }
+  }
+  return VELKO_LOCALEDIR;
+}
+
+}  // namespace
+
+void OnStop(void (*undo)()) {
+  undo_on_stop = undo;
+  struct sigaction action = {};
+  action.sa_handler = Stopped;
+  action.sa_mask = StopSignals();  // one stop at a time
+  for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaction(s, &action, nullptr);
+}
+
+void BlockStops(bool block) {
+  const sigset_t set = StopSignals();
+  sigprocmask(block ? SIG_BLOCK : SIG_UNBLOCK, &set, nullptr);
+}
+
+std::vector<std::string> InitConsole(int argc, char** argv) {
+  std::setlocale(LC_ALL, "");
+  bindtextdomain("velko-cli", CatalogFolder().c_str());
+  bind_textdomain_codeset("velko-cli", "UTF-8");  // converted on the way out, with the names
+  return std::vector<std::string>(argv, argv + argc);
+}
+
+bool IsTerminal(int fd) { return ::isatty(fd) == 1; }
+
+TextRules PlatformTextRules() { return TextRules::kBytes; }
+
+const char* Tr(const char* english) { return dgettext("velko-cli", english); }
+
+bool WriteText(std::FILE* stream, const std::string& text) {
+  const std::string shown =
+      Utf8Locale()
+          ? text
+          : Convert(text, (std::string(nl_langinfo(CODESET)) + "//TRANSLIT").c_str(), "UTF-8");
+  return std::fwrite(shown.data(), 1, shown.size(), stream) == shown.size();
+}
+
+int LastSystemError() { return errno; }
+
+std::string NotFoundReason() { return SystemReason(ENOENT); }
+
+std::string SystemReason(int code) {
+  const std::string reason = std::strerror(code);  // in the locale's language and encoding
+  return Utf8Locale() ? reason : Convert(reason, "UTF-8", nl_langinfo(CODESET));
 }
 
 }  // namespace velko

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "command.h"
+#include "console.h"
 #include "detect.h"
 #include "fileops_native.h"
 #include "frame.h"
@@ -56,37 +57,48 @@ std::string Refusal(const LineCommand& command, const std::string& head) {
   ByteSurvey survey;
   survey.Add(reinterpret_cast<const unsigned char*>(head.data()), head.size());
   const unsigned fits = survey.Fits(head.size() == kHeadSize);
-  std::string seen;
+  const char* seen = nullptr;
   if (command.sjis_input) {
-    if (fits == kUtf8) seen = "looks like UTF-8, not Shift_JIS";
-    if (fits == kEucJp) seen = "looks like EUC-JP, not Shift_JIS";
+    if (fits == kUtf8)
+      seen = N("looks like UTF-8, not Shift_JIS: not converted (--force converts it)");
+    if (fits == kEucJp)
+      seen = N("looks like EUC-JP, not Shift_JIS: not converted (--force converts it)");
     if (fits == (kEucJp | kShiftJis)) {
-      seen = "looks like EUC-JP (or Shift_JIS of half-width kana alone)";
+      seen =
+          N("looks like EUC-JP (or Shift_JIS of half-width kana alone): not converted (--force "
+            "converts it)");
     }
     // A second run, or VELKO's own output: JIS escapes, and no Shift_JIS character.
-    if (command.id == BTN_SJTOJIS && fits == kIso2022Jp) seen = "is JIS already";
+    if (command.id == BTN_SJTOJIS && fits == kIso2022Jp) {
+      seen = N("is JIS already: not converted (--force converts it)");
+    }
   } else if (command.id == BTN_JISTOSJ && (fits & (kShiftJis | kEucJp | kUtf8)) != 0) {
-    seen = "has 8-bit characters and no JIS escape sequence: looks like ";
-    seen += fits == kUtf8 ? "UTF-8" : fits == kEucJp ? "EUC-JP" : "Shift_JIS already";
+    seen = fits == kUtf8    ? N("has no JIS escape sequence and looks like UTF-8: not converted "
+                                   "(--force converts it)")
+           : fits == kEucJp ? N("has no JIS escape sequence and looks like EUC-JP: not converted "
+                                "(--force converts it)")
+                            : N("has no JIS escape sequence and looks like Shift_JIS already: not "
+                                "converted (--force converts it)");
   }
-  return seen.empty() ? seen : seen + ": not converted (--force converts it)";
+  return seen ? Tr(seen) : "";
 }
 
-// What the Windows text rules left out of the bytes written, said where it happened; true
-// when anything was.
+// What the text rules left out of the bytes written, said where it happened; true when
+// anything was.
 bool TellLosses(ConsoleHost& host, const Losses& lost) {
   if (lost.text_end != kNowhere) {
-    host.Error("byte " + std::to_string(lost.text_end) +
-               ": a 0x1A ends the text by the Windows text rules; what follows is not written");
+    host.Error(
+        Say("byte %s: a 0x1A ends the text by the Windows text rules; what follows is not written",
+            {std::to_string(lost.text_end)}));
   }
   if (lost.ctrl_z > 0) {
-    host.Error("byte " + std::to_string(lost.first_ctrl_z) + ": a 0x1A inside a line is dropped (" +
-               std::to_string(lost.ctrl_z) + " in all)");
+    host.Error(Say("byte %s: a 0x1A inside a line is dropped (%s in all)",
+                   {std::to_string(lost.first_ctrl_z), std::to_string(lost.ctrl_z)}));
   }
   if (lost.nul_cuts > 0) {
-    host.Error("byte " + std::to_string(lost.first_nul) +
-               ": a NUL ends its line's text; the rest of that line is dropped (" +
-               std::to_string(lost.nul_cuts) + " lines in all)");
+    host.Error(Say(
+        "byte %s: a NUL ends its line's text; the rest of that line is dropped (%s lines in all)",
+        {std::to_string(lost.first_nul), std::to_string(lost.nul_cuts)}));
   }
   return lost.text_end != kNowhere || lost.ctrl_z > 0 || lost.nul_cuts > 0;
 }
@@ -99,18 +111,12 @@ std::string FolderOf(const char* path, PathStyle style) {
 
 }  // namespace
 
-std::string Text(const char* format, const std::string& file, const std::string& other) {
-  char line[3 * kPathSize];
-  std::snprintf(line, sizeof line, format, file.c_str(), other.c_str());
-  std::string text = line;
-  if (!text.empty() && text.back() == '\n') text.pop_back();
-  return text;
-}
-
 void ConvertStream(LineRun& run, std::unique_ptr<File> in, const std::string& name) {
   const LineStep& step = *LineStepFor(run.command.id);
   if (!in) {
-    return run.host.Error(Text(run.files.Exists(name.c_str()) ? kErrInputOpen : kErrNoInput, name));
+    const bool exists = run.files.Exists(name.c_str());
+    return run.host.Error(WindowText(exists ? kErrInputOpen : kErrNoInput, name) +
+                          run.host.Reason());
   }
   const std::string& out = run.output;
   const FileId in_id = in->Id();
@@ -118,47 +124,63 @@ void ConvertStream(LineRun& run, std::unique_ptr<File> in, const std::string& na
   // Reading a file while writing it would read what was written: without end, or with the
   // input gone before it was read.
   if (out.empty() ? in_id == stdout_file->Id() : in_id == run.files.Id(out.c_str())) {
-    return run.host.Error(out.empty() ? "standard output is this file too: not converted"
-                                      : out + " is this file itself: not converted");
+    return run.host.Error(out.empty() ? Say("standard output is this file too: not converted")
+                                      : Say("%s is this file itself: not converted", {out}));
   }
   std::string head;
-  if (!ReadHead(*in, &head)) return run.host.Error(Text(kErrInputRead, name));
+  if (!ReadHead(*in, &head)) {
+    return run.host.Error(WindowText(kErrInputRead, name) + ": " + SystemReason(LastSystemError()));
+  }
   if (!run.force) {
     const std::string why = Refusal(run.command, head);
     if (!why.empty()) return run.host.Error(why);
   }
   Replayed input(std::move(head), std::move(in));
   std::unique_ptr<char[]> buffers = LineBuffers(step);
-  if (!buffers) return run.host.Error(kErrMemory);
+  if (!buffers) return run.host.Error(Tr(kErrMemory));
   Losses lost;
   if (out.empty()) {
-    if (ConvertLines(input, *stdout_file, step, buffers.get(), &lost) != LinesResult::kDone) {
-      run.host.Error("the conversion failed (a read or write error)");
+    const LinesResult r = ConvertLines(input, *stdout_file, step, buffers.get(), run.rules, &lost);
+    if (r != LinesResult::kDone) {
+      const std::string reason = SystemReason(LastSystemError());
+      run.host.Error((r == LinesResult::kReadError ? WindowText(kErrInputRead, name)
+                                                   : Tr("standard output: write error")) +
+                     ": " + reason);
     }
     TellLosses(run.host, lost);
     return;
   }
   if (run.files.Exists(out.c_str()) && run.files.Kind(out.c_str(), true) != EntryKind::kRegular) {
-    return run.host.Error(out + ": not a regular file: not written");
+    return run.host.Error(Say("%s: not a regular file: not written", {out}));
   }
   char temp[kPathSize];
   std::unique_ptr<File> file = OpenTemporary(run.files, out.c_str(), temp);
-  if (!file) return run.host.Error(out + ": no file can be made beside it: not written");
+  if (!file) {
+    return run.host.Error(Say("%s: no file can be made beside it: not written", {out}) +
+                          run.host.Reason());
+  }
   if (run.files.Exists(out.c_str()) && !run.files.CopyPermissions(out.c_str(), temp)) {
     file->Close();
     run.files.Remove(temp);
-    return run.host.Error(Text(kErrPermissions, out));
+    return run.host.Error(WindowText(kErrPermissions, out) + run.host.Reason());
   }
-  LinesResult r = ConvertLines(input, *file, step, buffers.get(), &lost);
+  LinesResult r = ConvertLines(input, *file, step, buffers.get(), run.rules, &lost);
+  const int code = LastSystemError();
   if (r != LinesResult::kDone || !run.files.Replace(temp, out.c_str())) {
+    const std::string reason =
+        r == LinesResult::kDone ? run.host.Reason() : ": " + SystemReason(code);
     run.files.Remove(temp);
-    return run.host.Error(r == LinesResult::kReadError ? Text(kErrInputRead, name)
-                                                       : Text(kErrOutputWrite, out));
+    return run.host.Error((r == LinesResult::kReadError ? WindowText(kErrInputRead, name)
+                                                        : WindowText(kErrOutputWrite, out)) +
+                          reason);
   }
   if (!TellLosses(run.host, lost)) run.host.Notice(out, run.completion);
 }
 
 void ConvertFile(LineRun& run, const std::string& file) {
+  if (run.files.Kind(file.c_str(), true) == EntryKind::kDirectory) {
+    return run.host.Error(WindowText(kErrInputOpen, file) + ": " + Tr("it is a folder"));
+  }
   char backup[kPathSize];
   if (!MakeBackupPath(backup, file.c_str(), "BAK", run.files.Style())) backup[0] = 0;
   if (!run.force && run.files.Kind(file.c_str(), true) == EntryKind::kRegular) {
@@ -170,15 +192,16 @@ void ConvertFile(LineRun& run, const std::string& file) {
   // By what they are, not how they are spelt: ./a.BAK, a.BAK and, on Windows, A.BAK are one.
   for (const std::string& made : run.backups) {
     if (!run.numbered && backup[0] && run.files.SameFile(backup, made.c_str())) {
-      return run.host.Error(std::string("its backup ") + backup +
-                            " was made from another file in this run: not converted "
-                            "(--backup=numbered keeps both)");
+      return run.host.Error(
+          Say("its backup %s was made from another file in this run: not converted "
+              "(--backup=numbered keeps both)",
+              {backup}));
     }
   }
   if (run.numbered && backup[0] && run.files.Exists(backup) &&
       !run.files.SameFile(backup, file.c_str())) {
     if (run.files.Kind(backup, false) != EntryKind::kRegular) {
-      return run.host.Error(std::string(backup) + " is not a regular file: not converted");
+      return run.host.Error(Say("%s is not a regular file: not converted", {backup}));
     }
     // The old backup is kept as BAK.~N~, N one above the highest there; the frame then finds
     // none.
@@ -195,10 +218,10 @@ void ConvertFile(LineRun& run, const std::string& file) {
     });
     const std::string kept = std::string(backup) + ".~" + std::to_string(highest + 1) + "~";
     if (!run.files.RenameNoReplace(backup, kept.c_str())) {
-      return run.host.Error(Text(kErrRename, backup, kept));
+      return run.host.Error(WindowText(kErrRename, backup, kept) + run.host.Reason());
     }
   }
-  Services services{run.host, run.files};
+  Services services{run.host, run.files, run.rules};
   const LineStep& step = *LineStepFor(run.command.id);
   if (ConvertInPlace(file.c_str(), step, run.completion, nullptr, services) && backup[0]) {
     run.backups.push_back(backup);

@@ -9,6 +9,7 @@
 
 #include "console_host.h"
 #include "fileops.h"
+#include "frame.h"
 
 namespace velko {
 
@@ -26,11 +27,9 @@ struct LineRun {
   FileOps& files;
   std::string output;  // -o
   bool numbered, force;
+  TextRules rules;
   std::vector<std::string> backups = {};  // made in this run
 };
-
-// One of the window's texts with its files, as a line.
-std::string Text(const char* format, const std::string& file, const std::string& other = "");
 
 // `in` (null: it could not be opened) to standard output, or to -o OUT, written beside OUT and
 // put in its place whole.

@@ -14,6 +14,7 @@
 #include "extract.h"
 #include "fileops_native.h"
 #include "line_commands.h"
+#include "texts.h"
 #include "undo.h"
 #include "version.h"
 
@@ -21,18 +22,32 @@ namespace {
 
 using velko::File;
 using velko::OpenMode;
-using CliCommand = velko::LineCommand;
+using velko::Say;
+using velko::Tr;
 
-const CliCommand kCliCommands[] = {
-    {"nec2jis", velko::BTN_NECTOJIS, true, "NEC ruled-line characters to JIS ones"},
-    {"jis2nec", velko::BTN_JISTONEC, true, "JIS ruled-line characters to NEC ones"},
-    {"sjis2jis", velko::BTN_SJTOJIS, true, "Shift_JIS text to 7-bit JIS (ISO-2022-JP)"},
-    {"jis2sjis", velko::BTN_JISTOSJ, false, "7-bit JIS (ISO-2022-JP) text to Shift_JIS"},
-    {"b64text", velko::BTN_B64TEXT, false, "expands Base64 encoded words inside the lines"},
-    {"b64bin", velko::BTN_B64BIN, false, "writes the Base64 attachments of mails to files"},
+struct CliCommand {
+  velko::LineCommand line;
+  const char* done;  // the notice of success, in English (the window's own text in Japanese)
 };
 
-const char kHelp[] =
+const CliCommand kCliCommands[] = {
+    {{"nec2jis", velko::BTN_NECTOJIS, true, velko::N("NEC ruled-line characters to JIS ones")},
+     velko::N("NEC ruled lines converted to JIS ones")},
+    {{"jis2nec", velko::BTN_JISTONEC, true, velko::N("JIS ruled-line characters to NEC ones")},
+     velko::N("JIS ruled lines converted to NEC ones")},
+    {{"sjis2jis", velko::BTN_SJTOJIS, true, velko::N("Shift_JIS text to 7-bit JIS (ISO-2022-JP)")},
+     velko::N("converted from Shift_JIS to JIS")},
+    {{"jis2sjis", velko::BTN_JISTOSJ, false, velko::N("7-bit JIS (ISO-2022-JP) text to Shift_JIS")},
+     velko::N("converted from JIS to Shift_JIS")},
+    {{"b64text", velko::BTN_B64TEXT, false,
+      velko::N("expands Base64 encoded words inside the lines")},
+     velko::N("encoded words expanded")},
+    {{"b64bin", velko::BTN_B64BIN, false,
+      velko::N("writes the Base64 attachments of mails to files")},
+     velko::N("attachments extracted")},
+};
+
+const char* const kHelp = velko::N(
     "Usage: velko-cli COMMAND [OPTION]... FILE...\n"
     "       velko-cli --help | --version\n"
     "Runs one of the window's commands on each FILE. Commands:\n"
@@ -40,34 +55,43 @@ const char kHelp[] =
     "The line commands rewrite FILE in place and keep its old content as FILE's name with\n"
     "the extension BAK. With FILE '-', or with no FILE when standard input is no terminal,\n"
     "they read standard input and write standard output.\n"
-    "  -o, --output=OUT       write the result of the one FILE to OUT; FILE stays as it is\n"
+    "  -o, --output=OUT       write the result of the one FILE to OUT ('-': standard output);\n"
+    "                         FILE stays as it is\n"
+    "      --eol=RULES        keep: a line runs to its LF and every byte stays as it is;\n"
+    "                         crlf: the Windows text rules (CR LF read as LF, a 0x1A ends the\n"
+    "                         text, LF written as CR LF). Default: %s\n"
     "      --backup=CONTROL   simple: the old BAK is replaced (default); numbered: it is first\n"
     "                         kept as BAK.~N~, so no backup is ever removed\n"
     "      --force            convert input that looks like UTF-8 or EUC-JP (nec2jis, jis2nec,\n"
     "                         sjis2jis), JIS already (sjis2jis), Shift_JIS (jis2sjis)\n"
     "New content goes to a temporary file beside its file and takes its name when whole; a\n"
     "stopped run puts the original back, a file another run converts is refused.\n"
-    "b64bin writes each attachment into DIR under the name its mail gives, upper-cased:\n"
-    "      --dir=DIR          where the attachments go (default: the current folder)\n"
+    "b64bin writes each attachment into DIR under the name its mail gives:\n"
+    "      --dir=DIR          where the attachments go (default: the current folder; made\n"
+    "                         when missing)\n"
     "      --exists=WHAT      for a file that exists: ask (on a terminal, the default),\n"
-    "                         overwrite, append, skip, or rename (REPORT(1).PDF)\n"
-    "      --decode-names     name each part as a mail reader does (RFC 2231 filename*=,\n"
-    "                         RFC 2047 words, unquoted names, the Content-Type's name=)\n"
+    "                         overwrite, append, skip, or rename (report(1).pdf)\n"
+    "      --names=HOW        decoded (the default): each part named as a mail reader names it\n"
+    "                         (RFC 2231 filename*=, RFC 2047 words, unquoted names, the\n"
+    "                         Content-Type's name=), its case kept; raw: as the window names it\n"
+    "                         (a quoted filename= only, upper-cased); --decode-names is decoded\n"
     "      --list             one line per Base64 part: its name, its size, and whether the\n"
     "                         window extracts it; nothing is written\n"
     "A Base64 part left in the mail is told on stderr, with its line and why.\n"
+    "--eol=crlf --names=raw write byte for byte what the Windows program writes.\n"
     "  -q, --quiet            no notices, only errors\n"
     "  -h, --help             this help;  -V, --version  the version\n"
     "Messages: 'FILE: TEXT' on stdout, 'velko-cli: FILE: TEXT' on stderr, in the locale's\n"
-    "encoding. Exit status: 0 no error, 1 an error for some FILE, 2 usage error.\n"
+    "language and encoding. Exit status: 0 no error, 1 an error for some FILE, 2 usage error.\n"
     "Examples:\n"
     "  velko-cli sjis2jis mail.txt              # mail.txt in JIS, mail.BAK the original\n"
     "  velko-cli jis2sjis < in.txt > out.txt    # as a filter\n"
     "  velko-cli b64bin --dir att --exists rename inbox/*.eml\n"
-    "  velko-cli b64bin --list --decode-names inbox.eml\n";
+    "  velko-cli b64bin --list inbox.eml\n");
 
 int Usage(const std::string& problem) {
-  std::fprintf(stderr, "velko-cli: %s\nTry 'velko-cli --help'.\n", velko::Shown(problem).c_str());
+  velko::WriteText(
+      stderr, "velko-cli: " + velko::Shown(problem) + "\n" + Tr("Try 'velko-cli --help'.") + "\n");
   return 2;
 }
 
@@ -75,25 +99,26 @@ int Usage(const std::string& problem) {
 // else went well.
 int Finished(int status) {
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-    std::fputs("velko-cli: standard output: write error\n", stderr);
+    velko::WriteText(stderr, Say("velko-cli: standard output: write error") + "\n");
     return status == 0 ? 1 : status;
   }
   return status;
 }
 
-int Run(int argc, char** argv);
+int Run(std::vector<std::string> args);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  velko::InitConsole();
-  return Finished(Run(argc, argv));
-}
+int main(int argc, char** argv) { return Finished(Run(velko::InitConsole(argc, argv))); }
 
 namespace {
 
-int Run(int argc, char** argv) {
-  enum { kBackup = 256, kForce, kDir, kExists, kDecodeNames, kList };
+int Run(std::vector<std::string> args) {
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(&arg[0]);
+  argv.push_back(nullptr);
+  const int argc = static_cast<int>(args.size());
+  enum { kBackup = 256, kForce, kDir, kExists, kDecodeNames, kNames, kEol, kList };
   const option kOptions[] = {{"help", no_argument, nullptr, 'h'},
                              {"version", no_argument, nullptr, 'V'},
                              {"quiet", no_argument, nullptr, 'q'},
@@ -103,86 +128,114 @@ int Run(int argc, char** argv) {
                              {"dir", required_argument, nullptr, kDir},
                              {"exists", required_argument, nullptr, kExists},
                              {"decode-names", no_argument, nullptr, kDecodeNames},
+                             {"names", required_argument, nullptr, kNames},
+                             {"eol", required_argument, nullptr, kEol},
                              {"list", no_argument, nullptr, kList},
                              {nullptr, 0, nullptr, 0}};
-  std::string output, dir, backup = "simple", exists;
-  bool quiet = false, force = false, dir_given = false;
+  const bool windows_rules = velko::PlatformTextRules() == velko::TextRules::kWindows;
+  std::string output, dir, backup = "simple", exists, names = "decoded";
+  std::string eol = windows_rules ? "crlf" : "keep";
+  bool quiet = false, force = false, dir_given = false, names_given = false, eol_given = false;
   velko::ExtractMode mode;
   opterr = 0;
-  for (int c; (c = getopt_long(argc, argv, ":hVqo:", kOptions, nullptr)) != -1;) {
+  for (int c; (c = getopt_long(argc, argv.data(), ":hVqo:", kOptions, nullptr)) != -1;) {
     switch (c) {
       case 'h': {
         std::string list;
         for (const CliCommand& cc : kCliCommands) {
-          list += "  " + std::string(cc.name) + std::string(10 - std::strlen(cc.name), ' ') +
-                  cc.what + "\n";
+          const char* name = cc.line.name;
+          list += "  " + std::string(name) + std::string(10 - std::strlen(name), ' ') +
+                  Tr(cc.line.what) + "\n";
         }
-        std::printf(kHelp, list.c_str());
+        velko::WriteText(stdout, Say(kHelp, {list, windows_rules ? "crlf" : "keep"}));
         return 0;
       }
-      case 'V': std::printf("velko-cli %s\n", VELKO_VERSION); return 0;
+      case 'V':
+        velko::WriteText(stdout, std::string("velko-cli ") + VELKO_VERSION + "\n");
+        return 0;
       case 'q': quiet = true; break;
       case 'o': output = optarg; break;
       case kBackup: backup = optarg; break;
       case kForce: force = true; break;
       case kDir: dir = optarg, dir_given = true; break;
       case kExists: exists = optarg; break;
-      case kDecodeNames: mode.decode_names = true; break;
+      case kDecodeNames: names = "decoded", names_given = true; break;
+      case kNames: names = optarg, names_given = true; break;
+      case kEol: eol = optarg, eol_given = true; break;
       case kList: mode.list = true; break;
-      case ':': return Usage(std::string(argv[optind - 1]) + " needs a value");
-      default: return Usage("unknown option '" + std::string(argv[optind - 1]) + "'");
+      case ':': return Usage(Say("%s needs a value", {argv[optind - 1]}));
+      default:  // the option as typed: a letter of a cluster, or the whole long one
+        return Usage(
+            Say("unknown option '%s'",
+                {optopt ? std::string("-") + static_cast<char>(optopt) : argv[optind - 1]}));
     }
   }
-  if (optind >= argc) return Usage("no command given");
+  if (optind >= argc) return Usage(Tr("no command given"));
   const CliCommand* command = nullptr;
   for (const CliCommand& c : kCliCommands) {
-    if (std::strcmp(argv[optind], c.name) == 0) command = &c;
+    if (std::strcmp(argv[optind], c.line.name) == 0) command = &c;
   }
-  if (!command) return Usage("unknown command '" + std::string(argv[optind]) + "'");
-  const bool b64bin = command->id == velko::BTN_B64BIN;
-  std::vector<std::string> files(argv + optind + 1, argv + argc);
+  if (!command) return Usage(Say("unknown command '%s'", {argv[optind]}));
+  const bool b64bin = command->line.id == velko::BTN_B64BIN;
+  // getopt_long moved the options before the rest in `argv`, not in `args`.
+  std::vector<std::string> files(argv.begin() + optind + 1, argv.begin() + argc);
   const std::vector<std::string> policies = {"ask", "overwrite", "append", "skip", "rename"};
   std::size_t policy = 0;
   while (policy < policies.size() && !exists.empty() && policies[policy] != exists) ++policy;
-  if (policy == policies.size())
-    return Usage("--exists takes ask, overwrite, append, skip or rename");
-  if (backup != "simple" && backup != "numbered") return Usage("--backup takes simple or numbered");
-  if (b64bin && (!output.empty() || force || backup != "simple")) {
-    return Usage("-o, --backup and --force are for the line commands");
+  if (policy == policies.size()) {
+    return Usage(Tr("--exists takes ask, overwrite, append, skip or rename"));
   }
-  if (!b64bin && (dir_given || !exists.empty() || mode.decode_names || mode.list)) {
-    return Usage("--dir, --exists, --decode-names and --list are for b64bin");
+  if (backup != "simple" && backup != "numbered")
+    return Usage(Tr("--backup takes simple or numbered"));
+  if (names != "decoded" && names != "raw") return Usage(Tr("--names takes decoded or raw"));
+  if (eol != "keep" && eol != "crlf") return Usage(Tr("--eol takes keep or crlf"));
+  if (b64bin && (!output.empty() || force || backup != "simple" || eol_given)) {
+    return Usage(Tr("-o, --backup, --eol and --force are for the line commands"));
   }
-  if (dir_given && velko::NativeFileOps().Kind(dir.c_str(), true) != velko::EntryKind::kDirectory) {
-    return Usage("--dir: no such folder: " + dir);
+  if (!b64bin && (dir_given || !exists.empty() || names_given || mode.list)) {
+    return Usage(Tr("--dir, --exists, --names and --list are for b64bin"));
   }
   if (files.empty() && !velko::IsTerminal(0)) files.push_back("-");
-  if (files.empty()) return Usage("no FILE given");
-  if (!output.empty() && files.size() != 1) return Usage("-o takes one FILE");
+  if (files.empty()) return Usage(Tr("no FILE given"));
+  if (!output.empty() && files.size() != 1) return Usage(Tr("-o takes one FILE"));
+  mode.decode_names = names == "decoded";
 
   // Never writes through a link; puts every file back under its own name when stopped.
   velko::UndoOnStop ops(velko::NativeFileOps(false));
-  velko::ConsoleHost host(quiet);
+  velko::ConsoleHost host(quiet, [&ops] { return ops.TakeReason(); });
+  if (dir_given && !ops.MakeFolder(dir.c_str())) {
+    host.Begin(dir, false);
+    host.Error(Tr("the folder for --dir cannot be made") + host.Reason());
+    return 1;
+  }
   velko::AttachmentFiles attachments(host, ops, dir_given ? dir : ".",
                                      static_cast<velko::ExistsPolicy>(policy), mode.decode_names);
-  const velko::Services services{host, ops};
-  const char* completion = velko::FindCommand(command->id)->completion;
-  velko::LineRun run{*command, completion, host, ops, output, backup == "numbered", force};
+  const velko::TextRules rules =
+      eol == "crlf" ? velko::TextRules::kWindows : velko::TextRules::kBytes;
+  // Raw names are the window's: upper-cased; decoded ones keep the case the mail gave.
+  const velko::Services services{host, ops, rules, !mode.decode_names};
+  const std::string done = Tr(command->done);
+  velko::LineRun run{command->line,        done.c_str(), host, ops, output == "-" ? "" : output,
+                     backup == "numbered", force,        rules};
   bool failed = false;
   for (const std::string& file : files) {
     // Standard output carries the converted text: no notices there.
-    host.Begin(file, !(file == "-" && output.empty() && !b64bin));
+    const bool to_stdout = !b64bin && run.output.empty() && (file == "-" || output == "-");
+    host.Begin(file, !to_stdout);
     if (file.size() >= velko::kPathSize) {
-      host.Error("file name longer than 511 bytes: not converted");
+      host.Error(Say("file name longer than %s bytes: not converted",
+                     {std::to_string(velko::kPathSize - 1)}));
+    } else if (b64bin && ops.Kind(file.c_str(), true) == velko::EntryKind::kDirectory) {
+      host.Error(velko::WindowText(velko::kErrInputOpen, file) + ": " + Tr("it is a folder"));
     } else if (file == "-" && b64bin) {
       std::unique_ptr<File> in = velko::StandardStream(0);
-      velko::ExtractAttachmentsFrom(*in, "-", completion, nullptr, services, mode, &attachments);
+      velko::ExtractAttachmentsFrom(*in, "-", done.c_str(), nullptr, services, mode, &attachments);
     } else if (file == "-") {
       velko::ConvertStream(run, velko::StandardStream(0), file);
     } else if (!output.empty()) {
       velko::ConvertStream(run, ops.Open(file.c_str(), OpenMode::kRead), file);
     } else if (b64bin) {
-      velko::ExtractAttachments(file.c_str(), completion, nullptr, services, mode, &attachments);
+      velko::ExtractAttachments(file.c_str(), done.c_str(), nullptr, services, mode, &attachments);
     } else {
       velko::ConvertFile(run, file);
     }

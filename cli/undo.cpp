@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "console.h"
 #include "host.h"
 
 namespace velko {
@@ -48,23 +49,42 @@ UndoOnStop::UndoOnStop(FileOps& real) : real_(real) {
   OnStop(Undo);
 }
 
+bool UndoOnStop::Noted(bool done) {
+  if (!done) failure_ = LastSystemError();
+  return done;
+}
+
+std::string UndoOnStop::TakeReason() {
+  const int code = failure_;
+  failure_ = 0;
+  return code != 0 ? SystemReason(code) : "";
+}
+
 void UndoOnStop::Settle() {
+  failure_ = 0;
   Record([] { return pending.temp[0] = 0, pending.target[0] = 0; });
 }
 
 std::unique_ptr<File> UndoOnStop::Open(const char* path, OpenMode mode) {
-  if (mode != OpenMode::kCreate) return real_.Open(path, mode);
-  // Every new file the core makes is a temporary that takes its name when whole.
+  if (mode != OpenMode::kCreate) {
+    std::unique_ptr<File> file = real_.Open(path, mode);
+    Noted(file != nullptr);
+    return file;
+  }
+  // Every new file the core makes is a temporary that takes its name when whole. A name that
+  // is taken is no failure: another is tried.
   return Record([&] {
     std::unique_ptr<File> file = real_.Open(path, mode);
+    const int code = LastSystemError();
     if (file) Set(pending.temp, path);
+    if (!file && !real_.Exists(path)) failure_ = code;
     return file;
   });
 }
 
 bool UndoOnStop::Remove(const char* path) {
   return Record([&] {
-    const bool done = real_.Remove(path);
+    const bool done = Noted(real_.Remove(path));
     if (done && std::strcmp(path, pending.temp) == 0) pending.temp[0] = 0;
     return done;
   });
@@ -72,7 +92,7 @@ bool UndoOnStop::Remove(const char* path) {
 
 bool UndoOnStop::RenameNoReplace(const char* from, const char* to) {
   return Record([&] {
-    const bool done = real_.RenameNoReplace(from, to);
+    const bool done = Noted(real_.RenameNoReplace(from, to));
     if (done && std::strcmp(from, pending.temp) == 0) {
       pending.temp[0] = 0, pending.target[0] = 0;  // the new content has the file's name
     } else if (done) {
@@ -84,7 +104,7 @@ bool UndoOnStop::RenameNoReplace(const char* from, const char* to) {
 
 bool UndoOnStop::Replace(const char* from, const char* to) {
   return Record([&] {
-    const bool done = real_.Replace(from, to);
+    const bool done = Noted(real_.Replace(from, to));
     if (done && std::strcmp(from, pending.temp) == 0) pending.temp[0] = 0;
     return done;
   });

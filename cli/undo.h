@@ -1,8 +1,11 @@
 // velko-cli's file operations: the platform's, with a record of what a stop (INT, TERM,
 // Ctrl+C) must undo so that every file is found under its own name afterwards: the file moved
-// to its backup name while its new content is written, and the temporary that content is in.
+// to its backup name while its new content is written, and the temporary that content is in;
+// and of why the last operation that changes something failed.
 #ifndef VELKO_CLI_UNDO_H
 #define VELKO_CLI_UNDO_H
+
+#include <string>
 
 #include "fileops.h"
 
@@ -14,6 +17,8 @@ class UndoOnStop : public FileOps {
   explicit UndoOnStop(FileOps& real);
   // Nothing of the file before is undone any more: a failure left it as it is.
   void Settle();
+  // Why the last operation failed, in words; "" when none did since the last call.
+  std::string TakeReason();
 
   PathStyle Style() const override { return real_.Style(); }
   bool Exists(const char* path) override { return real_.Exists(path); }
@@ -28,7 +33,7 @@ class UndoOnStop : public FileOps {
     real_.AppendName(name, size, text, length, utf8);
   }
   bool CopyPermissions(const char* from, const char* to) override {
-    return real_.CopyPermissions(from, to);
+    return Noted(real_.CopyPermissions(from, to));
   }
   LockResult Lock(const char* path, std::unique_ptr<File>* hold) override {
     return real_.Lock(path, hold);
@@ -37,9 +42,12 @@ class UndoOnStop : public FileOps {
     return real_.ListFolder(folder, each);
   }
   std::size_t NameRoom(const char* folder) override { return real_.NameRoom(folder); }
+  bool MakeFolder(const char* path) override { return Noted(real_.MakeFolder(path)); }
 
  private:
+  bool Noted(bool done);
   FileOps& real_;
+  int failure_ = 0;  // the system's code for the last failure, 0 for none
 };
 
 // What the platform gives a console program: `undo` runs, with only the calls a signal

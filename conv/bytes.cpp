@@ -1,5 +1,7 @@
 #include "bytes.h"
 
+#include <cstring>
+
 #include "jis.h"
 
 namespace velko {
@@ -44,6 +46,22 @@ std::size_t ControlLength(const char* text, bool utf8) {
       p[1] == 0x80 && (p[2] == 0x8E || p[2] == 0x8F || (p[2] >= 0xAA && p[2] <= 0xAE));
   const bool isolates = p[1] == 0x81 && p[2] >= 0xA6 && p[2] <= 0xA9;
   return marks || isolates ? 3 : 0;
+}
+
+void AppendUtf8(char* name, std::size_t size, const char* text, std::size_t length) {
+  std::size_t n = std::strlen(name);
+  for (std::size_t i = 0; i < length;) {
+    std::size_t len = Utf8Length(static_cast<unsigned char>(text[i]));
+    for (std::size_t k = 1; k < len; ++k) {
+      if (i + k >= length || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) len = 0;
+    }
+    const std::size_t step = len ? len : 1;
+    if (n + step >= size) break;
+    std::memcpy(name + n, len ? text + i : "_", step);
+    n += step;
+    i += step;
+  }
+  name[n] = 0;
 }
 
 std::size_t CharacterLength(const char* text, bool sjis) {

@@ -30,6 +30,10 @@ constexpr std::size_t Utf8Length(unsigned char lead) {
                                         : 0;
 }
 
+// Appends `text` (`length` bytes) to the NUL-terminated `name` (`size` bytes) as whole UTF-8
+// characters only, '_' for a byte that begins none; stops before a character that does not fit.
+void AppendUtf8(char* name, std::size_t size, const char* text, std::size_t length);
+
 // The bytes of a control character that starts at `text`, 0 for any other: C0 and DEL, and in
 // UTF-8 the C1 controls and the bidirectional controls (U+200E, U+200F, U+202A-U+202E,
 // U+2066-U+2069), which make a name or a line show as another.

@@ -1,6 +1,5 @@
 #include "extract.h"
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -53,7 +52,7 @@ class Extraction {
 
  private:
   void ShowError(const char* format, const char* arg) {
-    velko::ShowError(sv_, owner_, format, arg);
+    sv_.host.ShowError(owner_, format, arg, "");
   }
   // Reads one line into the line area; false at the end of the file. A read failure is
   // reported (the input closed first) and sets stopped_.
@@ -220,14 +219,11 @@ const char* Extraction::OpenOutput(OpenMode mode, std::unique_ptr<File>* file) {
 Outcome Extraction::Fail(const Part& part, const char* format, const char* path,
                          const char* other) {
   if (sink_) {
-    char text[3 * kPathSize];
-    std::snprintf(text, sizeof text, format, path, other);
-    text[std::strcspn(text, "\n")] = 0;
-    sink_->Failed(part, text);
+    sink_->Failed(part, format, path, other);
     return Outcome::kDone;
   }
   input_.Close();
-  velko::ShowError(sv_, owner_, format, path, other);
+  sv_.host.ShowError(owner_, format, path, other);
   return Outcome::kStopped;
 }
 
@@ -247,7 +243,7 @@ Outcome Extraction::ExtractOne(bool window) {
       return Report(SkipReason::kNotTaken), Outcome::kDone;  // its body: scanned as lines
     }
     s.PendingName[kPathSize - 1] = 0;
-    UpperCaseChosenPath(s.PendingName, sv_.files.Style());
+    if (sv_.upper_case_names) UpperCaseChosenPath(s.PendingName, sv_.files.Style());
     if (FileExists(sv_.files, s.PendingName)) {
       Answer answer = sink_ ? sink_->Exists(part, s.PendingName)
                             : sv_.host.AskYesNoCancel(owner_, kAskOverwrite);
@@ -391,7 +387,7 @@ void UpperCaseChosenPath(char* path, PathStyle style) {
   }
   while (path[i] != 0) {
     unsigned char c = static_cast<unsigned char>(path[i]);
-    if (style == PathStyle::kWin32 && IsSjisLeadByte(c) && path[i + 1] != 0) {
+    if (NamesInSjis(style) && IsSjisLeadByte(c) && path[i + 1] != 0) {
       i += 2;  // a second byte is part of a character, not a letter
       continue;
     }
@@ -405,7 +401,7 @@ bool ExtractAttachmentsFrom(File& input, const char* target, const char* complet
   std::unique_ptr<Areas> areas(new (std::nothrow) Areas);
   if (!areas) {
     input.Close();
-    sv.host.ShowError(owner, kErrMemory);
+    sv.host.ShowError(owner, kErrMemory, "", "");
     return false;
   }
   if (!Extraction(target, owner, sv, *areas, input, mode, sink).Run()) return false;
@@ -415,9 +411,10 @@ bool ExtractAttachmentsFrom(File& input, const char* target, const char* complet
 
 bool ExtractAttachments(const char* target, const char* completion, Owner owner, const Services& sv,
                         const ExtractMode& mode, PartSink* sink) {
-  if (!FileExists(sv.files, target)) return ShowError(sv, owner, kErrNoInput, target), false;
+  if (!FileExists(sv.files, target))
+    return sv.host.ShowError(owner, kErrNoInput, target, ""), false;
   std::unique_ptr<File> input = sv.files.Open(target, OpenMode::kRead);
-  if (!input) return ShowError(sv, owner, kErrInputOpen, target), false;
+  if (!input) return sv.host.ShowError(owner, kErrInputOpen, target, ""), false;
   return ExtractAttachmentsFrom(*input, target, completion, owner, sv, mode, sink);
 }
 

@@ -68,8 +68,9 @@ class PartSink {
   virtual void Skipped(const Part& part, SkipReason reason) = 0;
   virtual void Listed(const Part& part, const Body& body) = 0;
   virtual void Written(const Part& part, const char* path, bool appended, const Body& body) = 0;
-  // `text`: the window's message for it, one line.
-  virtual void Failed(const Part& part, const char* text) = 0;
+  // The window's message for it: one of the printf-style texts of texts.h with its paths.
+  virtual void Failed(const Part& part, const char* format, const char* path,
+                      const char* other) = 0;
 };
 
 // The command: every Base64 attachment of the mail file `target` goes, decoded, to a file the

@@ -10,9 +10,14 @@ namespace velko {
 
 // How the platform's path names are split and cased.
 enum class PathStyle {
-  kPosix,  // plain bytes, '/' only, no drive, case-sensitive
-  kWin32,  // Shift_JIS bytes, "X:" drive, '\' and '/', double-byte characters kept whole
+  kPosix,      // plain bytes, '/' only, no drive, case-sensitive
+  kWin32,      // Shift_JIS bytes (the ANSI calls), "X:" drive, '\' and '/', double-byte
+               // characters kept whole, case-blind
+  kWin32Utf8,  // the same in UTF-8, which the wide calls take: no byte of a character is '\'
 };
+constexpr bool IsWindows(PathStyle style) { return style != PathStyle::kPosix; }
+// Names in this style are Shift_JIS; else UTF-8.
+constexpr bool NamesInSjis(PathStyle style) { return style == PathStyle::kWin32; }
 
 // What stands under a name.
 enum class EntryKind { kNone, kRegular, kDirectory, kLink, kOther };
@@ -85,6 +90,8 @@ class FileOps {
   // How many bytes a new name in `folder` may have: the platform's longest component (255),
   // less where a whole path has a limit (Windows: MAX_PATH for the full path).
   virtual std::size_t NameRoom(const char* folder) = 0;
+  // Makes the folder `path` with the folders above it that are missing; true when it is there.
+  virtual bool MakeFolder(const char* path) = 0;
   // Every name in `folder` but "." and ".."; false when it cannot be read.
   virtual bool ListFolder(const char* folder, const std::function<void(const char*)>& each) = 0;
 };

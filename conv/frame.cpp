@@ -1,7 +1,6 @@
 #include "frame.h"
 
 #include <chrono>
-#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -23,39 +22,40 @@ constexpr char kTemporaryName[] = ".velko-%08x.tmp";
 
 }  // namespace
 
-void ShowError(const Services& sv, Owner owner, const char* format, ...) {
-  char text[3 * kPathSize];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  sv.host.ShowError(owner, text);
+void FormatError(char* out, std::size_t size, const char* format, const char* path,
+                 const char* other) {
+  std::snprintf(out, size, format, path, other);
 }
 
 bool FileExists(FileOps& files, const char* path) { return files.Exists(path); }
 
 std::size_t FinalComponent(const char* path, PathStyle style) {
-  const bool win32 = style == PathStyle::kWin32;
-  std::size_t start = win32 && path[0] != 0 && path[1] == ':' ? 2 : 0;
+  const bool windows = IsWindows(style), sjis = NamesInSjis(style);
+  std::size_t start = windows && path[0] != 0 && path[1] == ':' ? 2 : 0;
   // A second byte of a Shift_JIS character is never a separator.
-  for (std::size_t i = start; path[i] != 0; i += win32 ? CharacterLength(path + i, true) : 1) {
-    if (path[i] == '/' || (win32 && path[i] == '\\')) start = i + 1;
+  for (std::size_t i = start; path[i] != 0; i += sjis ? CharacterLength(path + i, true) : 1) {
+    if (path[i] == '/' || (windows && path[i] == '\\')) start = i + 1;
   }
   return start;
 }
 
 bool MakeBackupPath(char* out, const char* path, const char* ext, PathStyle style) {
   out[0] = 0;
-  const bool win32 = style == PathStyle::kWin32;
-  const std::size_t drive = win32 && path[0] != 0 && path[1] == ':' ? 2 : 0;
+  const bool windows = IsWindows(style), sjis = NamesInSjis(style);
+  const std::size_t drive = windows && path[0] != 0 && path[1] == ':' ? 2 : 0;
   const std::size_t component = FinalComponent(path, style);
   std::size_t i = component, stem_end = std::strlen(path);
-  for (; path[i] != 0; i += win32 ? CharacterLength(path + i, true) : 1) {
+  for (; path[i] != 0; i += sjis ? CharacterLength(path + i, true) : 1) {
     if (path[i] == '.') stem_end = i;
   }
   const std::size_t ext_len = std::strlen(ext);
-  // Cutting a part, as a 255-byte split would, names another file: refuse instead.
-  if (component - drive > kMaxPart || stem_end - component > kMaxPart) return false;
+  const std::size_t backup_name = stem_end - component + (ext_len > 0 ? 1 + ext_len : 0);
+  // Cutting a part, as a 255-byte split would, names another file: refuse instead. Windows
+  // splits a path into a folder and a stem of 255 bytes each; elsewhere only a name is limited.
+  if (windows ? component - drive > kMaxPart || stem_end - component > kMaxPart
+              : backup_name > kMaxPart) {
+    return false;
+  }
   const std::size_t total = stem_end + (ext_len > 0 ? 1 + ext_len : 0);
   if (total >= kPathSize) return false;
   std::memcpy(out, path, stem_end);
@@ -91,13 +91,15 @@ std::unique_ptr<char[]> LineBuffers(const LineStep& step) {
       new (std::nothrow) char[kReadLimit + step.work_size + 2 * kStreamBuffer + 1]);
 }
 
-LinesResult ConvertLines(File& in, File& out, const LineStep& step, char* buffers, Losses* losses) {
+LinesResult ConvertLines(File& in, File& out, const LineStep& step, char* buffers, TextRules rules,
+                         Losses* losses) {
   char* line = buffers;
   char* work = line + kReadLimit;
   char* in_buffer = work + step.work_size;  // one byte more: the reader keeps it for a NUL
   char* out_buffer = in_buffer + kStreamBuffer + 1;
-  LineReader reader(in, true, in_buffer, kStreamBuffer + 1);
-  OutStream writer(out, out_buffer, kStreamBuffer);
+  const bool windows = rules == TextRules::kWindows;
+  LineReader reader(in, windows, in_buffer, kStreamBuffer + 1);
+  OutStream writer(out, out_buffer, kStreamBuffer, windows);
   for (;;) {
     std::size_t length = 0;
     char* text = line;
@@ -162,7 +164,7 @@ struct Temporary {
 bool ConvertInPlace(const char* target, const LineStep& step, const char* completion, Owner owner,
                     const Services& sv) {
   auto fail = [&](const char* format, const char* path, const char* other = "") {
-    ShowError(sv, owner, format, path, other);
+    sv.host.ShowError(owner, format, path, other);
     return false;
   };
   if (!FileExists(sv.files, target)) return fail(kErrNoInput, target);
@@ -177,7 +179,7 @@ bool ConvertInPlace(const char* target, const LineStep& step, const char* comple
   if (sv.files.Kind(target, true) != EntryKind::kRegular) return fail(kErrInputOpen, target);
   std::unique_ptr<char[]> buffers = LineBuffers(step);  // before anything on disk changes
   if (!buffers) {
-    sv.host.ShowError(owner, kErrMemory);
+    sv.host.ShowError(owner, kErrMemory, "", "");
     return false;
   }
   // A second run on the same file is refused while this one holds it, and the name must still
@@ -208,7 +210,7 @@ bool ConvertInPlace(const char* target, const LineStep& step, const char* comple
     input->Close();
     return fail(kErrOutputOpen, target);
   }
-  const LinesResult result = ConvertLines(*input, *output.file, step, buffers.get());
+  const LinesResult result = ConvertLines(*input, *output.file, step, buffers.get(), sv.rules);
   output.file.reset();  // closed by the conversion
   switch (result) {
     case LinesResult::kReadError: return fail(kErrInputRead, backup);

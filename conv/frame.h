@@ -15,9 +15,19 @@ constexpr std::size_t MAXCHRS = 100000;
 // fgets limit: at most 9999 bytes of text and a NUL per read.
 constexpr std::size_t kReadLimit = 10000;
 
+// How text files are read and written.
+enum class TextRules {
+  kWindows,  // the Windows C library's text mode: CR LF read as LF, a 0x1A ends the text, LF
+             // written as CR LF
+  kBytes,    // a line runs to its LF; every byte is kept as it is and nothing is added
+};
+
+// What a front end gives the commands: its host, its file operations, and its platform's ways.
 struct Services {
   Host& host;
   FileOps& files;
+  TextRules rules = TextRules::kWindows;
+  bool upper_case_names = true;  // an attachment's chosen name, as the Windows program has it
 };
 
 // What a line step gives to write: `length` bytes, NUL-terminated, cut at a NUL among them.
@@ -37,9 +47,6 @@ struct LineStep {
   std::size_t work_size;
 };
 
-// One error box: the printf-style text with its arguments (paths).
-void ShowError(const Services& sv, Owner owner, const char* format, ...);
-
 bool FileExists(FileOps& files, const char* path);
 
 // Where the final component of `path` begins: after a drive and the last separator.
@@ -57,7 +64,7 @@ bool MakeBackupPath(char* out, const char* path, const char* ext, PathStyle styl
 
 enum class LinesResult { kDone, kReadError, kWriteError };
 
-// What the Windows text rules left out of a conversion: places are byte offsets in the file
+// What the text rules left out of a conversion: places are byte offsets in the file
 // read, kNowhere when there is none.
 struct Losses {
   unsigned long long text_end = kNowhere;  // a 0x1A with text after it ended the text here
@@ -68,10 +75,10 @@ struct Losses {
 // The buffers a run of `step` needs, taken before anything on disk changes; null without memory.
 std::unique_ptr<char[]> LineBuffers(const LineStep& step);
 
-// The frame's loop: `in` read by the text-mode rules, each line through `step`, written to `out`
-// with every LF as CR LF. Closes both files; a failed close of `out` is a write error. What the
-// rules left out goes to `losses` when one is given.
-LinesResult ConvertLines(File& in, File& out, const LineStep& step, char* buffers,
+// The frame's loop: `in` read by `rules`, each line through `step`, written to `out` by the
+// same rules. Closes both files; a failed close of `out` is a write error. What the rules left
+// out goes to `losses` when one is given.
+LinesResult ConvertLines(File& in, File& out, const LineStep& step, char* buffers, TextRules rules,
                          Losses* losses = nullptr);
 
 // Converts `target` in place through `step`, keeping the old content under the BAK name. The

@@ -11,9 +11,6 @@
 namespace velko {
 namespace {
 
-constexpr std::size_t kLongName = 4 * kPathSize;  // a name before it is cut to kPathSize
-static_assert(kNameWork == kHeaderSize + 4 * kLongName, "the work area's parts");
-
 enum class Charset { kAscii, kCp932, kJis, kEucJp, kUtf8, kOther };
 
 Charset CharsetOf(const char* name, std::size_t n) {
@@ -317,7 +314,7 @@ NameForm DecodePartName(const PartHeader& header, FileOps& files, char* name, ch
   const std::size_t length = std::strlen(whole);
   std::size_t ext;
   const std::size_t keep =
-      CutKeepingExtension(whole, length, kPathSize - 1, files.Style() == PathStyle::kWin32, &ext);
+      CutKeepingExtension(whole, length, kPathSize - 1, NamesInSjis(files.Style()), &ext);
   std::memcpy(name, whole, keep);
   std::memcpy(name + keep, whole + ext, length - ext);
   name[keep + length - ext] = 0;

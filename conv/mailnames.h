@@ -7,6 +7,7 @@
 #include <cstddef>
 
 #include "fileops.h"
+#include "host.h"
 
 namespace velko {
 
@@ -39,7 +40,8 @@ bool AnnouncesBase64(const PartHeader& header);
 // platform's encoding for file names (`files.AppendName`), cut to kPathSize - 1 bytes keeping
 // its extension; kNone, with `name` empty, when the part gives none. `*nul` tells whether the
 // decoded name held a NUL byte, where `name` then ends.
-constexpr std::size_t kNameWork = kHeaderSize + 4 * 4 * 512;  // the work area's size
+constexpr std::size_t kLongName = 2 * kPathSize;  // a name as decoded, before it is cut to fit
+constexpr std::size_t kNameWork = kHeaderSize + 4 * kLongName;  // the work area's size
 NameForm DecodePartName(const PartHeader& header, FileOps& files, char* name, char* work,
                         bool* nul);
 

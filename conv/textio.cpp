@@ -45,15 +45,17 @@ bool LineReader::Fill() {
     return false;
   }
   end_ = static_cast<std::size_t>(n);
-  cr_ = Find('\r');
-  ctrl_z_ = Find(kCtrlZ);
+  if (text_) {
+    cr_ = Find('\r');
+    ctrl_z_ = Find(kCtrlZ);
+  }
   return true;
 }
 
 ReadResult LineReader::ReadLineInPlace(char* copy, std::size_t limit, char** line,
                                        std::size_t* length) {
   Restore();
-  if (text_ && pos_ < end_) {
+  if (pos_ < end_) {
     unsigned char* p = buffer_ + pos_;
     std::size_t room = end_ - pos_;
     if (room > limit) room = limit;
@@ -62,9 +64,9 @@ ReadResult LineReader::ReadLineInPlace(char* copy, std::size_t limit, char** lin
     if (hit < p + room) {
       std::size_t lf = hit - buffer_;
       // A CR not before the LF stays as it is in a copy too: only this one needs a look.
-      bool crlf = lf > pos_ && buffer_[lf - 1] == '\r';
+      bool crlf = text_ && lf > pos_ && buffer_[lf - 1] == '\r';
       std::size_t n = crlf ? lf - pos_ : lf - pos_ + 1;  // bytes a copy would store
-      if (ctrl_z_ > lf && n < limit) {
+      if ((!text_ || ctrl_z_ > lf) && n < limit) {
         if (crlf) {
           buffer_[lf - 1] = '\n';
           buffer_[lf] = 0;
@@ -151,8 +153,8 @@ ReadResult LineReader::ReadLine(char* line, std::size_t limit, std::size_t* leng
   return stored == 0 ? ReadResult::kEnd : ReadResult::kLine;
 }
 
-OutStream::OutStream(File& file, char* buffer, std::size_t size)
-    : file_(file), buffer_(buffer), size_(size) {}
+OutStream::OutStream(File& file, char* buffer, std::size_t size, bool crlf)
+    : file_(file), buffer_(buffer), size_(size), crlf_(crlf) {}
 
 bool OutStream::Flush() {
   if (used_ > 0 && !failed_) failed_ = !file_.Write(buffer_, used_);
@@ -168,7 +170,7 @@ char* OutStream::Room(std::size_t size) {
 bool OutStream::Commit(std::size_t size) {
   if (failed_) return false;
   used_ += size;
-  if (size > 0 && buffer_[used_ - 1] == '\n') {
+  if (crlf_ && size > 0 && buffer_[used_ - 1] == '\n') {
     buffer_[used_ - 1] = '\r';
     buffer_[used_++] = '\n';
   }
@@ -198,7 +200,8 @@ bool OutStream::PutText(const char* text, std::size_t length) {
     Write(s, stop - s);
     s = stop;
     if (s < end && *s == '\n') {
-      Write("\r\n", 2);
+      if (crlf_) Write("\r", 1);
+      Write("\n", 1);
       ++s;
     }
   }

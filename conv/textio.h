@@ -31,9 +31,9 @@ class LineReader {
   // then a NUL; `*length` receives the bytes stored (a NUL read from the file counts).
   ReadResult ReadLine(char* line, std::size_t limit, std::size_t* length);
 
-  // The same for a caller that only reads the line: the usual one (ended by CR LF or LF, whole
-  // in the read-ahead area, no 0x1A) is left where it lies, NUL-terminated there
-  // until the next call; any other is read into `copy` (`limit` bytes). `*line` points to it.
+  // The same for a caller that only reads the line: the usual one (ended by its LF, or by CR LF
+  // in text mode, whole in the read-ahead area, no 0x1A) is left where it lies, NUL-terminated
+  // there until the next call; any other is read into `copy` (`limit` bytes). `*line` points to it.
   ReadResult ReadLineInPlace(char* copy, std::size_t limit, char** line, std::size_t* length);
 
   // Bytes of the file read so far (the next read starts there).
@@ -67,12 +67,13 @@ class LineReader {
   unsigned long long text_end_ = kNowhere, ctrl_z_dropped_ = 0, first_ctrl_z_ = kNowhere;
 };
 
-// Buffered output: text with every LF as CR LF, or bytes as they are.
+// Buffered output: text with every LF as CR LF (`crlf`) or as it is, or bytes as they are.
 class OutStream {
  public:
-  OutStream(File& file, char* buffer, std::size_t size);
+  OutStream(File& file, char* buffer, std::size_t size, bool crlf = true);
 
-  // The first `length` bytes of `text`, up to a NUL among them, each LF written as CR LF.
+  // The first `length` bytes of `text`, up to a NUL among them, each LF written as CR LF when
+  // the stream does so.
   // False once any write has failed.
   bool PutText(const char* text, std::size_t length);
   // Bytes as they are (binary data). False once any write has failed.
@@ -80,7 +81,8 @@ class OutStream {
   // Writes out what is buffered. False once any write has failed.
   bool Flush();
   // Free room of at least `size` bytes at the buffer's end (`size` + 1 at most the buffer's
-  // size), for a line made there; Commit then takes its first `size` bytes, a last LF as CR LF.
+  // size), for a line made there; Commit then takes its first `size` bytes, a last LF as CR LF
+  // when the stream does so.
   char* Room(std::size_t size);
   bool Commit(std::size_t size);
 
@@ -89,6 +91,7 @@ class OutStream {
   char* buffer_;
   std::size_t size_;
   std::size_t used_ = 0;
+  bool crlf_;
   bool failed_ = false;
 };
 

@@ -158,19 +158,7 @@ class PosixFileOps final : public FileOps {
       if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
       in = out;
     }
-    std::size_t n = std::strlen(name);
-    for (std::size_t i = 0; i < in.size();) {
-      std::size_t len = Utf8Length(static_cast<unsigned char>(in[i]));
-      for (std::size_t k = 1; k < len; ++k) {
-        if (i + k >= in.size() || (static_cast<unsigned char>(in[i + k]) & 0xC0) != 0x80) len = 0;
-      }
-      const char* character = len ? &in[i] : "_";
-      if (n + (len ? len : 1) >= size) break;
-      std::memcpy(name + n, character, len ? len : 1);
-      n += len ? len : 1;
-      i += len ? len : 1;
-    }
-    name[n] = 0;
+    AppendUtf8(name, size, in.data(), in.size());
   }
   bool CopyPermissions(const char* from, const char* to) override {
     struct stat st;
@@ -204,6 +192,15 @@ class PosixFileOps final : public FileOps {
   std::size_t NameRoom(const char* folder) override {
     const std::size_t used = std::strlen(folder) + 1;  // and a separator
     return used >= PATH_MAX - 1 ? 0 : std::min<std::size_t>(NAME_MAX, PATH_MAX - 1 - used);
+  }
+  bool MakeFolder(const char* path) override {
+    std::string part = path;
+    for (std::size_t i = 1; i <= part.size(); ++i) {  // each folder of the path in turn
+      if (i < part.size() && part[i] != '/') continue;
+      const std::string folder = part.substr(0, i);
+      if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) return false;
+    }
+    return Kind(path, true) == EntryKind::kDirectory;
   }
   bool ListFolder(const char* folder, const std::function<void(const char*)>& each) override {
     DIR* dir = ::opendir(folder);

@@ -1,4 +1,6 @@
-// The file operations over KERNEL32, ANSI paths in the system's code page.
+// The file operations over KERNEL32's wide calls. The window's paths are in the ANSI code page,
+// converted as the ANSI calls convert them; velko-cli.exe's (VELKO_UTF8_NAMES) are UTF-8, so
+// that any name NTFS holds can be given and none is ever best-fitted to another file.
 #include <windows.h>
 
 #include <algorithm>
@@ -6,11 +8,36 @@
 #include <new>
 #include <string>
 
+#include "bytes.h"
 #include "fileops_native.h"
 #include "jis.h"
 
 namespace velko {
 namespace {
+
+#ifdef VELKO_UTF8_NAMES
+constexpr UINT kNameCodePage = CP_UTF8;
+constexpr PathStyle kStyle = PathStyle::kWin32Utf8;
+#else
+constexpr UINT kNameCodePage = CP_ACP;
+constexpr PathStyle kStyle = PathStyle::kWin32;
+#endif
+
+std::wstring Wide(const char* text, UINT code_page = kNameCodePage) {
+  const int n = MultiByteToWideChar(code_page, 0, text, -1, nullptr, 0);
+  std::wstring wide(n > 0 ? n : 1, L'\0');
+  if (n > 0) MultiByteToWideChar(code_page, 0, text, -1, &wide[0], n);
+  wide.resize(wide.size() - 1);  // the NUL
+  return wide;
+}
+
+std::string Narrow(const wchar_t* text, UINT code_page = kNameCodePage) {
+  const int n = WideCharToMultiByte(code_page, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  std::string narrow(n > 0 ? n : 1, '\0');
+  if (n > 0) WideCharToMultiByte(code_page, 0, text, -1, &narrow[0], n, nullptr, nullptr);
+  narrow.resize(narrow.size() - 1);
+  return narrow;
+}
 
 class Win32File final : public File {
  public:
@@ -71,8 +98,9 @@ constexpr DWORD kLockOffsetHigh = 0x7FFFFFFF;
 // `id` also receives its identity.
 bool FileInfo(const char* path, BY_HANDLE_FILE_INFORMATION* info, bool* disk, FileId* id) {
   // No access asked: this only looks. Backup semantics lets a directory open too.
-  HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE handle =
+      CreateFileW(Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
   *disk = GetFileType(handle) == FILE_TYPE_DISK;
   bool ok = GetFileInformationByHandle(handle, info) != 0;
@@ -81,16 +109,16 @@ bool FileInfo(const char* path, BY_HANDLE_FILE_INFORMATION* info, bool* disk, Fi
   return ok;
 }
 
+DWORD Attributes(const char* path) { return GetFileAttributesW(Wide(path).c_str()); }
+
 class Win32FileOps final : public FileOps {
  public:
   explicit Win32FileOps(bool write_through_links) : write_through_links_(write_through_links) {}
 
-  PathStyle Style() const override { return PathStyle::kWin32; }
-  bool Exists(const char* path) override {
-    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
-  }
+  PathStyle Style() const override { return kStyle; }
+  bool Exists(const char* path) override { return Attributes(path) != INVALID_FILE_ATTRIBUTES; }
   EntryKind Kind(const char* path, bool follow) override {
-    DWORD attributes = GetFileAttributesA(path);
+    DWORD attributes = Attributes(path);
     if (attributes == INVALID_FILE_ATTRIBUTES) return EntryKind::kNone;
     if (!follow && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return EntryKind::kLink;
     BY_HANDLE_FILE_INFORMATION info;
@@ -107,18 +135,19 @@ class Win32FileOps final : public FileOps {
     FileId id;
     return FileInfo(path, &info, &disk, &id) ? id : FileId{};
   }
-  bool Remove(const char* path) override { return DeleteFileA(path) != 0; }
-  // MoveFileA never replaces an existing file.
+  bool Remove(const char* path) override { return DeleteFileW(Wide(path).c_str()) != 0; }
+  // MoveFile never replaces an existing file.
   bool RenameNoReplace(const char* from, const char* to) override {
-    return MoveFileA(from, to) != 0;
+    return MoveFileW(Wide(from).c_str(), Wide(to).c_str()) != 0;
   }
   bool Replace(const char* from, const char* to) override {
-    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
+    return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
   }
   std::unique_ptr<File> Open(const char* path, OpenMode mode) override {
     if (mode != OpenMode::kRead && !write_through_links_) {
-      DWORD attributes = GetFileAttributesA(path);
+      DWORD attributes = Attributes(path);
       if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        SetLastError(ERROR_CANT_ACCESS_FILE);
         return nullptr;
       }
     }
@@ -127,7 +156,7 @@ class Win32FileOps final : public FileOps {
                         : mode == OpenMode::kWrite  ? CREATE_ALWAYS
                         : mode == OpenMode::kCreate ? CREATE_NEW
                                                     : OPEN_ALWAYS;
-    HANDLE handle = CreateFileA(path, access, FILE_SHARE_READ, nullptr, disposition,
+    HANDLE handle = CreateFileW(Wide(path).c_str(), access, FILE_SHARE_READ, nullptr, disposition,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
     // A device (CON, NUL, COM1) or a pipe is no file to convert or to fill.
@@ -136,32 +165,36 @@ class Win32FileOps final : public FileOps {
          SetFilePointer(handle, 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER &&
          GetLastError() != NO_ERROR)) {
       CloseHandle(handle);
+      SetLastError(ERROR_BAD_FILE_TYPE);
       return nullptr;
     }
     std::unique_ptr<File> file(new (std::nothrow) Win32File(handle));
     if (!file) CloseHandle(handle);
     return file;
   }
-  // File names here are in code page 932: UTF-8 goes through UTF-16 to it, '_' where it
-  // has no character; whole characters only.
+  // Code page 932 and UTF-8 names meet through UTF-16: '_' where the target has no character;
+  // whole characters only.
   void AppendName(char* name, std::size_t size, const char* text, std::size_t length,
                   bool utf8) override {
-    std::string in(text, length);
+    const std::string in(text, length);
+    if (kNameCodePage == CP_UTF8) {
+      const std::string out = utf8 ? in : Narrow(Wide(in.c_str(), 932).c_str(), CP_UTF8);
+      return AppendUtf8(name, size, out.data(), out.size());
+    }
+    std::string out = in;
     if (utf8 && length > 0) {
-      std::wstring wide(length, L'\0');
-      wide.resize(MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(length), &wide[0],
-                                      static_cast<int>(length)));
-      in.assign(wide.size() * 2, '\0');
-      in.resize(WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wide.data(),
-                                    static_cast<int>(wide.size()), &in[0],
-                                    static_cast<int>(in.size()), "_", nullptr));
+      const std::wstring wide = Wide(in.c_str(), CP_UTF8);
+      out.assign(wide.size() * 2, '\0');
+      out.resize(WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wide.data(),
+                                     static_cast<int>(wide.size()), &out[0],
+                                     static_cast<int>(out.size()), "_", nullptr));
     }
     std::size_t n = std::strlen(name);
-    for (std::size_t i = 0; i < in.size();) {
+    for (std::size_t i = 0; i < out.size();) {
       std::size_t len =
-          IsSjisLeadByte(static_cast<unsigned char>(in[i])) && i + 1 < in.size() ? 2 : 1;
+          IsSjisLeadByte(static_cast<unsigned char>(out[i])) && i + 1 < out.size() ? 2 : 1;
       if (n + len >= size) break;
-      std::memcpy(name + n, &in[i], len);
+      std::memcpy(name + n, &out[i], len);
       n += len, i += len;
     }
     name[n] = 0;
@@ -170,9 +203,9 @@ class Win32FileOps final : public FileOps {
   bool CopyPermissions(const char*, const char*) override { return true; }
   // Every share mode, or the hold would keep the file from being renamed to its backup.
   LockResult Lock(const char* path, std::unique_ptr<File>* hold) override {
-    HANDLE handle =
-        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle = CreateFileW(Wide(path).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return LockResult::kNotAvailable;
     std::unique_ptr<File> file(new (std::nothrow) Win32File(handle));
     if (!file) {
@@ -187,20 +220,33 @@ class Win32FileOps final : public FileOps {
     *hold = std::move(file);
     return LockResult::kHeld;
   }
-  // The ANSI calls take a full path of MAX_PATH characters at most, the NUL included.
+  // The calls take a full path of MAX_PATH characters at most, the NUL included.
   std::size_t NameRoom(const char* folder) override {
-    char full[MAX_PATH];
-    const DWORD used = GetFullPathNameA(folder, MAX_PATH, full, nullptr) + 1;  // and a separator
+    wchar_t full[MAX_PATH];
+    const DWORD used = GetFullPathNameW(Wide(folder).c_str(), MAX_PATH, full, nullptr) + 1;
     return used >= MAX_PATH - 1 ? 0 : std::min<std::size_t>(255, MAX_PATH - 1 - used);
   }
+  bool MakeFolder(const char* path) override {
+    const std::wstring wide = Wide(path);
+    for (std::size_t i = 1; i <= wide.size(); ++i) {  // each folder of the path in turn
+      if (i < wide.size() && wide[i] != L'\\' && wide[i] != L'/') continue;
+      if (i >= 2 && wide[i - 1] == L':') continue;  // a drive
+      const std::wstring part = wide.substr(0, i);
+      if (!CreateDirectoryW(part.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+        return false;
+      }
+    }
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+  }
   bool ListFolder(const char* folder, const std::function<void(const char*)>& each) override {
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((std::string(folder) + "\\*").c_str(), &found);
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((Wide(folder) + L"\\*").c_str(), &found);
     if (find == INVALID_HANDLE_VALUE) return false;
     do {
-      const char* name = found.cFileName;
-      if (std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0) each(name);
-    } while (FindNextFileA(find, &found));
+      const std::string name = Narrow(found.cFileName);
+      if (name != "." && name != "..") each(name.c_str());
+    } while (FindNextFileW(find, &found));
     FindClose(find);
     return true;
   }

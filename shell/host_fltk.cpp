@@ -8,6 +8,7 @@
 #include <FL/Fl_Window.H>
 #include <FL/fl_ask.H>
 #include <FL/fl_draw.H>
+#include <FL/fl_utf8.h>
 
 #include <algorithm>
 #include <cstring>
@@ -35,9 +36,10 @@ class MessageBox {
  public:
   MessageBox(Owner owner, const char* text, const char* caption,
              std::initializer_list<const char*> labels)
-      : owner_(static_cast<Fl_Window*>(static_cast<Fl_Widget*>(owner))),
-        text_(EscapeSymbols(Lines(text).c_str())) {
+      : owner_(static_cast<Fl_Window*>(static_cast<Fl_Widget*>(owner))) {
     fl_font(FL_HELVETICA, FL_NORMAL_SIZE);
+    // As a Windows box does, a text too wide for the screen is broken into lines that fit.
+    text_ = EscapeSymbols(Wrapped(Lines(text), Fl::w() - 4 * kMargin).c_str());
     int tw = 0;
     int th = 0;
     fl_measure(text_.c_str(), tw, th);
@@ -73,9 +75,11 @@ class MessageBox {
     window_->end();
     window_->callback(Closed, this);
     window_->set_modal();
-    if (owner_) {
-      window_->position(owner_->x() + (owner_->w() - window_->w()) / 2,
-                        owner_->y() + (owner_->h() - window_->h()) / 2);
+    if (owner_) {  // centred on the main window, but never past the screen's edge
+      const int x = owner_->x() + (owner_->w() - window_->w()) / 2;
+      const int y = owner_->y() + (owner_->h() - window_->h()) / 2;
+      window_->position(std::max(0, std::min(x, Fl::w() - window_->w())),
+                        std::max(0, std::min(y, Fl::h() - window_->h())));
     }
   }
   ~MessageBox() { delete window_; }
@@ -88,6 +92,32 @@ class MessageBox {
   }
 
  private:
+  // Each line broken where it would pass `width` pixels: after the last blank or path
+  // separator that fits, else between two characters.
+  static std::string Wrapped(const std::string& text, int width) {
+    std::string out, line;
+    std::size_t last_break = std::string::npos;  // in `line`, after a blank or a separator
+    for (const char* p = text.c_str(); *p != 0;) {
+      const int n = std::max(1, fl_utf8len1(*p));
+      if (*p == '\n') {
+        out += line + '\n', line.clear(), last_break = std::string::npos, ++p;
+        continue;
+      }
+      std::string next = line + std::string(p, n);
+      if (!line.empty() && fl_width(next.c_str()) > width) {
+        const std::size_t cut = last_break != std::string::npos ? last_break : line.size();
+        out += line.substr(0, cut) + '\n';
+        line = line.substr(cut);
+        last_break = std::string::npos;
+        continue;  // the character again, on the new line
+      }
+      line = next;
+      if (*p == ' ' || *p == '/') last_break = line.size();
+      p += n;
+    }
+    return out + line;
+  }
+
   // CR LF and lone CR end lines on Win32; here a line feed does.
   static std::string Lines(const char* text) {
     std::string out;
@@ -243,7 +273,9 @@ void WindowHost::ShowMessage(Owner owner, const char* text) {
   box.Run();
 }
 
-void WindowHost::ShowError(Owner owner, const char* text) {
+void WindowHost::ShowError(Owner owner, const char* format, const char* path, const char* other) {
+  char text[3 * kPathSize];
+  FormatError(text, sizeof text, format, path, other);
   MessageBox box(owner, text, kCaptionError, {"OK"});
   box.Run();
 }

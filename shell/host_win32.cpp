@@ -4,41 +4,47 @@
 
 #include <cstring>
 #include <initializer_list>
+#include <string>
 
 #include "host_window.h"
 #include "layout.h"
 #include "objects.h"
 #include "texts.h"
+#include "wide_text.h"
 
 namespace velko {
 namespace {
 
 // Description, pattern, ..., and the empty string that ends the list.
 template <std::size_t N>
-void BuildFilter(char* out, std::size_t size, const FileFilter (&filters)[N]) {
-  std::size_t n = 0;
+std::wstring BuildFilter(const FileFilter (&filters)[N]) {
+  std::wstring out;
   for (const FileFilter& f : filters) {
-    for (const char* part : {f.description, f.pattern}) {
-      std::size_t len = std::strlen(part) + 1;
-      if (n + len + 1 > size) break;
-      std::memcpy(out + n, part, len);
-      n += len;
-    }
+    for (const char* part : {f.description, f.pattern}) out += Wide(part) + L'\0';
   }
-  out[n] = 0;
+  return out + L'\0';
 }
 
-// The record of the platform's first edition (76 bytes on 32-bit Windows), without the
-// fields later versions appended, as the dialogs have always been called here.
-OPENFILENAMEA DialogRecord(HWND owner, const char* filter, char* path) {
-  OPENFILENAMEA record = {};
-  record.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+// The record of the platform's first edition, without the fields later versions appended, as
+// the dialogs have always been called here. Wide, so that a chosen name the code page cannot
+// hold comes back with '?' in it and names no other file. On true, `path` holds the name.
+template <typename Dialog>
+bool RunDialog(Dialog dialog, HWND owner, const std::wstring& filter, char* path, DWORD flags) {
+  std::wstring name = Wide(path);
+  name.resize(kPathSize, L'\0');
+  OPENFILENAMEW record = {};
+  record.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
   record.hwndOwner = owner;
-  record.lpstrFilter = filter;
+  record.lpstrFilter = filter.c_str();
   record.nFilterIndex = 1;
-  record.lpstrFile = path;
+  record.lpstrFile = &name[0];
   record.nMaxFile = kPathSize;
-  return record;
+  record.Flags = flags;
+  if (!dialog(&record)) return false;
+  const std::string chosen = Narrow(name.c_str());
+  if (chosen.size() >= kPathSize) return false;
+  std::memcpy(path, chosen.c_str(), chosen.size() + 1);
+  return true;
 }
 
 }  // namespace
@@ -51,7 +57,9 @@ void WindowHost::ShowMessage(Owner owner, const char* text) {
   MessageBoxA(static_cast<HWND>(owner), text, kCaptionMessage, MB_OK);
 }
 
-void WindowHost::ShowError(Owner owner, const char* text) {
+void WindowHost::ShowError(Owner owner, const char* format, const char* path, const char* other) {
+  char text[3 * kPathSize];
+  FormatError(text, sizeof text, format, path, other);
   MessageBoxA(static_cast<HWND>(owner), text, kCaptionError, MB_OK);
 }
 
@@ -64,18 +72,12 @@ Answer WindowHost::AskYesNoCancel(Owner owner, const char* text) {
 }
 
 bool WindowHost::OpenFileDialog(Owner owner, char* path) {
-  char filter[256];
-  BuildFilter(filter, sizeof filter, kOpenFilters);
-  OPENFILENAMEA record = DialogRecord(static_cast<HWND>(owner), filter, path);
-  record.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;  // 0x1804
-  return GetOpenFileNameA(&record) != 0;
+  return RunDialog(GetOpenFileNameW, static_cast<HWND>(owner), BuildFilter(kOpenFilters), path,
+                   OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST);  // 0x1804
 }
 
 bool WindowHost::SaveFileDialog(Owner owner, char* path) {
-  char filter[64];
-  BuildFilter(filter, sizeof filter, kSaveFilters);
-  OPENFILENAMEA record = DialogRecord(static_cast<HWND>(owner), filter, path);
-  return GetSaveFileNameA(&record) != 0;
+  return RunDialog(GetSaveFileNameW, static_cast<HWND>(owner), BuildFilter(kSaveFilters), path, 0);
 }
 
 void WindowHost::CloseMainWindow(Owner owner) { DestroyWindow(static_cast<HWND>(owner)); }

@@ -12,7 +12,7 @@ class WindowHost : public Host {
   const char* GetFieldText() override;
   void SetFieldText(const char* text) override;
   void ShowMessage(Owner owner, const char* text) override;
-  void ShowError(Owner owner, const char* text) override;
+  void ShowError(Owner owner, const char* format, const char* path, const char* other) override;
   Answer AskYesNoCancel(Owner owner, const char* text) override;
   bool OpenFileDialog(Owner owner, char* path) override;
   bool SaveFileDialog(Owner owner, char* path) override;

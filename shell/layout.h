@@ -36,7 +36,8 @@ constexpr int kButtonCreateOrder[8] = {BTN_NECTOJIS, BTN_JISTONEC, BTN_SANSYOU, 
 
 constexpr int kClientWidth = 350;
 constexpr int kClientHeight = 270;
-constexpr int kFieldLimit = 256;
+// The Windows program's field takes 256 bytes; elsewhere as long a path as the platform takes.
+constexpr int kFieldLimit = kPathSize > 512 ? static_cast<int>(kPathSize) - 1 : 256;
 constexpr std::uint32_t kMainStyle = 0x00CA0000;  // WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX
 constexpr std::uint32_t kMainExStyle = 0x1;       // WS_EX_DLGMODALFRAME
 inline constexpr char kClassName[] = "VELKO";

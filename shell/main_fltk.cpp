@@ -39,7 +39,8 @@ long MainWndProc(WindowHandle window, unsigned message, std::uintptr_t wparam, s
     case kMessagePaint: PaintLabels(); return 0;
     case kMessageClose: DestroyTopWindow(window); return 0;
     case kMessageCommand: {
-      Services services{host, NativeFileOps()};
+      // A Linux file is bytes, and an attachment keeps the name the user confirmed.
+      Services services{host, NativeFileOps(), TextRules::kBytes, false};
       return RunCommand(static_cast<int>(wparam & 0xFFFF), window, services);
     }
     default: return 0;

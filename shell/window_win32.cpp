@@ -1,7 +1,12 @@
-// The window objects over USER32 and GDI32, every call the ANSI variant.
+// The window objects over USER32 and GDI32, every call the ANSI variant but the field's: it is a
+// Unicode window, so that a name typed, pasted or dropped into it that code page 932 cannot
+// hold is never best-fitted to another file's name; what it cannot hold becomes '?', which no
+// file name has.
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
+#include "wide_text.h"
 #include "window.h"
 #include "window_common.h"
 
@@ -55,6 +60,27 @@ int RegisterRecord(TOPWND& w, InstanceHandle instance, const char* class_name,
 }
 
 }  // namespace
+
+std::wstring Wide(const char* text) {
+  const int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+  std::wstring wide(n > 0 ? n : 1, L'\0');
+  if (n > 0) MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], n);
+  wide.resize(wide.size() - 1);
+  return wide;
+}
+
+std::string Narrow(const std::wstring& text) {
+  // No best fit: a character the code page lacks becomes '?', never a look-alike.
+  const int n =
+      WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.c_str(), -1, nullptr, 0, "?", nullptr);
+  std::string narrow(n > 0 ? n : 1, '\0');
+  if (n > 0) {
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.c_str(), -1, &narrow[0], n, "?",
+                        nullptr);
+  }
+  narrow.resize(narrow.size() - 1);
+  return narrow;
+}
 
 TOPWND::~TOPWND() {
   if (handle) DestroyWindow(handle);
@@ -147,8 +173,8 @@ WindowHandle EDITFLD::Create(const char* initial, int new_limit) {
   } else {
     TakeInitialText(initial);
   }
-  handle = CreateWindowExA(ex_style, "EDIT", text ? text : "MemoryErr!", style, x, y, width, height,
-                           parent->handle, nullptr, parent->instance, nullptr);
+  handle = CreateWindowExW(ex_style, L"EDIT", Wide(text ? text : "MemoryErr!").c_str(), style, x, y,
+                           width, height, parent->handle, nullptr, parent->instance, nullptr);
   if (limit > 0) SendMessageA(handle, EM_LIMITTEXT, limit, 0);
   return handle;
 }
@@ -160,19 +186,18 @@ const char* EDITFLD::GetText() {
     text = CopyText("");
     return text;
   }
-  LRESULT length = SendMessageA(handle, WM_GETTEXTLENGTH, 0, 0);
-  text = static_cast<char*>(std::malloc(length + 1));
-  if (text) {
-    text[0] = 0;
-    SendMessageA(handle, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text));
-  }
+  const LRESULT length = SendMessageW(handle, WM_GETTEXTLENGTH, 0, 0);
+  std::wstring wide(length + 1, L'\0');
+  wide.resize(SendMessageW(handle, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(&wide[0])));
+  const std::string narrow = Narrow(wide);
+  text = CopyText(narrow.c_str());
   return text;
 }
 
 void EDITFLD::SetText(const char* new_text) {
   std::free(text);
   text = CopyText(new_text);
-  if (handle) SendMessageA(handle, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(new_text));
+  if (handle) SendMessageW(handle, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(new_text).c_str()));
 }
 
 void EDITFLD::SetLimit(int new_limit) {

@@ -144,6 +144,7 @@ TEST(ConvertInPlace, OneBoxAndTheOriginalKeptWhateverHappens) {
     const char* message;  // {T} the target, {B} the backup; null: the completion notice
     int id = BTN_SJTOJIS;
     const char* name = "notes.txt";
+    TextRules rules = TextRules::kWindows;
   } cases[] = {
       {kNone, "\x8A\xBF\nb", "\x1B$B4A\x1B(J\r\nb", "\x8A\xBF\nb", nullptr},
       // A converted pair that gives a LF or a NUL: written by the general rule.
@@ -153,6 +154,9 @@ TEST(ConvertInPlace, OneBoxAndTheOriginalKeptWhateverHappens) {
       {kNone, "\x1B$B0!\x1B(B", "\x88\x9F", "\x1B$B0!\x1B(B", nullptr, BTN_JISTOSJ},
       {kNone, "=?shift_jis?B?QUI=?=", "AB", "=?shift_jis?B?QUI=?=", nullptr, BTN_B64TEXT},
       {kOldBackup, "x", "x", "x", nullptr},
+      // A file of bytes: CR, 0x1A and a last line without LF stay as they are.
+      {kNone, "a\r\nb\x1A\x8A\xBF\n\x1A", "a\r\nb\x1A\x1B$B4A\x1B(J\n\x1A", "a\r\nb\x1A\x8A\xBF\n\x1A", nullptr,
+       BTN_SJTOJIS, "notes.txt", TextRules::kBytes},
       {kNoExists, two, two, no, "C'ant find input file. [{T}]\n"},
       {kNoRemove, two, two, "o", "Remove err. [{B}]\n"},
       {kNoRename, two, two, no, "Rename err. [{T} => {B}]\n"},
@@ -191,7 +195,7 @@ TEST(ConvertInPlace, OneBoxAndTheOriginalKeptWhateverHappens) {
     Arrange(c.given, ops, target.c_str(), backup.c_str(), out, &hold);
     ScriptedHost host;
     host.field = target;
-    Services sv{host, ops};
+    Services sv{host, ops, c.rules};
     const char* done = FindCommand(c.id)->completion;
     EXPECT_EQ(ConvertInPlace(target.c_str(), *LineStepFor(c.id), done, nullptr, sv), !c.message);
     // Nothing else is left in the folder, but the whole result when it could not be named.
@@ -227,7 +231,7 @@ TEST(ConvertInPlace, OneBoxAndTheOriginalKeptWhateverHappens) {
 
 TEST(MakeBackupPath, SplitsNamesAsThePlatformDoes) {
   const PathStyle W = PathStyle::kWin32, X = PathStyle::kPosix;
-  const std::string d254 = std::string(254, 'd') + "/";
+  const std::string d300 = std::string(300, 'd') + "/";
   const struct {
     std::string path;
     PathStyle style;
@@ -239,8 +243,9 @@ TEST(MakeBackupPath, SplitsNamesAsThePlatformDoes) {
       {"d/e.f\\g", W, "d/e.f\\g.BAK"}, {"\x95\x5C.txt", W, "\x95\x5C.BAK"},  // 表: 5C is no separator
       {"C:\\\x83\x5C\\a", W, "C:\\\x83\x5C\\a.BAK"}, {"C:\\" + std::string(253, 'd') + "\\a", W, "*"},
       {"\xE3\x81\x82.txt", X, "\xE3\x81\x82.BAK"}, {"a\\b.c\\d", X, "a\\b.BAK"}, {"", X, ".BAK"},
-      {std::string(256, 's'), X, nullptr}, {std::string(255, 'd') + "/a", X, nullptr},
-      {d254 + std::string(252, 's'), X, "*"}, {d254 + std::string(253, 's'), X, nullptr},  // 511, 512
+      // Elsewhere only a name has a limit: the backup's 255 bytes, and the whole path's.
+      {std::string(251, 's'), X, "*"}, {std::string(252, 's'), X, nullptr}, {d300 + "a", X, "*"},
+      {std::string(kPathSize - 7, 'd') + "/a", X, "*"}, {std::string(kPathSize - 6, 'd') + "/a", X, nullptr},
       // clang-format on
   };
   for (const auto& c : cases) {
@@ -257,7 +262,8 @@ TEST(RunCommand, DispatchesTheEightAndNothingElse) {
   for (int id : {0, 1000, 1009, 0x10000}) EXPECT_EQ(RunCommand(id, nullptr, sv), 0) << id;
   host.no_field_text = true;  // then a text too long for TargetPath: no name at all either way
   EXPECT_EQ(RunCommand(0x03000000 | BTN_SJTOJIS, nullptr, sv), 1);  // the high bits do not count
-  host.no_field_text = false, host.field = std::string(512, 'x'), host.choices = {"", "new.txt"};
+  host.no_field_text = false, host.field = std::string(kPathSize, 'x'),
+  host.choices = {"", "new.txt"};
   RunCommand(BTN_JISTOSJ, nullptr, sv);
   host.field = "old.txt";
   for (int id : {BTN_SANSYOU, BTN_SANSYOU, BTN_QUIT}) RunCommand(id, nullptr, sv);

@@ -26,13 +26,13 @@ dpkg-deb -x "$deb" "$root" || exit 1
 files=$(cd "$root" && find . -type f | sort | tr '\n' ' ')
 want="./usr/bin/velko ./usr/bin/velko-cli ./usr/share/applications/velko.desktop "
 want+="./usr/share/icons/hicolor/32x32/apps/velko.png ./usr/share/icons/hicolor/48x48/apps/velko.png "
-want+="./usr/share/man/man1/velko-cli.1 "
+want+="./usr/share/locale/ja/LC_MESSAGES/velko-cli.mo ./usr/share/man/man1/velko-cli.1 "
 [ "$files" = "$want" ] || fail "the .deb holds $files"
 depends=$(dpkg-deb -f "$deb" Depends)
 [[ $depends == *libfltk1.3* && $depends == *fonts-ipafont-gothic* ]] || fail "Depends: $depends"
 cli=$root/usr/bin/velko-cli
 [ "$("$cli" --version)" = "velko-cli $version" ] || fail "installed velko-cli --version: $("$cli" --version)"
-[ "$(printf '\x8a\xbf\n' | "$cli" sjis2jis | od -An -tx1 | xargs)" = "1b 24 42 34 41 1b 28 4a 0d 0a" ] ||
+[ "$(printf '\x8a\xbf\n' | "$cli" sjis2jis | od -An -tx1 | xargs)" = "1b 24 42 34 41 1b 28 4a 0a" ] ||
   fail "installed velko-cli sjis2jis"
 ! LC_ALL=C ldd "$root/usr/bin/velko" | grep 'not found' || fail "velko misses a library"
 desktop=$root/usr/share/applications/velko.desktop

@@ -46,7 +46,11 @@ struct ScriptedHost : Host {
   const char* GetFieldText() override { return no_field_text ? nullptr : field.c_str(); }
   void SetFieldText(const char* text) override { field = text; }
   void ShowMessage(Owner, const char* text) override { boxes.push_back({BoxKind::kMessage, text}); }
-  void ShowError(Owner, const char* text) override { boxes.push_back({BoxKind::kError, text}); }
+  void ShowError(Owner, const char* format, const char* path, const char* other) override {
+    char text[3 * kPathSize];
+    FormatError(text, sizeof text, format, path, other);
+    boxes.push_back({BoxKind::kError, text});
+  }
   Answer AskYesNoCancel(Owner, const char* text) override {
     boxes.push_back({BoxKind::kQuestion, text});
     Answer a = answers.empty() ? Answer::kCancel : answers.front();
@@ -107,6 +111,7 @@ struct FaultyFileOps : FileOps {
     return real.ListFolder(f, each);
   }
   std::size_t NameRoom(const char* folder) override { return real.NameRoom(folder); }
+  bool MakeFolder(const char* path) override { return real.MakeFolder(path); }
   std::unique_ptr<File> Open(const char* path, OpenMode mode) override {
     bool refused = mode == OpenMode::kRead ? fail_open_read
                                            : fail_write_open && ++write_opens >= fail_write_open;

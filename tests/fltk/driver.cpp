@@ -18,7 +18,7 @@
 
 namespace {
 
-enum Act { kShot, kType, kClick, kKey, kClose, kDrop };
+enum Act { kShot, kFits, kType, kClick, kKey, kClose, kDrop };  // kFits: a shot once on screen
 // Once the window on top shows caption, text (its input's value, else its text) and items (its
 // buttons left to right, or its filters, '>' the chosen one; kShot: its layout), act with arg.
 struct Row {
@@ -29,6 +29,9 @@ struct Row {
 
 // clang-format off
 const char kMain[] = "VELKO 1.0.0", kMsg[] = "VELKO.EXE Message", kOpen[] = "開く";
+const char kErr[] = "VELKO.EXE Error Message";
+const std::string kLongPathText = "file:///tmp/" + std::string(300, 'p') + "/" + std::string(60, 'q') + "\r\n";
+const char* const kLongPath = kLongPathText.c_str();
 const char kMail[] = "~/mail.eml";  // ~: HOME, the folder it runs in
 const char kAsk[] = "上書きしてよろしいですか？\n　上書きなら　「はい」\n　追記なら　　「いいえ」\n"
                     "　中止なら　　「キャンセル」\nをクリックして下さい。";
@@ -60,7 +63,10 @@ const std::map<std::string, std::vector<Row>> kScenarios = {
     // Four attachments, all named report.txt: "A" is new, "B" overwrites, "C" appends, "D" not.
     {kClick, "*B64添付展開", kMain, kMail}, kSaveAs, kSaveAs, {kShot, "question.png", "VELKO.EXE"},
     Answer("はい"), kSaveAs, Answer("いいえ"), kSaveAs, Answer("キャンセル"),
-    Done("Ｂａｓｅ６４展開完了しました"), {kClick, "QUIT", kMain}}},
+    Done("Ｂａｓｅ６４展開完了しました"),
+    // A path too long for one line: the box breaks it and stays on the screen.
+    {kDrop, kLongPath, kMain}, {kClick, "JIS=>SJIS ｺｰﾄﾞ"}, {kFits, "long-path-box.png", kErr},
+    {kClick, "OK", kErr}, {kClick, "QUIT", kMain}}},
   {"closebox", {{kClose, "close box", kMain, ""}}},  // what a window manager's close box sends
   // velko FILE starts with FILE in the field; a file dropped on the window replaces it.
   {"argument", {{kDrop, "file:///tmp/a%20b.txt\r\nfile:///c\r\n", kMain, "given file.txt"},
@@ -118,7 +124,7 @@ std::string Act(Run& run, const Row& r, Fl_Widget* c) {
   if (r.act == kType || r.act == kClick) cmd += " click 1";
   if (r.act == kType) cmd += " key ctrl+a type -- '" + std::string(r.arg) + "'";  // over the old
   if (r.act == kKey) cmd += " key " + std::string(r.arg);
-  if (r.act == kShot) cmd = "import -window " + N(fl_xid(w)) + " " + run.art + "/" + r.arg;
+  if (r.act <= kFits) cmd = "import -window " + N(fl_xid(w)) + " " + run.art + "/" + r.arg;
   XSync(fl_display, False);  // what a screenshot shows has reached the server
   run.answered = (r.act == kClick || r.act == kKey) && w != velko::MAINWND.handle ? fl_xid(w) : 0;
   if (r.act == kClose) Fl::handle(FL_CLOSE, w);  // what FLTK makes of WM_DELETE_WINDOW
@@ -146,15 +152,18 @@ void Tick(void* data) {
     XClassHint hint{};  // how desktops group and name it
     XGetClassHint(fl_display, fl_xid(w), &hint);
     s.layout += N(a.width) + "x" + N(a.height) + " min " + N(h.min_width) + "x" + N(h.min_height) +
-                " max " + N(h.max_width) + "x" + N(h.max_height) + " class " + (hint.res_name ? hint.res_name : "");
+                " max " + N(h.max_width) + "x" + N(h.max_height) + " class " +
+                (hint.res_name ? hint.res_name : "");
   }
   for (auto& [x, label] : s.buttons) s.items += (s.items.empty() ? "" : "|") + label;
   if (!s.filters.empty()) s.items = s.filters.substr(1);
   if (r.act == kShot) s.items = s.layout;
+  const bool on_screen = w && w->x() >= 0 && w->x() + w->w() <= Fl::w();
   std::string text = r.text ? r.text : "";
   if (text[0] == '~') text = std::getenv("HOME") + text.substr(1);
   bool ready = s.target && (!r.caption || s.caption == r.caption) && (!r.text || s.text == text) &&
-               (!r.items || s.items == r.items) && (r.act != kShot || run.ticks > 5);  // drawn
+               (!r.items || s.items == r.items) && (r.act > kFits || run.ticks > 5) &&  // drawn
+               (r.act != kFits || on_screen);
   if (!ready && ++run.ticks < 250) return;
   std::string failed = ready ? Act(run, r, s.target)
                              : "row " + N(run.at) + " " + r.arg + " waits; on top: " + s.caption +

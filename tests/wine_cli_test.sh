@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# velko-cli.exe under Wine (a Japanese Windows, code page 932), beside velko-cli on Linux:
+#   wine_cli_test.sh WINE_SH VELKO_CLI_EXE VELKO_CLI
+set -u
+wine=$(realpath "$1") exe=$(realpath "$2") linux=$(realpath "$3")
+work=$(mktemp -d) && trap 'rm -rf "$work"' EXIT && cd "$work" || exit 1
+failed=0
+check() {  # check WHAT EXPECTED ACTUAL
+  [ "$2" == "$3" ] || { failed=$((failed + 1)); printf 'FAIL velko-cli.exe: %s\n  expected: %q\n  actual:   %q\n' "$@"; }
+}
+hex() { od -An -tx1 "$@" | xargs; }
+sjis() { iconv -f CP932 -t UTF-8 "$1" | tr '\n' '|' | sed 's/|$//'; }
+part() { printf 'Content-Transfer-Encoding: base64\r\nContent-Disposition: a; %s\r\n\r\n%s\r\n\r\n' "$@"; }
+
+# Japanese messages in the code page of no console (932), the system's reason after an error;
+# CR LF by default; names decoded, their case kept.
+printf '\x8a\xbf\n' | tee c.txt >/dev/null && "$wine" "$exe" sjis2jis c.txt no.txt >out 2>&1; s=$?
+check "a conversion and an error" "1|c.txt: ＳｈｉｆｔＪＩＳからＪＩＳへの変換完了しました|velko-cli: no.txt: 入力ファイルが見つかりません。[no.txt]: " \
+  "$s|$(sjis out | sed 's/\]: .*/]: /')"
+{ part $'filename="\x1b$B4A;z\x1b(B"' QUJD; part "filename*=UTF-8''%E6%BC%A2.t" QQ==; } >k.eml
+"$wine" "$exe" -q b64bin --dir d k.eml && printf '\x8a\xbf\n' | "$wine" "$exe" sjis2jis >f.txt
+check "names, CR LF" "漢.t 漢字|1b 24 42 34 41 1b 28 4a 0d 0a 1b 24 42 34 41 1b 28 4a 0d 0a" "$(ls d | xargs)|$(hex c.txt f.txt)"
+check "/? is the help" "使い方: velko-cli コマンド [オプション]... FILE..." "$("$wine" "$exe" /? | sjis /dev/stdin | cut -d'|' -f1)"
+
+# Any name NTFS holds; never a best-fitted neighbour; wildcards expanded as cmd.exe leaves them.
+for f in '한국어 메모.txt' '𠮷野家.txt' Unicode.txt w1.txt w2.txt; do printf '\x8a\xbf\n' >"$f"; done
+"$wine" "$exe" -q sjis2jis '한국어 메모.txt' '𠮷野家.txt' 'w*.txt'; s=$?
+check "Unicode names, wildcards" "0|8a bf 0a 8a bf 0a 8a bf 0a 8a bf 0a" "$s|$(hex '한국어 메모.BAK' '𠮷野家.BAK' w1.BAK w2.BAK)"
+"$wine" "$exe" sjis2jis 'Ünïcode.txt' >/dev/null 2>&1; s=$?
+check "no best fit" "1|8a bf 0a|no" "$s|$(hex Unicode.txt)|$([ -e Unicode.BAK ] && echo yes || echo no)"
+# In a console after chcp 65001, what goes to a file is in that code page: UTF-8.
+cp "$exe" velko-cli.exe && timeout 60 "$wine" wineconsole cmd /c "chcp 65001 >nul & velko-cli.exe jis2sjis no.txt > u8 2>&1"
+check "UTF-8 after chcp 65001" "velko-cli: no.txt: 入力ファイルが見つかりません。[no.txt]" "$(sed 's/\]: .*/]/' u8)"
+
+# One file by two spellings: A.BAK is a.BAK, so the second file is refused; one file in and out.
+printf '\x8a\xbf\n' | tee a.txt >A.md && "$wine" "$exe" -q sjis2jis a.txt A.md >/dev/null 2>err; s=$?
+printf '\x1b$B4A\x1b(B\n' >j && "$wine" "$exe" jis2sjis <j >>j 2>>err
+check "one file by two names, in and out" "1 1 2 8a bf 0a" "$s $? $(wc -l <err) $(hex a.BAK)"
+
+# Windows names (as the window names them): a device gets a safe form, a name Windows reduces
+# to the folder is refused, a path over MAX_PATH is shortened, keeping the extension.
+deep=dd/$(printf 'p%.0s' {1..150}) long=$(printf 'q%.0s' {1..120}).txt && mkdir -p "$deep"
+for n in CON con.txt NUL.pdf AUX PRN COM1 LPT1.txt 'CONOUT$' ... ' ' '. .'; do
+  printf 'Content-Transfer-Encoding: base64\r\nfilename="%s"\r\n\r\nQUJD\r\n\r\n' "$n"
+done >dev.eml
+printf 'Content-Transfer-Encoding: base64\r\nfilename="%s"\r\n\r\nQUJD\r\n\r\n' "$long" >long.eml
+"$wine" "$exe" b64bin --names=raw --dir dd dev.eml >/dev/null 2>err; s="$? $(ls dd | grep -v p | xargs) $(wc -l <err)"
+"$wine" "$exe" b64bin --names=raw --dir "$deep" long.eml >/dev/null 2>>err; full="Z:$PWD/$deep/$(ls "$deep")"
+check "Windows names" "0 _AUX _COM1 _CON _CON.TXT _CONOUT\$ _LPT1.TXT _NUL.PDF _PRN 3 0 259 Q.TXT" "$s $? ${#full} ${full: -5}"
+
+# --eol=crlf --names=raw on Linux write byte for byte what velko-cli.exe writes as the window.
+printf 'a\r\n\x86\xa2\x8a\xbf\x86\xa4 =?shift_jis?B?ir8=?= \x1b$B,$\x1b(B\rb\n\x1a\x8a\xbf\n' >t.txt
+{ part 'filename="Report.pdf"' 'AA0KGgD/'; part 'filename="x.txt"' QUJD; } >m.eml
+mkdir win lin && for c in nec2jis jis2nec sjis2jis jis2sjis b64text; do
+  "$wine" "$exe" --force $c <t.txt >win/$c 2>/dev/null; "$linux" --force --eol=crlf $c <t.txt >lin/$c 2>/dev/null
+done
+"$wine" "$exe" -q b64bin --names=raw --dir win m.eml; "$linux" -q b64bin --names=raw --dir lin m.eml
+check "the same bytes on both" "" "$(diff -r win lin 2>&1)"
+check "and there are some" "7" "$(ls win | wc -l)"
+exit $((failed > 0))
