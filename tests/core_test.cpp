@@ -45,6 +45,9 @@ TEST(LineSteps, Vectors) {
       {kJisStep, "\x1B$@0!\x1B(B\n", "\x1B$B0!\x1B(J\n"},   // and is re-encoded
       {kNecStep, "\x86\xA2$,\n", "\x84\x9F$,\n"},           // no ESC $: taken as Shift_JIS
       {kNecStep, "\x1B$B1f_!\x1B(B\n", "\x1B$B1f_!\x1B(J\n"},  // 89 86 E0 40: 86 E0 is no code
+      {kNecStep, "\x88\x89\x86\xA2", "\x88\x89\x84\x9F"},  // two lead-range bytes: one character
+      {kNecStep, "\x1B$B/i,$\x1B(B\x01" "z\n", "\x1B$B/i(!\x1B(J\x01" "z\n"},  // and in JIS (88 89 86 A2)
+      {kToSjis, "\x1B$B0!0!0!0!0!0!0\x82" "0!0!", "\x88\x9F\x88\x9F\x88\x9F\x88\x9F\x88\x9F\x88\x9F\x88"},  // a NUL mid-block
       {kDecode, "QUI=QQ==QUJD", "ABAABC"},                  // padding does not end decoding
       {kDecode, "A=BCAB=C====", std::string("\0\0B\0\x10\x02\0", 7)},  // only '=' at the end counts
       {kDecode, "A*AAAZaz09+/", std::string("\x0F\xF0\0\x01\x96\xB3\xD3\xDF\xBF", 9)},  // 255 outside
