@@ -30,8 +30,14 @@ const CommandInfo* FindCommand(int id) {
 namespace {
 
 LineText SjisToJisStep(const char* line, std::size_t length, char* work) {
+  bool direct, kana;
+  std::size_t n = SjisToJisLine(work, line, length, &direct, &kana);
+  return {work, n, direct, kana};
+}
+template <Kana kana>
+LineText SjisToJisKanaStep(const char* line, std::size_t length, char* work) {
   bool direct;
-  std::size_t n = SjisToJisLine(work, line, length, &direct);
+  std::size_t n = SjisToJisKanaLine(work, line, length, &direct, kana);
   return {work, n, direct};
 }
 LineText JisToSjisStep(const char* line, std::size_t length, char* work) {
@@ -46,6 +52,9 @@ constexpr LineStep kNecToJis = {NecToJisStep, 4 * kReadLimit + 4};
 constexpr LineStep kJisToNec = {JisToNecStep, 4 * kReadLimit + 4};
 constexpr LineStep kSjisToJis = {SjisToJisStep, 3 * kReadLimit + 3};
 constexpr LineStep kJisToSjis = {JisToSjisStep, kReadLimit};
+// An escape sequence and a JIS pair may stand for one byte of half-width kana.
+constexpr LineStep kSjisToJisEscI = {SjisToJisKanaStep<Kana::kEscI>, 8 * kReadLimit + 3};
+constexpr LineStep kSjisToJisFull = {SjisToJisKanaStep<Kana::kFull>, 8 * kReadLimit + 3};
 constexpr LineStep kB64Text = {B64TextStep, 2 * kReadLimit + 2};
 
 // The field's text into TargetPath. A text too long for it (only a faulty host gives one) or no
@@ -78,6 +87,10 @@ const LineStep* LineStepFor(int id) {
     case BTN_B64TEXT: return &kB64Text;
     default: return nullptr;
   }
+}
+
+const LineStep& SjisToJisKanaStep(Kana kana) {
+  return kana == Kana::kEscI ? kSjisToJisEscI : kana == Kana::kFull ? kSjisToJisFull : kSjisToJis;
 }
 
 int RunCommand(int id, Owner owner, const Services& sv) {

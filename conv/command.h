@@ -6,6 +6,7 @@
 
 #include "frame.h"
 #include "host.h"
+#include "jis.h"
 
 namespace velko {
 
@@ -33,6 +34,8 @@ extern const char* CompletionText;
 
 // The line step of the five commands that convert a file line by line; null for the others.
 const LineStep* LineStepFor(int id);
+// The Shift_JIS to JIS step with half-width kana as `kana` says: the window's for k8bit.
+const LineStep& SjisToJisKanaStep(Kana kana);
 
 // 1 when `id` is one of the eight commands (whatever their outcome), else 0 and nothing done.
 // Only the low 16 bits of `id` count.

@@ -100,7 +100,7 @@ LinesResult ConvertLines(File& in, File& out, const LineStep& step, char* buffer
   const bool windows = rules == TextRules::kWindows;
   LineReader reader(in, windows, in_buffer, kStreamBuffer + 1);
   OutStream writer(out, out_buffer, kStreamBuffer, windows);
-  for (;;) {
+  for (unsigned long long number = 1;; ++number) {
     std::size_t length = 0;
     char* text = line;
     const unsigned long long start = reader.Offset();
@@ -117,6 +117,7 @@ LinesResult ConvertLines(File& in, File& out, const LineStep& step, char* buffer
       return LinesResult::kReadError;
     }
     LineText result = step.run(text, length, writer.Room(step.work_size));
+    if (result.marked && losses && losses->marked++ == 0) losses->first_marked_line = number;
     bool ok;
     if (result.direct) {
       ok = writer.Commit(result.length);
@@ -161,8 +162,23 @@ struct Temporary {
 
 }  // namespace
 
+bool LineConversion::Prepare() {
+  buffers_ = LineBuffers(step_);
+  return buffers_ != nullptr;
+}
+
+LinesResult LineConversion::Run(File& in, File& out) {
+  return ConvertLines(in, out, step_, buffers_.get(), rules_, &losses_);
+}
+
 bool ConvertInPlace(const char* target, const LineStep& step, const char* completion, Owner owner,
                     const Services& sv) {
+  LineConversion conversion(step, sv.rules);
+  return ConvertInPlace(target, conversion, completion, owner, sv);
+}
+
+bool ConvertInPlace(const char* target, Conversion& conversion, const char* completion,
+                    Owner owner, const Services& sv) {
   auto fail = [&](const char* format, const char* path, const char* other = "") {
     sv.host.ShowError(owner, format, path, other);
     return false;
@@ -177,8 +193,7 @@ bool ConvertInPlace(const char* target, const LineStep& step, const char* comple
   }
   // A folder, a FIFO or a device is no text to convert: refused before anything moves.
   if (sv.files.Kind(target, true) != EntryKind::kRegular) return fail(kErrInputOpen, target);
-  std::unique_ptr<char[]> buffers = LineBuffers(step);  // before anything on disk changes
-  if (!buffers) {
+  if (!conversion.Prepare()) {  // before anything on disk changes
     sv.host.ShowError(owner, kErrMemory, "", "");
     return false;
   }
@@ -210,7 +225,7 @@ bool ConvertInPlace(const char* target, const LineStep& step, const char* comple
     input->Close();
     return fail(kErrOutputOpen, target);
   }
-  const LinesResult result = ConvertLines(*input, *output.file, step, buffers.get(), sv.rules);
+  const LinesResult result = conversion.Run(*input, *output.file);
   output.file.reset();  // closed by the conversion
   switch (result) {
     case LinesResult::kReadError: return fail(kErrInputRead, backup);

@@ -32,10 +32,12 @@ struct Services {
 
 // What a line step gives to write: `length` bytes, NUL-terminated, cut at a NUL among them.
 // `direct`: no NUL among them and no LF but maybe the last, so it is written where it was made.
+// `marked`: the line holds what the step's caller wants to be told of.
 struct LineText {
   const char* text;
   std::size_t length;
   bool direct;
+  bool marked = false;
 };
 
 // One command's line step and the room it needs. `run` gets the line just read, its NUL at
@@ -70,6 +72,7 @@ struct Losses {
   unsigned long long text_end = kNowhere;  // a 0x1A with text after it ended the text here
   unsigned long long ctrl_z = 0, first_ctrl_z = kNowhere;  // 0x1A bytes dropped inside lines
   unsigned long long nul_cuts = 0, first_nul = kNowhere;   // lines a NUL cut short
+  unsigned long long marked = 0, first_marked_line = 0;     // lines the step marked
 };
 
 // The buffers a run of `step` needs, taken before anything on disk changes; null without memory.
@@ -81,10 +84,38 @@ std::unique_ptr<char[]> LineBuffers(const LineStep& step);
 LinesResult ConvertLines(File& in, File& out, const LineStep& step, char* buffers, TextRules rules,
                          Losses* losses = nullptr);
 
-// Converts `target` in place through `step`, keeping the old content under the BAK name. The
-// new content is written under a temporary name and takes the target's name only when whole.
-// Shows exactly one message box: `completion` when every line was converted, and then
-// returns true; else the failure.
+// A command's way from a file's old content to its new one.
+class Conversion {
+ public:
+  virtual ~Conversion() = default;
+  // Takes what a run needs, before anything on disk changes; false without memory.
+  virtual bool Prepare() = 0;
+  // `in` to `out`, closing both; a failed close of `out` is a write error.
+  virtual LinesResult Run(File& in, File& out) = 0;
+};
+
+// A line step under the given text rules, with what they left out.
+class LineConversion : public Conversion {
+ public:
+  LineConversion(const LineStep& step, TextRules rules) : step_(step), rules_(rules) {}
+  bool Prepare() override;
+  LinesResult Run(File& in, File& out) override;
+  const Losses& losses() const { return losses_; }
+
+ private:
+  const LineStep& step_;
+  TextRules rules_;
+  std::unique_ptr<char[]> buffers_;
+  Losses losses_;
+};
+
+// Converts `target` in place, keeping the old content under the BAK name. The new content is
+// written under a temporary name and takes the target's name only when whole. Shows exactly
+// one message box: `completion` when every line was converted, and then returns true; else
+// the failure.
+bool ConvertInPlace(const char* target, Conversion& conversion, const char* completion,
+                    Owner owner, const Services& sv);
+// The same through `step` under the services' text rules.
 bool ConvertInPlace(const char* target, const LineStep& step, const char* completion, Owner owner,
                     const Services& sv);
 

@@ -23,6 +23,18 @@ constexpr void SjisCharToJis(unsigned char result[2], const unsigned char pair[2
 }
 void JisCharToSjis(unsigned char result[2], const unsigned char pair[2]);
 
+// How half-width kana go into 7-bit JIS.
+enum class Kana {
+  k8bit,  // as their Shift_JIS bytes, which strict decoders refuse
+  kEscI,  // in runs of ESC ( I
+  kFull,  // as the full-width JIS characters, a voiced or semi-voiced mark joined to its kana
+};
+
+// The Shift_JIS code of the full-width form of the half-width kana `kana` (0xA1-0xDF). A
+// voiced or semi-voiced mark in `next` that makes one character with it (ｶﾞ ガ, ﾊﾟ パ, ｳﾞ ヴ)
+// is taken in, and `*joined` set.
+unsigned FullWidthKana(unsigned char kana, unsigned char next, bool* joined);
+
 // Convert one line, its NUL at in[length] (a NUL before it ends the line there), into `out`,
 // NUL-terminated, and return the length written up to that NUL. `out` must not overlap `in`.
 // Each call starts afresh: no shift state carries over between lines. `*direct` is set when
@@ -31,11 +43,17 @@ void JisCharToSjis(unsigned char result[2], const unsigned char pair[2]);
 //
 // SjisToJisLine: every run of double-byte characters is framed by ESC $ B ... ESC ( J.
 //   `out` needs 3 x length + 3 bytes. A lead byte right before the NUL (a character cut by the
-//   read limit) has no trail byte: it is copied as it is, after closing the run.
+//   read limit) has no trail byte: it is copied as it is, after closing the run. Half-width
+//   kana stay 8-bit bytes; `*kana` is set when there are any.
+// SjisToJisKanaLine: the same with half-width kana in runs of ESC ( I ... ESC ( J, or as
+//   full-width characters inside the double-byte runs. `out` needs 8 x length + 3 bytes.
 // JisToSjisLine: ESC $ x opens a double-byte run, any ESC inside a run closes it.
 //   `out` needs length + 1 bytes. A run with one byte left before the NUL copies that byte as
 //   it is; nothing past the NUL is read.
-std::size_t SjisToJisLine(char* out, const char* in, std::size_t length, bool* direct);
+std::size_t SjisToJisLine(char* out, const char* in, std::size_t length, bool* direct,
+                          bool* kana);
+std::size_t SjisToJisKanaLine(char* out, const char* in, std::size_t length, bool* direct,
+                              Kana kana);
 std::size_t JisToSjisLine(char* out, const char* in, std::size_t length, bool* direct);
 
 }  // namespace velko

@@ -131,10 +131,10 @@ LineText MappedStep(const char* line, std::size_t length, char* work, const Pair
   }
   // The first ESC $ marks a JIS line: through Shift_JIS (kept after the room JIS needs) and back.
   unsigned char* sjis = out + 3 * length + 3;
-  bool direct_sjis, direct_jis;
+  bool direct_sjis, direct_jis, kana;
   std::size_t n = JisToSjisLine(reinterpret_cast<char*>(sjis), line, length, &direct_sjis);
   MapPairs(sjis, sjis + n, map, lead);
-  n = SjisToJisLine(work, reinterpret_cast<char*>(sjis), n, &direct_jis);
+  n = SjisToJisLine(work, reinterpret_cast<char*>(sjis), n, &direct_jis, &kana);
   return {work, n, direct_sjis && direct_jis};
 }
 

@@ -45,6 +45,17 @@ inline unsigned First(unsigned mask) {
 #endif
 }
 
+// Index of the highest set bit of a non-zero mask.
+inline unsigned Last(unsigned mask) {
+#if defined(_MSC_VER) && !defined(__clang__)
+  unsigned long i;
+  _BitScanReverse(&i, mask);
+  return i;
+#else
+  return 31u - static_cast<unsigned>(__builtin_clz(mask));
+#endif
+}
+
 }  // namespace velko::simd
 #endif
 

@@ -70,6 +70,15 @@ TEST(LineSteps, Vectors) {
       if (times == 1) {
         EXPECT_EQ(c.text, v.want);
       }
+      if (v.op == kToJis) {  // marked: half-width kana written as 8-bit bytes, outside the runs
+        bool kana = false, run = false;
+        for (std::size_t i = 0; i < c.text.size(); ++i) {
+          const unsigned char b = c.text[i];
+          if (b == 0x1B) run = c.text[i + 1] == '$', i += 2;
+          kana |= !run && b >= 0xA1 && b <= 0xDF;
+        }
+        EXPECT_EQ(c.marked, kana);
+      }
       EXPECT_TRUE(c.agrees) << "the design's procedure gives another result";
       EXPECT_TRUE(c.in_bounds) << "a buffer overrun";
       EXPECT_TRUE(c.direct_holds) << "a direct result with a NUL or an inner LF";
@@ -278,6 +287,64 @@ TEST(RunCommand, DispatchesTheEightAndNothingElse) {
   ASSERT_EQ(host.boxes.size(), 2u);
   EXPECT_EQ(host.boxes[0].text, "C'ant find input file. []\n");
   EXPECT_EQ(host.boxes[1].text, host.boxes[0].text);
+}
+
+// Whatever the reads give at a time, a conversion writes the same and tells the same places:
+// sequences, escapes, a byte order mark, a joined kana and a CR LF cut between reads.
+TEST(Transcoding, SameWhateverTheReadsGive) {
+  using F = Form;
+  const struct {
+    TranscodeOptions options;
+    std::string in, want;
+    unsigned long long unmapped, line, column;  // of the first
+  } vectors[] = {
+      // clang-format off
+      {{F::kShiftJis, F::kUtf8}, "a\x82\xA0" "b\x86\xA2\xB1\xFD", "aあb─ｱ\uF8F1", 0, 0, 0},
+      {{F::kShiftJis, F::kUtf8}, "x\n\x85\x40\x85\xA0\x82", "x\n\uFFFD@\uFFFD\uFFFD", 3, 2, 1},
+      {{F::kShiftJis, F::kUtf8, true}, "\x81\x60\x81\xCA", "\u301C\u00AC", 0, 0, 0},
+      {{F::kJis, F::kUtf8}, "\x1B$B0!\x1B(B0!\x1B(I1\x1B$@0\n0\x0E" "1\x0F" "1", "亜0!ｱ\uFFFD\n0ｱ1", 1, 1, 18},
+      {{F::kJis, F::kUtf8}, "\x1B$(B0!\x1B&@\x1B$B0!\x1B(J\\\x1B(Q\x1B", "亜亜\\\uFFFD(Q\uFFFD", 2, 1, 19},
+      {{F::kUtf8, F::kShiftJis}, "\xEF\xBB\xBF\xEF\xBB\xBF" "a\xE3\x81\x82\xC0\xE3\x81", "?a\x82\xA0??", 3, 1, 4},
+      {{F::kUtf8, F::kShiftJis}, "\xEF\xBB", "?", 1, 1, 1},
+      {{F::kUtf8, F::kShiftJis, false, true}, "\xE2\x94\x80\xE2\x95\x8B\xEE\x80\x80", "\x86\xA2\x86\xED\xF0\x40", 0, 0, 0},
+      {{F::kUtf8, F::kShiftJis}, "\xE2\x94\x80\xE2\x94\x84\xEF\xBD\x9E\xE3\x80\x9C", "\x84\x9F\x86\xA6\x81\x60\x81\x60", 0, 0, 0},
+      {{F::kUtf8, F::kJis}, "\xEF\xBD\xB6\xEF\xBE\x9E\xEF\xBE\x8A\xEF\xBE\x9F\xEF\xBE\x9E" "a\x1B", "\x1B$B%,%Q!+\x1B(Ba?", 1, 1, 17},
+      {{F::kUtf8, F::kJis, false, false, Kana::kEscI}, "\xEF\xBD\xB1\xE4\xBA\x9C\xEF\xBD\xB1\n", "\x1B(I1\x1B$B0!\x1B(I1\x1B(B\n", 0, 0, 0},
+      {{F::kUtf8, F::kJis}, "\xE2\x91\xA0\xC2\xA5", "\x1B$B-!\x1B(B?", 1, 1, 4},
+      {{F::kShiftJis, F::kUtf8, false, false, Kana::kFull, true, true}, "a\nb\r\nc\r", "\xEF\xBB\xBF" "a\r\nb\r\nc\r", 0, 0, 0},
+      // clang-format on
+  };
+  for (const auto& v : vectors) {
+    SCOPED_TRACE(v.in);
+    for (std::size_t chunk : {0, 1, 2, 3, 5}) {
+      TranscodeReport report;
+      EXPECT_EQ(test::Transcode(v.options, v.in, chunk, &report), v.want) << chunk;
+      EXPECT_EQ(report.unmapped, v.unmapped);
+      if (v.unmapped > 0) {
+        EXPECT_EQ(report.shown[0].line, v.line);
+        EXPECT_EQ(report.shown[0].column, v.column);
+      }
+    }
+  }
+  // Far past the first block: the place of a byte without a character, counted across blocks.
+  std::string text, want;
+  for (int i = 0; i < 3000; ++i) text += std::string(49 * 2, 'x').replace(0, 2, "\x82\xA0") + "\n";
+  text.insert(200001, "\x80\xFF");
+  TranscodeReport report;
+  const std::string out = test::Transcode({F::kShiftJis, F::kUtf8}, text, 0, &report);
+  EXPECT_EQ(report.unmapped, 0u);
+  text.replace(200001, 2, "\xA0\x85");
+  test::Transcode({F::kShiftJis, F::kUtf8}, text, 0, &report);
+  ASSERT_EQ(report.unmapped, 1u);
+  EXPECT_EQ(report.shown[0].line, 200001 / 99 + 1);
+  EXPECT_EQ(report.shown[0].column, 200001 % 99 + 2);  // the 0xA0 before it is a character
+  EXPECT_EQ(report.invalid, 1u);
+  // Told up to the limit, counted past it.
+  std::string leads;
+  for (int i = 0; i < 100; ++i) leads += "\x85\n";
+  test::Transcode({F::kShiftJis, F::kUtf8}, leads, 0, &report);
+  EXPECT_EQ(report.unmapped, 100u);
+  EXPECT_EQ(report.shown[TranscodeReport::kShown - 1].line, TranscodeReport::kShown + 0u);
 }
 
 }  // namespace

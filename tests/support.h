@@ -23,6 +23,7 @@
 #include "jis.h"
 #include "reference.h"
 #include "ruled.h"
+#include "transcode.h"
 
 namespace velko::test {
 
@@ -186,6 +187,7 @@ struct Converted {
   bool agrees = true;        // the design's procedure gives the same
   bool in_bounds = true;     // neither wrote past the room its contract names
   bool direct_holds = true;  // a result said to be direct holds no NUL and no inner LF
+  bool marked = false;       // the step marked the line
 };
 
 // Both on exact-size copies, the smallest output each contract allows: the sanitizers see any
@@ -223,7 +225,7 @@ inline Converted Convert(Op op, const std::string& in) {
   std::size_t ref_count = 0;
   switch (op) {
     case kToJis:
-      r.length = SjisToJisLine(work.data(), text.data(), n, &r.direct);
+      r.length = SjisToJisLine(work.data(), text.data(), n, &r.direct, &r.marked);
       reference::SjisToJisLine(ref_work.data(), ref_text.data());
       break;
     case kToSjis:
@@ -248,6 +250,7 @@ inline Converted Convert(Op op, const std::string& in) {
   }
   Converted c;
   c.text.assign(r.text, r.length);
+  c.marked = r.marked;
   const bool one_line = in.find('\n') == std::string::npos || in.find('\n') + 1 == n;
   const std::size_t lf = c.text.find('\n');
   c.direct_holds = !r.direct || !one_line ||
@@ -264,6 +267,34 @@ inline Converted Convert(Op op, const std::string& in) {
   }
   c.agrees = c.agrees && std::memcmp(text.data(), in.c_str(), n + 1) == 0;  // the line unchanged
   return c;
+}
+
+// Bytes in memory as a File, read `chunk` bytes at a time at most (0: all at once).
+struct MemoryFile : File {
+  MemoryFile(std::string bytes, std::size_t chunk) : data(std::move(bytes)), chunk(chunk) {}
+  long Read(void* buffer, std::size_t size) override {
+    std::size_t n = std::min({size, data.size() - pos, chunk ? chunk : size});
+    std::memcpy(buffer, data.data() + pos, n);
+    pos += n;
+    return static_cast<long>(n);
+  }
+  bool Write(const void* bytes, std::size_t size) override {
+    data.append(static_cast<const char*>(bytes), size);
+    return true;
+  }
+  bool Close() override { return true; }
+  std::string data;
+  std::size_t chunk, pos = 0;
+};
+
+// `in` through a transcoding, read `chunk` bytes at a time; its report into `*report`.
+inline std::string Transcode(const TranscodeOptions& options, const std::string& in,
+                             std::size_t chunk, TranscodeReport* report = nullptr) {
+  Transcoding transcoding(options);
+  MemoryFile from(in, chunk), to("", 0);
+  if (!transcoding.Prepare() || transcoding.Run(from, to) != LinesResult::kDone) std::abort();
+  if (report) *report = transcoding.report();
+  return to.data;
 }
 
 }  // namespace velko::test

@@ -1,0 +1,42 @@
+// A conversion to or from UTF-8 writes the same and tells the same places whatever the reads
+// give at a time, and what it writes reads back with nothing lost: UTF-8 that is valid,
+// Shift_JIS and JIS (7-bit unless 8-bit kana are asked for) of characters only. Input: [mode]
+// [chunk] then the text; the mode picks the direction and the options.
+#include <cstdint>
+#include <cstdlib>
+
+#include "support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace velko;
+  if (size < 2) return 0;
+  const unsigned mode = data[0];
+  const std::size_t chunk = data[1] % 7 + 1;
+  const std::string in(reinterpret_cast<const char*>(data) + 2, size - 2);
+  static const Form kFrom[] = {Form::kShiftJis, Form::kJis, Form::kUtf8, Form::kUtf8};
+  static const Form kTo[] = {Form::kUtf8, Form::kUtf8, Form::kShiftJis, Form::kJis};
+  static const Kana kKana[] = {Kana::kFull, Kana::kEscI, Kana::k8bit, Kana::kFull};
+  TranscodeOptions options{kFrom[mode & 3], kTo[mode & 3], (mode & 4) != 0, (mode & 8) != 0,
+                           kKana[mode >> 4 & 3], (mode & 64) != 0, (mode & 128) != 0};
+  TranscodeReport whole, cut;
+  const std::string out = test::Transcode(options, in, 0, &whole);
+  if (test::Transcode(options, in, chunk, &cut) != out || cut.unmapped != whole.unmapped ||
+      cut.vendor != whole.vendor || cut.first_vendor_line != whole.first_vendor_line) {
+    std::abort();
+  }
+  for (unsigned long long i = 0; i < whole.unmapped && i < TranscodeReport::kShown; ++i) {
+    const Unmapped &a = whole.shown[i], &b = cut.shown[i];
+    if (a.line != b.line || a.column != b.column || a.length != b.length) std::abort();
+  }
+  // Read back: every byte written is a character.
+  TranscodeReport back;
+  const Form written = options.to;
+  test::Transcode({written, written == Form::kUtf8 ? Form::kShiftJis : Form::kUtf8}, out, 0, &back);
+  if (back.invalid != 0) std::abort();
+  if (written == Form::kJis && options.kana != Kana::k8bit) {
+    for (unsigned char c : out) {
+      if (c >= 0x80) std::abort();
+    }
+  }
+  return 0;
+}
