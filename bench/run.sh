@@ -4,6 +4,8 @@
 #   jis2nec   velko-cli jis2nec, the same text after nec2jis (no peer: cat only)
 #   sjis2jis  velko-cli sjis2jis vs nkf -j and iconv, Shift_JIS text
 #   jis2sjis  velko-cli jis2sjis vs nkf -s, the same text after sjis2jis
+#   sjis2utf8 velko-cli sjis2utf8 vs iconv, ICU uconv and nkf -w, Shift_JIS text
+#   utf82sjis velko-cli utf82sjis vs iconv, ICU uconv and nkf -s, the same text after sjis2utf8
 #   b64text   velko-cli b64text vs nkf -m, mail headers with encoded words
 #   b64bin    velko-cli b64bin vs ripmime and munpack, a mail with Base64 attachments
 # Every section also times cat FILE > OUT on its input (the cost of the bytes alone) and
@@ -29,8 +31,8 @@ usage() {  # the header comment above
   awk 'NR == 1 { next } /^#/ { sub(/^# ?/, ""); print; next } { exit }' "${BASH_SOURCE[0]}"
 }
 
-sections=(nec2jis jis2nec sjis2jis jis2sjis b64text b64bin)
-text_sections=(nec2jis jis2nec sjis2jis jis2sjis)
+sections=(nec2jis jis2nec sjis2jis jis2sjis sjis2utf8 utf82sjis b64text b64bin)
+text_sections=(nec2jis jis2nec sjis2jis jis2sjis sjis2utf8 utf82sjis)
 is_section() {
   local s
   for s in "${sections[@]}" all; do [[ $1 == "$s" ]] && return 0; done
@@ -99,8 +101,11 @@ do_sync=${BENCH_SYNC:-1}
 gnu_time_ok() { [[ -x /usr/bin/time && $(/usr/bin/time --version 2>&1) == *GNU* ]]; }
 
 missing=()
-if wants_any sjis2jis jis2sjis b64text; then command -v nkf >/dev/null 2>&1 || missing+=(nkf); fi
-if wants sjis2jis; then command -v iconv >/dev/null 2>&1 || missing+=(libc-bin); fi
+if wants_any sjis2jis jis2sjis sjis2utf8 utf82sjis b64text; then
+  command -v nkf >/dev/null 2>&1 || missing+=(nkf)
+fi
+if wants_any sjis2jis sjis2utf8 utf82sjis; then command -v iconv >/dev/null 2>&1 || missing+=(libc-bin); fi
+if wants_any sjis2utf8 utf82sjis; then command -v uconv >/dev/null 2>&1 || missing+=(icu-devtools); fi
 if wants b64bin; then
   command -v munpack >/dev/null 2>&1 || missing+=(mpack)
   command -v ripmime >/dev/null 2>&1 || missing+=(ripmime)
@@ -401,13 +406,17 @@ need_ruled() {  # need_ruled MB: $tmp/ruled$MB.txt, JIS ruled lines only
 need_jis() {  # need_jis MB: $tmp/jis$MB.txt, 7-bit JIS
   [[ -f $tmp/jis$1.txt ]] || derive "$1" sjis2jis "$tmp/jis$1.txt"
 }
+need_utf8() {  # need_utf8 MB: $tmp/utf8$MB.txt, UTF-8
+  [[ -f $tmp/utf8$1.txt ]] || derive "$1" sjis2utf8 "$tmp/utf8$1.txt"
+}
 
 # input_for COMMAND MB: makes COMMAND's input of MB if needed and sets input to its path.
 # Not a command substitution: the generators' lines belong on stdout, and a failure must stop
 # the script.
 input_for() {
   case $1 in
-    nec2jis|sjis2jis) need_text "$2"; input=$tmp/text$2.txt ;;
+    nec2jis|sjis2jis|sjis2utf8) need_text "$2"; input=$tmp/text$2.txt ;;
+    utf82sjis) need_utf8 "$2"; input=$tmp/utf8$2.txt ;;
     jis2nec) need_ruled "$2"; input=$tmp/ruled$2.txt ;;
     jis2sjis) need_jis "$2"; input=$tmp/jis$2.txt ;;
   esac
@@ -573,6 +582,70 @@ section_jis2sjis() {
   rss_check jis2sjis
   rm -f -- "$tmp"/jis*.txt
 }
+
+# ---------------------------------------------------------------- sjis2utf8, utf82sjis
+
+# fastest NAME...: the one of the runs named that took the least time.
+fastest() {
+  local best=$1 name
+  for name; do ((${res_us[$name]} >= ${res_us[$best]})) || best=$name; done
+  echo "$best"
+}
+
+# unicode_section COMMAND: Shift_JIS to UTF-8 or back against the three peers, each writing
+# what it cannot map as its replacement, not stopping. velko-cli is held to five times the
+# speed of the fastest of them in this run.
+unicode_section() {
+  local sec=$1 f bytes text=$tmp/text$speed_mb.txt
+  local what='Shift_JIS text' from=CP932 to=UTF-8 nkf_flags='-S -w -x' callback=--from-callback
+  if [[ $sec == utf82sjis ]]; then
+    what='text after sjis2utf8' from=UTF-8 to=CP932 nkf_flags='-W -s -x' callback=--to-callback
+  fi
+  echo
+  echo "== $sec, $speed_mb MB $what, $corpus corpus"
+  input_for "$sec" "$speed_mb"
+  f=$input
+  bytes=$(size_of "$f")
+
+  local n_velko="$sec|velko-cli $sec" n_cat="$sec|cat FILE > OUT"
+  local n_iconv="$sec|iconv -c -f $from -t $to" n_uconv="$sec|uconv -f $from -t $to"
+  local n_nkf="$sec|nkf $nkf_flags"
+  run_inplace "$n_velko" "$f" "$sec"
+  bench_one --in "$f" --out "$tmp/iconv.out" "$n_iconv" iconv -c -f "$from" -t "$to"
+  bench_one --in "$f" --out "$tmp/uconv.out" "$n_uconv" uconv "$callback" substitute -f "$from" -t "$to"
+  # shellcheck disable=SC2086  # the flags are words
+  bench_one --in "$f" --out "$tmp/nkf.out" "$n_nkf" nkf $nkf_flags
+  run_cat "$sec" "$f"
+
+  local best
+  best=$(fastest "$n_iconv" "$n_uconv" "$n_nkf")
+  local others=()
+  for name in "$n_iconv" "$n_uconv" "$n_nkf"; do [[ $name == "$best" ]] || others+=("$name"); done
+  speed_report 5 "$n_velko" "$best" "${others[@]}" "$n_cat"
+  summarize "$sec" 5 "$n_velko" "$n_cat" "$best" "$(label "$best")"
+
+  # The peers have no PC-98 ruled lines and write a replacement for each; where they map,
+  # velko must agree with ICU. The way back must give the Shift_JIS text: with --pc98 byte
+  # for byte, as the ruled lines were PC-98 ones.
+  local work=$tmp/work out=$tmp/work/text.txt
+  echo
+  echo "sanity (informative):"
+  echo "  input:         $bytes bytes${res_msg[$n_velko]:+   stdout: ${res_msg[$n_velko]}}"
+  echo "  velko output:  $(size_of "$out") bytes; against uconv's: $(same_or_first_diff "$out" "$tmp/uconv.out")"
+  echo "  lines that differ from uconv's: $(diff -a "$out" "$tmp/uconv.out" | grep -c '^<' || true)"
+  if [[ $sec == utf82sjis ]]; then
+    "$velko" utf82sjis --pc98 -o "$tmp/back.txt" "$f" >/dev/null
+    echo "  utf82sjis --pc98 against the Shift_JIS text: $(same_or_first_diff "$tmp/back.txt" "$text")"
+    rm -f -- "$tmp/back.txt"
+  fi
+  report_bak "$work" "$f"
+  rm -rf -- "$work" "$tmp/iconv.out" "$tmp/uconv.out" "$tmp/nkf.out"
+
+  rss_check "$sec"
+}
+
+section_sjis2utf8() { unicode_section sjis2utf8; }
+section_utf82sjis() { unicode_section utf82sjis; rm -f -- "$tmp"/utf8*.txt; }
 
 # ---------------------------------------------------------------- b64text
 
@@ -754,10 +827,11 @@ started=$(now_us)
 echo "VELKO benchmark  $(date -u '+%Y-%m-%d %H:%M:%S UTC')"
 echo "  host:    $(uname -sm), $(nproc) cpu, $(grep -m1 'model name' /proc/cpuinfo 2>/dev/null | sed 's/.*: //')"
 echo "  velko:   $velko"
-if wants_any sjis2jis jis2sjis b64text; then
+if wants_any sjis2jis jis2sjis sjis2utf8 utf82sjis b64text; then
   echo "  nkf:     $(nkf --version 2>&1 | head -n 1 | sed 's/ *$//')"
 fi
-if wants sjis2jis; then echo "  iconv:   $(iconv --version 2>&1 | head -n 1)"; fi
+if wants_any sjis2jis sjis2utf8 utf82sjis; then echo "  iconv:   $(iconv --version 2>&1 | head -n 1)"; fi
+if wants_any sjis2utf8 utf82sjis; then echo "  uconv:   $(uconv --version 2>&1 | head -n 1)"; fi
 if wants b64bin; then
   # munpack has no version option; the package knows.
   echo "  munpack: mpack $(dpkg-query -W -f '${Version}' mpack 2>/dev/null || echo '(version unknown)')"
@@ -775,6 +849,8 @@ for corpus in "${corpora[@]}"; do
   if wants jis2nec; then section_jis2nec; fi
   if wants sjis2jis; then section_sjis2jis; fi
   if wants jis2sjis; then section_jis2sjis; fi
+  if wants sjis2utf8; then section_sjis2utf8; fi
+  if wants utf82sjis; then section_utf82sjis; fi
   rm -f -- "$tmp"/text*.txt  # shared by the text sections only
 done
 scope='*'

@@ -17,6 +17,8 @@ std::vector<std::string> InitConsole(int argc, char** argv);
 bool IsTerminal(int fd);
 // How text files are read and written here unless --eol says otherwise.
 TextRules PlatformTextRules();
+// The folder for a file that lives only while velko-cli runs.
+std::string TemporaryFolder();
 // An English text of velko-cli's in the language of the user's locale (Japanese under a
 // Japanese one, English under any other), in UTF-8.
 const char* Tr(const char* english);

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <clocale>
+#include <cstdlib>
 #include <cstring>
 
 #include "console.h"
@@ -97,6 +98,11 @@ std::vector<std::string> InitConsole(int argc, char** argv) {
 bool IsTerminal(int fd) { return ::isatty(fd) == 1; }
 
 TextRules PlatformTextRules() { return TextRules::kBytes; }
+
+std::string TemporaryFolder() {
+  const char* folder = std::getenv("TMPDIR");
+  return folder && *folder ? folder : "/tmp";
+}
 
 const char* Tr(const char* english) { return dgettext("velko-cli", english); }
 

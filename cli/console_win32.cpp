@@ -142,6 +142,12 @@ bool IsTerminal(int fd) { return _isatty(fd) != 0; }
 
 TextRules PlatformTextRules() { return TextRules::kWindows; }
 
+std::string TemporaryFolder() {
+  wchar_t folder[MAX_PATH + 1];
+  const DWORD n = GetTempPathW(MAX_PATH + 1, folder);
+  return n > 0 && n <= MAX_PATH ? Utf8(folder) : ".";
+}
+
 const char* Tr(const char* english) {
   const char* translated = catalog.data ? catalog.Find(english) : nullptr;
   return translated && *translated ? translated : english;

@@ -10,6 +10,7 @@
 #include "fileops_native.h"
 #include "frame.h"
 #include "texts.h"
+#include "transcode.h"
 
 namespace velko {
 namespace {
@@ -58,7 +59,17 @@ std::string Refusal(const LineCommand& command, const std::string& head) {
   survey.Add(reinterpret_cast<const unsigned char*>(head.data()), head.size());
   const unsigned fits = survey.Fits(head.size() == kHeadSize);
   const char* seen = nullptr;
-  if (command.sjis_input) {
+  const int id = command.id;
+  if (id == kUtf8ToSjis || id == kUtf8ToJis) {
+    seen = fits == kIso2022Jp ? N("is JIS (ISO-2022-JP), not UTF-8: not converted (--force "
+                                  "converts it)")
+           : fits & kShiftJis ? N("is no UTF-8 and looks like Shift_JIS: not converted (--force "
+                                  "converts it)")
+           : fits & kEucJp    ? N("is no UTF-8 and looks like EUC-JP: not converted (--force "
+                                  "converts it)")
+           : fits == kBinary  ? N("is no UTF-8 text: not converted (--force converts it)")
+                              : nullptr;
+  } else if (command.sjis_input) {
     if (fits == kUtf8)
       seen = N("looks like UTF-8, not Shift_JIS: not converted (--force converts it)");
     if (fits == kEucJp)
@@ -69,18 +80,47 @@ std::string Refusal(const LineCommand& command, const std::string& head) {
             "converts it)");
     }
     // A second run, or VELKO's own output: JIS escapes, and no Shift_JIS character.
-    if (command.id == BTN_SJTOJIS && fits == kIso2022Jp) {
-      seen = N("is JIS already: not converted (--force converts it)");
+    if ((id == BTN_SJTOJIS || id == kSjisToUtf8) && fits == kIso2022Jp) {
+      seen = id == kSjisToUtf8 ? N("is JIS (ISO-2022-JP), not Shift_JIS: not converted (jis2utf8 "
+                                   "converts it; --force converts it as Shift_JIS)")
+                               : N("is JIS already: not converted (--force converts it)");
     }
-  } else if (command.id == BTN_JISTOSJ && (fits & (kShiftJis | kEucJp | kUtf8)) != 0) {
+  } else if ((id == BTN_JISTOSJ || id == kJisToUtf8) &&
+             (fits & (kShiftJis | kEucJp | kUtf8)) != 0) {
     seen = fits == kUtf8    ? N("has no JIS escape sequence and looks like UTF-8: not converted "
                                    "(--force converts it)")
            : fits == kEucJp ? N("has no JIS escape sequence and looks like EUC-JP: not converted "
                                 "(--force converts it)")
-                            : N("has no JIS escape sequence and looks like Shift_JIS already: not "
-                                "converted (--force converts it)");
+           : id == kJisToUtf8
+               ? N("has no JIS escape sequence and looks like Shift_JIS: not converted "
+                   "(sjis2utf8 converts it; --force converts it as JIS)")
+               : N("has no JIS escape sequence and looks like Shift_JIS already: not "
+                   "converted (--force converts it)");
   }
   return seen ? Tr(seen) : "";
+}
+
+// A file that takes every byte and keeps none: a trial run's output.
+class Discarded : public File {
+ public:
+  long Read(void*, std::size_t) override { return -1; }
+  bool Write(const void*, std::size_t) override { return true; }
+  bool Close() override { return true; }
+};
+
+// The name of the target encoding, as messages give it.
+const char* FormName(Form form) {
+  return form == Form::kUtf8 ? "UTF-8" : form == Form::kJis ? "JIS" : "Shift_JIS";
+}
+
+std::string Hex(const unsigned char* bytes, unsigned length) {
+  std::string text;
+  for (unsigned i = 0; i < length; ++i) {
+    char two[4];
+    std::snprintf(two, sizeof two, i ? " %02X" : "%02X", bytes[i]);
+    text += two;
+  }
+  return text;
 }
 
 // What the text rules left out of the bytes written, said where it happened; true when
@@ -103,16 +143,124 @@ bool TellLosses(ConsoleHost& host, const Losses& lost) {
   return lost.text_end != kNowhere || lost.ctrl_z > 0 || lost.nul_cuts > 0;
 }
 
+// What has no mapping, each where it is, up to the report's limit.
+void TellUnmapped(ConsoleHost& host, const TranscodeReport& report, Form to) {
+  const unsigned long long shown =
+      report.unmapped < TranscodeReport::kShown ? report.unmapped : TranscodeReport::kShown;
+  for (unsigned long long i = 0; i < shown; ++i) {
+    const Unmapped& u = report.shown[i];
+    const std::string line = std::to_string(u.line), column = std::to_string(u.column);
+    const std::string bytes = Hex(u.bytes, u.length);
+    if (u.character != kNoCharacter) {
+      char code[16];
+      std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(u.character));
+      host.Error(Say("line %s, column %s: %s %s has no %s code",
+                     {line, column, code,
+                      std::string(reinterpret_cast<const char*>(u.bytes), u.length),
+                      FormName(to)}));
+    } else if (to == Form::kUtf8) {
+      host.Error(Say("line %s, column %s: bytes %s stand for no character", {line, column, bytes}));
+    } else {
+      host.Error(Say("line %s, column %s: bytes %s are no UTF-8", {line, column, bytes}));
+    }
+  }
+  if (report.unmapped > shown) {
+    host.Error(Say("and %s more", {std::to_string(report.unmapped - shown)}));
+  }
+}
+
+// A run's conversion, and what it has to say afterwards.
+class Converter {
+ public:
+  explicit Converter(const LineRun& run) : run_(run) {
+    if (IsTranscoding(run.command.id)) {
+      transcoding_ = std::make_unique<Transcoding>(run.transcode);
+    } else {
+      const LineStep& step = run.command.id == BTN_SJTOJIS ? SjisToJisKanaStep(run.kana)
+                                                           : *LineStepFor(run.command.id);
+      lines_ = std::make_unique<LineConversion>(step, run.rules);
+    }
+  }
+  Conversion& conversion() {
+    return transcoding_ ? static_cast<Conversion&>(*transcoding_) : *lines_;
+  }
+  unsigned long long Unmapped() const { return transcoding_ ? transcoding_->report().unmapped : 0; }
+
+  // Tells what the run could not keep, as errors, and what its user should know of the
+  // result, as warnings; true when anything was lost. `text_rules`: what the text rules left
+  // out counts, as it does where no backup keeps it.
+  bool Tell(const std::string& about, bool text_rules) {
+    ConsoleHost& host = run_.host;
+    if (lines_) {
+      const Losses& lost = lines_->losses();
+      if (lost.marked > 0 && run_.command.id == BTN_SJTOJIS) {
+        host.Warn(about, Say("half-width kana stay 8-bit bytes, which strict JIS decoders refuse, "
+                             "first on line %s (--kana=full or --kana=esc-i keeps JIS 7-bit)",
+                             {std::to_string(lost.first_marked_line)}));
+      }
+      return text_rules && TellLosses(host, lost);
+    }
+    const TranscodeReport& report = transcoding_->report();
+    if (report.vendor > 0) {
+      host.Warn(about, Say("%s characters are written as codes of the Windows vendor rows or "
+                           "the PC-98 ruled lines, which strict JIS decoders refuse, first on "
+                           "line %s",
+                           {std::to_string(report.vendor),
+                            std::to_string(report.first_vendor_line)}));
+    }
+    if (report.unmapped == 0) return false;
+    TellUnmapped(host, report, run_.transcode.to);
+    host.Error(Say(run_.transcode.to == Form::kUtf8 ? N("%s without a mapping, written as U+FFFD")
+                                                    : N("%s without a mapping, written as '?'"),
+                   {std::to_string(report.unmapped)}));
+    return true;
+  }
+
+  // With --unmapped=fail: a trial run of `in` that finds nothing without a mapping; else
+  // what has none is told, and `not_done` after it.
+  bool Clean(File& in, const std::string& name, const char* not_done) {
+    if (!run_.fail_unmapped || !transcoding_) return true;
+    Discarded nowhere;
+    if (transcoding_->Run(in, nowhere) != LinesResult::kDone) {
+      run_.host.Error(WindowText(kErrInputRead, name) + ": " + SystemReason(LastSystemError()));
+      return false;
+    }
+    if (Unmapped() == 0) return true;
+    TellUnmapped(run_.host, transcoding_->report(), run_.transcode.to);
+    run_.host.Error(Say(not_done, {std::to_string(Unmapped())}));
+    return false;
+  }
+
+ private:
+  const LineRun& run_;
+  std::unique_ptr<LineConversion> lines_;
+  std::unique_ptr<Transcoding> transcoding_;
+};
+
+constexpr const char* kNotConverted =
+    N("%s without a mapping: not converted (--unmapped=fail)");
+constexpr const char* kNotWritten = N("%s without a mapping: nothing written (--unmapped=fail)");
+
 // The folder `path` names a file in, as ListFolder takes it.
 std::string FolderOf(const char* path, PathStyle style) {
   const std::size_t n = FinalComponent(path, style);
   return n == 0 ? std::string(".") : std::string(path, n);
 }
 
+// Copies `from` to `to` whole; false on a failure of either.
+bool CopyFile(File& from, File& to) {
+  char buffer[64 * 1024];
+  for (long n; (n = from.Read(buffer, sizeof buffer)) != 0;) {
+    if (n < 0 || !to.Write(buffer, static_cast<std::size_t>(n))) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
+bool IsTranscoding(int id) { return id >= kSjisToUtf8 && id <= kUtf8ToJis; }
+
 void ConvertStream(LineRun& run, std::unique_ptr<File> in, const std::string& name) {
-  const LineStep& step = *LineStepFor(run.command.id);
   if (!in) {
     const bool exists = run.files.Exists(name.c_str());
     return run.host.Error(WindowText(exists ? kErrInputOpen : kErrNoInput, name) +
@@ -136,18 +284,47 @@ void ConvertStream(LineRun& run, std::unique_ptr<File> in, const std::string& na
     if (!why.empty()) return run.host.Error(why);
   }
   Replayed input(std::move(head), std::move(in));
-  std::unique_ptr<char[]> buffers = LineBuffers(step);
-  if (!buffers) return run.host.Error(Tr(kErrMemory));
-  Losses lost;
+  Converter converter(run);
+  if (!converter.conversion().Prepare()) return run.host.Error(Tr(kErrMemory));
   if (out.empty()) {
-    const LinesResult r = ConvertLines(input, *stdout_file, step, buffers.get(), run.rules, &lost);
+    // Nothing may reach standard output before the whole text is known to map: it is
+    // converted into a file of its own first.
+    char spool[kPathSize] = "";
+    std::unique_ptr<File> spooled;
+    if (run.fail_unmapped && IsTranscoding(run.command.id)) {
+      std::string folder = TemporaryFolder();
+      if (folder.back() != '/' && folder.back() != '\\') folder += '/';
+      spooled = OpenTemporary(run.files, (folder + "spool").c_str(), spool);
+      if (!spooled) {
+        return run.host.Error(Say("no file can be made in %s: not converted", {folder}) +
+                              run.host.Reason());
+      }
+    }
+    const LinesResult r = converter.conversion().Run(input, spooled ? *spooled : *stdout_file);
     if (r != LinesResult::kDone) {
       const std::string reason = SystemReason(LastSystemError());
-      run.host.Error((r == LinesResult::kReadError ? WindowText(kErrInputRead, name)
-                                                   : Tr("standard output: write error")) +
-                     ": " + reason);
+      if (spool[0]) run.files.Remove(spool);
+      return run.host.Error((r == LinesResult::kReadError ? WindowText(kErrInputRead, name)
+                                                          : Tr("standard output: write error")) +
+                            ": " + reason);
     }
-    TellLosses(run.host, lost);
+    if (spool[0]) {
+      std::unique_ptr<File> back =
+          converter.Unmapped() == 0 ? run.files.Open(spool, OpenMode::kRead) : nullptr;
+      const bool copied = back && CopyFile(*back, *stdout_file);
+      if (back) back->Close();
+      run.files.Remove(spool);
+      if (converter.Unmapped() > 0) {
+        TellUnmapped(run.host, static_cast<Transcoding&>(converter.conversion()).report(),
+                     run.transcode.to);
+        return run.host.Error(Say(kNotWritten, {std::to_string(converter.Unmapped())}));
+      }
+      if (!copied) {
+        return run.host.Error(std::string(Tr("standard output: write error")) + ": " +
+                              SystemReason(LastSystemError()));
+      }
+    }
+    converter.Tell(name, true);
     return;
   }
   if (run.files.Exists(out.c_str()) && run.files.Kind(out.c_str(), true) != EntryKind::kRegular) {
@@ -164,8 +341,14 @@ void ConvertStream(LineRun& run, std::unique_ptr<File> in, const std::string& na
     run.files.Remove(temp);
     return run.host.Error(WindowText(kErrPermissions, out) + run.host.Reason());
   }
-  LinesResult r = ConvertLines(input, *file, step, buffers.get(), run.rules, &lost);
+  LinesResult r = converter.conversion().Run(input, *file);
   const int code = LastSystemError();
+  if (r == LinesResult::kDone && run.fail_unmapped && converter.Unmapped() > 0) {
+    run.files.Remove(temp);
+    TellUnmapped(run.host, static_cast<Transcoding&>(converter.conversion()).report(),
+                 run.transcode.to);
+    return run.host.Error(Say(kNotWritten, {std::to_string(converter.Unmapped())}));
+  }
   if (r != LinesResult::kDone || !run.files.Replace(temp, out.c_str())) {
     const std::string reason =
         r == LinesResult::kDone ? run.host.Reason() : ": " + SystemReason(code);
@@ -174,7 +357,7 @@ void ConvertStream(LineRun& run, std::unique_ptr<File> in, const std::string& na
                                                         : WindowText(kErrOutputWrite, out)) +
                           reason);
   }
-  if (!TellLosses(run.host, lost)) run.host.Notice(out, run.completion);
+  if (!converter.Tell(out, true)) run.host.Notice(out, run.completion);
 }
 
 void ConvertFile(LineRun& run, const std::string& file) {
@@ -183,11 +366,20 @@ void ConvertFile(LineRun& run, const std::string& file) {
   }
   char backup[kPathSize];
   if (!MakeBackupPath(backup, file.c_str(), "BAK", run.files.Style())) backup[0] = 0;
-  if (!run.force && run.files.Kind(file.c_str(), true) == EntryKind::kRegular) {
+  Converter converter(run);
+  if (run.files.Kind(file.c_str(), true) == EntryKind::kRegular) {
     std::string head;
     std::unique_ptr<File> in = run.files.Open(file.c_str(), OpenMode::kRead);
-    const std::string why = in && ReadHead(*in, &head) ? Refusal(run.command, head) : "";
+    const std::string why =
+        !run.force && in && ReadHead(*in, &head) ? Refusal(run.command, head) : "";
     if (!why.empty()) return run.host.Error(why);
+    if (in) in->Close();
+    // With --unmapped=fail, a trial run first: the file stays as it is unless all maps.
+    if (run.fail_unmapped && IsTranscoding(run.command.id)) {
+      if (!converter.conversion().Prepare()) return run.host.Error(Tr(kErrMemory));
+      in = run.files.Open(file.c_str(), OpenMode::kRead);
+      if (in && !converter.Clean(*in, file, kNotConverted)) return;
+    }
   }
   // By what they are, not how they are spelt: ./a.BAK, a.BAK and, on Windows, A.BAK are one.
   for (const std::string& made : run.backups) {
@@ -222,9 +414,10 @@ void ConvertFile(LineRun& run, const std::string& file) {
     }
   }
   Services services{run.host, run.files, run.rules};
-  const LineStep& step = *LineStepFor(run.command.id);
-  if (ConvertInPlace(file.c_str(), step, run.completion, nullptr, services) && backup[0]) {
-    run.backups.push_back(backup);
+  if (ConvertInPlace(file.c_str(), converter.conversion(), run.completion, nullptr, services)) {
+    if (backup[0]) run.backups.push_back(backup);
+    // What the text rules leave out here is the window's way, and the backup keeps it.
+    converter.Tell(file, false);
   }
 }
 

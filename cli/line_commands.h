@@ -1,5 +1,7 @@
-// velko-cli's five line commands: in place as the window runs them, as a filter, or into -o OUT,
-// after the checks a console user is owed (what the input looks like, which files are one).
+// velko-cli's commands that rewrite a text: the window's five line commands and the four
+// between Shift_JIS or JIS and UTF-8. In place as the window runs them, as a filter, or into
+// -o OUT, after the checks a console user is owed (what the input looks like, which files are
+// one), with what the conversion could not keep told on stderr.
 #ifndef VELKO_CLI_LINE_COMMANDS_H
 #define VELKO_CLI_LINE_COMMANDS_H
 
@@ -10,8 +12,17 @@
 #include "console_host.h"
 #include "fileops.h"
 #include "frame.h"
+#include "jis.h"
+#include "transcode.h"
 
 namespace velko {
+
+// velko-cli's own commands, beside the window's buttons.
+constexpr int kSjisToUtf8 = 2001;
+constexpr int kUtf8ToSjis = 2002;
+constexpr int kJisToUtf8 = 2003;
+constexpr int kUtf8ToJis = 2004;
+constexpr int kCheck = 2005;
 
 struct LineCommand {
   const char* name;
@@ -19,6 +30,7 @@ struct LineCommand {
   bool sjis_input;  // its input is Shift_JIS
   const char* what;
 };
+bool IsTranscoding(int id);
 
 struct LineRun {
   const LineCommand& command;
@@ -28,6 +40,9 @@ struct LineRun {
   std::string output;  // -o
   bool numbered, force;
   TextRules rules;
+  Kana kana = Kana::k8bit;          // sjis2jis
+  TranscodeOptions transcode = {};  // the four to and from UTF-8
+  bool fail_unmapped = false;       // nothing written when anything has no mapping
   std::vector<std::string> backups = {};  // made in this run
 };
 
