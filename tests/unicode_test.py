@@ -4,11 +4,11 @@ cp932 and shift_jis on every double-byte code and every character of the Basic M
 Plane, both ways; iso2022_jp and iso2022_jp_ext for the JIS forms they know; the PC-98 rule
 (0x86A2 + k is U+2500 + k); round trips; what --unmapped=fail, --bom and --kana do; check.
 
-    unicode_test.py VELKO_CLI
+    unicode_test.py VELKO_CLI GEN_TEXT
 """
-import os, re, subprocess, sys, tempfile, unicodedata
+import codecs, os, re, subprocess, sys, tempfile, unicodedata
 
-cli = sys.argv[1]
+cli, gen_text = sys.argv[1], sys.argv[2]
 os.chdir(tempfile.mkdtemp(prefix="velko-unicode-"))
 failures = []
 LEADS = [b for b in range(0x81, 0x100) if b <= 0x9F or 0xE0 <= b <= 0xFC]
@@ -118,6 +118,34 @@ for code, line in zip(codes, lines_of(back)):
         if line != want:
             wrong.append(hex(code))
 check(not wrong, "sjis2utf8 | utf82sjis --pc98: codes not back: %s" % wrong[:8])
+
+# The bench's corpora, mixed and prose, against Python's cp932 with the PC-98 rule: what
+# sjis2utf8 writes, and back; prose holds PC-98 ruled lines only and comes back whole.
+def pc98_read(e):
+    code = int.from_bytes(e.object[e.start:e.start + 2], "big")
+    if code in PC98:
+        return chr(0x2500 + code - 0x86A2), e.start + 2
+    raise e
+
+
+def pc98_write(e):
+    return b"".join(encode_char(c) for c in e.object[e.start:e.end]), e.end
+
+
+codecs.register_error("pc98-read", pc98_read)
+codecs.register_error("pc98-write", pc98_write)
+for kind in ("mixed", "prose"):
+    subprocess.run([gen_text] + (["--prose"] if kind == "prose" else []) + ["1", "7", kind],
+                   check=True, capture_output=True)
+    sjis = open(kind, "rb").read()
+    text = sjis.decode("cp932", "pc98-read")
+    status, out, _ = run("sjis2utf8", "-o", "-", kind)
+    check(status == 0 and out == text.encode(), "sjis2utf8 on the %s corpus" % kind)
+    status, back, _ = run("utf82sjis", "-o", "-", data=out)
+    check(status == 0 and back == text.encode("cp932", "pc98-write"), "utf82sjis on the %s corpus" % kind)
+    if kind == "prose":
+        _, back, _ = run("utf82sjis", "--pc98", "-o", "-", data=out)
+        check(back == sjis, "prose back with --pc98, byte for byte")
 
 # JIS: every cell of the 94 x 94, as mailers write it; Python's iso2022_jp reads JIS X 0208
 # (with --map=jis, every cell it knows alike), the Windows vendor rows as code page 932 does.

@@ -55,6 +55,15 @@ mkdir win lin && for c in nec2jis jis2nec sjis2jis jis2sjis b64text; do
   "$wine" "$exe" --force $c <t.txt >win/$c 2>/dev/null; "$linux" --force --eol=crlf $c <t.txt >lin/$c 2>/dev/null
 done
 "$wine" "$exe" -q b64bin --names=raw --dir win m.eml; "$linux" -q b64bin --names=raw --dir lin m.eml
+# The commands to and from UTF-8 keep line ends on both unless asked.
+printf 'a\r\n\x86\xa2\x8a\xbf\xb1\n\x85\x40\x1a\n' >s.txt
+printf '\xe2\x94\x84\xef\xbd\xb1\xe2\x91\xa0\r\n\xc2\xa5\n' >u.txt
+for c in sjis2utf8:s.txt utf82sjis:u.txt utf82jis:u.txt jis2utf8:t.txt; do
+  "$wine" "$exe" --force ${c%:*} -o - ${c#*:} >win/${c%:*} 2>/dev/null
+  "$linux" --force ${c%:*} -o - ${c#*:} >lin/${c%:*} 2>/dev/null
+done
+"$wine" "$exe" sjis2utf8 --eol=crlf -o - s.txt >win/crlf 2>/dev/null
+"$linux" sjis2utf8 --eol=crlf -o - s.txt >lin/crlf 2>/dev/null
 check "the same bytes on both" "" "$(diff -r win lin 2>&1)"
-check "and there are some" "7" "$(ls win | wc -l)"
+check "and there are some" "12" "$(ls win | wc -l)"
 exit $((failed > 0))
