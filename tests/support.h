@@ -287,14 +287,19 @@ struct MemoryFile : File {
   std::size_t chunk, pos = 0;
 };
 
-// `in` through a transcoding, read `chunk` bytes at a time; its report into `*report`.
+// `in` through a prepared transcoding, read `chunk` bytes at a time; its report into `*report`.
+inline std::string Transcode(Transcoding& transcoding, const std::string& in, std::size_t chunk,
+                             TranscodeReport* report = nullptr) {
+  MemoryFile from(in, chunk), to("", 0);
+  if (transcoding.Run(from, to) != LinesResult::kDone) std::abort();
+  if (report) *report = transcoding.report();
+  return to.data;
+}
 inline std::string Transcode(const TranscodeOptions& options, const std::string& in,
                              std::size_t chunk, TranscodeReport* report = nullptr) {
   Transcoding transcoding(options);
-  MemoryFile from(in, chunk), to("", 0);
-  if (!transcoding.Prepare() || transcoding.Run(from, to) != LinesResult::kDone) std::abort();
-  if (report) *report = transcoding.report();
-  return to.data;
+  if (!transcoding.Prepare()) std::abort();
+  return Transcode(transcoding, in, chunk, report);
 }
 
 }  // namespace velko::test

@@ -16,11 +16,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static const Form kFrom[] = {Form::kShiftJis, Form::kJis, Form::kUtf8, Form::kUtf8};
   static const Form kTo[] = {Form::kUtf8, Form::kUtf8, Form::kShiftJis, Form::kJis};
   static const Kana kKana[] = {Kana::kFull, Kana::kEscI, Kana::k8bit, Kana::kFull};
-  TranscodeOptions options{kFrom[mode & 3], kTo[mode & 3], (mode & 4) != 0, (mode & 8) != 0,
-                           kKana[mode >> 4 & 3], (mode & 64) != 0, (mode & 128) != 0};
+  const TranscodeOptions options{kFrom[mode & 3], kTo[mode & 3], (mode & 4) != 0,
+                                 (mode & 8) != 0,  kKana[mode >> 4 & 3], (mode & 64) != 0,
+                                 (mode & 128) != 0};
+  // Prepared once for each mode, and reused: every run starts afresh.
+  static std::unique_ptr<Transcoding> prepared[256], readers[3];
+  auto ready = [](std::unique_ptr<Transcoding>& t, const TranscodeOptions& o) -> Transcoding& {
+    if (!t) {
+      t = std::make_unique<Transcoding>(o);
+      if (!t->Prepare()) std::abort();
+    }
+    return *t;
+  };
+  Transcoding& transcoding = ready(prepared[mode], options);
   TranscodeReport whole, cut;
-  const std::string out = test::Transcode(options, in, 0, &whole);
-  if (test::Transcode(options, in, chunk, &cut) != out || cut.unmapped != whole.unmapped ||
+  const std::string out = test::Transcode(transcoding, in, 0, &whole);
+  if (test::Transcode(transcoding, in, chunk, &cut) != out || cut.unmapped != whole.unmapped ||
       cut.vendor != whole.vendor || cut.first_vendor_line != whole.first_vendor_line) {
     std::abort();
   }
@@ -31,7 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Read back: every byte written is a character.
   TranscodeReport back;
   const Form written = options.to;
-  test::Transcode({written, written == Form::kUtf8 ? Form::kShiftJis : Form::kUtf8}, out, 0, &back);
+  test::Transcode(ready(readers[static_cast<int>(written)],
+                        {written, written == Form::kUtf8 ? Form::kShiftJis : Form::kUtf8}),
+                  out, 0, &back);
   if (back.invalid != 0) std::abort();
   if (written == Form::kJis && options.kana != Kana::k8bit) {
     for (unsigned char c : out) {
