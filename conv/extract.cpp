@@ -9,6 +9,7 @@
 #include "bytes.h"
 #include "jis.h"
 #include "mailnames.h"
+#include "partfile.h"
 #include "textio.h"
 #include "texts.h"
 
@@ -64,14 +65,6 @@ class Extraction {
   // The failure of the part being written: the window's error box, which ends the command
   // (kStopped), or a sink's report, after which the next part follows.
   Outcome Fail(const Part& part, const char* format, const char* path, const char* other = "");
-  // The file a body is written to: a new one beside the chosen path, which takes its name when
-  // whole (an existing file's permissions first, and for `mode` kAppend its content), or, for
-  // a link, the path itself. The failure's text, or null.
-  const char* OpenOutput(OpenMode mode, std::unique_ptr<File>* file);
-  void DropTemporary() {
-    if (temp_[0] != 0) sv_.files.Remove(temp_);
-    temp_[0] = 0;
-  }
   Part ThisPart(bool window) const { return {part_line_, form_, a_.name, name_nul_, window}; }
   void Report(SkipReason reason) {
     if (sink_) sink_->Skipped(ThisPart(false), reason);
@@ -79,8 +72,8 @@ class Extraction {
   // Decodes Base64 characters (all of the alphabet or '=') and writes their bytes (none when
   // `out` is null: only counted); `whole` says the text ends a line, else up to three
   // characters wait for the next piece.
-  bool DecodeAndWrite(OutStream* out, const char* text, std::size_t length, bool whole);
-  bool WriteDecoded(OutStream* out, const char* text, std::size_t length);
+  bool DecodeAndWrite(PartFile* out, const char* text, std::size_t length, bool whole);
+  bool WriteDecoded(PartFile* out, const char* text, std::size_t length);
 
   const char* target_;
   Owner owner_;
@@ -93,8 +86,6 @@ class Extraction {
   LineReader reader_;
   ExtractState state_{};
   bool stopped_ = false;
-  char temp_[kPathSize] = "";  // the file being written, until it takes its name
-  bool existed_ = false;       // a file stood at the chosen path
   char carry_[4] = {};  // Base64 characters of a line cut by the read limit, awaiting the rest
   std::size_t carried_ = 0;
   unsigned long long written_ = 0;
@@ -119,14 +110,14 @@ bool Extraction::ReadLine(std::size_t* length) {
   return r == ReadResult::kLine;
 }
 
-bool Extraction::WriteDecoded(OutStream* out, const char* text, std::size_t length) {
+bool Extraction::WriteDecoded(PartFile* out, const char* text, std::size_t length) {
   lone_ += length % 4 == 1;  // six bits make no byte
   std::size_t n = DecodeBase64(a_.decoded, text, length);
   written_ += n;
   return !out || out->Write(a_.decoded, n);
 }
 
-bool Extraction::DecodeAndWrite(OutStream* out, const char* text, std::size_t length, bool whole) {
+bool Extraction::DecodeAndWrite(PartFile* out, const char* text, std::size_t length, bool whole) {
   // Complete a group begun on an earlier piece of this line, or keep waiting for its rest.
   if (carried_ > 0) {
     while (carried_ < 4 && length > 0) carry_[carried_++] = *text++, --length;
@@ -189,33 +180,6 @@ Outcome Extraction::BlankLine() {
   return ExtractOne(true);
 }
 
-const char* Extraction::OpenOutput(OpenMode mode, std::unique_ptr<File>* file) {
-  const char* path = state_.PendingName;
-  // The mail itself, under any name or link, or read from standard input, is never written.
-  if (sv_.files.Id(path) == mail_id_ || sv_.files.SameFile(path, target_)) return kErrOutputOpen;
-  const EntryKind kind = sv_.files.Kind(path, false);
-  existed_ = kind != EntryKind::kNone;
-  if (kind == EntryKind::kLink) {  // a window writes through it, velko-cli never
-    *file = sv_.files.Open(path, mode);
-    return *file ? nullptr : kErrOutputOpen;
-  }
-  if (kind != EntryKind::kNone && kind != EntryKind::kRegular) return kErrOutputOpen;
-  *file = OpenTemporary(sv_.files, path, temp_);
-  if (!*file) return kErrOutputOpen;
-  if (!existed_) return nullptr;
-  if (!sv_.files.CopyPermissions(path, temp_)) return kErrPermissions;
-  if (mode != OpenMode::kAppend) return nullptr;
-  // What the file holds comes first; the output area is free until the body is written.
-  std::unique_ptr<File> old = sv_.files.Open(path, OpenMode::kRead);
-  if (!old) return kErrOutputOpen;
-  long n;
-  while ((n = old->Read(a_.output, kStreamBuffer)) > 0) {
-    if (!(*file)->Write(a_.output, static_cast<std::size_t>(n))) break;
-  }
-  const bool copied = old->Close() && n == 0;
-  return copied ? nullptr : kErrOutputWrite;
-}
-
 Outcome Extraction::Fail(const Part& part, const char* format, const char* path,
                          const char* other) {
   if (sink_) {
@@ -232,38 +196,25 @@ Outcome Extraction::Fail(const Part& part, const char* format, const char* path,
 Outcome Extraction::ExtractOne(bool window) {
   ExtractState& s = state_;
   const Part part = ThisPart(window);
-  std::unique_ptr<File> file;
-  OpenMode mode = OpenMode::kWrite;
+  PartFile file(sv_, owner_, sink_, target_, mail_id_, a_.output, kStreamBuffer);
+  bool writing = false;
   const char* failure = nullptr;  // the part's; a sink's body is still read, and only counted
   if (!mode_.list) {
     s.Base64Announced = false;
-    if (!(sink_ ? sink_->Choose(part, s.PendingName)
-                : sv_.host.SaveFileDialog(owner_, s.PendingName))) {
-      s.PendingName[0] = 0;
-      return Report(SkipReason::kNotTaken), Outcome::kDone;  // its body: scanned as lines
+    const PartFile::Choice choice = file.Choose(part, s.PendingName);
+    if (choice != PartFile::Choice::kTaken) {
+      s.PendingName[0] = 0;  // its body: scanned as lines
+      Report(choice == PartFile::Choice::kKept ? SkipReason::kKept : SkipReason::kNotTaken);
+      return Outcome::kDone;
     }
-    s.PendingName[kPathSize - 1] = 0;
-    if (sv_.upper_case_names) UpperCaseChosenPath(s.PendingName, sv_.files.Style());
-    if (FileExists(sv_.files, s.PendingName)) {
-      Answer answer = sink_ ? sink_->Exists(part, s.PendingName)
-                            : sv_.host.AskYesNoCancel(owner_, kAskOverwrite);
-      s.PendingName[kPathSize - 1] = 0;
-      if (answer == Answer::kCancel) {
-        s.PendingName[0] = 0;
-        return Report(SkipReason::kKept), Outcome::kDone;
-      }
-      mode = answer == Answer::kYes ? OpenMode::kWrite : OpenMode::kAppend;
-    }
-    failure = OpenOutput(mode, &file);
+    failure = file.Open();
     if (failure != nullptr) {
-      if (file) file->Close();
-      file.reset();
-      DropTemporary();
+      file.Drop();
       if (!sink_) return Fail(part, failure, s.PendingName);
     }
+    writing = failure == nullptr;
   }
-  OutStream stream(*(file ? file.get() : &input_), a_.output, kStreamBuffer);
-  OutStream* out = file ? &stream : nullptr;
+  PartFile* out = writing ? &file : nullptr;
   written_ = 0;
   carried_ = 0;
   lone_ = 0;
@@ -272,12 +223,7 @@ Outcome Extraction::ExtractOne(bool window) {
   std::size_t length = 0;
   for (;;) {
     if (!ReadLine(&length)) {
-      if (stopped_) {
-        stream.Flush();
-        if (file) file->Close();
-        DropTemporary();
-        return Outcome::kStopped;
-      }
+      if (stopped_) return Outcome::kStopped;  // the file dropped with `file`
       a_.line[0] = 0;
       break;
     }
@@ -303,32 +249,22 @@ Outcome Extraction::ExtractOne(bool window) {
   const bool cut = continued && a_.line[0] == 0;
   if (carried_ > 0) ok = DecodeAndWrite(ok ? out : nullptr, carry_ + carried_, 0, true) && ok;
   const Body body = {written_, cut, lone_};
-  if (file) {
-    ok = stream.Flush() && ok;
-    // A full disk may show only when the file is closed: that is a failed write too.
-    ok = file->Close() && ok;
-    if (!ok) {
-      DropTemporary();
+  const char *path = s.PendingName, *other = "";
+  if (writing) {
+    if (ok) {
+      failure = file.Finish(&path, &other);
+    } else {
+      file.Drop();
       failure = kErrOutputWrite;
-      if (!sink_) return Fail(part, failure, s.PendingName);
     }
   }
   if (failure != nullptr) {
-    Fail(part, failure, s.PendingName);
-  } else if (file && temp_[0] != 0 &&
-             !(mode == OpenMode::kWrite && !existed_
-                   ? sv_.files.RenameNoReplace(temp_, s.PendingName)
-                   : sv_.files.Replace(temp_, s.PendingName))) {
-    // Whole, and kept under the name the message gives.
-    if (Fail(part, kErrRename, temp_, s.PendingName) == Outcome::kStopped) {
-      return Outcome::kStopped;
-    }
-  } else if (file && sink_) {
-    sink_->Written(part, s.PendingName, mode == OpenMode::kAppend, body);
-  } else if (!file && mode_.list && sink_) {
+    if (Fail(part, failure, path, other) == Outcome::kStopped) return Outcome::kStopped;
+  } else if (writing && sink_) {
+    sink_->Written(part, s.PendingName, file.appended(), body);
+  } else if (!writing && mode_.list && sink_) {
     sink_->Listed(part, body);
   }
-  temp_[0] = 0;
   if (window) s.PendingName[0] = 0;
   // The line that ended the body may be a header line of the next part.
   Scan(a_.line);

@@ -68,6 +68,8 @@ class PartSink {
   virtual void Skipped(const Part& part, SkipReason reason) = 0;
   virtual void Listed(const Part& part, const Body& body) = 0;
   virtual void Written(const Part& part, const char* path, bool appended, const Body& body) = 0;
+  // The bytes of the part being written, as they are written.
+  virtual void Bytes(const unsigned char* bytes, std::size_t n) { (void)bytes, (void)n; }
   // The window's message for it: one of the printf-style texts of texts.h with its paths.
   virtual void Failed(const Part& part, const char* format, const char* path,
                       const char* other) = 0;
