@@ -18,6 +18,57 @@ std::size_t Base64Span(const char* text, std::size_t length);
 // their number. Sixteen characters at a time where the CPU allows.
 std::size_t DecodeBase64(unsigned char* out, const char* text, std::size_t length);
 
+// Base64 text that comes in pieces (a body's lines, and lines a read limit cut), decoded a
+// piece at a time; a group cut between two pieces waits for the rest.
+class Base64Pieces {
+ public:
+  void Reset() { carried_ = 0, bytes_ = 0, lone_ = 0; }
+  // `text`: n characters, each of the alphabet or '='. `whole`: they end a line, where a
+  // group left short is decoded as it is. `emit(bytes, count)` takes the bytes; false stops.
+  template <typename Emit>
+  bool Feed(const char* text, std::size_t n, bool whole, Emit&& emit) {
+    if (carried_ > 0) {  // complete a group begun on an earlier piece, or keep waiting
+      while (carried_ < 4 && n > 0) carry_[carried_++] = *text++, --n;
+      if (carried_ < 4 && !whole) return true;
+      const std::size_t k = carried_;
+      carried_ = 0;
+      if (!Decode(carry_, k, emit)) return false;
+    }
+    const std::size_t keep = whole ? 0 : n % 4;
+    n -= keep;
+    while (n > 0) {  // in pieces that fit the decoded area
+      const std::size_t k = n < kChars ? n : kChars;
+      if (!Decode(text, k, emit)) return false;
+      text += k, n -= k;
+    }
+    for (std::size_t i = 0; i < keep; ++i) carry_[i] = text[i];
+    carried_ = keep;
+    return true;
+  }
+  // The group a cut piece left waiting, decoded as it is.
+  template <typename Emit>
+  bool Finish(Emit&& emit) {
+    return Feed(carry_ + carried_, 0, true, emit);
+  }
+  unsigned long long bytes() const { return bytes_; }
+  // Lines that ended in a character that completes no group (six bits make no byte).
+  unsigned long long lone() const { return lone_; }
+
+ private:
+  static constexpr std::size_t kChars = 1020;  // 255 groups: 765 bytes and a NUL
+  template <typename Emit>
+  bool Decode(const char* text, std::size_t n, Emit& emit) {
+    lone_ += n % 4 == 1;
+    const std::size_t k = DecodeBase64(area_, text, n);
+    bytes_ += k;
+    return emit(area_, k);
+  }
+  unsigned char area_[kChars / 4 * 3 + 1];
+  char carry_[4] = {};
+  std::size_t carried_ = 0;
+  unsigned long long bytes_ = 0, lone_ = 0;
+};
+
 }  // namespace velko
 
 #endif

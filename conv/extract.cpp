@@ -17,14 +17,11 @@ namespace velko {
 namespace {
 
 constexpr std::size_t kStreamBuffer = 256 * 1024;
-// Base64 characters whose bytes fill the decoded area short of its NUL: 341 groups.
-constexpr std::size_t kCharsPerPiece = (kDecodedArea - 1) / 3 * 4;
 
 // All buffers of one run, taken at its start.
 struct Areas {
   char line[MAXCHRS];
   char scan[MAXCHRS];
-  unsigned char decoded[kDecodedArea];
   char input[kStreamBuffer];
   char output[kStreamBuffer];
   PartHeader header;  // the part's header lines, as a mail reader takes them
@@ -69,11 +66,6 @@ class Extraction {
   void Report(SkipReason reason) {
     if (sink_) sink_->Skipped(ThisPart(false), reason);
   }
-  // Decodes Base64 characters (all of the alphabet or '=') and writes their bytes (none when
-  // `out` is null: only counted); `whole` says the text ends a line, else up to three
-  // characters wait for the next piece.
-  bool DecodeAndWrite(PartFile* out, const char* text, std::size_t length, bool whole);
-  bool WriteDecoded(PartFile* out, const char* text, std::size_t length);
 
   const char* target_;
   Owner owner_;
@@ -86,16 +78,13 @@ class Extraction {
   LineReader reader_;
   ExtractState state_{};
   bool stopped_ = false;
-  char carry_[4] = {};  // Base64 characters of a line cut by the read limit, awaiting the rest
-  std::size_t carried_ = 0;
-  unsigned long long written_ = 0;
+  Base64Pieces base64_;
   long line_ = 0, next_line_ = 1;  // the line just read, and the next one
   long part_line_ = 0;             // where the header lines now kept began
   bool in_header_ = false;         // header lines are being kept
   bool announced_ = false;         // they announced Base64 to the window's scan
   NameForm form_ = NameForm::kNone;
-  bool name_nul_ = false;        // the name as decoded held a NUL
-  unsigned long long lone_ = 0;  // body lines whose last character completed no group
+  bool name_nul_ = false;  // the name as decoded held a NUL
 };
 
 bool Extraction::ReadLine(std::size_t* length) {
@@ -108,36 +97,6 @@ bool Extraction::ReadLine(std::size_t* length) {
   line_ = next_line_;
   if (r == ReadResult::kLine && a_.line[*length - 1] == '\n') ++next_line_;
   return r == ReadResult::kLine;
-}
-
-bool Extraction::WriteDecoded(PartFile* out, const char* text, std::size_t length) {
-  lone_ += length % 4 == 1;  // six bits make no byte
-  std::size_t n = DecodeBase64(a_.decoded, text, length);
-  written_ += n;
-  return !out || out->Write(a_.decoded, n);
-}
-
-bool Extraction::DecodeAndWrite(PartFile* out, const char* text, std::size_t length, bool whole) {
-  // Complete a group begun on an earlier piece of this line, or keep waiting for its rest.
-  if (carried_ > 0) {
-    while (carried_ < 4 && length > 0) carry_[carried_++] = *text++, --length;
-    if (carried_ < 4 && !whole) return true;
-    const std::size_t n = carried_;
-    carried_ = 0;
-    if (!WriteDecoded(out, carry_, n)) return false;
-  }
-  std::size_t keep = whole ? 0 : length % 4;
-  length -= keep;
-  // In pieces that fit the decoded area.
-  while (length > 0) {
-    std::size_t n = length < kCharsPerPiece ? length : kCharsPerPiece;
-    if (!WriteDecoded(out, text, n)) return false;
-    text += n;
-    length -= n;
-  }
-  std::memcpy(carry_, text, keep);
-  carried_ = keep;
-  return true;
 }
 
 void Extraction::Scan(const char* line) {
@@ -215,9 +174,11 @@ Outcome Extraction::ExtractOne(bool window) {
     writing = failure == nullptr;
   }
   PartFile* out = writing ? &file : nullptr;
-  written_ = 0;
-  carried_ = 0;
-  lone_ = 0;
+  // Bytes go to the file, or (none to write, or a write failed) are only counted.
+  auto emit = [&out](const unsigned char* bytes, std::size_t n) {
+    return !out || out->Write(bytes, n);
+  };
+  base64_.Reset();
   bool continued = false;  // the last read ended inside a line (the read limit cut it)
   bool ok = true;
   std::size_t length = 0;
@@ -241,14 +202,15 @@ Outcome Extraction::ExtractOne(bool window) {
     length = span;
     if (length == 0 && !continued) break;  // the blank line after the body
     continued = !whole;
-    if (ok) ok = DecodeAndWrite(out, text, length, whole);
+    if (ok) ok = base64_.Feed(text, length, whole, emit);
     if (!ok && !sink_) break;
     if (!ok) out = nullptr;  // the rest only counted: it is the next part's no more
   }
   // The mail ended inside a line: what came is kept, and said.
   const bool cut = continued && a_.line[0] == 0;
-  if (carried_ > 0) ok = DecodeAndWrite(ok ? out : nullptr, carry_ + carried_, 0, true) && ok;
-  const Body body = {written_, cut, lone_};
+  if (!ok) out = nullptr;
+  ok = base64_.Finish(emit) && ok;
+  const Body body = {base64_.bytes(), cut, base64_.lone()};
   const char *path = s.PendingName, *other = "";
   if (writing) {
     if (ok) {

@@ -11,9 +11,6 @@
 
 namespace velko {
 
-// Size of the decoded area: the bytes of one body line's piece and a NUL.
-constexpr std::size_t kDecodedArea = 1024;
-
 // What the scan keeps from line to line.
 struct ExtractState {
   char PendingName[kPathSize];  // the quoted name last found; then the chosen path

@@ -9,9 +9,6 @@
 #include "jis.h"
 
 namespace velko {
-namespace {
-
-enum class Charset { kAscii, kCp932, kJis, kEucJp, kUtf8, kOther };
 
 Charset CharsetOf(const char* name, std::size_t n) {
   const struct {
@@ -22,12 +19,66 @@ Charset CharsetOf(const char* name, std::size_t n) {
                 {"x-sjis", Charset::kCp932},      {"cp932", Charset::kCp932},
                 {"windows-31j", Charset::kCp932}, {"utf-8", Charset::kUtf8},
                 {"utf8", Charset::kUtf8},         {"euc-jp", Charset::kEucJp},
-                {"x-euc-jp", Charset::kEucJp},    {"us-ascii", Charset::kAscii}};
+                {"x-euc-jp", Charset::kEucJp},    {"us-ascii", Charset::kAscii},
+                {"iso-8859-1", Charset::kLatin1}, {"latin1", Charset::kLatin1}};
   for (const auto& k : kNames) {
     if (EqualNoCase(name, n, k.name)) return k.charset;
   }
   return Charset::kOther;
 }
+
+namespace {
+
+int Hex(char c) {
+  c = LowerAscii(c);
+  return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+}
+
+}  // namespace
+
+bool FindEncodedWord(const char* s, std::size_t n, std::size_t from, std::size_t* at,
+                     std::size_t* length, EncodedWord* word) {
+  for (std::size_t i = from; i + 1 < n; ++i) {
+    if (s[i] != '=' || s[i + 1] != '?') continue;
+    const char* charset = s + i + 2;
+    const char* q1 = static_cast<const char*>(std::memchr(charset, '?', n - (i + 2)));
+    if (q1 == nullptr || q1 + 2 >= s + n || q1[2] != '?') continue;
+    const char encoding = LowerAscii(q1[1]);
+    const char* text = q1 + 3;
+    const char* end = text;
+    while (end + 1 < s + n && !(end[0] == '?' && end[1] == '=')) ++end;
+    if (end + 1 >= s + n || (encoding != 'b' && encoding != 'q')) continue;
+    const char* star = static_cast<const char*>(std::memchr(charset, '*', q1 - charset));
+    *word = {charset, static_cast<std::size_t>((star ? star : q1) - charset), encoding, text,
+             static_cast<std::size_t>(end - text)};
+    *at = i;
+    *length = static_cast<std::size_t>(end + 2 - (s + i));
+    return true;
+  }
+  return false;
+}
+
+std::size_t WordBytes(const EncodedWord& word, char* out, std::size_t room) {
+  const char* text = word.text;
+  const std::size_t n = word.text_length;
+  if (word.encoding == 'b') {
+    const std::size_t fit = n / 4 * 3 < room ? n : room / 3 * 4;
+    return DecodeBase64(reinterpret_cast<unsigned char*>(out), text, fit);
+  }
+  std::size_t length = 0;
+  for (std::size_t k = 0; k < n && length < room; ++k) {
+    const int high = text[k] == '=' && k + 2 < n ? Hex(text[k + 1]) : -1;
+    const int low = high >= 0 ? Hex(text[k + 2]) : -1;
+    if (low >= 0) {
+      out[length++] = static_cast<char>(high * 16 + low), k += 2;
+    } else {
+      out[length++] = text[k] == '_' ? ' ' : text[k];
+    }
+  }
+  return length;
+}
+
+namespace {
 
 // The name, built piece by piece in the platform's encoding for file names.
 struct Name {
@@ -52,6 +103,8 @@ struct Name {
                                       static_cast<unsigned char>(d & 0x7F)};
         JisCharToSjis(reinterpret_cast<unsigned char*>(out + m), jis);
         m += 2, ++i;
+      } else if (charset == Charset::kLatin1 && c >= 0x80) {
+        out[m++] = static_cast<char>(0xC0 | c >> 6), out[m++] = static_cast<char>(0x80 | (c & 0x3F));
       } else {
         bool foreign = c >= 0x80 && (charset == Charset::kOther || charset == Charset::kEucJp ||
                                      charset == Charset::kAscii);
@@ -64,7 +117,8 @@ struct Name {
       m = JisToSjisLine(work, out, m, &direct);  // never longer than its input
       out = work;
     }
-    files.AppendName(text, kLongName, out, m, charset == Charset::kUtf8);
+    files.AppendName(text, kLongName, out, m,
+                     charset == Charset::kUtf8 || charset == Charset::kLatin1);
   }
 };
 
@@ -154,11 +208,6 @@ std::size_t Unquote(const Param& param, char* out, std::size_t size) {
   return n;
 }
 
-int Hex(char c) {
-  c = LowerAscii(c);
-  return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-}
-
 // RFC 2231: "charset'language'%XX..." (its first part) or more of the same, percent-decoded,
 // appended to `raw`.
 void AddPercent(const char* s, std::size_t n, char* raw, std::size_t* length) {
@@ -223,43 +272,18 @@ bool DecodeRfc2231(const PartHeader& header, const char* field, const char* base
 bool DecodeRfc2047(const char* value, std::size_t n, Name& name) {
   bool any = false;
   std::size_t literal = 0;  // start of the text not yet added
-  for (std::size_t i = 0; i + 1 < n; ++i) {
-    if (value[i] != '=' || value[i + 1] != '?') continue;
-    const char* charset = value + i + 2;
-    const char* q1 = static_cast<const char*>(std::memchr(charset, '?', n - (i + 2)));
-    if (q1 == nullptr || q1 + 2 >= value + n || q1[2] != '?') continue;
-    char encoding = LowerAscii(q1[1]);
-    const char* text = q1 + 3;
-    const char* end = text;
-    while (end + 1 < value + n && !(end[0] == '?' && end[1] == '=')) ++end;
-    if (end + 1 >= value + n || (encoding != 'b' && encoding != 'q')) continue;
+  std::size_t at, length;
+  EncodedWord word;
+  for (std::size_t from = 0; FindEncodedWord(value, n, from, &at, &length, &word);) {
     // The text before this word, unless it is only blanks between two words.
-    std::size_t gap_end = i;
     bool blanks = any;
-    for (std::size_t k = literal; k < gap_end && blanks; ++k)
-      blanks = value[k] == ' ' || value[k] == '\t';
-    if (!blanks && gap_end > literal) name.Add(value + literal, gap_end - literal, Charset::kJis);
-    const std::size_t text_length = static_cast<std::size_t>(end - text);
+    for (std::size_t k = literal; k < at && blanks; ++k) blanks = value[k] == ' ' || value[k] == '\t';
+    if (!blanks && at > literal) name.Add(value + literal, at - literal, Charset::kJis);
     char* bytes = name.work + 2 * kLongName;
-    std::size_t length = 0;
-    if (encoding == 'b') {
-      const std::size_t fit = text_length < kLongName ? text_length : kLongName / 4 * 4;
-      length = DecodeBase64(reinterpret_cast<unsigned char*>(bytes), text, fit);
-    } else {
-      for (std::size_t k = 0; k < text_length && length + 1 < kLongName; ++k) {
-        int high = text[k] == '=' && k + 2 < text_length ? Hex(text[k + 1]) : -1;
-        int low = high >= 0 ? Hex(text[k + 2]) : -1;
-        if (low >= 0) {
-          bytes[length++] = static_cast<char>(high * 16 + low), k += 2;
-        } else {
-          bytes[length++] = text[k] == '_' ? ' ' : text[k];
-        }
-      }
-    }
-    name.Add(bytes, length, CharsetOf(charset, static_cast<std::size_t>(q1 - charset)));
+    name.Add(bytes, WordBytes(word, bytes, kLongName - 1),
+             CharsetOf(word.charset, word.charset_length));
     any = true;
-    literal = static_cast<std::size_t>(end + 2 - value);
-    i = literal - 1;
+    from = literal = at + length;
   }
   if (any && literal < n) name.Add(value + literal, n - literal, Charset::kJis);
   return any;
@@ -277,6 +301,29 @@ void AddHeaderLine(PartHeader& header, const char* line) {
   header.length += n;
   header.text[header.length++] = '\n';
   header.text[header.length] = 0;
+}
+
+const char* HeaderField(const PartHeader& header, const char* field) { return Field(header, field); }
+
+void FieldToken(const PartHeader& header, const char* field, char* out, std::size_t room) {
+  const char* value = Field(header, field);
+  std::size_t n = 0;
+  if (value != nullptr) {
+    while (*value == ' ' || *value == '\t') ++value;
+    while (n + 1 < room && value[n] != 0 && std::strchr("\n\r\t ;", value[n]) == nullptr) {
+      out[n] = LowerAscii(value[n]);
+      ++n;
+    }
+  }
+  out[n] = 0;
+}
+
+bool FieldParameter(const PartHeader& header, const char* field, const char* attribute, char* out,
+                    std::size_t room) {
+  Param param;
+  if (!FindParam(header, field, attribute, &param)) return false;
+  Unquote(param, out, room);
+  return true;
 }
 
 bool AnnouncesBase64(const PartHeader& header) {

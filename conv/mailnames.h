@@ -11,6 +11,24 @@
 
 namespace velko {
 
+// The charsets of header words this reads; kOther's bytes past ASCII are unknown.
+enum class Charset { kAscii, kCp932, kJis, kEucJp, kUtf8, kLatin1, kOther };
+Charset CharsetOf(const char* name, std::size_t n);
+
+// An RFC 2047 encoded word, =?charset?B?text?= or =?charset?Q?text?=.
+struct EncodedWord {
+  const char* charset;  // its name, without an RFC 2231 language
+  std::size_t charset_length;
+  char encoding;  // 'b' or 'q'
+  const char* text;
+  std::size_t text_length;
+};
+// The first encoded word in s[from, n): where it starts and its length; false when none.
+bool FindEncodedWord(const char* s, std::size_t n, std::size_t from, std::size_t* at,
+                     std::size_t* length, EncodedWord* word);
+// The bytes a word stands for, into `out` (at most `room` bytes); their count.
+std::size_t WordBytes(const EncodedWord& word, char* out, std::size_t room);
+
 // Where a part's name came from.
 enum class NameForm {
   kNone,
@@ -35,6 +53,17 @@ void AddHeaderLine(PartHeader& header, const char* line);
 
 // True when the part says Content-Transfer-Encoding: base64.
 bool AnnouncesBase64(const PartHeader& header);
+
+// The value of a field of the header ("content-type"), from after its colon to its line's
+// end, or null.
+const char* HeaderField(const PartHeader& header, const char* field);
+// The first token of a field's value, lower-cased, into `out` (`room` bytes): "multipart/mixed",
+// "base64", "attachment"; empty when there is none.
+void FieldToken(const PartHeader& header, const char* field, char* out, std::size_t room);
+// A parameter's value (`attribute` of `field`), unquoted, into `out` (`room` bytes); false when
+// the field has none.
+bool FieldParameter(const PartHeader& header, const char* field, const char* attribute, char* out,
+                    std::size_t room);
 
 // The part's name, the way a mail reader takes it, into `name` (kPathSize bytes) in the
 // platform's encoding for file names (`files.AppendName`), cut to kPathSize - 1 bytes keeping

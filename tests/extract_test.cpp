@@ -183,7 +183,7 @@ TEST(DecodePartName, NamesAsAMailReaderDoes) {
        NameForm::kEncoded, "報告告 x.pdf"},
       {"Content-Disposition: attachment; filename=\"=?Shift_JIS?B?lfE=?=a =?EUC-JP?B?ufD/?=\"", NameForm::kEncoded, "報a 告_"},
       {"content-disposition: inline; FileName=report.pdf ; size=3", NameForm::kUnquoted, "report.pdf"},
-      {"Content-Type: a/b; x=\"; name=no\"; name=\"=?ISO-8859-1?Q?caf=E9?=\"", NameForm::kContentType, "caf_"},
+      {"Content-Type: a/b; x=\"; name=no\"; name=\"=?ISO-8859-1?Q?caf=E9?=\"", NameForm::kContentType, "caf\xC3\xA9"},
       {"Content-Disposition: attachment; filename=\"\x1B$BJs9p\x1B(B\"", NameForm::kQuoted, "報告"},
       {"Content-Disposition: attachment; filename=\"\"\r\nContent-Type: a/b", NameForm::kNone, ""},
       {"X-Disposition: a; filename=\"x\"\r\nContent-Type: a/b; filename=\"y\"", NameForm::kNone, ""},
