@@ -14,7 +14,14 @@
 //   is about SIZE_MB (the last attachment is sized to land within a line of it). MANIFEST,
 //   if given, gets one "NAME DECODED_BYTES" line per attachment.
 //
+// mbox: about SIZE_MB of messages of 100 KB on average (10,000 for 1000 MB), LF line ends as
+//   mail systems keep them: each a multipart/mixed with a short text and one to three
+//   attachments of random bytes (Base64, 76-character lines), every eighth of them a
+//   quoted-printable text instead; names mNNNNNN-K.bin unique in the file. MANIFEST, if given,
+//   gets one "NAME DECODED_BYTES" line per attachment.
+//
 // Same PRNG and the same rule as gen_text: identical bytes for a seed on every machine.
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -400,10 +407,69 @@ bool Mail(std::uint64_t total, std::uint64_t seed, const char* path, const char*
   return ok;
 }
 
+bool Mbox(std::uint64_t total, std::uint64_t seed, const char* path, const char* manifest_path) {
+  Out out(path, "output");
+  if (!out.is_open()) return false;
+  std::FILE* manifest = manifest_path ? std::fopen(manifest_path, "w") : nullptr;
+  if (manifest_path && !manifest) {
+    std::fprintf(stderr, "gen_mail: cannot open manifest %s: %s\n", manifest_path, std::strerror(errno));
+    return false;
+  }
+  Rng rng{seed};
+  Buf& b = out.buf;
+  std::vector<unsigned char> data;
+  std::uint64_t written = 0;
+  for (unsigned message = 1; written < total; ++message) {
+    const std::size_t start = b.size();
+    char line[160];
+    std::snprintf(line, sizeof line, "From sender%u@example.com Tue Mar  3 12:%02u:00 2020\n",
+                  message % 97, message % 60);
+    Put(b, line);
+    Put(b, "From: sender@example.com\nTo: user@example.co.jp\nSubject: =?ISO-2022-JP?B?");
+    const char subject[] = "\x1b$B%Y%s%A%^!<%/\x1b(B";
+    Base64(b, reinterpret_cast<const unsigned char*>(subject), sizeof subject - 1);
+    Put(b, "?= " + std::to_string(message) + "\n");
+    std::snprintf(line, sizeof line, "Date: Tue, 3 Mar 2020 12:%02u:00 +0900\n", message % 60);
+    Put(b, line);
+    Put(b, "MIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=\"=b=\"\n\n--=b=\n"
+           "Content-Type: text/plain; charset=us-ascii\n\nAttachments follow.\n\n");
+    const unsigned parts = rng.Between(1, 3);
+    for (unsigned k = 1; k <= parts; ++k) {
+      char name[32];
+      std::snprintf(name, sizeof name, "m%06u-%u.bin", message, k);
+      const std::size_t n = rng.Between(10000, 60000);
+      data.resize(n);
+      const bool text = rng.Below(8) == 0;
+      for (auto& c : data) c = static_cast<unsigned char>(text ? 'a' + rng.Below(26) : rng.Below(256));
+      Put(b, std::string("--=b=\nContent-Type: application/octet-stream\nContent-Transfer-Encoding: ") +
+                 (text ? "quoted-printable" : "base64") +
+                 "\nContent-Disposition: attachment; filename=\"" + name + "\"\n\n");
+      if (text) {  // letters only: 76 a line, each a soft break
+        for (std::size_t i = 0; i < n; i += 75) {
+          b.insert(b.end(), data.begin() + i, data.begin() + std::min(n, i + 75));
+          Put(b, i + 75 < n ? "=\n" : "\n");
+        }
+      } else {
+        for (std::size_t i = 0; i < n; i += 57) {
+          Base64(b, data.data() + i, std::min<std::size_t>(57, n - i));
+          b.push_back('\n');
+        }
+      }
+      if (manifest) std::fprintf(manifest, "%s %zu\n", name, n);
+    }
+    Put(b, "--=b=--\n\n");
+    written += b.size() - start;
+    out.MaybeFlush();
+  }
+  if (manifest) std::fclose(manifest);
+  return out.Close();
+}
+
 int Usage() {
   std::fprintf(stderr,
                "usage: gen_mail headers SIZE_MB SEED OUTFILE [EXPECTED]\n"
-               "       gen_mail mail SIZE_MB SEED OUTFILE [MANIFEST]\n");
+               "       gen_mail mail SIZE_MB SEED OUTFILE [MANIFEST]\n"
+               "       gen_mail mbox SIZE_MB SEED OUTFILE [MANIFEST]\n");
   return 2;
 }
 
@@ -412,7 +478,8 @@ int Usage() {
 int main(int argc, char** argv) {
   if (argc != 5 && argc != 6) return Usage();
   const bool headers = std::strcmp(argv[1], "headers") == 0;
-  if (!headers && std::strcmp(argv[1], "mail") != 0) return Usage();
+  const bool mbox = std::strcmp(argv[1], "mbox") == 0;
+  if (!headers && !mbox && std::strcmp(argv[1], "mail") != 0) return Usage();
   char* end = nullptr;
   double mb = std::strtod(argv[2], &end);
   if (end == argv[2] || *end != '\0' || !(mb > 0) || mb > 1e6) return Usage();
@@ -423,6 +490,8 @@ int main(int argc, char** argv) {
   const std::uint64_t total = static_cast<std::uint64_t>(std::llround(mb * 1e6));
   if (total < 9) return Usage();  // the shortest pad line
   const char* side = argc == 6 ? argv[5] : nullptr;
-  bool ok = headers ? Headers(total, seed, argv[4], side) : Mail(total, seed, argv[4], side);
+  bool ok = headers ? Headers(total, seed, argv[4], side)
+            : mbox  ? Mbox(total, seed, argv[4], side)
+                    : Mail(total, seed, argv[4], side);
   return ok ? 0 : 1;
 }

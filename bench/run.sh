@@ -8,6 +8,8 @@
 #   utf82sjis velko-cli utf82sjis vs iconv, ICU uconv and nkf -s, the same text after sjis2utf8
 #   b64text   velko-cli b64text vs nkf -m, mail headers with encoded words
 #   b64bin    velko-cli b64bin vs ripmime and munpack, a mail with Base64 attachments
+#   mbox      velko-cli b64bin on an mbox of 10,000 messages (1 GB) vs ripmime and munpack run
+#             once per message (the mbox split into files beforehand, untimed)
 # Every section also times cat FILE > OUT on its input (the cost of the bytes alone) and
 # checks the peak RSS of velko-cli on a small and a large file. A Markdown summary ends it.
 #
@@ -21,6 +23,7 @@
 # Sizes are in MB (10^6 bytes) and can be changed through the environment:
 #   BENCH_MB=100        file for the speed comparisons (quick: 20)
 #   BENCH_SMALL_MB=20   BENCH_LARGE_MB=200   files for the RSS comparisons (quick: 2, 20)
+#   BENCH_MBOX_MB=1000  the mbox, one message per 100 KB (quick: 100); RSS on a tenth of it
 #   BENCH_RUNS=3        runs per tool in the speed comparisons, best wall time counts (quick: 2)
 #   BENCH_SEED=1        seed for gen_text and gen_mail
 #   BENCH_CORPUS=mixed  corpus for the text sections: mixed, prose or both (as the flags)
@@ -31,7 +34,7 @@ usage() {  # the header comment above
   awk 'NR == 1 { next } /^#/ { sub(/^# ?/, ""); print; next } { exit }' "${BASH_SOURCE[0]}"
 }
 
-sections=(nec2jis jis2nec sjis2jis jis2sjis sjis2utf8 utf82sjis b64text b64bin)
+sections=(nec2jis jis2nec sjis2jis jis2sjis sjis2utf8 utf82sjis b64text b64bin mbox)
 text_sections=(nec2jis jis2nec sjis2jis jis2sjis sjis2utf8 utf82sjis)
 is_section() {
   local s
@@ -106,7 +109,7 @@ if wants_any sjis2jis jis2sjis sjis2utf8 utf82sjis b64text; then
 fi
 if wants_any sjis2jis sjis2utf8 utf82sjis; then command -v iconv >/dev/null 2>&1 || missing+=(libc-bin); fi
 if wants_any sjis2utf8 utf82sjis; then command -v uconv >/dev/null 2>&1 || missing+=(icu-devtools); fi
-if wants b64bin; then
+if wants_any b64bin mbox; then
   command -v munpack >/dev/null 2>&1 || missing+=(mpack)
   command -v ripmime >/dev/null 2>&1 || missing+=(ripmime)
 fi
@@ -137,7 +140,7 @@ build_gen() {  # build_gen NAME: bench/NAME.cpp into $bench_dir/NAME when stale
 gen_text=$bench_dir/gen_text
 gen_mail=$bench_dir/gen_mail
 if wants_any "${text_sections[@]}"; then build_gen gen_text; fi
-if wants_any b64text b64bin; then build_gen gen_mail; fi
+if wants_any b64text b64bin mbox; then build_gen gen_mail; fi
 
 tmp=$(mktemp -d "$bench_dir/run.XXXXXX")
 trap 'rm -rf -- "$tmp"' EXIT
@@ -776,6 +779,67 @@ section_b64bin() {
   rss_check b64bin
 }
 
+# ---------------------------------------------------------------- mbox
+
+# split_mbox MBOX DIR: one file a message, for the tools that read one message at a time.
+split_mbox() {
+  mkdir -p "$2"
+  LC_ALL=C awk -v dir="$2" '/^From / { if (f) close(f); f = sprintf("%s/%06d.eml", dir, ++n) } { print > f }' "$1"
+}
+
+section_mbox() {
+  local mb=${BENCH_MBOX_MB:-1000}
+  ((quick)) && mb=${BENCH_MBOX_MB:-100}
+  echo
+  echo "== mbox, $mb MB, one message per 100 KB"
+  local mbox=$tmp/inbox.mbox manifest=$tmp/mbox.manifest split=$tmp/split bytes
+  generate "$mbox" "$gen_mail" mbox "$mb" "$seed" "$mbox" "$manifest"
+  bytes=$(size_of "$mbox")
+  split_mbox "$mbox" "$split"
+  echo "  $(ls "$split" | wc -l) messages, $(wc -l <"$manifest") attachments"
+
+  local n_velko='mbox|velko-cli b64bin --dir DIR MBOX'
+  local n_ripmime='mbox|ripmime -i MSG -d DIR, each message'
+  local n_munpack='mbox|munpack -q -C DIR MSG, each message'
+  local n_cat='mbox|cat FILE > OUT'
+  local d_velko=$tmp/out.velko d_ripmime=$tmp/out.ripmime d_munpack=$tmp/out.munpack
+  # shellcheck disable=SC2016  # --prep is eval'ed inside bench_one
+  bench_one --bytes "$bytes" --prep 'fresh_dir "$d_velko"' \
+    "$n_velko" "$velko" b64bin -q --dir "$d_velko" --exists overwrite --manifest "$tmp/velko.tsv" "$mbox"
+  velko_ok "$n_velko"
+  # shellcheck disable=SC2016
+  bench_one --bytes "$bytes" --prep 'fresh_dir "$d_ripmime"' "$n_ripmime" \
+    sh -c 'for f in "$1"/*; do ripmime -i "$f" -d "$2" || exit 1; done' sh "$split" "$d_ripmime"
+  # shellcheck disable=SC2016
+  bench_one --bytes "$bytes" --prep 'fresh_dir "$d_munpack"' "$n_munpack" \
+    sh -c 'for f in "$1"/*; do munpack -q -C "$2" "$f" >/dev/null || exit 1; done' sh "$split" "$d_munpack"
+  run_cat mbox "$mbox"
+  speed_report 1 "$n_velko" "$n_ripmime" "$n_munpack" "$n_cat"
+  summarize mbox 1 "$n_velko" "$n_cat" "$n_ripmime" ripmime
+
+  echo
+  echo "sanity (informative):"
+  echo "  velko:   $(tally "$d_velko" "$manifest"); manifest rows: $(($(wc -l <"$tmp/velko.tsv") - 1))"
+  echo "  ripmime: $(tally "$d_ripmime" "$manifest")"
+  echo "  munpack: $(tally "$d_munpack" "$manifest")"
+  echo "  velko attachments vs munpack's: $(same_attachments "$d_velko" "$d_munpack" "$manifest")"
+  rm -rf -- "$d_velko" "$d_ripmime" "$d_munpack" "$split" "$tmp/velko.tsv"
+
+  # Peak RSS on a tenth of the mbox and on all of it.
+  local small=$tmp/small.mbox
+  generate "$small" "$gen_mail" mbox "$((mb / 10))" "$seed" "$small"
+  for f in "$small" "$mbox"; do
+    # shellcheck disable=SC2016
+    bench_one --runs 1 --bytes "$(size_of "$f")" --prep 'fresh_dir "$d_velko"' \
+      "mbox|velko-cli b64bin $(($(size_of "$f") / 1000000)) MB" "$velko" b64bin -q --dir "$d_velko" \
+      --exists overwrite "$f"
+    rm -rf -- "$d_velko"
+  done
+  rss_report "mbox|velko-cli b64bin $(($(size_of "$small") / 1000000)) MB" \
+    "mbox|velko-cli b64bin $(($(size_of "$mbox") / 1000000)) MB" "$((mb / 10))" "$mb"
+  rm -f -- "$mbox" "$small" "$manifest"
+}
+
 # ---------------------------------------------------------------- summary
 
 # The closing table in Markdown, columns padded so it reads in the terminal as well.
@@ -856,6 +920,7 @@ done
 scope='*'
 if wants b64text; then section_b64text; fi
 if wants b64bin; then section_b64bin; fi
+if wants mbox; then section_mbox; fi
 
 if wants_any "${text_sections[@]}"; then
   for corpus in "${corpora[@]}"; do print_summary "$corpus"; done

@@ -90,15 +90,26 @@ std::string SafeBaseName(const char* proposed, FileOps& files, bool decoded, std
 }
 
 bool AttachmentFiles::Choose(const Part& part, char* path) {
-  if (part.name_has_nul && decoded_) {
-    why_ = Say("its name holds a NUL byte: \"%s\\x00...\"", {part.name});
-    return false;
-  }
+  sha_.Restart();
+  chosen_ = false;
   const std::string folder = dir_.empty() ? "." : dir_;
   const std::size_t used = folder.size() + 1;
   std::size_t room = files_.NameRoom(folder.c_str());
   if (used + room >= kPathSize) room = used < kPathSize - 1 ? kPathSize - 1 - used : 0;
-  std::string base = SafeBaseName(path, files_, decoded_, room, &why_);
+  std::string base;
+  if (part.name_has_nul && decoded_) {
+    why_ = Say("its name holds a NUL byte: \"%s\\x00...\"", {part.name});
+  } else {
+    base = SafeBaseName(path, files_, decoded_, room, &why_);
+  }
+  // A name that cannot be used gives way to the one made from the numbers, and says so.
+  if (base.empty() && part.made_name[0] != 0 && std::strcmp(part.made_name, part.name) != 0) {
+    std::string unused;
+    base = SafeBaseName(part.made_name, files_, true, room, &unused);
+    if (!base.empty()) {
+      console_.Warn(console_.File(), At(part) + Say("%s; saved as %s", {why_, base}));
+    }
+  }
   if (base.empty()) return false;
   std::string chosen = dir_.empty() || dir_.back() == '/' ? dir_ + base : dir_ + "/" + base;
   std::memcpy(path, chosen.c_str(), chosen.size() + 1);
@@ -111,6 +122,7 @@ Answer AttachmentFiles::Exists(const Part&, char* path) {
     case ExistsPolicy::kAppend: return Answer::kNo;
     case ExistsPolicy::kSkip:
       why_ = Say("%s exists (--exists skip)", {path});
+      chosen_ = true;
       return Answer::kCancel;
     case ExistsPolicy::kRename: {
       // REPORT(1).PDF, REPORT(2).PDF, ...: the first name that is free, its stem cut so that
@@ -154,11 +166,22 @@ Answer AttachmentFiles::Exists(const Part&, char* path) {
     for (char& c : answer) c = LowerAscii(c);
     if (answer == "o" || answer == "overwrite") return Answer::kYes;
     if (answer == "a" || answer == "append") return Answer::kNo;
-    if (answer == "s" || answer == "skip") return Answer::kCancel;
+    if (answer == "s" || answer == "skip") return chosen_ = true, Answer::kCancel;
   }
 }
 
+void AttachmentFiles::Row(const Part& part, const std::string& path, unsigned long long size,
+                          const std::string& sha256, const char* status, const std::string& why) {
+  if (!manifest_) return;
+  manifest_->Row({mail_, part.message ? std::to_string(part.message) : "", part.date,
+                  part.subject, part.from, part.number, part.type, part.encoding, part.name, path,
+                  std::to_string(size), sha256, status, why});
+}
+
 void AttachmentFiles::Written(const Part& part, const char* path, bool appended, const Body& body) {
+  ++counts_.saved;
+  Row(part, path, body.bytes, sha_.Hex(), appended ? "appended" : "saved",
+      body.cut ? Tr("the mail ends inside it") : "");
   const std::string bytes = std::to_string(body.bytes);
   if (body.cut) {
     console_.Error(At(part) + Say("%s: the mail ends inside this attachment: saved as far as "
@@ -176,21 +199,32 @@ void AttachmentFiles::Written(const Part& part, const char* path, bool appended,
 
 void AttachmentFiles::Failed(const Part& part, const char* format, const char* path,
                              const char* other) {
-  console_.Error(At(part) + WindowText(format, path, other) + console_.Reason());
+  ++counts_.failed;
+  const std::string why = WindowText(format, path, other) + console_.Reason();
+  Row(part, path, 0, "", "failed", why);
+  console_.Error(At(part) + why);
 }
 
 void AttachmentFiles::Skipped(const Part& part, SkipReason reason) {
   std::string why = why_;
+  const bool chosen = reason == SkipReason::kEncoding || (reason == SkipReason::kKept && chosen_);
+  ++(chosen ? counts_.chosen : counts_.left);
+  if (reason == SkipReason::kEncoding) {
+    why = Say("its transfer encoding is %s (--encodings=base64)", {part.encoding});
+  }
   if (reason == SkipReason::kNoName) {
     why = part.form == NameForm::kNone || decoded_
               ? Tr("no file name")
               : Say("its name is in %s, which --names=decoded reads: %s",
                     {FormText(part.form), part.name});
   }
+  Row(part, "", 0, "", "skipped", why);
   console_.Warn(console_.File(), At(part) + Say("attachment not extracted: %s", {why}));
 }
 
 void AttachmentFiles::Listed(const Part& part, const Body& body) {
+  ++counts_.listed;
+  Row(part, "", body.bytes, "", "listed", "");
   std::string name = part.form == NameForm::kNone ? Tr("(no name)") : part.name;
   if (part.name_has_nul) name += "\\x00...";
   console_.Print(console_.File() + ": " + At(part) +

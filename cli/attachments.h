@@ -10,6 +10,8 @@
 #include "console_host.h"
 #include "extract.h"
 #include "fileops.h"
+#include "manifest.h"
+#include "sha256.h"
 
 namespace velko {
 
@@ -22,6 +24,13 @@ enum class ExistsPolicy { kAsk, kOverwrite, kAppend, kSkip, kRename };
 // nothing usable is left.
 std::string SafeBaseName(const char* proposed, FileOps& files, bool decoded, std::size_t room,
                          std::string* why);
+
+// What became of the parts of a run's mails.
+struct PartCounts {
+  unsigned long saved = 0, failed = 0, listed = 0;
+  unsigned long chosen = 0;  // skipped by the user's choice: --exists skip, an answer, --encodings
+  unsigned long left = 0;    // skipped for want of a usable name or of a terminal to ask
+};
 
 class AttachmentFiles : public PartSink {
  public:
@@ -39,6 +48,11 @@ class AttachmentFiles : public PartSink {
   void Listed(const Part& part, const Body& body) override;
   void Written(const Part& part, const char* path, bool appended, const Body& body) override;
   void Failed(const Part& part, const char* format, const char* path, const char* other) override;
+  void Bytes(const unsigned char* bytes, std::size_t n) override { sha_.Update(bytes, n); }
+
+  // The mail file whose parts come next, for the manifest's rows (`manifest` may be null).
+  void Mail(const std::string& mail, Manifest* manifest) { mail_ = mail, manifest_ = manifest; }
+  PartCounts& counts() { return counts_; }
 
  private:
   // "line N: ", naming the part by where its header began.
@@ -48,8 +62,16 @@ class AttachmentFiles : public PartSink {
   std::string dir_;
   ExistsPolicy policy_;
   bool decoded_;     // the names proposed are decoded (--decode-names)
+  // A row of the manifest for `part`.
+  void Row(const Part& part, const std::string& path, unsigned long long size,
+           const std::string& sha256, const char* status, const std::string& why);
   std::string why_;  // why the last attachment was not taken
+  bool chosen_ = false;  // and whether the user chose so
   std::map<std::string, unsigned long> next_number_;  // --exists rename: the next free (N)
+  Sha256 sha_;
+  PartCounts counts_;
+  std::string mail_;
+  Manifest* manifest_ = nullptr;
 };
 
 }  // namespace velko

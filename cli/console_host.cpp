@@ -72,7 +72,9 @@ void ConsoleHost::Notice(const std::string& about, const std::string& text) {
   if (notices_ && !quiet_) Line(stdout, about + ": " + text);
 }
 
-void ConsoleHost::ShowMessage(Owner, const char* text) { Notice(file_, text); }
+void ConsoleHost::ShowMessage(Owner, const char* text) {
+  if (text[0] != 0) Notice(file_, text);  // an empty one: the caller says it its own way
+}
 
 void ConsoleHost::ShowError(Owner, const char* format, const char* path, const char* other) {
   // A missing file is found missing by a look, which is no failed operation: said here.

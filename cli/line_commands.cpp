@@ -10,6 +10,7 @@
 #include "fileops_native.h"
 #include "frame.h"
 #include "texts.h"
+#include "headers.h"
 #include "transcode.h"
 
 namespace velko {
@@ -175,6 +176,8 @@ class Converter {
   explicit Converter(const LineRun& run) : run_(run) {
     if (IsTranscoding(run.command.id)) {
       transcoding_ = std::make_unique<Transcoding>(run.transcode);
+    } else if (run.decode_headers) {
+      headers_ = std::make_unique<HeaderDecoding>(run.header_to);
     } else {
       const LineStep& step = run.command.id == BTN_SJTOJIS ? SjisToJisKanaStep(run.kana)
                                                            : *LineStepFor(run.command.id);
@@ -182,7 +185,9 @@ class Converter {
     }
   }
   Conversion& conversion() {
-    return transcoding_ ? static_cast<Conversion&>(*transcoding_) : *lines_;
+    return transcoding_ ? static_cast<Conversion&>(*transcoding_)
+           : headers_   ? static_cast<Conversion&>(*headers_)
+                        : *lines_;
   }
   unsigned long long Unmapped() const { return transcoding_ ? transcoding_->report().unmapped : 0; }
 
@@ -191,6 +196,21 @@ class Converter {
   // out counts, as it does where no backup keeps it.
   bool Tell(const std::string& about, bool text_rules) {
     ConsoleHost& host = run_.host;
+    if (headers_) {
+      const HeaderCounts& c = headers_->counts();
+      const std::string line = std::to_string(headers_->first_line());
+      if (c.kept > 0) {
+        host.Error(Say("%s encoded words in a charset not known here are left as they are, "
+                       "first on line %s",
+                       {std::to_string(c.kept), line}));
+      }
+      if (c.lost > 0) {
+        host.Error(Say("%s characters have no code in the output, written as '?' or U+FFFD, "
+                       "first on line %s",
+                       {std::to_string(c.lost), line}));
+      }
+      return c.kept > 0 || c.lost > 0;
+    }
     if (lines_) {
       const Losses& lost = lines_->losses();
       if (lost.marked > 0 && run_.command.id == BTN_SJTOJIS) {
@@ -235,6 +255,7 @@ class Converter {
   const LineRun& run_;
   std::unique_ptr<LineConversion> lines_;
   std::unique_ptr<Transcoding> transcoding_;
+  std::unique_ptr<HeaderDecoding> headers_;
 };
 
 constexpr const char* kNotConverted =

@@ -43,6 +43,8 @@ struct LineRun {
   Kana kana = Kana::k8bit;          // sjis2jis
   TranscodeOptions transcode = {};  // the four to and from UTF-8
   bool fail_unmapped = false;       // nothing written when anything has no mapping
+  bool decode_headers = false;      // b64text --decode
+  Form header_to = Form::kShiftJis;  // and its --to
   std::vector<std::string> backups = {};  // made in this run
 };
 

@@ -15,6 +15,7 @@
 #include "extract.h"
 #include "fileops_native.h"
 #include "line_commands.h"
+#include "mailbox.h"
 #include "texts.h"
 #include "undo.h"
 #include "version.h"
@@ -105,7 +106,15 @@ const char* const kHelp = velko::N(
     "matters to the commands, and tells what each would lose or change; --tsv writes a header\n"
     "and a line of tab-separated fields per FILE. Its exit status is 0 when every FILE was\n"
     "named without doubt.\n"
-    "b64bin writes each attachment into DIR under the name its mail gives:\n"
+    "b64text --decode writes the encoded words of every line decoded, adjacent ones joined and\n"
+    "a header's folded lines unfolded, as a mail reader shows them:\n"
+    "      --to=CHARSET       sjis (the default), jis or utf-8\n"
+    "b64bin reads each FILE as a mail or an mbox (\"From \" lines), a Maildir (cur/, new/) or a\n"
+    "folder of them, read recursively, and writes each attachment into DIR under the name its\n"
+    "mail gives, whatever its transfer encoding (base64, quoted-printable, uuencode, 7bit,\n"
+    "8bit, binary); a part without a name is named FILE-MESSAGE-PART.EXT. One line per FILE\n"
+    "counts the parts saved, skipped and failed; the exit status is 1 unless every part was\n"
+    "saved or skipped by the user's choice:\n"
     "      --dir=DIR          where the attachments go (default: the current folder; made\n"
     "                         when missing)\n"
     "      --exists=WHAT      for a file that exists: ask (on a terminal, the default),\n"
@@ -114,8 +123,12 @@ const char* const kHelp = velko::N(
     "                         (RFC 2231 filename*=, RFC 2047 words, unquoted names, the\n"
     "                         Content-Type's name=), its case kept; raw: as the window names it\n"
     "                         (a quoted filename= only, upper-cased); --decode-names is decoded\n"
-    "      --list             one line per Base64 part: its name, its size, and whether the\n"
+    "      --list             one line per attachment: its name, its size, and whether the\n"
     "                         window extracts it; nothing is written\n"
+    "      --encodings=WHICH  all (the default), or base64: the window's choice\n"
+    "      --manifest=FILE    one tab-separated row per part: mail, message, date, subject,\n"
+    "                         from, part, type, encoding, name, path, size, SHA-256, status, why;\n"
+    "                         written whole at the end, or when the run is stopped\n"
     "A Base64 part left in the mail is told on stderr, with its line and why.\n"
     "--eol=crlf --names=raw write byte for byte what the Windows program writes.\n"
     "  -q, --quiet            no notices, only errors\n"
@@ -130,8 +143,9 @@ const char* const kHelp = velko::N(
     "  velko-cli jis2utf8 < mail.txt | less\n"
     "  velko-cli utf82jis --kana=esc-i -o mail.jis notes.txt\n"
     "  velko-cli check --tsv archive/*.txt\n"
-    "  velko-cli b64bin --dir att --exists rename inbox/*.eml\n"
-    "  velko-cli b64bin --list inbox.eml\n");
+    "  velko-cli b64bin --dir att --exists rename --manifest att.tsv ~/Mail/inbox.mbox\n"
+    "  velko-cli b64bin --list Maildir\n"
+    "  velko-cli b64text --decode --to=utf-8 < headers.txt\n");
 
 int Usage(const std::string& problem) {
   velko::WriteText(
@@ -176,7 +190,11 @@ int Run(std::vector<std::string> args) {
     kKana,
     kBom,
     kUnmapped,
-    kTsv
+    kTsv,
+    kEncodings,
+    kManifest,
+    kDecode,
+    kTo
   };
   const option kOptions[] = {{"help", no_argument, nullptr, 'h'},
                              {"version", no_argument, nullptr, 'V'},
@@ -196,14 +214,17 @@ int Run(std::vector<std::string> args) {
                              {"bom", no_argument, nullptr, kBom},
                              {"unmapped", required_argument, nullptr, kUnmapped},
                              {"tsv", no_argument, nullptr, kTsv},
+                             {"encodings", required_argument, nullptr, kEncodings},
+                             {"manifest", required_argument, nullptr, kManifest},
+                             {"decode", no_argument, nullptr, kDecode},
+                             {"to", required_argument, nullptr, kTo},
                              {nullptr, 0, nullptr, 0}};
   const bool windows_rules = velko::PlatformTextRules() == velko::TextRules::kWindows;
   std::string output, dir, backup = "simple", exists, names = "decoded";
   std::string eol = windows_rules ? "crlf" : "keep";
-  std::string map, kana, unmapped;
+  std::string map, kana, unmapped, encodings, manifest, to;
   bool quiet = false, force = false, dir_given = false, names_given = false, eol_given = false;
-  bool pc98 = false, bom = false, tsv = false;
-  velko::ExtractMode mode;
+  bool pc98 = false, bom = false, tsv = false, list = false, decode = false;
   opterr = 0;
   for (int c; (c = getopt_long(argc, argv.data(), ":hVqo:", kOptions, nullptr)) != -1;) {
     switch (c) {
@@ -229,13 +250,17 @@ int Run(std::vector<std::string> args) {
       case kDecodeNames: names = "decoded", names_given = true; break;
       case kNames: names = optarg, names_given = true; break;
       case kEol: eol = optarg, eol_given = true; break;
-      case kList: mode.list = true; break;
+      case kList: list = true; break;
       case kMap: map = optarg; break;
       case kPc98: pc98 = true; break;
       case kKana: kana = optarg; break;
       case kBom: bom = true; break;
       case kUnmapped: unmapped = optarg; break;
       case kTsv: tsv = true; break;
+      case kEncodings: encodings = optarg; break;
+      case kManifest: manifest = optarg; break;
+      case kDecode: decode = true; break;
+      case kTo: to = optarg; break;
       case ':': return Usage(Say("%s needs a value", {argv[optind - 1]}));
       default:  // the option as typed: a letter of a cluster, or the whole long one
         return Usage(
@@ -267,8 +292,21 @@ int Run(std::vector<std::string> args) {
   if ((b64bin || check) && (!output.empty() || force || backup != "simple" || eol_given)) {
     return Usage(Tr("-o, --backup, --eol and --force are for the line commands"));
   }
-  if (!b64bin && (dir_given || !exists.empty() || names_given || mode.list)) {
-    return Usage(Tr("--dir, --exists, --names and --list are for b64bin"));
+  if (!b64bin && (dir_given || !exists.empty() || names_given || list || !encodings.empty() ||
+                  !manifest.empty())) {
+    return Usage(Tr("--dir, --exists, --names, --list, --encodings and --manifest are for b64bin"));
+  }
+  if (!encodings.empty() && encodings != "all" && encodings != "base64") {
+    return Usage(Tr("--encodings takes all or base64"));
+  }
+  if (names == "raw" && encodings == "all") {
+    return Usage(Tr("--names=raw reads a mail as the window does, its Base64 parts only"));
+  }
+  if ((decode || !to.empty()) && id != velko::BTN_B64TEXT) {
+    return Usage(Tr("--decode and --to are for b64text"));
+  }
+  if (!to.empty() && (!decode || (to != "sjis" && to != "jis" && to != "utf-8"))) {
+    return Usage(Tr("--to takes sjis, jis or utf-8, with --decode"));
   }
   if (tsv && !check) return Usage(Tr("--tsv is for check"));
   if (!map.empty() && map != "jis" && map != "windows") {
@@ -299,7 +337,7 @@ int Run(std::vector<std::string> args) {
   if (files.empty()) return Usage(Tr("no FILE given"));
   if (check) return velko::Check(files, tsv);
   if (!output.empty() && files.size() != 1) return Usage(Tr("-o takes one FILE"));
-  mode.decode_names = names == "decoded";
+  const bool decoded = names == "decoded";
 
   // Never writes through a link; puts every file back under its own name when stopped.
   velko::UndoOnStop ops(velko::NativeFileOps(false));
@@ -310,11 +348,11 @@ int Run(std::vector<std::string> args) {
     return 1;
   }
   velko::AttachmentFiles attachments(host, ops, dir_given ? dir : ".",
-                                     static_cast<velko::ExistsPolicy>(policy), mode.decode_names);
+                                     static_cast<velko::ExistsPolicy>(policy), decoded);
   const velko::TextRules rules =
       eol == "crlf" ? velko::TextRules::kWindows : velko::TextRules::kBytes;
   // Raw names are the window's: upper-cased; decoded ones keep the case the mail gave.
-  const velko::Services services{host, ops, rules, !mode.decode_names};
+  const velko::Services services{host, ops, rules, !decoded};
   const std::string done = Tr(command->done);
   velko::LineRun run{command->line,        done.c_str(), host, ops, output == "-" ? "" : output,
                      backup == "numbered", force,        rules};
@@ -335,6 +373,15 @@ int Run(std::vector<std::string> args) {
   // These keep line ends as they are unless asked, wherever they run.
   run.transcode.crlf = eol_given && eol == "crlf";
   run.fail_unmapped = unmapped == "fail";
+  run.decode_headers = decode;
+  run.header_to = to == "jis"     ? velko::Form::kJis
+                  : to == "utf-8" ? velko::Form::kUtf8
+                                  : velko::Form::kShiftJis;
+  if (b64bin) {
+    velko::MailRun mail{host,    ops,  attachments, services, dir_given ? dir : "",
+                        decoded, list, encodings == "base64" || !decoded, manifest, done.c_str()};
+    return velko::ExtractMails(files, mail);
+  }
   bool failed = false;
   for (const std::string& file : files) {
     // Standard output carries the converted text: no notices there.
@@ -343,17 +390,10 @@ int Run(std::vector<std::string> args) {
     if (file.size() >= velko::kPathSize) {
       host.Error(Say("file name longer than %s bytes: not converted",
                      {std::to_string(velko::kPathSize - 1)}));
-    } else if (b64bin && ops.Kind(file.c_str(), true) == velko::EntryKind::kDirectory) {
-      host.Error(velko::WindowText(velko::kErrInputOpen, file) + ": " + Tr("it is a folder"));
-    } else if (file == "-" && b64bin) {
-      std::unique_ptr<File> in = velko::StandardStream(0);
-      velko::ExtractAttachmentsFrom(*in, "-", done.c_str(), nullptr, services, mode, &attachments);
     } else if (file == "-") {
       velko::ConvertStream(run, velko::StandardStream(0), file);
     } else if (!output.empty()) {
       velko::ConvertStream(run, ops.Open(file.c_str(), OpenMode::kRead), file);
-    } else if (b64bin) {
-      velko::ExtractAttachments(file.c_str(), done.c_str(), nullptr, services, mode, &attachments);
     } else {
       velko::ConvertFile(run, file);
     }

@@ -14,6 +14,8 @@ struct Pending {
   char temp[kPathSize] = "";    // being written; removed on a stop
   char target[kPathSize] = "";  // moved to `backup` and not yet back; moved back on a stop
   char backup[kPathSize] = "";
+  char keep[kPathSize] = "";  // a file given its name on a stop too
+  char keep_as[kPathSize] = "";
 };
 Pending pending;
 
@@ -26,6 +28,7 @@ void Set(char* field, const char* value) {
 
 void Undo() {
   FileOps& files = *pending.files;
+  if (pending.keep[0] != 0) files.Replace(pending.keep, pending.keep_as);
   if (pending.temp[0] != 0) files.Remove(pending.temp);
   if (pending.target[0] != 0 && !files.Exists(pending.target)) {
     files.RenameNoReplace(pending.backup, pending.target);
@@ -58,6 +61,10 @@ std::string UndoOnStop::TakeReason() {
   const int code = failure_;
   failure_ = 0;
   return code != 0 ? SystemReason(code) : "";
+}
+
+void UndoOnStop::KeepOnStop(const char* temp, const char* final) {
+  Record([&] { return Set(pending.keep, temp), Set(pending.keep_as, final), true; });
 }
 
 void UndoOnStop::Settle() {

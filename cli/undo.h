@@ -19,6 +19,9 @@ class UndoOnStop : public FileOps {
   void Settle();
   // Why the last operation failed, in words; "" when none did since the last call.
   std::string TakeReason();
+  // A file written under `temp` that takes the name `final` when the run ends, or is stopped
+  // ("" "" when there is none any more).
+  void KeepOnStop(const char* temp, const char* final);
 
   PathStyle Style() const override { return real_.Style(); }
   bool Exists(const char* path) override { return real_.Exists(path); }

@@ -121,22 +121,15 @@ Outcome Extraction::BlankLine() {
   const bool window = s.Base64Announced && s.PendingName[0] != 0;
   const bool ended = in_header_;
   in_header_ = false;
-  const bool base64 =
-      ended && (mode_.decode_names || mode_.list ? AnnouncesBase64(a_.header) : announced_);
+  const bool base64 = ended && (mode_.list ? AnnouncesBase64(a_.header) : announced_);
   if (base64 || window) form_ = DecodePartName(a_.header, sv_.files, a_.name, a_.work, &name_nul_);
   if (mode_.list) {
     if (window) s.Base64Announced = false;
     return base64 ? ExtractOne(window) : Outcome::kDone;
   }
-  if (!mode_.decode_names) {
-    if (window) return ExtractOne(true);
-    if (base64) Report(SkipReason::kNoName);
-    return Outcome::kDone;
-  }
-  if (!base64) return Outcome::kDone;
-  if (form_ == NameForm::kNone) return Report(SkipReason::kNoName), Outcome::kDone;
-  std::memcpy(s.PendingName, a_.name, kPathSize);
-  return ExtractOne(true);
+  if (window) return ExtractOne(true);
+  if (base64) Report(SkipReason::kNoName);
+  return Outcome::kDone;
 }
 
 Outcome Extraction::Fail(const Part& part, const char* format, const char* path,

@@ -28,20 +28,29 @@ void UpperCaseChosenPath(char* path, PathStyle style);
 
 // velko-cli's ways of taking a mail apart beside the window's.
 struct ExtractMode {
-  bool decode_names = false;  // each part named as a mail reader names it (mailnames.h)
-  bool list = false;          // each Base64 part only told (PartSink::Listed); nothing written
+  bool list = false;  // each Base64 part only told (PartSink::Listed); nothing written
 };
 
-// A part of a mail announced as Base64, as a sink hears of it.
+// A part of a mail, as a sink hears of it.
 struct Part {
   long line;          // where its header began
   NameForm form;      // where a mail reader takes its name from; kNone: nowhere
   const char* name;   // that name, in the platform's encoding for file names
   bool name_has_nul;  // a NUL stood in the decoded name (`name` stops there)
   bool window;        // the window's rules extract it
+  // The MIME reading's (ExtractArchive); empty from the window's scan.
+  unsigned long message = 0;   // its message in the file, from 1
+  const char* number = "";     // its place in the message: "2", or "3.1", a file uuencoded in 3
+  const char* type = "";       // its content type, lower-cased
+  const char* encoding = "";   // its transfer encoding, lower-cased
+  const char* made_name = "";  // a name made from the mail's name and the numbers
+  const char* date = "";       // of its message, the words decoded, in UTF-8
+  const char* subject = "";
+  const char* from = "";
 };
-// Why a part stayed in the mail: no name; no file chosen; kept when its file exists.
-enum class SkipReason { kNoName, kNotTaken, kKept };
+// Why a part stayed in the mail: no name; no file chosen; kept when its file exists; not of
+// the transfer encodings asked for.
+enum class SkipReason { kNoName, kNotTaken, kKept, kEncoding };
 // A body as decoded: its bytes, whether the mail ended inside one of its lines, and how many
 // lines ended in a character that completes no group (and is lost).
 struct Body {

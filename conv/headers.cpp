@@ -22,7 +22,14 @@ class Writer {
       : to_(to), encoder_(encoder), out_(out), room_(room), counts_(counts) {}
 
   void Bytes(const char* bytes, std::size_t n) {
-    if (Fits(n)) std::memcpy(out_ + n_, bytes, n), n_ += n;
+    char shift[4];
+    const std::size_t k = Shift(shift, false);  // the text between words is in ASCII's set
+    if (!Fits(k + n)) {
+      kanji_ = was_kanji_;
+      return;
+    }
+    std::memcpy(out_ + n_, shift, k), n_ += k;
+    std::memcpy(out_ + n_, bytes, n), n_ += n;
   }
   void Character(char32_t c) {
     char bytes[8];

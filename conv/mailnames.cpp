@@ -335,6 +335,28 @@ bool AnnouncesBase64(const PartHeader& header) {
   return EqualNoCase(value, n, "base64");
 }
 
+namespace {
+
+// The whole name into `name`, cut to kPathSize - 1 bytes, whole characters, the extension kept.
+void CutName(const char* whole, FileOps& files, char* name) {
+  const std::size_t length = std::strlen(whole);
+  std::size_t ext;
+  const std::size_t keep =
+      CutKeepingExtension(whole, length, kPathSize - 1, NamesInSjis(files.Style()), &ext);
+  std::memcpy(name, whole, keep);
+  std::memcpy(name + keep, whole + ext, length - ext);
+  name[keep + length - ext] = 0;
+}
+
+}  // namespace
+
+void PlainName(const char* bytes, std::size_t n, FileOps& files, char* name, char* work) {
+  work[0] = 0;
+  Name out{files, work, work + kLongName};
+  out.Add(bytes, n, Charset::kJis);
+  CutName(work, files, name);
+}
+
 NameForm DecodePartName(const PartHeader& header, FileOps& files, char* name, char* work,
                         bool* nul) {
   char* whole = work;  // the name as decoded, possibly long
@@ -357,14 +379,7 @@ NameForm DecodePartName(const PartHeader& header, FileOps& files, char* name, ch
     if (DecodeRfc2047(value, n, out) && form != NameForm::kContentType) form = NameForm::kEncoded;
     if (whole[0] == 0) out.Add(value, n, Charset::kJis);
   }
-  // Cut to kPathSize - 1 bytes, whole characters, the extension kept.
-  const std::size_t length = std::strlen(whole);
-  std::size_t ext;
-  const std::size_t keep =
-      CutKeepingExtension(whole, length, kPathSize - 1, NamesInSjis(files.Style()), &ext);
-  std::memcpy(name, whole, keep);
-  std::memcpy(name + keep, whole + ext, length - ext);
-  name[keep + length - ext] = 0;
+  CutName(whole, files, name);
   *nul = out.nul;
   return name[0] != 0 ? form : NameForm::kNone;
 }

@@ -36,7 +36,8 @@ enum class NameForm {
   kRfc2231,     // filename*= (or name*= of the Content-Type), continuations included
   kEncoded,     // filename="=?charset?B?...?=": RFC 2047 words
   kUnquoted,    // filename=report.pdf
-  kContentType  // name= of the Content-Type only
+  kContentType,  // name= of the Content-Type only
+  kUuencode      // the name on a uuencoded file's "begin" line
 };
 
 // The header lines of one part, each ended by a LF, folded lines joined, at most
@@ -73,6 +74,8 @@ constexpr std::size_t kLongName = 2 * kPathSize;  // a name as decoded, before i
 constexpr std::size_t kNameWork = kHeaderSize + 4 * kLongName;  // the work area's size
 NameForm DecodePartName(const PartHeader& header, FileOps& files, char* name, char* work,
                         bool* nul);
+// A name as it stands in a mail (Shift_JIS or JIS, as the window reads names), the same way.
+void PlainName(const char* bytes, std::size_t n, FileOps& files, char* name, char* work);
 
 }  // namespace velko
 

@@ -6,7 +6,7 @@
 #                     its code page (932) from
 set -euo pipefail
 mode=${1:-test}
-packages=(cmake g++ make gettext libfltk1.3-dev fonts-ipafont-gothic libacl1-dev libattr1-dev)
+packages=(cmake g++ make gettext libfltk1.3-dev fonts-ipafont-gothic libacl1-dev libattr1-dev nettle-dev)
 if [ "$mode" != run ]; then
   packages+=(dpkg-dev file g++-mingw-w64-x86-64-posix)     # CPack's .deb, velko.exe
 fi

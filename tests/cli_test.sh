@@ -11,7 +11,8 @@ check() {  # check WHAT EXPECTED ACTUAL
 }
 lines() { tr '\n' '|' <"$1" | sed 's/|$//'; }
 hex() { od -An -tx1 "$@" | xargs; }
-sj="converted from Shift_JIS to JIS" bin="attachments extracted" nf="No such file or directory"
+sj="converted from Shift_JIS to JIS" nf="No such file or directory"
+bin="2 saved, 0 skipped, 0 failed (messages: 1)" raw="2 saved, 0 skipped, 0 failed (attachments extracted)"
 mail() {  # mail NAME BASE64 ...
   for ((i = 1; i < $#; i += 2)); do
     printf 'Content-Transfer-Encoding: base64\r\nContent-Disposition: attachment; filename="%s"\r\n\r\n%s\r\n\r\n' "${@:i:2}"
@@ -62,7 +63,7 @@ mkdir folder; "$cli" sjis2jis folder 2>err; check "a folder" "1 velko-cli: folde
 # asked again, end of input).
 mail report.pdf 'AA0KGgD/' "$(printf '\x1b$B4A;z\x1b(B')" 'QUJD' >two.eml
 "$cli" b64bin --dir d/e - <two.eml >out; check "b64bin -" "d/e/report.pdf: saved (6 bytes)|d/e/漢字: saved (3 bytes)|-: $bin" "$(lines out)"
-"$cli" b64bin --names=raw --dir d - <two.eml >out; check "--names=raw" "d/REPORT.PDF: saved (6 bytes)|d/漢字: saved (3 bytes)|-: $bin" "$(lines out)"
+"$cli" b64bin --names=raw --dir d - <two.eml >out; check "--names=raw" "d/REPORT.PDF: saved (6 bytes)|d/漢字: saved (3 bytes)|-: $raw" "$(lines out)"
 touch plain && "$cli" b64bin --dir plain/x two.eml 2>err; check "--dir not made" "1 velko-cli: plain/x: the folder for --dir cannot be made: Not a directory" "$? $(cat err)"
 sizes=$(for p in append skip overwrite rename; do
   printf o >d/report.pdf && "$cli" b64bin --dir d --exists $p two.eml >/dev/null 2>&1 && wc -c <d/report.pdf
@@ -81,12 +82,12 @@ mkdir -p a/b/out
 mail ../../e1 QUJD "$work/e2" QUJD 'C:\e3' QUJD '..\..\e4' QUJD .. QUJD $'t\tab' QUJD \
   "$(printf 'a\x81/e5')" QUJD "$(printf '\x8a\xbf%.0s' {1..100}).pdf" QUJD > escape.eml
 "$cli" b64bin --dir a/b/out escape.eml >/dev/null 2>err </dev/null; check "escape status" 0 "$?"
-check "escape files" "....e4 e1 e2 e3 e5 $(printf '漢%.0s' {1..83}).pdf" "$(ls -A a/b/out | sort | tr '\n' ' ' | sed 's/ $//')"
-check "escape skipped" "2 2" "$(grep -c 'not extracted: no usable file name' err) $(grep -c "line [0-9]*: attachment not extracted" err)"
+check "escape files" "....e4 e1 e2 e3 e5 escape-1-5.txt escape-1-6.txt $(printf '漢%.0s' {1..83}).pdf" "$(ls -A a/b/out | sort | tr '\n' ' ' | sed 's/ $//')"
+check "escape renamed" "2 0" "$(grep -c 'no usable file name in .*; saved as escape-1-[56].txt' err) $(grep -c "attachment not extracted" err)"
 check "nothing outside" "" "$(find . -iname 'e[1-5]' -not -path './a/b/out/*')"
 # The locale: its language, and its encoding, where what it cannot show is '?'.
 got=$(for l in C ja_JP.UTF-8; do LC_ALL=$l "$cli" b64bin --dir d --exists overwrite two.eml | sed -n 2,3p; done)
-check "locales C and ja_JP.UTF-8" "d/??: saved (3 bytes)|two.eml: $bin|d/漢字: 保存しました (3 バイト)|two.eml: Ｂａｓｅ６４展開完了しました" \
+check "locales C and ja_JP.UTF-8" "d/??: saved (3 bytes)|two.eml: $bin|d/漢字: 保存しました (3 バイト)|two.eml: 保存 2、スキップ 0、失敗 0 (メッセージ: 1)" \
   "$(tr '\n' '|' <<<"$got" | sed 's/|$//')"
 check "Japanese help" "使い方: velko-cli コマンド [オプション]... FILE..." "$(LC_ALL=ja_JP.UTF-8 "$cli" --help | head -1)"
 exit $((failed > 0))

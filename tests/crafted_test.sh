@@ -19,7 +19,7 @@ run() { "$cli" b64bin "$@" >out 2>err; echo $?; }
   part "filename*=utf-8''%E2%80%AEfdp.exe" QUJD; part "filename*=utf-8''c1%C2%85x" QUJD
   part "filename*=utf-8''invoice.sh%00.pdf" QUJD; } >tricks.eml
 mkdir d && s=$(run --decode-names --dir d tricks.eml)
-check "nothing saved" "0||5" "$s|$(ls d)|$(wc -l <err)"
+check "saved under made names" "0|tricks-1-1.txt tricks-1-2.txt tricks-1-3.txt tricks-1-4.txt tricks-1-5.txt|5" "$s|$(ls d | xargs)|$(wc -l <err)"
 check "shown escaped" "a\\x1B[31mred\\x07|a\\x0Avelko-cli: forged|\\u202Efdp.exe|c1\\u0085x|invoice.sh\\x00" \
   "$(grep -o '"[^"]*"' err | tr -d '"' | sed 's/\.\.\.$//' | tr '\n' '|' | sed 's/|$//')"
 "$cli" b64bin --list tricks.eml >out; check "--list" "a\\x1B[31mred\\x07" "$(sed -n 's/^tricks.eml: line 1: \(.*\) (3 bytes).*/\1/p' out)"

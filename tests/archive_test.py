@@ -1,0 +1,287 @@
+#!/usr/bin/env python3
+"""velko-cli b64bin on mail archives against Python's email package, which no code here wrote:
+an mbox and a Maildir of generated messages (every transfer encoding, the naming styles of
+today's mailers, parts without names, uuencoded files, LF and CR LF) give the files, names and
+bytes of get_filename() and get_payload(decode=True), and manifest rows that agree with them;
+--list and --encodings=base64 count; a stopped run leaves its manifest whole; b64text --decode
+agrees with str(make_header(decode_header(...))) line by line.
+
+    archive_test.py VELKO_CLI [SEED] [MESSAGES]
+"""
+import base64, binascii, email, email.policy, hashlib, os, random, re, signal, subprocess
+import sys, tempfile, time, unicodedata
+from email.header import Header, decode_header, make_header
+from email.message import EmailMessage
+from email.mime.base import MIMEBase
+from email.mime.multipart import MIMEMultipart
+from email.mime.text import MIMEText
+
+cli = sys.argv[1]
+seed = int(sys.argv[2]) if len(sys.argv) > 2 else 11
+count = int(sys.argv[3]) if len(sys.argv) > 3 else 300
+rng = random.Random(seed)
+os.chdir(tempfile.mkdtemp(prefix="velko-archive-"))
+failures = []
+EXT = {"application/pdf": ".pdf", "image/png": ".png", "application/octet-stream": ".bin",
+       "text/plain": ".txt", "image/jpeg": ".jpg"}
+NAMES = ["報告", "議事録", "見積書", "資料（案）", "report", "data", "Grüße", "ﾃｽﾄ"]
+TEXTS = ["本文です。\n", "Hello,\nsee the files.\n", "From here on, lines\nbegin oddly.\n"]
+
+
+def check(ok, what):
+    if not ok:
+        failures.append(what)
+        print("FAIL:", what)
+
+
+def data():
+    return bytes(rng.randrange(256) for _ in range(rng.choice([0, 1, 3, 57, 300, 4000])))
+
+
+def words(text, charset):  # an RFC 2047 header value in `charset`, or UTF-8 where it has none
+    try:
+        # make_header re-encodes Japanese into ISO-2022-JP, which has no half-width kana
+        if re.search("[\uff61-\uff9f]", text):
+            raise UnicodeEncodeError("x", "", 0, 1, "half-width kana")
+        raw = text.encode(charset)
+    except UnicodeEncodeError:
+        charset, raw = "utf-8", text.encode()
+    if charset in ("shift_jis", "euc-jp"):  # Python's Header writes these as ISO-2022-JP
+        return "=?%s?B?%s?=" % (charset, base64.b64encode(raw).decode())
+    return Header(text, charset).encode()
+
+
+def attach(msg, index, style):
+    """One attachment part in the given transfer encoding and naming style."""
+    name = rng.choice(NAMES) + str(index) + rng.choice([".pdf", ".txt", ".bin", ""])
+    encoding = rng.choice(["base64", "base64", "quoted-printable", "7bit", "8bit", "x-uuencode"])
+    if encoding == "base64":
+        part = MIMEBase(*rng.choice(["application/pdf", "image/png", "application/octet-stream"]).split("/"))
+        part.set_payload(base64.encodebytes(data()).decode())
+    elif encoding == "x-uuencode":
+        raw = data()
+        lines = [binascii.b2a_uu(raw[i:i + 45]).decode() for i in range(0, len(raw), 45)]
+        part = MIMEBase("application", "octet-stream")
+        part.set_payload("begin 644 %s\n%s`\nend\n" % ("uu.bin", "".join(lines)))
+    else:
+        text = rng.choice(["表の説明=注記\n", "plain words\nand more\n", "x" * 90 + "\n", "末尾に空白 \n",
+                           "From the start\n>From quoted\n"])
+        part = MIMEText(text, "plain", "utf-8")
+        del part["Content-Transfer-Encoding"]
+        if encoding == "quoted-printable":
+            import quopri
+            part.set_payload(quopri.encodestring(text.encode()).decode())
+        elif encoding == "7bit":
+            part.set_payload(text.encode("ascii", "replace").decode())
+        else:
+            part.set_payload(text.encode().decode("ascii", "surrogateescape"))
+    part["Content-Transfer-Encoding"] = encoding
+    if style == "none":
+        if part.get_content_maintype() == "text":
+            part["Content-Disposition"] = "attachment"
+    elif style == "rfc2231":
+        part.add_header("Content-Disposition", "attachment", filename=("utf-8", "", name))
+    elif style == "name-only":
+        part.set_param("name", words(name, "iso-2022-jp"))
+    else:
+        value = name if style == "plain" and name.isascii() else words(name, rng.choice(["iso-2022-jp", "shift_jis", "utf-8"]))
+        part["Content-Disposition"] = 'attachment; filename="%s"' % value
+    msg.attach(part)
+
+
+def message(index):
+    kind = rng.random()
+    subject = rng.choice(["会議の資料", "Re: 見積", "plain subject", "ﾃｽﾄ 送付"])
+    if kind < 0.08:  # no MIME structure: a text with a uuencoded file in it
+        raw = data()
+        body = "See below.\n\nbegin 644 old%d.bin\n%s`\nend\n\nbye\n" % (
+            index, "".join(binascii.b2a_uu(raw[i:i + 45]).decode() for i in range(0, len(raw), 45)))
+        msg = MIMEText(body, "plain", "us-ascii")
+        uu = [("1.1", "old%d.bin" % index, raw)]
+    elif kind < 0.15:  # the whole message one attachment
+        msg = MIMEBase("application", "pdf")
+        msg.set_payload(base64.encodebytes(data()).decode())
+        msg["Content-Transfer-Encoding"] = "base64"
+        msg["Content-Disposition"] = 'attachment; filename="whole%d.pdf"' % index
+        uu = []
+    else:
+        msg = MIMEMultipart()
+        text = MIMEText(rng.choice(TEXTS), "plain", "utf-8")
+        if rng.random() < 0.3:
+            alternative = MIMEMultipart("alternative")
+            alternative.attach(text)
+            alternative.attach(MIMEText("<p>html</p>", "html", "utf-8"))
+            msg.attach(alternative)
+        else:
+            msg.attach(text)
+        for i in range(rng.randint(0, 4)):
+            attach(msg, i, rng.choice(["plain", "words", "rfc2231", "name-only", "none"]))
+        if rng.random() < 0.1:  # an image inline, with no name
+            image = MIMEBase("image", "png")
+            image.set_payload(base64.encodebytes(data()).decode())
+            image["Content-Transfer-Encoding"] = "base64"
+            msg.attach(image)
+        uu = []
+    msg["Subject"] = words(subject, rng.choice(["iso-2022-jp", "utf-8", "shift_jis"]))
+    msg["From"] = "%s <a%d@example.com>" % (words("山田 太郎", "iso-2022-jp"), index)
+    msg["Date"] = "Mon, 07 Dec 2026 10:%02d:00 +0900" % (index % 60)
+    linesep = rng.choice(["\n", "\r\n"])
+    return msg.as_bytes(policy=email.policy.compat32.clone(linesep=linesep)), uu
+
+
+def expected(raw, mail, number, uu):
+    """The attachments of one message as Python reads them: (part, name, bytes)."""
+    msg = email.message_from_bytes(raw, policy=email.policy.default)
+    stem = os.path.splitext(os.path.basename(mail))[0]
+    out = []
+    leaves = [p for p in msg.walk() if not p.is_multipart()]
+    for i, part in enumerate(leaves, 1):
+        name = part.get_filename()
+        if not name and part["Content-Transfer-Encoding"] == "x-uuencode":
+            name = "uu.bin"  # the file's own name, on its "begin" line
+        if part.get_content_disposition() == "attachment" or name or part.get_content_maintype() != "text":
+            out.append((str(i), name or "%s-%d-%d%s" % (stem, number, i, EXT[part.get_content_type()]),
+                        part.get_payload(decode=True)))
+    return out + uu
+
+
+def fields(raw):
+    msg = email.message_from_bytes(raw, policy=email.policy.compat32)
+    return [str(make_header(decode_header(re.sub(r"\r?\n([ \t])", r"\1", msg[f] or ""))))
+            for f in ("Date", "Subject", "From")]
+
+
+def quote(raw):  # mboxrd: one '>' more before every "From " line
+    return re.sub(rb"(?m)^(>*From )", rb">\1", raw)
+
+
+def read_manifest(path):
+    def unescape(f):
+        return re.sub(r"\\(.)", lambda m: {"t": "\t", "n": "\n", "r": "\r"}.get(m.group(1), m.group(1)), f)
+    lines = open(path, encoding="utf-8").read().split("\n")
+    check(lines[-1] == "", "the manifest ends with a line end")
+    return [[unescape(f) for f in line.split("\t")] for line in lines[1:-1]], lines[0]
+
+
+def run(*args):
+    p = subprocess.run([cli, *args], capture_output=True)
+    return p.returncode, p.stdout.decode("utf-8", "replace"), p.stderr.decode("utf-8", "replace")
+
+
+# An mbox and a Maildir, and what Python makes of every message in them.
+wanted, headers, messages = {}, {}, []
+with open("inbox.mbox", "wb") as mbox:
+    for n in range(1, count + 1):
+        raw, uu = message(n)
+        mbox.write(b"From a%d@example.com Mon Dec  7 10:00:00 2026\n" % n + quote(raw) +
+                   (b"" if raw.endswith(b"\n") else b"\n") + b"\n")
+        messages.append(("inbox.mbox", n, raw, uu))
+for sub in ("cur", "new", "tmp"):
+    os.makedirs("Maildir/" + sub)
+for n in range(1, count // 3 + 1):
+    raw, uu = message(1000 + n)
+    path = "Maildir/%s/%d.%04d.host:2,S" % (rng.choice(["cur", "new"]), 1700000000 + n, n)
+    open(path, "wb").write(raw)
+    messages.append((path, 1, raw, uu))
+for mail, number, raw, uu in messages:
+    for part, name, payload in expected(raw, mail, number, uu):
+        wanted[(mail, str(number), part)] = (name, payload)
+    headers[(mail, str(number))] = fields(raw)
+
+status, out, err = run("b64bin", "--dir", "out", "--exists", "rename", "--manifest", "m.tsv",
+                       "inbox.mbox", "Maildir")
+check(status == 0, "b64bin exit status %d: %s" % (status, err[:500]))
+rows, header = read_manifest("m.tsv")
+check(header.split("\t") == ["mail", "message", "date", "subject", "from", "part", "type", "encoding",
+                             "name", "path", "size", "sha256", "status", "why"], "manifest header")
+got = {(r[0], r[1], r[5]): r for r in rows}
+check(set(got) == set(wanted), "parts: %d wanted, %d in the manifest, missing %s, extra %s" % (
+    len(wanted), len(got), sorted(set(wanted) - set(got))[:5], sorted(set(got) - set(wanted))[:5]))
+wrong = []
+for key, (name, payload) in wanted.items():
+    r = got.get(key)
+    if r is None:
+        continue
+    file_ok = os.path.isfile(r[9]) and open(r[9], "rb").read() == payload
+    base, ext = os.path.splitext(name)
+    named = re.fullmatch(re.escape(base) + r"(\(\d+\))?" + re.escape(ext), os.path.basename(r[9]))
+    if not (file_ok and named and r[8] == name and r[10] == str(len(payload)) and r[12] == "saved"
+            and r[11] == hashlib.sha256(payload).hexdigest() and r[2:5] == headers[key[:2]]):
+        wrong.append((key, name, r[8:13], r[2:5] != headers[key[:2]]))
+check(not wrong, "%d parts differ from Python's, first %s" % (len(wrong), wrong[:3]))
+saved = sum(1 for r in rows if r[12] == "saved")
+check(re.search(r"inbox.mbox: %d saved, 0 skipped, 0 failed \(messages: %d\)" % (
+    sum(1 for k in wanted if k[0] == "inbox.mbox"), count), out) is not None, "the mbox's count line")
+check(len(os.listdir("out")) == saved, "every file saved is in the manifest")
+
+# --list counts and writes nothing; --encodings=base64 leaves the others by the user's choice.
+status, out, _ = run("b64bin", "--list", "inbox.mbox")
+check(status == 0 and "inbox.mbox: %d attachments (messages: %d)" % (
+    sum(1 for k in wanted if k[0] == "inbox.mbox"), count) in out, "--list count: %s" % out[-200:])
+status, out, err = run("b64bin", "--dir", "b64", "--exists", "rename", "--encodings=base64",
+                       "inbox.mbox")
+b64 = sum(1 for (m, n, p), _ in wanted.items() if m == "inbox.mbox" and
+          any(r[7] == "base64" for r in [got[(m, n, p)]]))
+check(status == 0 and len(os.listdir("b64")) == b64 and "(--encodings=base64)" in err,
+      "--encodings=base64: %d files of %d" % (len(os.listdir("b64")), b64))
+
+# Stopped while it waits for more of its input: the manifest holds whole rows of what was done
+# (the last message is not, until the input ends).
+with open("big.mbox", "wb") as f:
+    for n in range(200):
+        f.write(b"From x Mon Dec  7 10:00:00 2026\nContent-Type: application/octet-stream\n"
+                b"Content-Transfer-Encoding: base64\nContent-Disposition: attachment; "
+                b"filename=\"s%d.bin\"\n\n" % n + base64.encodebytes(os.urandom(30000)) + b"\n")
+feed = subprocess.Popen(["sh", "-c", 'cat big.mbox; exec sleep 30'], stdout=subprocess.PIPE)
+job = subprocess.Popen([cli, "b64bin", "--dir", "stop", "--manifest", "stop.tsv", "-"],
+                       stdin=feed.stdout, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+def rows_so_far():  # of the manifest, under its temporary name until the run ends
+    temps = [f for f in os.listdir(".") if f.startswith(".velko-")]
+    return open(temps[0], "rb").read().count(b"\n") - 1 if temps else 0
+
+
+deadline = time.time() + 20
+while time.time() < deadline and rows_so_far() < 199:
+    time.sleep(0.05)
+job.send_signal(signal.SIGTERM)
+job.wait()
+feed.kill()
+rows, _ = read_manifest("stop.tsv")
+check(len(rows) == 199 and all(len(r) == 14 and r[12] == "saved" for r in rows),
+      "a stopped run's manifest: %d rows" % len(rows))
+
+# b64text --decode: each header line as Python shows it, folded lines joined.
+samples = []
+for n in range(200):
+    text = rng.choice(["会議の資料について", "Re: 見積書の件", "plain", "ﾃｽﾄ 送付です", "混在 mixed テキスト",
+                       "絵文字なし、長めの件名です。" * 3])
+    charset = rng.choice(["iso-2022-jp", "shift_jis", "euc-jp", "utf-8"])
+    try:
+        text.encode(charset)
+        if re.search("[\uff61-\uff9f]", text):
+            charset = "utf-8"
+    except UnicodeEncodeError:
+        charset = "utf-8"
+    value = words(text, charset) if rng.random() < 0.5 else Header(text, charset).encode(linesep="\n")
+    if rng.random() < 0.3:
+        value = "Re: " + value + " (" + rng.choice(["x", "y z"]) + ")"
+    samples.append(("Subject: " + value, "Subject: " + text))
+data_in = "".join(s + "\n" for s, _ in samples) + "\nbody =?utf-8?B?44GC?= stays\n"
+p = subprocess.run([cli, "b64text", "--decode", "--to=utf-8", "-o", "-"], input=data_in.encode(),
+                   capture_output=True)
+got_lines = p.stdout.decode("utf-8").split("\n")
+want_lines = ["Subject: " + str(make_header(decode_header(re.sub(r"\n([ \t])", r"\1", s[len("Subject: "):]))))
+              for s, _ in samples]
+bad = [(g, w) for g, w in zip(got_lines, want_lines) if g != w]
+check(p.returncode == 0 and not bad and got_lines[len(samples) + 1] == "body あ stays",
+      "b64text --decode: %d lines differ, first %s" % (len(bad), bad[:2]))
+for to, codec in (("sjis", "cp932"), ("jis", "iso2022_jp")):
+    p2 = subprocess.run([cli, "b64text", "--decode", "--to=" + to, "-o", "-"], input=data_in.encode(),
+                        capture_output=True)
+    want = p.stdout.decode("utf-8")
+    if to == "jis":  # half-width kana go full-width, as strict JIS has them
+        want = re.sub("[\uff61-\uff9f]+", lambda m: unicodedata.normalize("NFKC", m.group()), want)
+    check(p2.stdout.decode(codec) == want, "b64text --decode --to=%s" % to)
+
+print("%d failures" % len(failures))
+sys.exit(1 if failures else 0)
