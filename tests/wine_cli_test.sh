@@ -49,6 +49,15 @@ printf 'Content-Transfer-Encoding: base64\r\nfilename="%s"\r\n\r\nQUJD\r\n\r\n' 
 "$wine" "$exe" b64bin --names=raw --dir "$deep" long.eml >/dev/null 2>>err; full="Z:$PWD/$deep/$(ls "$deep")"
 check "Windows names" "1 _AUX _COM1 _CON _CON.TXT _CONOUT\$ _LPT1.TXT _NUL.PDF _PRN 3 0 259 Q.TXT" "$s $? ${#full} ${full: -5}"
 
+# A Maildir, read in name order, and the manifest's SHA-256 by Windows' own hashing.
+mkdir -p md/cur md/new
+for m in cur/1 new/2; do
+  printf 'Content-Transfer-Encoding: base64\r\nContent-Disposition: attachment; filename="m%s.txt"\r\n\r\nQUJD\r\n' "${m#*/}" >md/$m
+done
+"$wine" "$exe" b64bin --dir mo --manifest mo.tsv md >/dev/null 2>&1; s=$?
+check "a Maildir" "0 m1.txt m2.txt b5d4045c3f466fa91fe2cc6abe79232a1a57cdf104f7a26e716e0a1e2789df78" \
+  "$s $(ls mo | xargs) $(sed -n 2p mo.tsv | cut -f12)"
+
 # --eol=crlf --names=raw on Linux write byte for byte what velko-cli.exe writes as the window.
 printf 'a\r\n\x86\xa2\x8a\xbf\x86\xa4 =?shift_jis?B?ir8=?= \x1b$B,$\x1b(B\rb\n\x1a\x8a\xbf\n' >t.txt
 { part 'filename="Report.pdf"' 'AA0KGgD/'; part 'filename="x.txt"' QUJD; } >m.eml
