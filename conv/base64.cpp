@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "kernels.h"
 #include "simd.h"
 
 namespace velko {
@@ -76,16 +77,18 @@ std::size_t SpanByBytes(const char* text) {
 
 }  // namespace
 
-#if VELKO_SSE2
+#if VELKO_SIMD
 namespace {
 
-// Bits of the sixteen bytes at `p` that are not of the alphabet or '='.
-inline unsigned NotBase64Bits(const char* p) {
+constexpr std::size_t kW = simd::kWidth;
+
+// Bits of the kW bytes at `p` that are not of the alphabet or '='.
+inline std::uint32_t NotBase64Bits(const char* p) {
   simd::V v = simd::Load(reinterpret_cast<const unsigned char*>(p));
-  simd::V ok = _mm_or_si128(_mm_or_si128(simd::InRange(v, 'A', 'Z'), simd::InRange(v, 'a', 'z')),
-                            simd::InRange(v, '/', '9'));  // '/' and the digits
-  ok = _mm_or_si128(ok, _mm_or_si128(simd::Eq(v, '+'), simd::Eq(v, '=')));
-  return ~simd::Mask(ok) & 0xFFFFu;
+  simd::V ok = simd::Or(simd::Or(simd::InRange(v, 'A', 'Z'), simd::InRange(v, 'a', 'z')),
+                        simd::InRange(v, '/', '9'));  // '/' and the digits
+  ok = simd::Or(ok, simd::Or(simd::Eq(v, '+'), simd::Eq(v, '=')));
+  return ~simd::Mask(ok) & simd::kAll;
 }
 
 }  // namespace
@@ -93,13 +96,13 @@ inline unsigned NotBase64Bits(const char* p) {
 
 std::size_t Base64Span(const char* text, std::size_t length) {
   std::size_t i = 0;
-#if VELKO_SSE2
-  for (; i + 16 <= length; i += 16) {
-    if (unsigned bad = NotBase64Bits(text + i)) return i + simd::First(bad);
+#if VELKO_SIMD
+  for (; i + kW <= length; i += kW) {
+    if (std::uint32_t bad = NotBase64Bits(text + i)) return i + simd::First(bad);
   }
-  // The rest by the last sixteen bytes, which overlap what was checked.
-  if (length >= 16 && i < length) {
-    unsigned bad = NotBase64Bits(text + length - 16) >> (i - (length - 16));
+  // The rest by the last kW bytes, which overlap what was checked.
+  if (length >= kW && i < length) {
+    std::uint32_t bad = NotBase64Bits(text + length - kW) >> (i - (length - kW));
     return bad != 0 ? i + simd::First(bad) : length + SpanByBytes(text + length);
   }
 #else
@@ -108,53 +111,12 @@ std::size_t Base64Span(const char* text, std::size_t length) {
   return i + SpanByBytes(text + i);
 }
 
-#if VELKO_SSE2
-namespace {
-
-// Sixteen characters of the alphabet ('=' not among them) to their twelve bytes, stored as
-// fourteen; false, storing nothing, for any other.
-inline bool DecodeBlock(const unsigned char* p, unsigned char* out) {
-  using simd::V;
-  V v = simd::Load(p);
-  V upper = simd::InRange(v, 'A', 'Z'), lower = simd::InRange(v, 'a', 'z');
-  V digit = simd::InRange(v, '0', '9'), plus = simd::Eq(v, '+'), slash = simd::Eq(v, '/');
-  V valid =
-      _mm_or_si128(_mm_or_si128(_mm_or_si128(upper, lower), _mm_or_si128(digit, plus)), slash);
-  if (simd::Mask(valid) != 0xFFFFu) return false;
-  V offset = _mm_or_si128(_mm_and_si128(upper, simd::Splat(0x100 - 'A')),
-                          _mm_and_si128(lower, simd::Splat(0x100 - 'a' + 26)));
-  offset = _mm_or_si128(offset, _mm_and_si128(digit, simd::Splat(52 - '0')));
-  offset = _mm_or_si128(offset, _mm_and_si128(plus, simd::Splat(62 - '+')));
-  offset = _mm_or_si128(offset, _mm_and_si128(slash, simd::Splat(63 - '/')));
-  V values = _mm_add_epi8(v, offset);
-  // Two values to twelve bits in each 16-bit lane, four to 24 bits in each 32-bit lane.
-  V pairs = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(values, _mm_set1_epi16(0xFF)), 6),
-                         _mm_srli_epi16(values, 8));
-  V groups = _mm_or_si128(_mm_slli_epi32(_mm_and_si128(pairs, _mm_set1_epi32(0xFFFF)), 12),
-                          _mm_srli_epi32(pairs, 16));
-  // Each group's three bytes, first one lowest.
-  V bytes = _mm_or_si128(_mm_and_si128(_mm_srli_epi32(groups, 16), _mm_set1_epi32(0xFF)),
-                         _mm_and_si128(groups, _mm_set1_epi32(0xFF00)));
-  bytes = _mm_or_si128(bytes, _mm_slli_epi32(_mm_and_si128(groups, _mm_set1_epi32(0xFF)), 16));
-  std::uint64_t halves[2];
-  _mm_storeu_si128(reinterpret_cast<V*>(halves), bytes);
-  for (int i = 0; i < 2; ++i) {
-    std::uint64_t six = (halves[i] & 0xFFFFFF) | ((halves[i] >> 8) & 0xFFFFFF000000);
-    std::memcpy(out + 6 * i, &six, 8);
-  }
-  return true;
-}
-
-}  // namespace
-#endif
-
 std::size_t DecodeBase64(unsigned char* out, const char* text, std::size_t length) {
   const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
-  std::size_t total = 0;
-#if VELKO_SSE2
-  // Four more characters after a block leave room for the two bytes stored past its twelve.
-  for (; length >= 20 && DecodeBlock(p, out + total); p += 16, length -= 16) total += 12;
-#endif
+  std::size_t read = ActiveKernels().decode_base64_blocks(out, text, length);
+  std::size_t total = read / 4 * 3;
+  p += read;
+  length -= read;
   for (std::size_t groups = length / 4; groups > 0; --groups, p += 4) {
     std::uint32_t v = kBits.of[0][p[0]] | kBits.of[1][p[1]] | kBits.of[2][p[2]] | kBits.of[3][p[3]];
     // Four bytes stored, three kept: the fourth is overwritten next or is the NUL's place.

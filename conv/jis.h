@@ -4,7 +4,12 @@
 
 #include <cstddef>
 
+#include "simd.h"
+
 namespace velko {
+// In the width's namespace: the kernel files compiled for wider instruction sets inline these
+// too, and must not lend the linker their copies.
+inline namespace VELKO_SIMD_ABI {
 
 // Fixed classification (0x81-0x9F, 0xE0-0xFC); never taken from the system's code page.
 constexpr bool IsSjisLeadByte(unsigned char byte) {
@@ -21,6 +26,8 @@ constexpr void SjisCharToJis(unsigned char result[2], const unsigned char pair[2
   result[0] = static_cast<unsigned char>(j1 + carry);
   result[1] = static_cast<unsigned char>(carry ? t - 0x7D : t - 0x1F);
 }
+
+}  // namespace VELKO_SIMD_ABI
 void JisCharToSjis(unsigned char result[2], const unsigned char pair[2]);
 
 // How half-width kana go into 7-bit JIS.

@@ -60,14 +60,12 @@ inline std::uint32_t Load4(const unsigned char* p) {
 inline std::size_t CopyAscii(unsigned char* d, const unsigned char* s, const unsigned char* end,
                              bool shifts) {
   const unsigned char* const from = s;
-#if VELKO_SSE2
-  for (; end - s >= 16; s += 16, d += 16) {
+#if VELKO_SIMD
+  for (; end - s >= simd::kWidth; s += simd::kWidth, d += simd::kWidth) {
     const simd::V v = simd::Load(s);
     simd::Store(d, v);
-    unsigned stop = simd::Mask(v);
-    if (shifts) {
-      stop |= simd::Mask(_mm_or_si128(simd::Eq(v, kEsc), simd::InRange(v, kSo, kSi)));
-    }
+    std::uint32_t stop = simd::Mask(v);
+    if (shifts) stop |= simd::Mask(simd::Or(simd::Eq(v, kEsc), simd::InRange(v, kSo, kSi)));
     if (stop != 0) return s - from + simd::First(stop);
   }
 #endif
@@ -126,16 +124,14 @@ bool Transcoding::Tracking() const {
 void Transcoding::CountLines(const unsigned char* to) {
   const unsigned char* p = counted_;
   unsigned long long lines = 0;
-#if VELKO_SSE2
-  // Sixteen counts a byte, summed every 255 blocks before they could overflow.
-  while (to - p >= 16) {
-    __m128i counts = _mm_setzero_si128();
-    for (int i = 0; i < 255 && to - p >= 16; ++i, p += 16) {
-      counts = _mm_sub_epi8(counts, simd::Eq(simd::Load(p), '\n'));
+#if VELKO_SIMD
+  // A count a byte, summed every 255 blocks before one could overflow.
+  while (to - p >= simd::kWidth) {
+    simd::V counts = simd::Zero();
+    for (int i = 0; i < 255 && to - p >= simd::kWidth; ++i, p += simd::kWidth) {
+      counts = simd::Sub8(counts, simd::Eq(simd::Load(p), '\n'));
     }
-    const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
-    lines += static_cast<unsigned>(_mm_cvtsi128_si32(sums)) +
-             static_cast<unsigned>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
+    lines += simd::SumBytes(counts);
   }
 #endif
   for (; p < to; ++p) lines += *p == '\n';

@@ -1,10 +1,14 @@
-// Every line step and the decoder beside the design's own procedure on the same line, byte for
-// byte, on buffers of exactly the size each contract names, so that a sixteen-byte load or store
+// Every line step and the decoder, with the kernels of every instruction set this CPU runs,
+// beside the design's own procedure and the scalar kernels on the same line, byte for byte, on
+// buffers of exactly the size each contract names, so that a sixteen-byte load or store
 // past them shows under the sanitizers. Input: [mode] then the line; an odd mode maps each byte
 // onto a small alphabet of lead bytes, ruled lines, escapes, encoded-word and Base64 characters.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <iterator>
 
+#include "kernels.h"
 #include "support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -17,9 +21,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (data[0] & 1) {
     for (char& c : line) c = kAlphabet[static_cast<unsigned char>(c) % (sizeof kAlphabet - 1)];
   }
-  for (Op op : {kToJis, kToSjis, kNecStep, kJisStep, kB64Text, kDecode}) {
-    const Converted c = Convert(op, line);
-    if (!c.agrees || !c.in_bounds || !c.direct_holds) std::abort();
+  static const bool told = [] {
+    const char* names[] = {"scalar", "SSE2", "AVX2"};
+    for (velko::Isa isa : velko::kIsas) {
+      std::fprintf(stderr, "fuzz_fast: %s kernels %s\n", names[static_cast<int>(isa)],
+                   velko::KernelsFor(isa) ? "compared"
+                                          : "skipped: not in this build or not run by this CPU");
+    }
+    return true;
+  }();
+  (void)told;
+  constexpr Op kOps[] = {kToJis, kToSjis, kNecStep, kJisStep, kB64Text, kDecode};
+  std::string scalar[std::size(kOps)];
+  for (velko::Isa isa : velko::kIsas) {
+    if (!velko::UseKernels(isa)) continue;
+    for (std::size_t i = 0; i < std::size(kOps); ++i) {
+      const Converted c = Convert(kOps[i], line);
+      if (!c.agrees || !c.in_bounds || !c.direct_holds) std::abort();
+      if (isa == velko::Isa::kScalar) scalar[i] = c.text;
+      if (c.text != scalar[i]) std::abort();
+    }
   }
   return 0;
 }

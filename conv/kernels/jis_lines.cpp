@@ -1,0 +1,212 @@
+// The Shift_JIS <-> JIS line converters, compiled once per instruction set (kernel.h).
+#include <cstdint>
+
+#include "jis.h"
+#include "kernel.h"
+
+namespace velko {
+namespace VELKO_ISA {
+namespace {
+
+constexpr unsigned char kEsc = 0x1B;
+
+// 1 for a lead byte, 2 for the NUL, 4 for half-width kana, 0 for every other byte: one
+// test per byte in the converters' single-byte loops.
+constexpr unsigned kLead = 1, kNul = 2, kHalfKana = 4;
+struct ByteClasses {
+  unsigned char of[256];
+  constexpr ByteClasses() : of() {
+    for (int b = 1; b < 256; ++b) {
+      of[b] = IsSjisLeadByte(static_cast<unsigned char>(b)) ? kLead
+              : b >= 0xA1 && b <= 0xDF                     ? kHalfKana
+                                                           : 0;
+    }
+    of[0] = kNul;
+  }
+};
+constexpr ByteClasses kClass;
+
+}  // namespace
+
+#if VELKO_SIMD
+namespace {
+
+using simd::V;
+
+// SjisCharToJis of the pairs in `v`, lead bytes at the even places.
+inline V SjisPairsToJis(V v) {
+  V t = simd::Add8(v, simd::Negative(v));  // a trail byte over 0x7F counts one less
+  V carry = simd::AtLeast(t, 0x9E);
+  V trail = simd::Sub8(simd::Sub8(t, simd::Splat(0x1F)), simd::And(carry, simd::Splat(0x5E)));
+  // 2 x lead + 0x1F below 0xA0, + 0x9F above; the trail's carry moves one place down.
+  V lead = simd::Add8(simd::Add8(v, v), simd::Splat(0x1F));
+  lead = simd::Add8(lead, simd::And(simd::AtLeast(v, 0xA0), simd::Splat(0x80)));
+  lead = simd::Sub8(lead, simd::NextByte(carry));
+  const V low = simd::Splat16(0x00FF);
+  return simd::Or(simd::And(low, lead), simd::AndNot(low, trail));
+}
+
+// JisCharToSjis of the pairs in `v`, first bytes at the even places.
+inline V JisPairsToSjis(V v) {
+  const V one = simd::Splat(1);
+  V d = simd::And(simd::Srli16<1>(simd::Sub8(v, one)), simd::Splat(0x7F));
+  V first = simd::Add8(d, simd::Splat(0x71));
+  first = simd::Add8(first, simd::AndNot(simd::InRange(d, 0, 0x2E), simd::Splat(0x40)));
+  // An odd first byte: second + 0x1F, one more from 0x60 on; even: + 0x7D, one more from 2 on.
+  V odd = simd::PreviousByte(simd::EqV(simd::And(v, one), one));
+  V add = simd::Or(simd::And(odd, simd::Splat(0x1F)), simd::AndNot(odd, simd::Splat(0x7D)));
+  V from = simd::Or(simd::And(odd, simd::Splat(0x60)), simd::AndNot(odd, simd::Splat(0x02)));
+  V second = simd::Add8(v, add);
+  second = simd::Sub8(second, simd::EqV(simd::MaxU8(v, from), v));
+  const V low = simd::Splat16(0x00FF);
+  return simd::Or(simd::And(low, first), simd::AndNot(low, second));
+}
+
+// How many of the places, two by two, hold a pair: first bytes in `firsts`, second bytes
+// non-zero.
+constexpr std::uint32_t kEven = static_cast<std::uint32_t>(0x5555555555555555ull & simd::kAll);
+inline unsigned LeadingPairs(std::uint32_t firsts, std::uint32_t zeros) {
+  std::uint32_t good = firsts & ~(zeros >> 1) & kEven;
+  std::uint32_t bad = ~good & kEven;
+  return bad == 0 ? simd::kWidth / 2 : simd::First(bad) / 2;
+}
+constexpr unsigned kPairs = simd::kWidth / 2;
+inline std::uint32_t Below(unsigned n) {  // the mask of the first n places
+  return n >= 32 ? 0xFFFFFFFFu : (1u << n) - 1;
+}
+
+}  // namespace
+#endif
+
+std::size_t SjisToJisLine(char* out, const char* in, std::size_t length, bool* direct,
+                          bool* kana) {
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(in);
+  [[maybe_unused]] const unsigned char* const end = s + length;  // the bound of the wide loads
+  unsigned char* d = reinterpret_cast<unsigned char*>(out);
+  unsigned odd = 0;  // a trail byte ')' or 0x1F, which convert to LF and NUL
+  unsigned half = 0;  // half-width kana written as they are
+  for (;;) {
+#if VELKO_SIMD
+    // Single bytes: `out` has room for 3 x length bytes, so whole blocks may be stored.
+    while (end - s >= simd::kWidth) {
+      V v = simd::Load(s);
+      simd::Store(d, v);
+      std::uint32_t stop = simd::Mask(simd::Or(simd::LeadBytes(v), simd::Eq(v, 0)));
+      std::uint32_t kana_bytes = simd::Mask(simd::InRange(v, 0xA1, 0xDF));
+      if (stop != 0) {
+        half |= kana_bytes & Below(simd::First(stop));
+        s += simd::First(stop);
+        d += simd::First(stop);
+        break;
+      }
+      half |= kana_bytes;
+      s += simd::kWidth;
+      d += simd::kWidth;
+    }
+#endif
+    for (unsigned c; ((c = kClass.of[*s]) & (kLead | kNul)) == 0; half |= c) *d++ = *s++;
+    if (*s == 0) {
+      *d = 0;
+      *direct = odd == 0;
+      *kana = half != 0;
+      return d - reinterpret_cast<unsigned char*>(out);
+    }
+    if (s[1] == 0) {
+      *d++ = *s++;
+      continue;
+    }
+    d[0] = kEsc;
+    d[1] = '$';
+    d[2] = 'B';
+    d += 3;
+#if VELKO_SIMD
+    while (end - s >= simd::kWidth) {
+      V v = simd::Load(s);
+      unsigned pairs =
+          LeadingPairs(simd::Mask(simd::LeadBytes(v)), simd::Mask(simd::Eq(v, 0)));
+      simd::Store(d, SjisPairsToJis(v));
+      odd |= simd::Mask(simd::Or(simd::Eq(v, ')'), simd::Eq(v, 0x1F))) & (kEven << 1) &
+             Below(2 * pairs);
+      s += 2 * pairs;
+      d += 2 * pairs;
+      if (pairs < kPairs) break;
+    }
+#endif
+    while (kClass.of[s[0]] == kLead && s[1] != 0) {
+      SjisCharToJis(d, s);
+      odd |= (s[1] == ')') | (s[1] == 0x1F);
+      d += 2;
+      s += 2;
+    }
+    d[0] = kEsc;
+    d[1] = '(';
+    d[2] = 'J';
+    d += 3;
+  }
+}
+
+std::size_t JisToSjisLine(char* out, const char* in, std::size_t length, bool* direct) {
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(in);
+  const unsigned char* const end = s + length;
+  unsigned char* const start = reinterpret_cast<unsigned char*>(out);
+  unsigned char* d = start;
+  unsigned odd = 0;  // a converted character with a LF or a NUL in it
+  for (;;) {
+    // Single-byte mode. The output is never longer than what was read, so whole blocks fit.
+    for (;;) {
+      std::size_t n = CopyUntil(d, s, end, kEsc, 0, 0);
+      s += n;
+      d += n;
+      unsigned char c = *s;
+      if (c == kEsc && s[1] == '$' && s[2] != 0) {
+        s += 3;
+        break;
+      }
+      *d++ = c;
+      if (c == 0) return *direct = odd == 0, d - 1 - start;
+      ++s;
+    }
+    // Double-byte mode.
+    for (;;) {
+#if VELKO_SIMD
+      while (end - s >= simd::kWidth) {
+        V v = simd::Load(s);
+        V zero = simd::Eq(v, 0);
+        unsigned pairs =
+            LeadingPairs(~simd::Mask(simd::Or(zero, simd::Eq(v, kEsc))), simd::Mask(zero));
+        V sjis = JisPairsToSjis(v);
+        simd::Store(d, sjis);
+        odd |= simd::Mask(simd::Or(simd::Eq(sjis, '\n'), simd::Eq(sjis, 0))) & Below(2 * pairs);
+        s += 2 * pairs;
+        d += 2 * pairs;
+        if (pairs < kPairs) break;
+      }
+#endif
+      unsigned char c = *s;
+      if (c == kEsc) {
+        if (s[1] == 0 || s[2] == 0) {
+          *d = 0;
+          return *direct = odd == 0, d - start;
+        }
+        s += 3;
+        break;
+      }
+      if (c == 0) {
+        *d = 0;
+        return *direct = odd == 0, d - start;
+      }
+      if (s[1] == 0) {
+        *d++ = c;
+        *d = 0;
+        return *direct = odd == 0, d - start;
+      }
+      JisCharToSjis(d, s);
+      odd |= (d[0] == '\n') | (d[0] == 0) | (d[1] == '\n') | (d[1] == 0);
+      d += 2;
+      s += 2;
+    }
+  }
+}
+
+}  // namespace VELKO_ISA
+}  // namespace velko
