@@ -100,7 +100,28 @@ LinesResult ConvertLines(File& in, File& out, const LineStep& step, char* buffer
   const bool windows = rules == TextRules::kWindows;
   LineReader reader(in, windows, in_buffer, kStreamBuffer + 1);
   OutStream writer(out, out_buffer, kStreamBuffer, windows);
+  // A block the step gave back goes line by line up to here.
+  unsigned long long by_line_until = 0;
+  const std::size_t block_most = (kStreamBuffer - 5) / step.block_ratio;
   for (unsigned long long number = 1;; ++number) {
+    if (step.block != nullptr && reader.Offset() >= by_line_until) {
+      char* lines;
+      unsigned long long count;
+      if (std::size_t n = reader.ReadLines(kReadLimit, block_most, &lines, &count)) {
+        std::size_t made = step.block(writer.Room(step.block_ratio * n + 4), lines, n);
+        if (made != kNoBlock) {
+          if (!writer.CommitBytes(made)) {
+            in.Close();
+            out.Close();
+            return LinesResult::kWriteError;
+          }
+          number += count - 1;
+          continue;
+        }
+        reader.Unread(n);
+        by_line_until = reader.Offset() + n;
+      }
+    }
     std::size_t length = 0;
     char* text = line;
     const unsigned long long start = reader.Offset();

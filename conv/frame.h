@@ -47,6 +47,10 @@ struct LineText {
 struct LineStep {
   LineText (*run)(const char* line, std::size_t length, char* work);
   std::size_t work_size;
+  // Where the step has a form for whole lines at once (jis.h's blocks): it gets runs of lines
+  // the text rules leave as they are, and room for block_ratio x length + 4 bytes.
+  std::size_t (*block)(char* out, const char* in, std::size_t length) = nullptr;
+  std::size_t block_ratio = 1;
 };
 
 bool FileExists(FileOps& files, const char* path);

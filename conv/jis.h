@@ -63,6 +63,15 @@ std::size_t SjisToJisKanaLine(char* out, const char* in, std::size_t length, boo
                               Kana kana);
 std::size_t JisToSjisLine(char* out, const char* in, std::size_t length, bool* direct);
 
+// The same over a block of whole lines, each ended by its LF (CR LF as it stands in the file),
+// no NUL among them and one after the last: what the line converters make of each, one after
+// the other, with room as they need for the whole block; kNoBlock when a line must go through
+// its line step: a character that would take in a CR or a LF, one that becomes a LF or a NUL,
+// and (to JIS) half-width kana, which the line step marks.
+constexpr std::size_t kNoBlock = static_cast<std::size_t>(-1);
+std::size_t SjisToJisBlock(char* out, const char* in, std::size_t length);
+std::size_t JisToSjisBlock(char* out, const char* in, std::size_t length);
+
 }  // namespace velko
 
 #endif

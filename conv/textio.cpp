@@ -1,5 +1,6 @@
 #include "textio.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "simd.h"
@@ -87,6 +88,69 @@ ReadResult LineReader::ReadLineInPlace(char* copy, std::size_t limit, char** lin
   return ReadLine(copy, limit, length);
 }
 
+std::size_t LineReader::ReadLines(std::size_t limit, std::size_t most, char** text,
+                                  unsigned long long* lines) {
+  Restore();
+  if (pos_ == end_ && !Fill()) return 0;
+  const unsigned char* const p = buffer_ + pos_;
+  std::size_t room = end_ - pos_;
+  if (room > most) room = most;
+  // The lines end where the first byte the rules treat apart stands, or the first LF after
+  // too long a line; a LF first of all has its CR, if any, in the block before.
+  std::size_t line_start = 0, good = 0;
+  unsigned long long count = 0;
+  std::size_t i = 0;
+  bool too_long = false;
+#if VELKO_SIMD
+  std::uint32_t after_cr = 0;  // the CR before the block, at the place of its first byte
+  for (; i + simd::kWidth <= room && !too_long; i += simd::kWidth) {
+    simd::V v = simd::Load(p + i);
+    std::uint32_t lf = simd::Mask(simd::Eq(v, '\n'));
+    std::uint32_t bad = simd::Mask(simd::Eq(v, 0));
+    if (text_) {
+      std::uint32_t crs = simd::Mask(simd::Eq(v, '\r'));
+      bad |= simd::Mask(simd::Eq(v, kCtrlZ)) | (lf & ~(crs << 1 | after_cr));
+      after_cr = crs >> (simd::kWidth - 1);
+    }
+    if (bad != 0) break;  // the bytes below find where
+    for (; lf != 0; lf &= lf - 1) {
+      std::size_t at = i + simd::First(lf);
+      if (at + 1 - line_start >= limit) {
+        too_long = true;
+        break;
+      }
+      line_start = good = at + 1;
+      ++count;
+    }
+  }
+#endif
+  bool cr = i > 0 && p[i - 1] == '\r';  // the byte before is a CR
+  for (; i < room && !too_long; ++i) {
+    unsigned char c = p[i];
+    if (c == '\n') {
+      if ((text_ && !cr) || i + 1 - line_start >= limit) break;
+      line_start = good = i + 1;
+      ++count;
+    } else if (c == 0 || (text_ && c == kCtrlZ)) {
+      break;
+    }
+    cr = c == '\r';
+  }
+  if (good == 0) return 0;
+  restore_ = pos_ + good;
+  restore_byte_ = buffer_[restore_];
+  buffer_[restore_] = 0;
+  pos_ += good;
+  *text = reinterpret_cast<char*>(buffer_) + (pos_ - good);
+  *lines = count;
+  return good;
+}
+
+void LineReader::Unread(std::size_t n) {
+  Restore();
+  pos_ -= n;
+}
+
 ReadResult LineReader::ReadLine(char* line, std::size_t limit, std::size_t* length) {
   Restore();
   unsigned char* out = reinterpret_cast<unsigned char*>(line);
@@ -165,6 +229,11 @@ bool OutStream::Flush() {
 char* OutStream::Room(std::size_t size) {
   if (size + 1 > size_ - used_) Flush();
   return buffer_ + used_;
+}
+
+bool OutStream::CommitBytes(std::size_t size) {
+  used_ += size;
+  return !failed_;
 }
 
 bool OutStream::Commit(std::size_t size) {

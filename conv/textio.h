@@ -36,6 +36,16 @@ class LineReader {
   // there until the next call; any other is read into `copy` (`limit` bytes). `*line` points to it.
   ReadResult ReadLineInPlace(char* copy, std::size_t limit, char** line, std::size_t* length);
 
+  // Whole lines at once, for a caller that converts many alike: from the next byte, the
+  // longest run of lines, each ended by its LF and read in one ReadLine of `limit`, in which the
+  // rules drop and change nothing (no NUL; in text mode no 0x1A and every LF after a CR), at
+  // most `most` bytes of what is already read ahead. Left where it lies with a NUL after it
+  // until the next call; `*lines` receives their number. 0 when the next line is not such a one.
+  std::size_t ReadLines(std::size_t limit, std::size_t most, char** text,
+                        unsigned long long* lines);
+  // Gives back the last `n` bytes read by ReadLines, to be read again.
+  void Unread(std::size_t n);
+
   // Bytes of the file read so far (the next read starts there).
   unsigned long long Offset() const { return base_ + pos_; }
   // What the text rules left out: where a 0x1A with text after it ended the text (kNowhere:
@@ -80,6 +90,8 @@ class OutStream {
   bool Write(const void* data, std::size_t size);
   // Writes out what is buffered. False once any write has failed.
   bool Flush();
+  // Takes `size` bytes made in Room as they are.
+  bool CommitBytes(std::size_t size);
   // Free room of at least `size` bytes at the buffer's end (`size` + 1 at most the buffer's
   // size), for a line made there; Commit then takes its first `size` bytes, a last LF as CR LF
   // when the stream does so.

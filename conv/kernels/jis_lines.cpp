@@ -78,8 +78,15 @@ inline std::uint32_t Below(unsigned n) {  // the mask of the first n places
 }  // namespace
 #endif
 
-std::size_t SjisToJisLine(char* out, const char* in, std::size_t length, bool* direct,
-                          bool* kana) {
+namespace {
+
+// A byte that ends a line: in a block, a character must not take one in.
+inline bool LineEnd(unsigned char c) { return c == '\n' || c == '\r'; }
+
+// kBlock: `in` is a run of whole lines; a lead byte before a CR or a LF (which the line step
+// copies alone, or pairs with the CR the text rules would have taken away) gives kNoBlock.
+template <bool kBlock>
+std::size_t SjisToJis(char* out, const char* in, std::size_t length, bool* direct, bool* kana) {
   const unsigned char* s = reinterpret_cast<const unsigned char*>(in);
   [[maybe_unused]] const unsigned char* const end = s + length;  // the bound of the wide loads
   unsigned char* d = reinterpret_cast<unsigned char*>(out);
@@ -111,6 +118,7 @@ std::size_t SjisToJisLine(char* out, const char* in, std::size_t length, bool* d
       *kana = half != 0;
       return d - reinterpret_cast<unsigned char*>(out);
     }
+    if (kBlock && LineEnd(s[1])) return kNoBlock;
     if (s[1] == 0) {
       *d++ = *s++;
       continue;
@@ -122,8 +130,9 @@ std::size_t SjisToJisLine(char* out, const char* in, std::size_t length, bool* d
 #if VELKO_SIMD
     while (end - s >= simd::kWidth) {
       V v = simd::Load(s);
-      unsigned pairs =
-          LeadingPairs(simd::Mask(simd::LeadBytes(v)), simd::Mask(simd::Eq(v, 0)));
+      V stop = simd::Eq(v, 0);
+      if (kBlock) stop = simd::Or(stop, simd::Or(simd::Eq(v, '\n'), simd::Eq(v, '\r')));
+      unsigned pairs = LeadingPairs(simd::Mask(simd::LeadBytes(v)), simd::Mask(stop));
       simd::Store(d, SjisPairsToJis(v));
       odd |= simd::Mask(simd::Or(simd::Eq(v, ')'), simd::Eq(v, 0x1F))) & (kEven << 1) &
              Below(2 * pairs);
@@ -132,7 +141,7 @@ std::size_t SjisToJisLine(char* out, const char* in, std::size_t length, bool* d
       if (pairs < kPairs) break;
     }
 #endif
-    while (kClass.of[s[0]] == kLead && s[1] != 0) {
+    while (kClass.of[s[0]] == kLead && s[1] != 0 && !(kBlock && LineEnd(s[1]))) {
       SjisCharToJis(d, s);
       odd |= (s[1] == ')') | (s[1] == 0x1F);
       d += 2;
@@ -145,7 +154,10 @@ std::size_t SjisToJisLine(char* out, const char* in, std::size_t length, bool* d
   }
 }
 
-std::size_t JisToSjisLine(char* out, const char* in, std::size_t length, bool* direct) {
+// kBlock: `in` is a run of whole lines; a CR or a LF that the line step would take into an
+// escape sequence or a pair gives kNoBlock.
+template <bool kBlock>
+std::size_t JisToSjis(char* out, const char* in, std::size_t length, bool* direct) {
   const unsigned char* s = reinterpret_cast<const unsigned char*>(in);
   const unsigned char* const end = s + length;
   unsigned char* const start = reinterpret_cast<unsigned char*>(out);
@@ -159,6 +171,7 @@ std::size_t JisToSjisLine(char* out, const char* in, std::size_t length, bool* d
       d += n;
       unsigned char c = *s;
       if (c == kEsc && s[1] == '$' && s[2] != 0) {
+        if (kBlock && LineEnd(s[2])) return kNoBlock;
         s += 3;
         break;
       }
@@ -172,6 +185,7 @@ std::size_t JisToSjisLine(char* out, const char* in, std::size_t length, bool* d
       while (end - s >= simd::kWidth) {
         V v = simd::Load(s);
         V zero = simd::Eq(v, 0);
+        if (kBlock) zero = simd::Or(zero, simd::Or(simd::Eq(v, '\n'), simd::Eq(v, '\r')));
         unsigned pairs =
             LeadingPairs(~simd::Mask(simd::Or(zero, simd::Eq(v, kEsc))), simd::Mask(zero));
         V sjis = JisPairsToSjis(v);
@@ -183,6 +197,9 @@ std::size_t JisToSjisLine(char* out, const char* in, std::size_t length, bool* d
       }
 #endif
       unsigned char c = *s;
+      if (kBlock && (LineEnd(c) || LineEnd(s[1]) || (c == kEsc && s[1] != 0 && LineEnd(s[2])))) {
+        return kNoBlock;
+      }
       if (c == kEsc) {
         if (s[1] == 0 || s[2] == 0) {
           *d = 0;
@@ -206,6 +223,31 @@ std::size_t JisToSjisLine(char* out, const char* in, std::size_t length, bool* d
       s += 2;
     }
   }
+}
+
+}  // namespace
+
+std::size_t SjisToJisLine(char* out, const char* in, std::size_t length, bool* direct,
+                          bool* kana) {
+  return SjisToJis<false>(out, in, length, direct, kana);
+}
+
+std::size_t JisToSjisLine(char* out, const char* in, std::size_t length, bool* direct) {
+  return JisToSjis<false>(out, in, length, direct);
+}
+
+// A block is written as it was made: a character that became a LF or a NUL, or half-width kana
+// (which the line step marks), send it to the line step.
+std::size_t SjisToJisBlock(char* out, const char* in, std::size_t length) {
+  bool direct = false, kana = false;  // as they are when a line needs its step
+  std::size_t n = SjisToJis<true>(out, in, length, &direct, &kana);
+  return direct && !kana ? n : kNoBlock;
+}
+
+std::size_t JisToSjisBlock(char* out, const char* in, std::size_t length) {
+  bool direct = false;
+  std::size_t n = JisToSjis<true>(out, in, length, &direct);
+  return direct ? n : kNoBlock;
 }
 
 }  // namespace VELKO_ISA
