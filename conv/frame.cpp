@@ -108,8 +108,13 @@ LinesResult ConvertLines(File& in, File& out, const LineStep& step, char* buffer
       char* lines;
       unsigned long long count;
       if (std::size_t n = reader.ReadLines(kReadLimit, block_most, &lines, &count)) {
-        std::size_t made = step.block(writer.Room(step.block_ratio * n + 4), lines, n);
+        BlockMarks marks;
+        std::size_t made = step.block(writer.Room(step.block_ratio * n + 4), lines, n, &marks);
         if (made != kNoBlock) {
+          if (marks.lines > 0 && losses) {
+            if (losses->marked == 0) losses->first_marked_line = number + marks.first;
+            losses->marked += marks.lines;
+          }
           if (!writer.CommitBytes(made)) {
             in.Close();
             out.Close();

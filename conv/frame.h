@@ -7,6 +7,7 @@
 
 #include "fileops.h"
 #include "host.h"
+#include "jis.h"
 #include "textio.h"
 
 namespace velko {
@@ -49,7 +50,7 @@ struct LineStep {
   std::size_t work_size;
   // Where the step has a form for whole lines at once (jis.h's blocks): it gets runs of lines
   // the text rules leave as they are, and room for block_ratio x length + 4 bytes.
-  std::size_t (*block)(char* out, const char* in, std::size_t length) = nullptr;
+  std::size_t (*block)(char* out, const char* in, std::size_t length, BlockMarks* marks) = nullptr;
   std::size_t block_ratio = 1;
 };
 

@@ -66,11 +66,15 @@ std::size_t JisToSjisLine(char* out, const char* in, std::size_t length, bool* d
 // The same over a block of whole lines, each ended by its LF (CR LF as it stands in the file),
 // no NUL among them and one after the last: what the line converters make of each, one after
 // the other, with room as they need for the whole block; kNoBlock when a line must go through
-// its line step: a character that would take in a CR or a LF, one that becomes a LF or a NUL,
-// and (to JIS) half-width kana, which the line step marks.
+// its line step: a character that would take in a CR or a LF, or one that becomes a LF or a NUL.
+// `marks` receives the lines the line step would mark (to JIS: those with half-width kana).
 constexpr std::size_t kNoBlock = static_cast<std::size_t>(-1);
-std::size_t SjisToJisBlock(char* out, const char* in, std::size_t length);
-std::size_t JisToSjisBlock(char* out, const char* in, std::size_t length);
+struct BlockMarks {
+  unsigned long long lines = 0;  // how many
+  unsigned long long first = 0;  // the first, counted from 0
+};
+std::size_t SjisToJisBlock(char* out, const char* in, std::size_t length, BlockMarks* marks);
+std::size_t JisToSjisBlock(char* out, const char* in, std::size_t length, BlockMarks* marks);
 
 }  // namespace velko
 

@@ -114,12 +114,12 @@ std::size_t JisToSjisLine(char* out, const char* in, std::size_t length, bool* d
   return Active()->jis_to_sjis_line(out, in, length, direct);
 }
 
-std::size_t SjisToJisBlock(char* out, const char* in, std::size_t length) {
-  return Active()->sjis_to_jis_block(out, in, length);
+std::size_t SjisToJisBlock(char* out, const char* in, std::size_t length, BlockMarks* marks) {
+  return Active()->sjis_to_jis_block(out, in, length, marks);
 }
 
-std::size_t JisToSjisBlock(char* out, const char* in, std::size_t length) {
-  return Active()->jis_to_sjis_block(out, in, length);
+std::size_t JisToSjisBlock(char* out, const char* in, std::size_t length, BlockMarks* marks) {
+  return Active()->jis_to_sjis_block(out, in, length, marks);
 }
 
 }  // namespace velko

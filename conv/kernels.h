@@ -8,6 +8,8 @@
 
 namespace velko {
 
+struct BlockMarks;
+
 enum class Isa { kScalar, kSse2, kAvx2 };
 constexpr Isa kIsas[] = {Isa::kScalar, Isa::kSse2, Isa::kAvx2};
 
@@ -19,8 +21,8 @@ struct Kernels {
   std::size_t (*jis_to_sjis_line)(char* out, const char* in, std::size_t length, bool* direct);
   // The same over whole lines, each ended by its LF, NUL after the last: the line results one
   // after the other, or kNoBlock when a line needs the line step (jis.h).
-  std::size_t (*sjis_to_jis_block)(char* out, const char* in, std::size_t length);
-  std::size_t (*jis_to_sjis_block)(char* out, const char* in, std::size_t length);
+  std::size_t (*sjis_to_jis_block)(char* out, const char* in, std::size_t length, BlockMarks* marks);
+  std::size_t (*jis_to_sjis_block)(char* out, const char* in, std::size_t length, BlockMarks* marks);
   // Base64 blocks while they hold only alphabet characters; returns the characters read.
   std::size_t (*decode_base64_blocks)(unsigned char* out, const char* text, std::size_t length);
 };

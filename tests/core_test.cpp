@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "command.h"
+#include "kernels.h"
 #include "support.h"  // the line steps, the file operations, the standard library's strings
 #include "texts.h"
 
@@ -291,6 +292,46 @@ TEST(RunCommand, DispatchesTheEightAndNothingElse) {
 
 // Whatever the reads give at a time, a conversion writes the same and tells the same places:
 // sequences, escapes, a byte order mark, a joined kana and a CR LF cut between reads.
+// Whole lines at once give what the lines one by one give, on every kernel set: the bytes, and
+// which lines the step marks, across reads of any size.
+TEST(ConvertLines, BlocksAsTheLinesOneByOne) {
+  const std::string kana = "\xB1\x82\xA0", lines = std::string(40, 'a') + "\x82\xA0" "b\r\n";
+  const std::string texts[] = {
+      lines + kana + "\r\n" + lines + "x" + kana + kana + "\r\n" + lines + kana,
+      lines + "\x82\r\n" + lines + kana + "\n" + lines + "\x1B$\r\n" + kana + "\r\n",
+      lines + "\x1B$B0!\x1B(B\r\n\x1B$B0!\r\n" + lines + "\x1B$B\x1B\r\n0!\n" + lines,
+      lines + "\x1A" + lines + std::string(1, '\0') + kana + "\r\n" + kana + "\r" + lines,
+      "\xB1\r\n" + kana + "\r\n\xB1\r\n" + lines + "\xB1",
+      std::string(12000, 'y') + kana + "\n" + lines + "\x89\x29\r\n" + lines + "\x1B$B!)\r\n",
+  };
+  for (int id : {BTN_SJTOJIS, BTN_JISTOSJ}) {
+    LineStep by_lines = *LineStepFor(id);
+    by_lines.block = nullptr;
+    for (Isa isa : kIsas) {
+      if (!UseKernels(isa)) continue;
+      for (TextRules rules : {TextRules::kWindows, TextRules::kBytes}) {
+        for (const std::string& text : texts) {
+          for (std::size_t chunk : {0, 7, 64}) {
+            SCOPED_TRACE(testing::Message() << id << " " << static_cast<int>(isa) << " "
+                                            << static_cast<int>(rules) << " " << chunk);
+            Losses want_losses, losses;
+            MemoryFile in(text, chunk), out("", 0), want_in(text, 0), want("", 0);
+            auto buffers = LineBuffers(by_lines);
+            ASSERT_EQ(ConvertLines(want_in, want, by_lines, buffers.get(), rules, &want_losses),
+                      LinesResult::kDone);
+            ASSERT_EQ(ConvertLines(in, out, *LineStepFor(id), buffers.get(), rules, &losses),
+                      LinesResult::kDone);
+            EXPECT_EQ(out.data, want.data);
+            EXPECT_EQ(losses.marked, want_losses.marked);
+            EXPECT_EQ(losses.first_marked_line, want_losses.first_marked_line);
+          }
+        }
+      }
+    }
+  }
+  for (Isa isa : kIsas) UseKernels(isa);  // the widest again, for the tests after
+}
+
 TEST(Transcoding, SameWhateverTheReadsGive) {
   using F = Form;
   const struct {

@@ -83,12 +83,36 @@ namespace {
 // A byte that ends a line: in a block, a character must not take one in.
 inline bool LineEnd(unsigned char c) { return c == '\n' || c == '\r'; }
 
+// The lines of a block that hold half-width kana, told by their place: LFs are counted once,
+// from where the last count stopped, and not at all for more kana in a line already told.
+class KanaLines {
+ public:
+  KanaLines(const unsigned char* start, const unsigned char* end, BlockMarks* marks)
+      : counted_(start), end_(end), marks_(marks) {}
+  void At(const unsigned char* p) {
+    if (p < line_end_) return;
+    for (; counted_ < p; ++counted_) line_ += *counted_ == '\n';
+    if (marks_->lines++ == 0) marks_->first = line_;
+    line_end_ = FindByte(p, end_, '\n');
+  }
+
+ private:
+  const unsigned char* counted_;  // the LFs before it are in line_
+  const unsigned char* end_;
+  const unsigned char* line_end_ = nullptr;  // the LF of the last line told
+  unsigned long long line_ = 0;
+  BlockMarks* marks_;
+};
+
 // kBlock: `in` is a run of whole lines; a lead byte before a CR or a LF (which the line step
 // copies alone, or pairs with the CR the text rules would have taken away) gives kNoBlock.
+// The lines with half-width kana go to `marks`.
 template <bool kBlock>
-std::size_t SjisToJis(char* out, const char* in, std::size_t length, bool* direct, bool* kana) {
+std::size_t SjisToJis(char* out, const char* in, std::size_t length, bool* direct, bool* kana,
+                      BlockMarks* marks = nullptr) {
   const unsigned char* s = reinterpret_cast<const unsigned char*>(in);
   [[maybe_unused]] const unsigned char* const end = s + length;  // the bound of the wide loads
+  [[maybe_unused]] KanaLines kana_lines(s, end, marks);
   unsigned char* d = reinterpret_cast<unsigned char*>(out);
   unsigned odd = 0;  // a trail byte ')' or 0x1F, which convert to LF and NUL
   unsigned half = 0;  // half-width kana written as they are
@@ -100,8 +124,12 @@ std::size_t SjisToJis(char* out, const char* in, std::size_t length, bool* direc
       simd::Store(d, v);
       std::uint32_t stop = simd::Mask(simd::Or(simd::LeadBytes(v), simd::Eq(v, 0)));
       std::uint32_t kana_bytes = simd::Mask(simd::InRange(v, 0xA1, 0xDF));
+      if (stop != 0) kana_bytes &= Below(simd::First(stop));
+      if (kBlock) {
+        for (std::uint32_t k = kana_bytes; k != 0; k &= k - 1) kana_lines.At(s + simd::First(k));
+      }
       if (stop != 0) {
-        half |= kana_bytes & Below(simd::First(stop));
+        half |= kana_bytes;
         s += simd::First(stop);
         d += simd::First(stop);
         break;
@@ -111,7 +139,10 @@ std::size_t SjisToJis(char* out, const char* in, std::size_t length, bool* direc
       d += simd::kWidth;
     }
 #endif
-    for (unsigned c; ((c = kClass.of[*s]) & (kLead | kNul)) == 0; half |= c) *d++ = *s++;
+    for (unsigned c; ((c = kClass.of[*s]) & (kLead | kNul)) == 0; half |= c) {
+      if (kBlock && c == kHalfKana) kana_lines.At(s);
+      *d++ = *s++;
+    }
     if (*s == 0) {
       *d = 0;
       *direct = odd == 0;
@@ -236,15 +267,17 @@ std::size_t JisToSjisLine(char* out, const char* in, std::size_t length, bool* d
   return JisToSjis<false>(out, in, length, direct);
 }
 
-// A block is written as it was made: a character that became a LF or a NUL, or half-width kana
-// (which the line step marks), send it to the line step.
-std::size_t SjisToJisBlock(char* out, const char* in, std::size_t length) {
+// A block is written as it was made: a character that became a LF or a NUL sends it to the
+// line step.
+std::size_t SjisToJisBlock(char* out, const char* in, std::size_t length, BlockMarks* marks) {
   bool direct = false, kana = false;  // as they are when a line needs its step
-  std::size_t n = SjisToJis<true>(out, in, length, &direct, &kana);
-  return direct && !kana ? n : kNoBlock;
+  *marks = BlockMarks();
+  std::size_t n = SjisToJis<true>(out, in, length, &direct, &kana, marks);
+  return direct ? n : kNoBlock;
 }
 
-std::size_t JisToSjisBlock(char* out, const char* in, std::size_t length) {
+std::size_t JisToSjisBlock(char* out, const char* in, std::size_t length, BlockMarks* marks) {
+  *marks = BlockMarks();
   bool direct = false;
   std::size_t n = JisToSjis<true>(out, in, length, &direct);
   return direct ? n : kNoBlock;

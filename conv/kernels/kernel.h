@@ -4,6 +4,7 @@
 
 #include <cstddef>
 
+#include "jis.h"
 #include "kernels.h"
 #include "simd.h"
 
@@ -26,8 +27,8 @@ namespace velko::VELKO_ISA {
 std::size_t SjisToJisLine(char* out, const char* in, std::size_t length, bool* direct,
                           bool* kana);
 std::size_t JisToSjisLine(char* out, const char* in, std::size_t length, bool* direct);
-std::size_t SjisToJisBlock(char* out, const char* in, std::size_t length);
-std::size_t JisToSjisBlock(char* out, const char* in, std::size_t length);
+std::size_t SjisToJisBlock(char* out, const char* in, std::size_t length, BlockMarks* marks);
+std::size_t JisToSjisBlock(char* out, const char* in, std::size_t length, BlockMarks* marks);
 // Decodes whole blocks from the start of `text` while they hold only alphabet characters (no
 // '='), keeping 4 characters unread after the last; returns the characters read, 4/3 of the
 // bytes written.

@@ -2,10 +2,13 @@
 // point: the output is the design's reader's pieces through the design's step, none after a
 // failure, no failure passes for success, and the backup holds the whole original.
 // Reader and writer also run on their own at a small buffer and limit.
-// Input: [command] [seed] [seed] [fault] then the file's bytes.
+// The frame runs under either text rules, with the kernels of any instruction set.
+// Input: [command] [seed] [seed] [fault] then the file's bytes. Bit 4 of the command byte: byte
+// rules; bit 5: the bytes mapped onto lead bytes, escapes and line ends; bits 6-7: the kernels.
 #include <cstdint>
 
 #include "command.h"
+#include "kernels.h"
 #include "support.h"
 #include "textio.h"
 #include "texts.h"
@@ -23,13 +26,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < 4) return 0;
   const int ids[] = {BTN_NECTOJIS, BTN_JISTONEC, BTN_SJTOJIS, BTN_JISTOSJ, BTN_B64TEXT};
   const Op ops[] = {kNecStep, kJisStep, kToJis, kToSjis, kB64Text};
-  const std::string original(reinterpret_cast<const char*>(data) + 4, size - 4);
+  std::string original(reinterpret_cast<const char*>(data) + 4, size - 4);
+  static const char kAlphabet[] = "\x86\xA2\x88\x9F\xE0\x40\x81\xB1\x1B$B(J\r\n\r\nAb)\x1F";
+  if (data[0] & 32) {
+    for (char& c : original) c = kAlphabet[static_cast<unsigned char>(c) % (sizeof kAlphabet - 1)];
+  }
+  const bool windows = (data[0] & 16) == 0;
+  if (!UseKernels(kIsas[(data[0] >> 6) % 3])) return 0;
   std::string expected;
-  for (const std::string& piece : reference::Reads(original, true)) {
+  for (const std::string& piece : reference::Reads(original, windows)) {
     const std::string line = piece.substr(0, piece.find('\0'));
     const Converted c = Convert(ops[data[0] % 5], line);
     if (!c.agrees || !c.in_bounds || !c.direct_holds) std::abort();
-    for (char b : c.text) expected += b == '\n' ? "\r\n" : std::string(1, b);
+    for (char b : c.text) expected += b == '\n' && windows ? "\r\n" : std::string(1, b);
   }
   TempDir dir;
   WriteFile(dir.Path("F.TXT"), original);
@@ -41,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if ((data[3] & 3) == 3) files.fail_write_close = 1;
   ScriptedHost host;
   host.field = dir.Path("F.TXT");
-  Services sv{host, files};
+  Services sv{host, files, windows ? TextRules::kWindows : TextRules::kBytes};
   RunCommand(ids[data[0] % 5], nullptr, sv);
   const std::string written = ReadFile(dir.Path("F.TXT"));
   const bool done = host.boxes.size() == 1 && host.boxes[0].kind == BoxKind::kMessage;
