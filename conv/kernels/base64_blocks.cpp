@@ -59,7 +59,4 @@ std::size_t DecodeBase64Blocks(unsigned char* out, const char* text, std::size_t
   return read;
 }
 
-const Kernels kKernels = {VELKO_ISA_ENUM, VELKO_ISA_NAME,  SjisToJisLine,     JisToSjisLine,
-                          SjisToJisBlock, JisToSjisBlock, DecodeBase64Blocks};
-
 }  // namespace velko::VELKO_ISA

@@ -104,6 +104,128 @@ class KanaLines {
   BlockMarks* marks_;
 };
 
+#if VELKO_SIMD && defined(__AVX2__)
+// Shift_JIS to JIS sixteen bytes at a time with no branch on the text: each byte's part (single,
+// lead, trail) from carry arithmetic on the lead-byte mask, every byte converted as its part
+// says, and the escapes placed by a byte shuffle chosen per eight bytes.
+namespace windows {
+
+// For eight bytes: which of them an escape goes before, and whether a double-byte run is open
+// before the first (the escapes alternate, so that tells each one's kind). The shuffle takes
+// from [8 converted bytes, ESC, '$', 'B', '(', 'J'].
+struct Shuffles {
+  alignas(32) unsigned char control[512][32];
+  unsigned char length[512];
+  constexpr Shuffles() : control(), length() {
+    for (unsigned index = 0; index < 512; ++index) {
+      bool open = index & 256;
+      unsigned n = 0;
+      for (unsigned i = 0; i < 8; ++i) {
+        if (index & (1u << i)) {
+          control[index][n++] = 8;
+          control[index][n++] = open ? 11 : 9;
+          control[index][n++] = open ? 12 : 10;
+          open = !open;
+        }
+        control[index][n++] = static_cast<unsigned char>(i);
+      }
+      length[index] = static_cast<unsigned char>(n);
+      while (n < 32) control[index][n++] = 0x80;
+    }
+  }
+};
+constexpr Shuffles kShuffles;
+
+// 0xFF in the bytes whose bit of `mask` is set.
+inline __m128i Spread(std::uint32_t mask) {
+  const __m128i bits = _mm_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128);
+  __m128i v = _mm_shuffle_epi8(_mm_cvtsi32_si128(static_cast<int>(mask)),
+                               _mm_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1));
+  return _mm_cmpeq_epi8(_mm_and_si128(v, bits), bits);
+}
+
+inline __m128i Between(__m128i v, unsigned char lo, unsigned char hi) {
+  __m128i x = _mm_sub_epi8(v, _mm_set1_epi8(static_cast<char>(lo)));
+  return _mm_cmpeq_epi8(_mm_min_epu8(x, _mm_set1_epi8(static_cast<char>(hi - lo))), x);
+}
+
+struct State {
+  bool open = false;   // the byte before is of a double-byte character
+  bool carry = false;  // ... and its lead byte: this one is the trail
+  __m128i last = _mm_setzero_si128();  // the bytes before, the last of them at place 15
+};
+
+constexpr std::uint32_t kEvenBits = 0x5555;
+
+// Converts from `*s` while 17 bytes or more are left. False (for kNoBlock) at a trail byte that
+// is a CR, a LF or a NUL, or becomes a LF or a NUL.
+template <typename Kana>
+bool Convert(const unsigned char*& s, const unsigned char* end, unsigned char*& d, State& st,
+             unsigned& half, Kana&& kana_at) {
+  const __m128i escapes = _mm_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, kEsc, '$', 'B', '(', 'J', 0, 0, 0);
+  const __m128i low8 = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, 0, 0, 0, 0, 0, 0, 0, 0);
+  for (; end - s >= 17; s += 16) {
+    __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+    __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 1));
+    __m128i prev = _mm_alignr_epi8(x, st.last, 15);
+    st.last = x;
+    __m128i lead_class = _mm_or_si128(Between(x, 0x81, 0x9F), Between(x, 0xE0, 0xFC));
+    std::uint32_t m = static_cast<std::uint32_t>(_mm_movemask_epi8(lead_class));
+    const std::uint32_t first_trail = st.carry ? 1u : 0u;
+    m &= ~first_trail;
+    // Leads stand at even distances from the start of each run of lead-class bytes.
+    std::uint32_t starts = m & ~(m << 1);
+    std::uint32_t even_runs = m & ~(m + (starts & kEvenBits));
+    std::uint32_t leads = ((even_runs & kEvenBits) | (m & ~even_runs & ~kEvenBits)) & 0xFFFF;
+    std::uint32_t trails = ((leads << 1) | first_trail) & 0xFFFF;
+    std::uint32_t in_pair = leads | trails;
+    std::uint32_t pair_before = ((in_pair << 1) | (st.open ? 1u : 0u)) & 0xFFFF;
+    std::uint32_t escapes_at = (leads & ~pair_before) | (~in_pair & pair_before & 0xFFFF);
+    // A trail that the line step would not take, or that becomes a LF or a NUL.
+    __m128i bad = _mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8('\n')),
+                               _mm_cmpeq_epi8(x, _mm_set1_epi8('\r')));
+    bad = _mm_or_si128(bad, _mm_cmpeq_epi8(x, _mm_setzero_si128()));
+    bad = _mm_or_si128(bad, _mm_cmpeq_epi8(x, _mm_set1_epi8(')')));
+    bad = _mm_or_si128(bad, _mm_cmpeq_epi8(x, _mm_set1_epi8(0x1F)));
+    if ((static_cast<std::uint32_t>(_mm_movemask_epi8(bad)) & trails) != 0) return false;
+    std::uint32_t kana_bytes =
+        static_cast<std::uint32_t>(_mm_movemask_epi8(Between(x, 0xA1, 0xDF))) & ~in_pair;
+    for (std::uint32_t k = kana_bytes; k != 0; k &= k - 1) kana_at(s + simd::First(k));
+    half |= kana_bytes;
+    // Each pair's lead and trail at both of its places, then the two JIS bytes.
+    __m128i lead_v = Spread(leads);
+    __m128i lead = _mm_blendv_epi8(prev, x, lead_v);
+    __m128i trail = _mm_blendv_epi8(x, next, lead_v);
+    __m128i t = _mm_add_epi8(trail, _mm_cmplt_epi8(trail, _mm_setzero_si128()));
+    __m128i carry = _mm_cmpeq_epi8(_mm_max_epu8(t, _mm_set1_epi8(static_cast<char>(0x9E))), t);
+    __m128i second = _mm_sub_epi8(_mm_sub_epi8(t, _mm_set1_epi8(0x1F)),
+                                  _mm_and_si128(carry, _mm_set1_epi8(0x5E)));
+    __m128i first = _mm_add_epi8(_mm_add_epi8(lead, lead), _mm_set1_epi8(0x1F));
+    first = _mm_add_epi8(first, _mm_and_si128(Between(lead, 0xA0, 0xFF),
+                                              _mm_set1_epi8(static_cast<char>(0x80))));
+    first = _mm_sub_epi8(first, carry);
+    __m128i converted = _mm_blendv_epi8(second, first, lead_v);
+    converted = _mm_blendv_epi8(x, converted, Spread(in_pair));
+    for (unsigned half_block = 0; half_block < 2; ++half_block) {
+      __m128i source = half_block == 0 ? converted : _mm_srli_si128(converted, 8);
+      source = _mm_or_si128(_mm_and_si128(source, low8), escapes);
+      unsigned index = ((escapes_at >> (8 * half_block)) & 0xFF) |
+                       (((pair_before >> (8 * half_block)) & 1) << 8);
+      __m256i control =
+          _mm256_load_si256(reinterpret_cast<const __m256i*>(kShuffles.control[index]));
+      __m256i bytes = _mm256_shuffle_epi8(_mm256_broadcastsi128_si256(source), control);
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(d), bytes);
+      d += kShuffles.length[index];
+    }
+    st.open = (in_pair >> 15) & 1;
+    st.carry = (leads >> 15) & 1;
+  }
+  return true;
+}
+
+}  // namespace windows
+#endif
+
 // kBlock: `in` is a run of whole lines; a lead byte before a CR or a LF (which the line step
 // copies alone, or pairs with the CR the text rules would have taken away) gives kNoBlock.
 // The lines with half-width kana go to `marks`.
@@ -116,6 +238,35 @@ std::size_t SjisToJis(char* out, const char* in, std::size_t length, bool* direc
   unsigned char* d = reinterpret_cast<unsigned char*>(out);
   unsigned odd = 0;  // a trail byte ')' or 0x1F, which convert to LF and NUL
   unsigned half = 0;  // half-width kana written as they are
+#if VELKO_SIMD && defined(__AVX2__)
+  if (kBlock) {
+    windows::State st;
+    if (!windows::Convert(s, end, d, st, half,
+                          [&](const unsigned char* p) { kana_lines.At(p); })) {
+      return kNoBlock;
+    }
+    // The rest from a character's start, a run closed.
+    if (st.carry) {
+      if (*s == 0 || LineEnd(*s) || *s == ')' || *s == 0x1F) return kNoBlock;
+      unsigned char jis[2];
+      SjisCharToJis(jis, s - 1);
+      *d++ = jis[1];
+      ++s;
+    }
+    if (st.open) {
+      while (kClass.of[s[0]] == kLead && s[1] != 0 && !LineEnd(s[1])) {
+        SjisCharToJis(d, s);
+        odd |= (s[1] == ')') | (s[1] == 0x1F);
+        d += 2;
+        s += 2;
+      }
+      d[0] = kEsc;
+      d[1] = '(';
+      d[2] = 'J';
+      d += 3;
+    }
+  }
+#endif
   for (;;) {
 #if VELKO_SIMD
     // Single bytes: `out` has room for 3 x length bytes, so whole blocks may be stored.
