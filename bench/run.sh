@@ -10,7 +10,9 @@
 #   b64bin    velko-cli b64bin vs ripmime and munpack, a mail with Base64 attachments
 #   mbox      velko-cli b64bin on an mbox of 10,000 messages (1 GB) vs ripmime and munpack run
 #             once per message (the mbox split into files beforehand, untimed)
-# Every section also times cat FILE > OUT on its input (the cost of the bytes alone) and
+#   kernels   bench/kernels.cpp: every kernel on every instruction set the CPU runs, in memory,
+#             on both corpora (MB/s only; no peer, no files written)
+# Every other section also times cat FILE > OUT on its input (the cost of the bytes alone) and
 # checks the peak RSS of velko-cli on a small and a large file. A Markdown summary ends it.
 #
 #   bench/run.sh [BUILD_DIR] [SECTION|all] [--quick] [--prose|--both]   (defaults: build, all)
@@ -28,13 +30,16 @@
 #   BENCH_SEED=1        seed for gen_text and gen_mail
 #   BENCH_CORPUS=mixed  corpus for the text sections: mixed, prose or both (as the flags)
 #   BENCH_SYNC=1        flush dirty pages before every timed run (0 to skip)
+#   VELKO_ISA=avx2      the kernels velko-cli uses: scalar, sse2 or avx2 (default: the widest
+#                       the CPU runs); the header names the set in use
+# The tools compared against are not installed here: run.sh names what is missing.
 set -euo pipefail
 
 usage() {  # the header comment above
   awk 'NR == 1 { next } /^#/ { sub(/^# ?/, ""); print; next } { exit }' "${BASH_SOURCE[0]}"
 }
 
-sections=(nec2jis jis2nec sjis2jis jis2sjis sjis2utf8 utf82sjis b64text b64bin mbox)
+sections=(nec2jis jis2nec sjis2jis jis2sjis sjis2utf8 utf82sjis b64text b64bin mbox kernels)
 text_sections=(nec2jis jis2nec sjis2jis jis2sjis sjis2utf8 utf82sjis)
 is_section() {
   local s
@@ -115,14 +120,8 @@ if wants_any b64bin mbox; then
 fi
 gnu_time_ok || missing+=(time)
 if ((${#missing[@]})); then
-  if ((EUID == 0)) && command -v apt-get >/dev/null 2>&1; then
-    echo "installing: ${missing[*]}"
-    apt-get update
-    DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
-  else
-    echo "run.sh: missing tools; install them first: apt-get install ${missing[*]}" >&2
-    exit 1
-  fi
+  echo "run.sh: missing tools; install them first: apt-get install ${missing[*]}" >&2
+  exit 1
 fi
 
 velko=$build_dir/velko-cli
@@ -139,7 +138,7 @@ build_gen() {  # build_gen NAME: bench/NAME.cpp into $bench_dir/NAME when stale
 }
 gen_text=$bench_dir/gen_text
 gen_mail=$bench_dir/gen_mail
-if wants_any "${text_sections[@]}"; then build_gen gen_text; fi
+if wants_any "${text_sections[@]}" kernels; then build_gen gen_text; fi
 if wants_any b64text b64bin mbox; then build_gen gen_mail; fi
 
 tmp=$(mktemp -d "$bench_dir/run.XXXXXX")
@@ -840,6 +839,26 @@ section_mbox() {
   rm -f -- "$mbox" "$small" "$manifest"
 }
 
+# ---------------------------------------------------------------- kernels
+
+section_kernels() {
+  echo
+  echo "== kernels, in memory, $speed_mb MB of each corpus"
+  cmake --build "$build_dir" --target velko_kernel_bench >/dev/null
+  local args=() c f
+  for c in mixed prose; do
+    f=$tmp/kernels-$c.txt
+    if [[ $c == prose ]]; then
+      generate "$f" "$gen_text" --prose "$speed_mb" "$seed" "$f"
+    else
+      generate "$f" "$gen_text" "$speed_mb" "$seed" "$f"
+    fi
+    args+=("$c=$f")
+  done
+  "$build_dir/velko_kernel_bench" "${args[@]}"
+  rm -f -- "$tmp"/kernels-*.txt
+}
+
 # ---------------------------------------------------------------- summary
 
 # The closing table in Markdown, columns padded so it reads in the terminal as well.
@@ -890,7 +909,7 @@ status=0
 started=$(now_us)
 echo "VELKO benchmark  $(date -u '+%Y-%m-%d %H:%M:%S UTC')"
 echo "  host:    $(uname -sm), $(nproc) cpu, $(grep -m1 'model name' /proc/cpuinfo 2>/dev/null | sed 's/.*: //')"
-echo "  velko:   $velko"
+echo "  velko:   $velko ($("$velko" --version | tail -n 1))"
 if wants_any sjis2jis jis2sjis sjis2utf8 utf82sjis b64text; then
   echo "  nkf:     $(nkf --version 2>&1 | head -n 1 | sed 's/ *$//')"
 fi
@@ -921,6 +940,7 @@ scope='*'
 if wants b64text; then section_b64text; fi
 if wants b64bin; then section_b64bin; fi
 if wants mbox; then section_mbox; fi
+if wants kernels; then section_kernels; fi
 
 if wants_any "${text_sections[@]}"; then
   for corpus in "${corpora[@]}"; do print_summary "$corpus"; done

@@ -14,6 +14,7 @@
 #include "console_host.h"
 #include "extract.h"
 #include "fileops_native.h"
+#include "kernels.h"
 #include "line_commands.h"
 #include "mailbox.h"
 #include "texts.h"
@@ -239,7 +240,9 @@ int Run(std::vector<std::string> args) {
         return 0;
       }
       case 'V':
-        velko::WriteText(stdout, std::string("velko-cli ") + VELKO_VERSION + "\n");
+        // The kernels in use, for bug reports: VELKO_ISA chooses others.
+        velko::WriteText(stdout, std::string("velko-cli ") + VELKO_VERSION + "\nkernels: " +
+                                     velko::ActiveKernels().name + "\n");
         return 0;
       case 'q': quiet = true; break;
       case 'o': output = optarg; break;

@@ -34,7 +34,8 @@ for args in "" "frob a" "sjis2jis --bogus a" "b64bin --names=odd m" "b64bin -o x
   "$cli" $args >/dev/null 2>err; check "usage: $args" "2 2 Try 'velko-cli --help'." "$? $(wc -l <err) $(tail -1 err)"
 done
 "$cli" sjis2jis -Lu a.txt 2>err; check "unknown option" "velko-cli: unknown option '-L'" "$(head -1 err)"
-check "version" "velko-cli 1.0.0" "$("$cli" --version)"
+check "version" "velko-cli 1.0.0" "$("$cli" --version | head -n 1)"
+check "kernels asked for" "kernels: scalar" "$(VELKO_ISA=scalar "$cli" --version | tail -n 1)"
 
 # Line ends: kept as they are by default, or by the Windows rules with --eol=crlf (CR LF read
 # as LF, a 0x1A ends the text, LF written as CR LF).
