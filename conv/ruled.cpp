@@ -95,14 +95,16 @@ void MapPairs(unsigned char* p, const unsigned char* end, const PairMap& map, un
   }
 }
 
-// Writes the line's result into `work` (4 x length + 4 bytes) and leaves `line` as it is, so
-// that the frame may give it the output buffer for `work`.
-LineText MappedStep(const char* line, std::size_t length, char* work, const PairMap& map,
-                    unsigned char lead) {
-  constexpr unsigned char kEsc = 0x1B;
-  const unsigned char* s = reinterpret_cast<const unsigned char*>(line);
-  const unsigned char* const end = s + length;
-  unsigned char* const out = reinterpret_cast<unsigned char*>(work);
+constexpr unsigned char kEsc = 0x1B;
+constexpr std::size_t kJisLine = static_cast<std::size_t>(-2);
+
+// The substitution on Shift_JIS text from `s` to its NUL at `end`, into `out`: the bytes
+// written, or kJisLine at an ESC $. kBlock: the text is whole lines (jis.h's blocks), and an
+// ESC $ gives kNoBlock instead. A lead byte before a line's CR or LF needs no care: no ruled
+// code has either as its second byte, so the pair stays as it is however it is cut.
+template <bool kBlock>
+std::size_t MapText(const unsigned char* s, const unsigned char* end, unsigned char* out,
+                    const PairMap& map, unsigned char lead) {
   unsigned char* d = out;
   const unsigned char* start = s;  // a character starts here, at or before the next `lead`
   for (;;) {
@@ -111,9 +113,9 @@ LineText MappedStep(const char* line, std::size_t length, char* work, const Pair
     d += n;
     if (*s == 0) {
       *d = 0;
-      return {work, static_cast<std::size_t>(d - out), true};
+      return static_cast<std::size_t>(d - out);
     }
-    if (*s == kEsc && s[1] == '$') break;  // a JIS line, done afresh below
+    if (*s == kEsc && s[1] == '$') return kBlock ? kNoBlock : kJisLine;
     const unsigned char* q = s;
     while (q > start && IsSjisLeadByte(q[-1])) --q;
     // An ESC, a trail byte, or a lead byte whose trail is missing or an ESC (which must still
@@ -129,13 +131,30 @@ LineText MappedStep(const char* line, std::size_t length, char* work, const Pair
     d += 2;
     start = s += 2;
   }
+}
+
+// Writes the line's result into `work` (4 x length + 4 bytes) and leaves `line` as it is, so
+// that the frame may give it the output buffer for `work`.
+LineText MappedStep(const char* line, std::size_t length, char* work, const PairMap& map,
+                    unsigned char lead) {
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(line);
+  unsigned char* const out = reinterpret_cast<unsigned char*>(work);
+  std::size_t n = MapText<false>(s, s + length, out, map, lead);
+  if (n != kJisLine) return {work, n, true};
   // The first ESC $ marks a JIS line: through Shift_JIS (kept after the room JIS needs) and back.
   unsigned char* sjis = out + 3 * length + 3;
   bool direct_sjis, direct_jis, kana;
-  std::size_t n = JisToSjisLine(reinterpret_cast<char*>(sjis), line, length, &direct_sjis);
+  n = JisToSjisLine(reinterpret_cast<char*>(sjis), line, length, &direct_sjis);
   MapPairs(sjis, sjis + n, map, lead);
   n = SjisToJisLine(work, reinterpret_cast<char*>(sjis), n, &direct_jis, &kana);
   return {work, n, direct_sjis && direct_jis};
+}
+
+std::size_t MappedBlock(char* out, const char* in, std::size_t length, BlockMarks* marks,
+                        const PairMap& map, unsigned char lead) {
+  *marks = BlockMarks();
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(in);
+  return MapText<true>(s, s + length, reinterpret_cast<unsigned char*>(out), map, lead);
 }
 
 }  // namespace
@@ -146,6 +165,14 @@ LineText NecToJisStep(const char* line, std::size_t length, char* work) {
 
 LineText JisToNecStep(const char* line, std::size_t length, char* work) {
   return MappedStep(line, length, work, kJisToNec, RuledLineTable.jis[0]);
+}
+
+std::size_t NecToJisBlock(char* out, const char* in, std::size_t length, BlockMarks* marks) {
+  return MappedBlock(out, in, length, marks, kNecToJis, RuledLineTable.nec[0]);
+}
+
+std::size_t JisToNecBlock(char* out, const char* in, std::size_t length, BlockMarks* marks) {
+  return MappedBlock(out, in, length, marks, kJisToNec, RuledLineTable.jis[0]);
 }
 
 }  // namespace velko

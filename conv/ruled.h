@@ -25,6 +25,9 @@ extern const RuledLineColumns RuledLineTable;
 // is in `work` (4 x length + 4 bytes).
 LineText NecToJisStep(const char* line, std::size_t length, char* work);
 LineText JisToNecStep(const char* line, std::size_t length, char* work);
+// The same over a block of whole lines (jis.h); kNoBlock for a JIS line among them.
+std::size_t NecToJisBlock(char* out, const char* in, std::size_t length, BlockMarks* marks);
+std::size_t JisToNecBlock(char* out, const char* in, std::size_t length, BlockMarks* marks);
 
 }  // namespace velko
 

@@ -46,6 +46,12 @@ inline unsigned First(std::uint32_t mask) {
   return static_cast<unsigned>(__builtin_ctz(mask));
 #endif
 }
+// How many bits of the mask are set (no POPCNT: not every SSE2 CPU has it).
+inline unsigned Count(std::uint32_t m) {
+  m = m - ((m >> 1) & 0x55555555u);
+  m = (m & 0x33333333u) + ((m >> 2) & 0x33333333u);
+  return (((m + (m >> 4)) & 0x0F0F0F0Fu) * 0x01010101u) >> 24;
+}
 // Index of the highest set bit of a non-zero mask.
 inline unsigned Last(std::uint32_t mask) {
 #if defined(_MSC_VER) && !defined(__clang__)

@@ -113,15 +113,14 @@ std::size_t LineReader::ReadLines(std::size_t limit, std::size_t most, char** te
       after_cr = crs >> (simd::kWidth - 1);
     }
     if (bad != 0) break;  // the bytes below find where
-    for (; lf != 0; lf &= lf - 1) {
-      std::size_t at = i + simd::First(lf);
-      if (at + 1 - line_start >= limit) {
-        too_long = true;
-        break;
-      }
-      line_start = good = at + 1;
-      ++count;
+    if (lf == 0) continue;
+    // Only the first line ending here can be long: the others are shorter than the block.
+    if (i + simd::First(lf) + 1 - line_start >= limit) {
+      too_long = true;
+      break;
     }
+    line_start = good = i + simd::Last(lf) + 1;
+    count += simd::Count(lf);
   }
 #endif
   bool cr = i > 0 && p[i - 1] == '\r';  // the byte before is a CR

@@ -302,9 +302,10 @@ TEST(ConvertLines, BlocksAsTheLinesOneByOne) {
       lines + "\x1B$B0!\x1B(B\r\n\x1B$B0!\r\n" + lines + "\x1B$B\x1B\r\n0!\n" + lines,
       lines + "\x1A" + lines + std::string(1, '\0') + kana + "\r\n" + kana + "\r" + lines,
       "\xB1\r\n" + kana + "\r\n\xB1\r\n" + lines + "\xB1",
+      lines + "\x86\xA2\x84\x9F\x86\x86\xA2\r\n\x84\xA0\x86\r\n" + lines + "\x86\xA2\x1B$B\x26!\r\n",
       std::string(12000, 'y') + kana + "\n" + lines + "\x89\x29\r\n" + lines + "\x1B$B!)\r\n",
   };
-  for (int id : {BTN_SJTOJIS, BTN_JISTOSJ}) {
+  for (int id : {BTN_SJTOJIS, BTN_JISTOSJ, BTN_NECTOJIS, BTN_JISTONEC}) {
     LineStep by_lines = *LineStepFor(id);
     by_lines.block = nullptr;
     for (Isa isa : kIsas) {

@@ -206,6 +206,8 @@ bool Convert(const unsigned char*& s, const unsigned char* end, unsigned char*& 
     first = _mm_sub_epi8(first, carry);
     __m128i converted = _mm_blendv_epi8(second, first, lead_v);
     converted = _mm_blendv_epi8(x, converted, Spread(in_pair));
+    st.open = (in_pair >> 15) & 1;
+    st.carry = (leads >> 15) & 1;
     for (unsigned half_block = 0; half_block < 2; ++half_block) {
       __m128i source = half_block == 0 ? converted : _mm_srli_si128(converted, 8);
       source = _mm_or_si128(_mm_and_si128(source, low8), escapes);
@@ -217,8 +219,6 @@ bool Convert(const unsigned char*& s, const unsigned char* end, unsigned char*& 
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(d), bytes);
       d += kShuffles.length[index];
     }
-    st.open = (in_pair >> 15) & 1;
-    st.carry = (leads >> 15) & 1;
   }
   return true;
 }
