@@ -137,9 +137,9 @@ void Arrange(Given given, FaultyFileOps& ops, const char* t, const char* b, cons
     case kWriteAt12: ops.write_fails_at = 12; break;
     case kReadAt12: ops.read_fails_at = 12; break;
     case kNoClose: ops.fail_write_close = 1; break;
-    case kLinkToBackup: ::rename(t, b), ::symlink(b, t); break;
-    case kHardLink: ::link(t, b); break;
-    case kDanglingBackup: ::symlink((out + "/created").c_str(), b); break;
+    case kLinkToBackup: ASSERT_EQ(::rename(t, b) | ::symlink(b, t), 0); break;
+    case kHardLink: ASSERT_EQ(::link(t, b), 0); break;
+    case kDanglingBackup: ASSERT_EQ(::symlink((out + "/created").c_str(), b), 0); break;
     case kFifo: ::rename(t, b), ::mkfifo(t, 0600); break;
     case kFolder: ::rename(t, b), ::mkdir(t, 0700); break;
     case kFolderBackup: ::mkdir(b, 0700); break;

@@ -131,8 +131,8 @@ TEST(ExtractAttachments, WritesEveryAnnouncedAttachmentOrStopsWithOneErrorBox) {
       case kWriteAt104: ops.write_fails_at = 104; break;
       case kNoClose: ops.fail_write_close = 2; break;
       case kFolder: ::mkdir(second.c_str(), 0700); break;
-      case kLinkToMail: ::symlink(mail.c_str(), second.c_str()); break;
-      case kDanglingLink: ::symlink((out + "/c").c_str(), second.c_str()); break;
+      case kLinkToMail: ASSERT_EQ(::symlink(mail.c_str(), second.c_str()), 0); break;
+      case kDanglingLink: ASSERT_EQ(::symlink((out + "/c").c_str(), second.c_str()), 0); break;
       case kFifo: ::mkfifo(second.c_str(), 0600); break;
       case kNoPermissions: ops.fail_permissions = true; break;
       case kMode600: ::chmod(second.c_str(), 0600); break;
