@@ -241,7 +241,8 @@ int Run(std::vector<std::string> args) {
       }
       case 'V':
         // The kernels in use, for bug reports: VELKO_ISA chooses others.
-        velko::WriteText(stdout, std::string("velko-cli ") + VELKO_VERSION + "\nkernels: " +
+        velko::WriteText(stdout, std::string("velko-cli ") + VELKO_VERSION +
+                                     "\nLicense: " VELKO_LICENSE "\nkernels: " +
                                      velko::ActiveKernels().name + "\n");
         return 0;
       case 'q': quiet = true; break;

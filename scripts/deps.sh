@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that are missing, for one of:
 #   deps.sh run       building and running velko and velko-cli
-#   deps.sh package   and making the .deb and the Windows zip (scripts/package.sh)
+#   deps.sh package   and making the .deb, the Windows zip and the MSI (scripts/package.sh)
 #   deps.sh test      and every test (the default), with the Japanese locale that Wine takes
 #                     its code page (932) from
 set -euo pipefail
@@ -9,12 +9,13 @@ mode=${1:-test}
 packages=(cmake g++ make gettext libfltk1.3-dev fonts-ipafont-gothic libacl1-dev libattr1-dev nettle-dev)
 if [ "$mode" != run ]; then
   packages+=(dpkg-dev file g++-mingw-w64-x86-64-posix)     # CPack's .deb, velko.exe
+  packages+=(wixl msitools unzip)                          # the MSI
 fi
 if [ "$mode" = test ]; then
   packages+=(
     libgtest-dev python3 clang                             # the core's and velko-cli's tests
     acl attr                                               # access lists kept
-    desktop-file-utils groff-base unzip                    # the packages' tests
+    desktop-file-utils groff-base lintian icoutils         # the packages' tests
     xvfb xauth xdotool x11-utils imagemagick               # GUI tests and their screenshots
     wine64 wine fonts-wine locales                         # velko.exe under Wine
   )

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and makes the packages in dist/:
-# velko_VERSION_amd64.deb and velko-VERSION-win64.zip.
+# velko_VERSION_amd64.deb, velko-VERSION-win64.zip and velko-VERSION-win64.msi.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh package
@@ -13,4 +13,9 @@ for config in "$build/CPackConfig.cmake" "$build/win32/CPackConfig.cmake"; do
   cpack --config "$config" -B dist
 done
 rm -rf dist/_CPack_Packages
+# The MSI holds what the zip holds.
+version=$(sed -n 's/^project(velko VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+unpacked=$(mktemp -d) && trap 'rm -rf "$unpacked"' EXIT
+unzip -q "dist/velko-$version-win64.zip" -d "$unpacked"
+scripts/make_msi.sh "$unpacked/velko-$version-win64" "$version" "dist/velko-$version-win64.msi"
 ls -l dist

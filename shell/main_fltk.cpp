@@ -2,6 +2,7 @@
 #include <FL/Fl.H>
 #include <FL/fl_draw.H>
 
+#include <cstdio>
 #include <cstring>
 
 #include "command.h"
@@ -10,6 +11,7 @@
 #include "layout.h"
 #include "objects.h"
 #include "velko_main.h"
+#include "version.h"
 #include "window_fltk.h"
 
 namespace velko {
@@ -50,6 +52,32 @@ long MainWndProc(WindowHandle window, unsigned message, std::uintptr_t wparam, s
 }  // namespace
 
 int RunVelko(int argc, char** argv) {
+  // As GUI programs here do, the usual options answer on the terminal; "--" ends them.
+  int file = 1;
+  if (argc > 1 && std::strcmp(argv[1], "--") == 0) {
+    file = 2;
+  } else if (argc > 1 && argv[1][0] == '-' && argv[1][1] != 0) {
+    bool help = std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0;
+    bool version = std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "-V") == 0;
+    std::FILE* to = help || version ? stdout : stderr;
+    if (!help && !version) std::fprintf(stderr, "velko: unknown option %s\n", argv[1]);
+    if (version) {
+      std::fputs("velko " VELKO_VERSION "\nLicense: " VELKO_LICENSE "\n", to);
+    } else {
+      std::fputs(
+          "Usage: velko [FILE]\n"
+          "The VELKO window, FILE in its field: NEC and JIS ruled lines, Shift_JIS and JIS,\n"
+          "Base64 encoded words and mail attachments. velko-cli runs the same commands on\n"
+          "files from the command line.\n\n"
+          "  -h, --help     this help\n"
+          "  -V, --version  the version\n"
+          "  --             what follows is the file, even if it starts with -\n",
+          to);
+    }
+    // Nothing shown, nothing changed: a full disk or a closed output is a failure.
+    bool written = std::fflush(to) == 0 && !std::ferror(to);
+    return help || version ? (written ? 0 : 1) : 2;
+  }
   // FLTK's Xft fonts do not fall back per glyph: name a font that has Japanese.
   Fl::set_font(FL_HELVETICA, " IPAPGothic");
   Fl::set_font(FL_HELVETICA_BOLD, "BIPAPGothic");  // the choosers' field labels
@@ -63,7 +91,7 @@ int RunVelko(int argc, char** argv) {
   }
   FILEEDIT.Create(TargetPath, kFieldLimit);
   // A file named on the command line (a desktop entry's %f) starts in the field.
-  if (argc > 1) FILEEDIT.SetText(argv[1]);
+  if (argc > file) FILEEDIT.SetText(argv[file]);
   Focus(FILEEDIT);
   while (!quit_posted) Fl::wait();
   return exit_code;

@@ -12,8 +12,22 @@ if [ "$mode" = zip ]; then
   zip=$work/out/velko-$version-win64.zip dir=$4
   rm -rf "$dir" && mkdir -p "$dir" && unzip -q "$zip" -d "$dir" || exit 1
   files=$(cd "$dir" && find . -type f | sort | tr '\n' ' ')
-  [ "$files" = "./velko-$version-win64/README.txt ./velko-$version-win64/velko-cli.exe ./velko-$version-win64/velko.exe " ] ||
-    fail "zip holds $files"
+  top=./velko-$version-win64
+  [ "$files" = "$top/LICENSE.txt $top/README.txt $top/velko-cli.exe $top/velko.exe " ] || fail "zip holds $files"
+  cmp -s "$dir/$top/LICENSE.txt" "$(dirname "$0")/../LICENSE" || fail "LICENSE.txt is not LICENSE"
+  # What Windows shows of each program, in English and in Japanese.
+  for exe in velko velko-cli; do
+    info=$(python3 "$(dirname "$0")/version_resource.py" "$dir/$top/$exe.exe") || { fail "$exe.exe: no version"; continue; }
+    for want in "040904b0 ProductName=VELKO" "040904b0 FileVersion=$version" "040904b0 OriginalFilename=$exe.exe" \
+      "041104b0 ProductVersion=$version" "041104b0 LegalCopyright=Copyright (c) 2026 The VELKO developers. MIT ライセンス。" \
+      "Translation 0409:1200 0411:1200"; do
+      grep -qixF "$want" <<<"$info" || fail "$exe.exe: no '$want' in: $info"
+    done
+    grep -qi '^041104b0 FileDescription=.*日本語\|^041104b0 FileDescription=.*コマンド' <<<"$info" || fail "$exe.exe: Japanese description"
+  done
+  # The window's icon at the four sizes Windows asks for.
+  wrestool -x -t 14 "$dir/$top/velko.exe" >"$work/icon.ico" && sizes=$(icotool -l "$work/icon.ico" | grep -o 'width=[0-9]*' | xargs)
+  [ "${sizes:-}" = "width=16 width=32 width=48 width=256" ] || fail "velko.exe's icon: ${sizes:-none}"
   readme=$dir/velko-$version-win64/README.txt
   [ "$(head -c3 "$readme" | od -An -tx1)" = " ef bb bf" ] || fail "README.txt has no BOM"
   grep -q $'^Installing: .*\r$' "$readme" && grep -q $'^インストール: .*\r$' "$readme" ||
@@ -25,11 +39,25 @@ deb=$work/out/velko_${version}_amd64.deb root=$work/root
 dpkg-deb -x "$deb" "$root" || exit 1
 files=$(cd "$root" && find . -type f | sort | tr '\n' ' ')
 want="./usr/bin/velko ./usr/bin/velko-cli ./usr/share/applications/velko.desktop "
-want+="./usr/share/icons/hicolor/32x32/apps/velko.png ./usr/share/icons/hicolor/48x48/apps/velko.png "
-want+="./usr/share/locale/ja/LC_MESSAGES/velko-cli.mo ./usr/share/man/man1/velko-cli.1 "
+want+="./usr/share/doc/velko/changelog.gz ./usr/share/doc/velko/copyright "
+for size in 128 16 256 32 48 64; do want+="./usr/share/icons/hicolor/${size}x$size/apps/velko.png "; done
+want+="./usr/share/icons/hicolor/scalable/apps/velko.svg "
+want+="./usr/share/locale/ja/LC_MESSAGES/velko-cli.mo ./usr/share/man/man1/velko-cli.1.gz ./usr/share/man/man1/velko.1.gz "
 [ "$files" = "$want" ] || fail "the .deb holds $files"
 depends=$(dpkg-deb -f "$deb" Depends)
-[[ $depends == *libfltk1.3* && $depends == *fonts-ipafont-gothic* ]] || fail "Depends: $depends"
+[[ $depends == *libfltk1.3* && $depends == *"fonts-ipafont-gothic | fonts-japanese-gothic"* ]] || fail "Depends: $depends"
+# As a packager checks it: no error, no warning, pedantic tags included.
+if command -v lintian >/dev/null; then
+  tags=$(lintian --pedantic --fail-on none --suppress-tags-from-file /dev/null "$deb" 2>&1 | grep -E '^(E|W|P):')
+  [ -z "$tags" ] || fail "lintian: $tags"
+else
+  fail "lintian is not installed (scripts/deps.sh)"
+fi
+velko=$root/usr/bin/velko
+[ "$("$velko" --version)" = "velko $version"$'\n'"License: MIT" ] || fail "velko --version: $("$velko" --version 2>&1)"
+"$velko" --help | head -n 1 | grep -qx 'Usage: velko \[FILE\]' || fail "velko --help"
+"$velko" --bogus 2>/dev/null; [ $? = 2 ] || fail "velko --bogus"
+[ "$("$root/usr/bin/velko-cli" --version | sed -n 2p)" = "License: MIT" ] || fail "velko-cli --version names no licence"
 cli=$root/usr/bin/velko-cli
 [ "$("$cli" --version | head -n 1)" = "velko-cli $version" ] || fail "installed velko-cli --version: $("$cli" --version)"
 [ "$(printf '\x8a\xbf\n' | "$cli" sjis2jis | od -An -tx1 | xargs)" = "1b 24 42 34 41 1b 28 4a 0a" ] ||
@@ -38,13 +66,16 @@ cli=$root/usr/bin/velko-cli
 desktop=$root/usr/share/applications/velko.desktop
 if command -v desktop-file-validate >/dev/null; then desktop-file-validate "$desktop" || fail "velko.desktop"; fi
 grep -qx 'Exec=velko %f' "$desktop" && grep -qx 'Icon=velko' "$desktop" || fail "Exec or Icon in velko.desktop"
-for size in 32 48; do
+for size in 16 32 48 64 128 256; do
   file "$root/usr/share/icons/hicolor/${size}x$size/apps/velko.png" | grep -q "PNG image data, $size x $size" ||
     fail "the ${size}x$size icon"
 done
 # The manual page renders cleanly and names the options --help names, no more and no fewer.
-man=$root/usr/share/man/man1/velko-cli.1
-warnings=$(LC_ALL=C.UTF-8 groff -man -Tutf8 -ww -z "$man" 2>&1) && [ -z "$warnings" ] || fail "groff: $warnings"
+for page in velko velko-cli; do
+  gunzip -c "$root/usr/share/man/man1/$page.1.gz" >"$work/$page.1"
+  warnings=$(LC_ALL=C.UTF-8 groff -man -Tutf8 -ww -z "$work/$page.1" 2>&1) && [ -z "$warnings" ] || fail "groff $page: $warnings"
+done
+man=$work/velko-cli.1
 options() { grep -o -- '--[a-z][a-z-]*' | sort -u | tr '\n' ' '; }
 in_help=$("$cli" --help | options) in_man=$(sed 's/\\-/-/g' "$man" | options)
 [ "$in_help" = "$in_man" ] || fail "options: --help has $in_help, the manual $in_man"
