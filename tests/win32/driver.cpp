@@ -195,9 +195,14 @@ int main(int argc, char** argv) {
   // clang-format on
   Check(Start(argv[1]), "velko.exe shows its window");
   HMODULE exe = LoadLibraryExA(argv[1], nullptr, LOAD_LIBRARY_AS_DATAFILE);  // its class icon:
-  auto icon = static_cast<const BYTE*>(  // one image, 32 x 32, 16 colours
+  auto icon = static_cast<const BYTE*>(  // 16, 32, 48 and 256 (0) pixels, 32 bits each
       LockResource(LoadResource(exe, FindResourceA(exe, "VELKOICO", RT_GROUP_ICON))));
-  Check(icon && icon[4] == 1 && icon[6] == 32 && icon[7] == 32 && icon[8] == 16, "VELKOICO");
+  auto image = [&](int i, int size) {  // an entry of the group: width, height, planes, bits
+    const BYTE* e = icon + 6 + 14 * i;
+    return e[0] == size % 256 && e[1] == size % 256 && e[4] == 1 && e[6] == 32;
+  };
+  Check(icon && icon[4] == 4 && image(0, 16) && image(1, 32) && image(2, 48) && image(3, 256),
+        "VELKOICO");
   for (const Row& r : rows)
     if (!Play(r, "row " + std::to_string(&r - rows + 1))) return 1;
   Check(Ask(main_window, WM_COMMAND, 0, LPARAM(edit)) == 0 && Top() == main_window, "id 0: 0");
