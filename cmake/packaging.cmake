@@ -61,6 +61,13 @@ else()
     endforeach()
     install(FILES res/icons/velko.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
   endif()
+  # The compiler's notes (.comment) are of no use in an installed program.
+  foreach(program velko velko-cli)
+    if(TARGET ${program} AND CMAKE_OBJCOPY)
+      add_custom_command(TARGET ${program} POST_BUILD VERBATIM
+                         COMMAND ${CMAKE_OBJCOPY} --remove-section=.comment $<TARGET_FILE:${program}>)
+    endif()
+  endforeach()
   set(CPACK_GENERATOR DEB)
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
