@@ -157,14 +157,15 @@ struct State {
 
 constexpr std::uint32_t kEvenBits = 0x5555;
 
-// Converts from `*s` while 17 bytes or more are left. False (for kNoBlock) at a trail byte that
+// Converts from `*s` while 32 bytes or more are left, so that the last window's stores stay
+// within the 3 x length + 4 bytes of room. False (for kNoBlock) at a trail byte that
 // is a CR, a LF or a NUL, or becomes a LF or a NUL.
 template <typename Kana>
 bool Convert(const unsigned char*& s, const unsigned char* end, unsigned char*& d, State& st,
              unsigned& half, Kana&& kana_at) {
   const __m128i escapes = _mm_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, kEsc, '$', 'B', '(', 'J', 0, 0, 0);
   const __m128i low8 = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, 0, 0, 0, 0, 0, 0, 0, 0);
-  for (; end - s >= 17; s += 16) {
+  for (; end - s >= 32; s += 16) {
     __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
     __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 1));
     __m128i prev = _mm_alignr_epi8(x, st.last, 15);

@@ -1,13 +1,18 @@
 // Every line step and the decoder, with the kernels of every instruction set this CPU runs,
 // beside the design's own procedure and the scalar kernels on the same line, byte for byte, on
 // buffers of exactly the size each contract names, so that a sixteen-byte load or store
-// past them shows under the sanitizers. Input: [mode] then the line; an odd mode maps each byte
-// onto a small alphabet of lead bytes, ruled lines, escapes, encoded-word and Base64 characters.
+// past them shows under the sanitizers. The same text as whole lines goes through the block
+// forms, in exactly the room they are given, against the scalar line kernels line by line.
+// Input: [mode] then the line; an odd mode maps each byte onto a small alphabet of lead
+// bytes, ruled lines, escapes, encoded-word and Base64 characters.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
+#include <string>
+#include <vector>
 
+#include "jis.h"
 #include "kernels.h"
 #include "support.h"
 
@@ -31,6 +36,41 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return true;
   }();
   (void)told;
+  // Whole lines (no NUL, a LF last): each block form gives the scalar lines one after the
+  // other, or hands the block back.
+  std::string block = line.substr(0, line.find('\0'));
+  if (block.empty() || block.back() != '\n') block += '\n';
+  const velko::Kernels& scalar_kernels = *velko::KernelsFor(velko::Isa::kScalar);
+  for (bool to_jis : {true, false}) {
+    std::string want;
+    bool direct = true, kana = false;
+    for (std::size_t at = 0; at < block.size();) {
+      std::size_t end = block.find('\n', at) + 1;
+      std::string one = block.substr(at, end - at);
+      std::vector<char> out(3 * one.size() + 4);
+      bool d = true, k = false;
+      std::size_t n = to_jis ? scalar_kernels.sjis_to_jis_line(out.data(), one.c_str(), one.size(), &d, &k)
+                             : scalar_kernels.jis_to_sjis_line(out.data(), one.c_str(), one.size(), &d);
+      want.append(out.data(), n);
+      direct = direct && d;
+      kana = kana || k;
+      at = end;
+    }
+    for (velko::Isa isa : velko::kIsas) {
+      const velko::Kernels* k = velko::KernelsFor(isa);
+      if (!k) continue;
+      std::vector<char> in(block.begin(), block.end());
+      in.push_back('\0');
+      std::vector<char> out((to_jis ? 3 : 1) * block.size() + 4);  // the frame's room, no more
+      velko::BlockMarks marks;
+      std::size_t n = to_jis ? k->sjis_to_jis_block(out.data(), in.data(), block.size(), &marks)
+                             : k->jis_to_sjis_block(out.data(), in.data(), block.size(), &marks);
+      if (n == velko::kNoBlock) continue;
+      if (!direct || std::string(out.data(), n) != want || (marks.lines > 0) != (to_jis && kana)) {
+        std::abort();
+      }
+    }
+  }
   constexpr Op kOps[] = {kToJis, kToSjis, kNecStep, kJisStep, kB64Text, kDecode};
   std::string scalar[std::size(kOps)];
   for (velko::Isa isa : velko::kIsas) {
