@@ -3,6 +3,7 @@
 #define VELKO_CLI_SHA256_H
 
 #include <cstddef>
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -18,6 +19,15 @@ class Sha256 {
   std::string Hex();
 
  private:
+  static std::string HexOf(const unsigned char* digest, std::size_t n) {
+    std::string hex;
+    for (std::size_t i = 0; i < n; ++i) {
+      char two[3];
+      std::snprintf(two, sizeof two, "%02x", digest[i]);
+      hex += two;
+    }
+    return hex;
+  }
   struct State;
   std::unique_ptr<State> state_;
 };

@@ -1,6 +1,5 @@
 #include <nettle/sha2.h>
 
-#include <cstdio>
 
 #include "sha256.h"
 
@@ -22,13 +21,7 @@ void Sha256::Update(const unsigned char* bytes, std::size_t n) {
 std::string Sha256::Hex() {
   unsigned char digest[SHA256_DIGEST_SIZE];
   sha256_digest(&state_->context, sizeof digest, digest);  // and starts afresh
-  std::string hex;
-  for (unsigned char b : digest) {
-    char two[3];
-    std::snprintf(two, sizeof two, "%02x", b);
-    hex += two;
-  }
-  return hex;
+  return HexOf(digest, sizeof digest);
 }
 
 }  // namespace velko

@@ -2,7 +2,6 @@
 // After windows.h, which it needs.
 #include <bcrypt.h>
 
-#include <cstdio>
 
 #include "sha256.h"
 
@@ -44,13 +43,7 @@ std::string Sha256::Hex() {
   unsigned char digest[32] = {};
   if (state_->hash) BCryptFinishHash(state_->hash, digest, sizeof digest, 0);
   Restart();
-  std::string hex;
-  for (unsigned char b : digest) {
-    char two[3];
-    std::snprintf(two, sizeof two, "%02x", b);
-    hex += two;
-  }
-  return hex;
+  return HexOf(digest, sizeof digest);
 }
 
 }  // namespace velko

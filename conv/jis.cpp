@@ -1,26 +1,9 @@
 #include "jis.h"
 
-
 namespace velko {
 namespace {
 
 constexpr unsigned char kEsc = 0x1B;
-
-// 1 for a lead byte, 2 for the NUL, 4 for half-width kana, 0 for every other byte: one
-// test per byte in the converters' single-byte loops.
-constexpr unsigned kLead = 1, kNul = 2, kHalfKana = 4;
-struct ByteClasses {
-  unsigned char of[256];
-  constexpr ByteClasses() : of() {
-    for (int b = 1; b < 256; ++b) {
-      of[b] = IsSjisLeadByte(static_cast<unsigned char>(b)) ? kLead
-              : b >= 0xA1 && b <= 0xDF                     ? kHalfKana
-                                                           : 0;
-    }
-    of[0] = kNul;
-  }
-};
-constexpr ByteClasses kClass;
 
 // The full-width forms of the half-width kana 0xA1-0xDF, as Shift_JIS codes.
 constexpr unsigned short kFullKana[63] = {
@@ -60,7 +43,6 @@ void JisCharToSjis(unsigned char result[2], const unsigned char pair[2]) {
 }
 
 
-
 std::size_t SjisToJisKanaLine(char* out, const char* in, std::size_t length, bool* direct,
                               Kana kana) {
   const unsigned char* s = reinterpret_cast<const unsigned char*>(in);
@@ -77,17 +59,17 @@ std::size_t SjisToJisKanaLine(char* out, const char* in, std::size_t length, boo
   };
   unsigned odd = 0;
   while (s < end && *s != 0) {
-    const unsigned c = kClass.of[*s];
-    if (c == kLead && s[1] != 0) {
+    const unsigned c = kSjisClass.of[*s];
+    if (c == kSjisLead && s[1] != 0) {
       shift(kDouble);
       SjisCharToJis(d, s);
       odd |= (s[1] == ')') | (s[1] == 0x1F);
       d += 2;
       s += 2;
-    } else if (c == kHalfKana && kana == Kana::kEscI) {
+    } else if (c == kSjisHalfKana && kana == Kana::kEscI) {
       shift(kKanaRun);
       *d++ = static_cast<unsigned char>(*s++ - 0x80);
-    } else if (c == kHalfKana && kana == Kana::kFull) {
+    } else if (c == kSjisHalfKana && kana == Kana::kFull) {
       bool joined;
       const unsigned code = FullWidthKana(s[0], s + 1 < end ? s[1] : 0, &joined);
       const unsigned char pair[2] = {static_cast<unsigned char>(code >> 8),

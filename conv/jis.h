@@ -27,6 +27,22 @@ constexpr void SjisCharToJis(unsigned char result[2], const unsigned char pair[2
   result[1] = static_cast<unsigned char>(carry ? t - 0x7D : t - 0x1F);
 }
 
+// 1 for a lead byte, 2 for the NUL, 4 for half-width kana, 0 for every other byte: one
+// test per byte in the converters' single-byte loops.
+constexpr unsigned kSjisLead = 1, kSjisNul = 2, kSjisHalfKana = 4;
+struct SjisByteClasses {
+  unsigned char of[256];
+  constexpr SjisByteClasses() : of() {
+    for (int b = 1; b < 256; ++b) {
+      of[b] = IsSjisLeadByte(static_cast<unsigned char>(b)) ? kSjisLead
+              : b >= 0xA1 && b <= 0xDF                     ? kSjisHalfKana
+                                                           : 0;
+    }
+    of[0] = kSjisNul;
+  }
+};
+inline constexpr SjisByteClasses kSjisClass;
+
 }  // namespace VELKO_SIMD_ABI
 void JisCharToSjis(unsigned char result[2], const unsigned char pair[2]);
 

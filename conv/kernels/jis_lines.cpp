@@ -10,22 +10,6 @@ namespace {
 
 constexpr unsigned char kEsc = 0x1B;
 
-// 1 for a lead byte, 2 for the NUL, 4 for half-width kana, 0 for every other byte: one
-// test per byte in the converters' single-byte loops.
-constexpr unsigned kLead = 1, kNul = 2, kHalfKana = 4;
-struct ByteClasses {
-  unsigned char of[256];
-  constexpr ByteClasses() : of() {
-    for (int b = 1; b < 256; ++b) {
-      of[b] = IsSjisLeadByte(static_cast<unsigned char>(b)) ? kLead
-              : b >= 0xA1 && b <= 0xDF                     ? kHalfKana
-                                                           : 0;
-    }
-    of[0] = kNul;
-  }
-};
-constexpr ByteClasses kClass;
-
 }  // namespace
 
 #if VELKO_SIMD
@@ -239,6 +223,19 @@ std::size_t SjisToJis(char* out, const char* in, std::size_t length, bool* direc
   unsigned char* d = reinterpret_cast<unsigned char*>(out);
   unsigned odd = 0;  // a trail byte ')' or 0x1F, which convert to LF and NUL
   unsigned half = 0;  // half-width kana written as they are
+  // The pairs left in a run, one at a time, and the escape that closes it.
+  auto last_pairs_and_close = [&] {
+    while (kSjisClass.of[s[0]] == kSjisLead && s[1] != 0 && !(kBlock && LineEnd(s[1]))) {
+      SjisCharToJis(d, s);
+      odd |= (s[1] == ')') | (s[1] == 0x1F);
+      d += 2;
+      s += 2;
+    }
+    d[0] = kEsc;
+    d[1] = '(';
+    d[2] = 'J';
+    d += 3;
+  };
 #if VELKO_SIMD && defined(__AVX2__)
   if (kBlock) {
     windows::State st;
@@ -254,18 +251,7 @@ std::size_t SjisToJis(char* out, const char* in, std::size_t length, bool* direc
       *d++ = jis[1];
       ++s;
     }
-    if (st.open) {
-      while (kClass.of[s[0]] == kLead && s[1] != 0 && !LineEnd(s[1])) {
-        SjisCharToJis(d, s);
-        odd |= (s[1] == ')') | (s[1] == 0x1F);
-        d += 2;
-        s += 2;
-      }
-      d[0] = kEsc;
-      d[1] = '(';
-      d[2] = 'J';
-      d += 3;
-    }
+    if (st.open) last_pairs_and_close();
   }
 #endif
   for (;;) {
@@ -291,8 +277,8 @@ std::size_t SjisToJis(char* out, const char* in, std::size_t length, bool* direc
       d += simd::kWidth;
     }
 #endif
-    for (unsigned c; ((c = kClass.of[*s]) & (kLead | kNul)) == 0; half |= c) {
-      if (kBlock && c == kHalfKana) kana_lines.At(s);
+    for (unsigned c; ((c = kSjisClass.of[*s]) & (kSjisLead | kSjisNul)) == 0; half |= c) {
+      if (kBlock && c == kSjisHalfKana) kana_lines.At(s);
       *d++ = *s++;
     }
     if (*s == 0) {
@@ -324,16 +310,7 @@ std::size_t SjisToJis(char* out, const char* in, std::size_t length, bool* direc
       if (pairs < kPairs) break;
     }
 #endif
-    while (kClass.of[s[0]] == kLead && s[1] != 0 && !(kBlock && LineEnd(s[1]))) {
-      SjisCharToJis(d, s);
-      odd |= (s[1] == ')') | (s[1] == 0x1F);
-      d += 2;
-      s += 2;
-    }
-    d[0] = kEsc;
-    d[1] = '(';
-    d[2] = 'J';
-    d += 3;
+    last_pairs_and_close();
   }
 }
 
