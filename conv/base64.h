@@ -18,11 +18,30 @@ std::size_t Base64Span(const char* text, std::size_t length);
 // their number. Sixteen characters at a time where the CPU allows.
 std::size_t DecodeBase64(unsigned char* out, const char* text, std::size_t length);
 
+// What DecodeBase64Lines took.
+struct Base64Lines {
+  std::size_t written = 0;  // bytes decoded
+  unsigned long long lines = 0;
+  unsigned long long lone = 0;  // lines whose last group is one character (no byte)
+};
+
+// The lines at the start of `text` (`length` bytes) that hold Base64 text alone: one or more
+// characters, each of the alphabet or '=', then LF or CR LF, at most `max_line` bytes with
+// it. Each is decoded whole, as DecodeBase64 decodes it, into `out` (room for `length` bytes),
+// one after the other; the first other line, or one not ended within `length`, stops them.
+// Returns the bytes of the lines taken, their ends included. One pass: each character is
+// checked and decoded where it is read.
+std::size_t DecodeBase64Lines(unsigned char* out, const char* text, std::size_t length,
+                              std::size_t max_line, Base64Lines* run);
+
 // Base64 text that comes in pieces (a body's lines, and lines a read limit cut), decoded a
 // piece at a time; a group cut between two pieces waits for the rest.
 class Base64Pieces {
  public:
   void Reset() { carried_ = 0, bytes_ = 0, lone_ = 0; }
+  // No group waits for the rest of a cut piece: whole lines may be decoded apart and counted.
+  bool idle() const { return carried_ == 0; }
+  void Count(const Base64Lines& run) { bytes_ += run.written, lone_ += run.lone; }
   // `text`: n characters, each of the alphabet or '='. `whole`: they end a line, where a
   // group left short is decoded as it is. `emit(bytes, count)` takes the bytes; false stops.
   template <typename Emit>

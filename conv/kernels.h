@@ -9,6 +9,7 @@
 namespace velko {
 
 struct BlockMarks;
+struct Base64Lines;
 
 enum class Isa { kScalar, kSse2, kAvx2 };
 constexpr Isa kIsas[] = {Isa::kScalar, Isa::kSse2, Isa::kAvx2};
@@ -25,6 +26,9 @@ struct Kernels {
   std::size_t (*jis_to_sjis_block)(char* out, const char* in, std::size_t length, BlockMarks* marks);
   // Base64 blocks while they hold only alphabet characters; returns the characters read.
   std::size_t (*decode_base64_blocks)(unsigned char* out, const char* text, std::size_t length);
+  // Whole lines of Base64 alone, each checked and decoded in one pass (base64.h).
+  std::size_t (*decode_base64_lines)(unsigned char* out, const char* text, std::size_t length,
+                                     std::size_t max_line, Base64Lines* run);
 };
 
 // The kernels of `isa`, or null when this build has none for it or the CPU cannot run them.

@@ -56,6 +56,11 @@ bool PartFile::Write(const void* bytes, std::size_t n) {
   return out_->Write(bytes, n);
 }
 
+bool PartFile::Made(std::size_t m) {
+  if (sink_) sink_->Bytes(room_, m);
+  return out_->CommitBytes(m);
+}
+
 const char* PartFile::Finish(const char** path, const char** other) {
   *path = path_, *other = "";
   bool ok = out_->Flush();

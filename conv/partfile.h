@@ -29,6 +29,12 @@ class PartFile {
   const char* Open();
   // Buffered; false once a write failed. The sink hears of the bytes.
   bool Write(const void* bytes, std::size_t n);
+  // Room for `n` bytes made in place (`n` below the output area's size); Made then takes the
+  // first `m` of them as Write would.
+  unsigned char* Room(std::size_t n) {
+    return room_ = reinterpret_cast<unsigned char*>(out_->Room(n));
+  }
+  bool Made(std::size_t m);
   // Writes out, closes and names the file; the failure's text with its two paths, or null.
   const char* Finish(const char** path, const char** other);
   // Closes and removes what was written, if anything.
@@ -51,6 +57,7 @@ class PartFile {
   char kept_[kPathSize] = "";  // a whole file its name could not be given
   std::unique_ptr<File> file_;
   std::unique_ptr<OutStream> out_;
+  unsigned char* room_ = nullptr;  // what Room gave last
 };
 
 }  // namespace velko

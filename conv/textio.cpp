@@ -145,6 +145,20 @@ std::size_t LineReader::ReadLines(std::size_t limit, std::size_t most, char** te
   return good;
 }
 
+std::size_t LineReader::Ahead(const char** text) {
+  Restore();
+  *text = reinterpret_cast<const char*>(buffer_ + pos_);
+  return end_ - pos_;
+}
+
+void LineReader::Skip(std::size_t n) {
+  pos_ += n;
+  if (text_) {  // the next CR and 0x1A may lie among the bytes skipped
+    if (cr_ < pos_) cr_ = Find('\r');
+    if (ctrl_z_ < pos_) ctrl_z_ = Find(kCtrlZ);
+  }
+}
+
 void LineReader::Unread(std::size_t n) {
   Restore();
   pos_ -= n;

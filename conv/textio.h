@@ -46,6 +46,11 @@ class LineReader {
   // Gives back the last `n` bytes read by ReadLines, to be read again.
   void Unread(std::size_t n);
 
+  // For a binary-mode caller that reads lines in place: the bytes already read ahead, as they
+  // are (none read now), and Skip(n), which takes the first `n` of them as read.
+  std::size_t Ahead(const char** text);
+  void Skip(std::size_t n);
+
   // Bytes of the file read so far (the next read starts there).
   unsigned long long Offset() const { return base_ + pos_; }
   // What the text rules left out: where a 0x1A with text after it ended the text (kNowhere:

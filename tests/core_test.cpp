@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "base64.h"
 #include "command.h"
 #include "kernels.h"
 #include "support.h"  // the line steps, the file operations, the standard library's strings
@@ -331,6 +332,58 @@ TEST(ConvertLines, BlocksAsTheLinesOneByOne) {
     }
   }
   for (Isa isa : kIsas) UseKernels(isa);  // the widest again, for the tests after
+}
+
+TEST(DecodeBase64Lines, TakesTheLinesOfBase64AloneAndStopsBeforeAnyOther) {
+  using namespace std::string_literals;
+  struct Vector {
+    std::string text;
+    std::size_t max_line, taken;
+    std::string bytes;
+    unsigned long long lines, lone;
+  };
+  constexpr std::size_t kAny = ~std::size_t{0};
+  const Vector vectors[] = {
+      {"QUJD\r\nREVG\n-", kAny, 11, "ABCDEF", 2, 0},
+      {"QQ==\nQUI=\nQUJD\n", kAny, 15, "AABABC", 3, 0},
+      {"QQ==QUJD\nQ\nQU\nQUJ\n", kAny, 18, "AABCAAB", 4, 1},  // padding inside; short groups
+      {"QUJD \n", kAny, 0, "", 0, 0},                            // a space is no Base64
+      {"QUJD\n\nQUJD\n", kAny, 5, "ABC", 1, 0},                 // a blank line
+      {"QUJD\n\r\n", kAny, 5, "ABC", 1, 0},
+      {"QUJD", kAny, 0, "", 0, 0},  // no line end, or half of one
+      {"QUJD\r", kAny, 0, "", 0, 0},
+      {"QUJD\rQUJD\n", kAny, 0, "", 0, 0},
+      {"QU\0D\n"s, kAny, 0, "", 0, 0},
+      {"QUJD\r\nQUJDQUJD\n", 6, 6, "ABC", 1, 0},  // at most max_line bytes with the end
+      {"QUJD\r\nQUJDQUJD\n", 5, 0, "", 0, 0},
+  };
+  // Each also after a line long enough for the wide paths, ending at another place of a window.
+  const std::string quad = "QUJD";
+  std::string prefixes[][2] = {{"", ""}, {"", ""}, {"", ""}};
+  for (int i = 0; i < 8; ++i) prefixes[1][0] += quad, prefixes[1][1] += "ABC";
+  for (int i = 0; i < 14; ++i) prefixes[2][0] += quad, prefixes[2][1] += "ABC";
+  prefixes[1][0] += "\n";
+  prefixes[2][0] += "QQ\r\n", prefixes[2][1] += "A";
+  for (Isa isa : kIsas) {
+    if (!UseKernels(isa)) continue;
+    for (const Vector& v : vectors) {
+      for (const auto& prefix : prefixes) {
+        if (!prefix[0].empty() && v.max_line != kAny) continue;
+        const std::string text = prefix[0] + v.text;
+        SCOPED_TRACE(testing::Message() << static_cast<int>(isa) << " " << text);
+        std::vector<unsigned char> out(text.size());  // the room the contract names, no more
+        Base64Lines run;
+        const std::size_t taken =
+            DecodeBase64Lines(out.data(), text.data(), text.size(), v.max_line, &run);
+        EXPECT_EQ(taken, prefix[0].size() + v.taken);
+        EXPECT_EQ(std::string(out.begin(), out.begin() + static_cast<long>(run.written)),
+                  prefix[1] + v.bytes);
+        EXPECT_EQ(run.lines, v.lines + !prefix[0].empty());
+        EXPECT_EQ(run.lone, v.lone);
+      }
+    }
+  }
+  for (Isa isa : kIsas) UseKernels(isa);
 }
 
 TEST(Transcoding, SameWhateverTheReadsGive) {

@@ -33,6 +33,8 @@ std::size_t JisToSjisBlock(char* out, const char* in, std::size_t length, BlockM
 // '='), keeping 4 characters unread after the last; returns the characters read, 4/3 of the
 // bytes written.
 std::size_t DecodeBase64Blocks(unsigned char* out, const char* text, std::size_t length);
+std::size_t DecodeBase64Lines(unsigned char* out, const char* text, std::size_t length,
+                              std::size_t max_line, Base64Lines* run);
 
 extern const Kernels kKernels;
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "base64.h"
 #include "jis.h"
 #include "kernels.h"
 #include "support.h"
@@ -69,6 +70,39 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (!direct || std::string(out.data(), n) != want || (marks.lines > 0) != (to_jis && kana)) {
         std::abort();
       }
+    }
+  }
+  // The text as lines of Base64: each set's one pass in exactly its room against the lines
+  // taken one by one with the design's span and decoder.
+  const std::size_t max_line = data[0] >> 4 ? data[0] >> 2 : ~std::size_t{0};
+  std::string want_bytes;
+  velko::Base64Lines want_run;
+  std::size_t want_taken = 0;
+  while (want_taken < line.size()) {
+    const std::string rest = line.substr(want_taken);  // the span stops at a NUL too
+    const std::size_t last = want_taken + velko::reference::Base64Span(rest.c_str());
+    const std::size_t end = last + (last < line.size() && line[last] == '\r');
+    if (last == want_taken || end >= line.size() || line[end] != '\n' ||
+        end + 1 - want_taken > max_line) {
+      break;
+    }
+    std::vector<unsigned char> bytes(line.size() + 1);
+    const std::size_t n = velko::reference::DecodeBase64(
+        bytes.data(), line.substr(want_taken, last - want_taken).c_str());
+    want_bytes.append(bytes.begin(), bytes.begin() + static_cast<long>(n));
+    want_run.lone += (last - want_taken) % 4 == 1;
+    ++want_run.lines;
+    want_taken = end + 1;
+  }
+  for (velko::Isa isa : velko::kIsas) {
+    const velko::Kernels* k = velko::KernelsFor(isa);
+    if (!k || line.empty()) continue;
+    std::vector<unsigned char> out(line.size());
+    velko::Base64Lines run;
+    const std::size_t taken = k->decode_base64_lines(out.data(), line.data(), line.size(), max_line, &run);
+    if (taken != want_taken || run.lines != want_run.lines || run.lone != want_run.lone ||
+        std::string(out.begin(), out.begin() + static_cast<long>(run.written)) != want_bytes) {
+      std::abort();
     }
   }
   constexpr Op kOps[] = {kToJis, kToSjis, kNecStep, kJisStep, kB64Text, kDecode};
