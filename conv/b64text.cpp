@@ -41,6 +41,19 @@ std::size_t Expand(unsigned char* out, const unsigned char* in, std::size_t n, c
   return length;
 }
 
+// Both passes over one line, `n` bytes at `line` (no NUL among them; line[n] readable), into
+// `out`, the first pass into `pass`; returns the length written.
+std::size_t ExpandLine(unsigned char* out, unsigned char* pass, const unsigned char* line,
+                       std::size_t n) {
+  std::size_t n1 = Expand(pass, line, n, kPrefixIso2022Jp, sizeof kPrefixIso2022Jp - 1);
+  return Expand(out, pass, n1, kPrefixShiftJis, sizeof kPrefixShiftJis - 1);
+}
+
+// A decoded LF, not the line's own last one, is for the writer to deal with.
+bool Direct(const unsigned char* out, std::size_t n) {
+  return n == 0 || FindByte(out, out + n - 1, '\n') == out + n - 1;
+}
+
 }  // namespace
 
 LineText B64TextStep(const char* line, std::size_t length, char* work) {
@@ -62,13 +75,33 @@ LineText B64TextStep(const char* line, std::size_t length, char* work) {
   // Both passes, up to the line's first NUL.
   const std::size_t n = (s - reinterpret_cast<const unsigned char*>(line)) +
                         std::strlen(reinterpret_cast<const char*>(s));
-  unsigned char* pass = out + length + 1;
-  std::size_t n1 = Expand(pass, reinterpret_cast<const unsigned char*>(line), n, kPrefixIso2022Jp,
-                          sizeof kPrefixIso2022Jp - 1);
-  std::size_t n2 = Expand(out, pass, n1, kPrefixShiftJis, sizeof kPrefixShiftJis - 1);
-  // A decoded LF, not the line's own last one, is for the writer to deal with.
-  bool direct = n2 == 0 || FindByte(out, out + n2 - 1, '\n') == out + n2 - 1;
-  return {work, n2, direct};
+  std::size_t n2 = ExpandLine(out, out + length + 1, reinterpret_cast<const unsigned char*>(line), n);
+  return {work, n2, Direct(out, n2)};
+}
+
+std::size_t B64TextBlock(char* out, const char* in, std::size_t length, BlockMarks* marks) {
+  *marks = BlockMarks();
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(in);
+  const unsigned char* const end = s + length;
+  unsigned char* const start = reinterpret_cast<unsigned char*>(out);
+  unsigned char* d = start;
+  unsigned char* const pass = start + length + 2;  // past all the block can make
+  // The lines without "=?" as they are; each other one through both passes.
+  for (const unsigned char* at = s; (at = FindByte(at, end, '=')) < end; ++at) {
+    if (at[1] != '?') continue;
+    const unsigned char* line = at;
+    while (line > s && line[-1] != '\n') --line;
+    const unsigned char* next = FindByte(at, end, '\n') + 1;
+    std::memcpy(d, s, line - s);
+    d += line - s;
+    const std::size_t n = ExpandLine(d, pass, line, next - line);
+    if (!Direct(d, n)) return kNoBlock;
+    d += n;
+    s = next;
+    at = next - 1;  // the loop steps to the next line
+  }
+  std::memcpy(d, s, end - s);
+  return d + (end - s) - start;
 }
 
 }  // namespace velko

@@ -18,6 +18,9 @@ constexpr char EncodedWordSuffix[] = "?=";
 // with no "?=" after it leaves the rest as it is. `line` has its NUL at line[length] or before
 // and is left as it is; the result is in `work` (2 x length + 2 bytes).
 LineText B64TextStep(const char* line, std::size_t length, char* work);
+// The same over whole lines, each ended by its LF (frame.h's blocks): no line is longer for
+// it, and the room past the block's length is the first pass's.
+std::size_t B64TextBlock(char* out, const char* in, std::size_t length, BlockMarks* marks);
 
 }  // namespace velko
 

@@ -55,7 +55,7 @@ constexpr LineStep kJisToSjis = {JisToSjisStep, kReadLimit, JisToSjisBlock, 1};
 // An escape sequence and a JIS pair may stand for one byte of half-width kana.
 constexpr LineStep kSjisToJisEscI = {SjisToJisKanaStep<Kana::kEscI>, 8 * kReadLimit + 3};
 constexpr LineStep kSjisToJisFull = {SjisToJisKanaStep<Kana::kFull>, 8 * kReadLimit + 3};
-constexpr LineStep kB64Text = {B64TextStep, 2 * kReadLimit + 2};
+constexpr LineStep kB64Text = {B64TextStep, 2 * kReadLimit + 2, B64TextBlock, 2};
 
 // The field's text into TargetPath. A text too long for it (only a faulty host gives one) or no
 // text at all leaves an empty name, which the command reports as a missing file.

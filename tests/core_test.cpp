@@ -305,8 +305,12 @@ TEST(ConvertLines, BlocksAsTheLinesOneByOne) {
       "\xB1\r\n" + kana + "\r\n\xB1\r\n" + lines + "\xB1",
       lines + "\x86\xA2\x84\x9F\x86\x86\xA2\r\n\x84\xA0\x86\r\n" + lines + "\x86\xA2\x1B$B\x26!\r\n",
       std::string(12000, 'y') + kana + "\n" + lines + "\x89\x29\r\n" + lines + "\x1B$B!)\r\n",
+      // Encoded words: one that decodes to a LF, to a zero byte, to a CR; unclosed; no prefix.
+      lines + "=?ISO-2022-JP?B?GyRCJCIbKEI=?= x =?shift_jis?B?gqA=?=\r\n" + lines +
+          "a =?SHIFT_JIS?B?YQpi?=\r\n=?shift_jis?B?YQBi?=c\n" + lines + "=?iso-2022-jp?B?QQ0=?=\r\n" +
+          "=?shift_jis?B?QQ\r\n=?x?= =?=\r\n" + lines,
   };
-  for (int id : {BTN_SJTOJIS, BTN_JISTOSJ, BTN_NECTOJIS, BTN_JISTONEC}) {
+  for (int id : {BTN_SJTOJIS, BTN_JISTOSJ, BTN_NECTOJIS, BTN_JISTONEC, BTN_B64TEXT}) {
     LineStep by_lines = *LineStepFor(id);
     by_lines.block = nullptr;
     for (Isa isa : kIsas) {
