@@ -314,6 +314,121 @@ std::size_t SjisToJis(char* out, const char* in, std::size_t length, bool* direc
   }
 }
 
+#if VELKO_SIMD && defined(__AVX2__)
+// JIS to Shift_JIS sixteen bytes at a time with no branch on the text: where escapes are,
+// each byte's mode by a running parity of them, each pair's place by carry arithmetic in the
+// runs of double-byte mode, and the escapes dropped by a byte shuffle chosen per eight bytes.
+// A window that needs the line step's rules (an escape in single-byte mode other than ESC $,
+// a CR or a LF in a double-byte run or an escape, a run of an odd length) is left to it, from
+// the start of its line.
+namespace jis_windows {
+
+// For eight bytes, which to keep: their places, and how many.
+struct Compaction {
+  unsigned char index[256][8];
+  unsigned char count[256];
+  constexpr Compaction() : index(), count() {
+    for (unsigned keep = 0; keep < 256; ++keep) {
+      unsigned n = 0;
+      for (unsigned i = 0; i < 8; ++i) {
+        if (keep & (1u << i)) index[keep][n++] = static_cast<unsigned char>(i);
+      }
+      count[keep] = static_cast<unsigned char>(n);
+      while (n < 8) index[keep][n++] = 0x80;
+    }
+  }
+};
+constexpr Compaction kCompaction;
+
+constexpr std::uint32_t kEvenBits = 0x5555, kOddBits = 0xAAAA;
+
+inline std::uint32_t RunningParity(std::uint32_t x) {  // bit i: the parity of bits 0 to i
+  x ^= x << 1;
+  x ^= x << 2;
+  x ^= x << 4;
+  x ^= x << 8;
+  return x ^ (x << 16);
+}
+
+inline std::uint32_t Bits(__m128i v) { return static_cast<std::uint32_t>(_mm_movemask_epi8(v)); }
+
+// Converts from `*s` while 32 bytes or more are left (so that stores stay within the length's
+// room) and the windows follow the model; leaves `*s` and `*d` at the start of a line, for the
+// line step's loop. False (for kNoBlock) at a pair that becomes a LF or a NUL.
+inline bool Convert(const unsigned char*& s, const unsigned char* end, unsigned char*& d) {
+  const unsigned char* line_in = s;
+  unsigned char* line_out = d;
+  bool dbl = false, carry = false;  // double-byte mode; the first byte is a pair's second
+  std::uint32_t skip = 0;           // the first bytes: the rest of an escape
+  __m128i last = _mm_setzero_si128();
+  const __m128i one = _mm_set1_epi8(1);
+  for (; end - s >= 32; s += 16) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 1));
+    const __m128i prev = _mm_alignr_epi8(x, last, 15);
+    const std::uint32_t esc = Bits(_mm_cmpeq_epi8(x, _mm_set1_epi8(kEsc)));
+    const std::uint32_t lf = Bits(_mm_cmpeq_epi8(x, _mm_set1_epi8('\n')));
+    const std::uint32_t ends = lf | Bits(_mm_cmpeq_epi8(x, _mm_set1_epi8('\r')));
+    const std::uint32_t dollar = Bits(_mm_cmpeq_epi8(next, _mm_set1_epi8('$')));
+    if ((esc & ((esc << 1) | (esc << 2) | skip)) != 0) break;
+    const std::uint32_t dropped = esc | esc << 1 | esc << 2 | skip;
+    // Every escape turns the mode from the byte after it: in double-byte mode any escape
+    // closes the run, in single-byte mode ESC $ opens one.
+    const std::uint32_t mode = RunningParity(esc << 3) ^ (dbl ? ~0u : 0u);
+    if ((esc & ~mode & ~dollar) != 0) break;
+    const std::uint32_t pairs = mode & ~dropped & 0xFFFF;
+    if ((ends & (pairs | dropped)) != 0) break;
+    // Pairs stand at even distances from the start of each run, the first one's second
+    // byte first when a pair crosses into this window.
+    const std::uint32_t starts = pairs & ~(pairs << 1);
+    const std::uint32_t odd_runs = pairs & ~(pairs + ((starts & kOddBits) | (carry ? 1u : 0u)));
+    const std::uint32_t firsts = ((pairs & ~odd_runs & kEvenBits) | (odd_runs & kOddBits));
+    const std::uint32_t seconds = pairs & ~firsts;
+    if ((pairs & ~(pairs >> 1) & firsts & 0x7FFF) != 0) break;  // a run of an odd length
+    // Each byte as its part says.
+    const __m128i half = _mm_and_si128(_mm_srli_epi16(_mm_sub_epi8(x, one), 1), _mm_set1_epi8(0x7F));
+    __m128i first = _mm_add_epi8(half, _mm_set1_epi8(0x71));
+    first = _mm_add_epi8(first, _mm_andnot_si128(windows::Between(half, 0, 0x2E), _mm_set1_epi8(0x40)));
+    const __m128i odd = _mm_cmpeq_epi8(_mm_and_si128(prev, one), one);
+    const __m128i from = _mm_blendv_epi8(_mm_set1_epi8(0x02), _mm_set1_epi8(0x60), odd);
+    __m128i second =
+        _mm_add_epi8(x, _mm_blendv_epi8(_mm_set1_epi8(0x7D), _mm_set1_epi8(0x1F), odd));
+    second = _mm_sub_epi8(second, _mm_cmpeq_epi8(_mm_max_epu8(x, from), x));
+    __m128i value = _mm_blendv_epi8(x, first, windows::Spread(firsts));
+    value = _mm_blendv_epi8(value, second, windows::Spread(seconds));
+    const __m128i made_end =
+        _mm_or_si128(_mm_cmpeq_epi8(value, _mm_set1_epi8('\n')), _mm_cmpeq_epi8(value, _mm_setzero_si128()));
+    if ((Bits(made_end) & pairs) != 0) return false;
+    // The escapes out: eight bytes at a time, stored whole, kept ones first.
+    const std::uint32_t keep = ~dropped & 0xFFFF;
+    unsigned char* const window_out = d;
+    const unsigned low = keep & 0xFF, high = keep >> 8;
+    __m128i control = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kCompaction.index[low]));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(d), _mm_shuffle_epi8(value, control));
+    d += kCompaction.count[low];
+    control = _mm_add_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(kCompaction.index[high])),
+                           _mm_set1_epi8(8));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(d), _mm_shuffle_epi8(value, control));
+    d += kCompaction.count[high];
+    // A LF in single-byte mode starts the next line there.
+    if (const std::uint32_t line_ends = lf & ~mode & ~dropped & 0xFFFF) {
+      const unsigned at = simd::Last(line_ends);
+      line_in = s + at + 1;
+      line_out = window_out + simd::Count(keep & ((2u << at) - 1));
+    }
+    dbl = (mode >> 18) & 1;
+    carry = (firsts >> 15) & 1;
+    skip = (dropped >> 16) & 3;
+    last = x;
+  }
+  s = line_in;
+  d = line_out;
+  return true;
+}
+
+}  // namespace jis_windows
+#endif
+
 // kBlock: `in` is a run of whole lines; a CR or a LF that the line step would take into an
 // escape sequence or a pair gives kNoBlock.
 template <bool kBlock>
@@ -408,8 +523,17 @@ std::size_t SjisToJisBlock(char* out, const char* in, std::size_t length, BlockM
 std::size_t JisToSjisBlock(char* out, const char* in, std::size_t length, BlockMarks* marks) {
   *marks = BlockMarks();
   bool direct = false;
-  std::size_t n = JisToSjis<true>(out, in, length, &direct);
-  return direct ? n : kNoBlock;
+  std::size_t made = 0;
+#if VELKO_SIMD && defined(__AVX2__)
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(in);
+  unsigned char* d = reinterpret_cast<unsigned char*>(out);
+  if (!jis_windows::Convert(s, s + length, d)) return kNoBlock;
+  made = d - reinterpret_cast<unsigned char*>(out);
+  length -= s - reinterpret_cast<const unsigned char*>(in);
+  in = reinterpret_cast<const char*>(s);
+#endif
+  std::size_t n = JisToSjis<true>(out + made, in, length, &direct);
+  return direct ? made + n : kNoBlock;
 }
 
 }  // namespace VELKO_ISA
