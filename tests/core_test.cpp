@@ -297,7 +297,7 @@ TEST(RunCommand, DispatchesTheEightAndNothingElse) {
 // which lines the step marks, across reads of any size.
 TEST(ConvertLines, BlocksAsTheLinesOneByOne) {
   const std::string kana = "\xB1\x82\xA0", lines = std::string(40, 'a') + "\x82\xA0" "b\r\n";
-  const std::string texts[] = {
+  std::vector<std::string> texts = {
       lines + kana + "\r\n" + lines + "x" + kana + kana + "\r\n" + lines + kana,
       lines + "\x82\r\n" + lines + kana + "\n" + lines + "\x1B$\r\n" + kana + "\r\n",
       lines + "\x1B$B0!\x1B(B\r\n\x1B$B0!\r\n" + lines + "\x1B$B\x1B\r\n0!\n" + lines,
@@ -310,6 +310,15 @@ TEST(ConvertLines, BlocksAsTheLinesOneByOne) {
           "a =?SHIFT_JIS?B?YQpi?=\r\n=?shift_jis?B?YQBi?=c\n" + lines + "=?iso-2022-jp?B?QQ0=?=\r\n" +
           "=?shift_jis?B?QQ\r\n=?x?= =?=\r\n" + lines,
   };
+  // JIS runs of every length at every place of a window; then escapes the line step reads
+  // its own way (ESC ( B in single-byte mode, a run of an odd length, a pair that becomes a LF).
+  std::string jis;
+  for (int k = 0; k < 40; ++k) {
+    jis += std::string(k % 17, 'a') + "\x1B$B" + std::string(2 * (k * 5 % 23 + 1), "0!"[k % 2]) +
+           (k % 3 ? "\x1B(J" : "\x1B(B") + std::string(k % 5, 'b') + (k % 4 ? "\r\n" : "\n");
+  }
+  const std::string odd_jis[] = {"\x1B(Bab\x1B(Bcd\x1B$B0!\x1B(B\r\n", "c\x1B$B0!0\x1B(B\r\n", "\x1B$B!\xEA\x1B(B\r\n"};
+  for (const std::string& odd : odd_jis) texts.push_back(jis + odd + jis);
   for (int id : {BTN_SJTOJIS, BTN_JISTOSJ, BTN_NECTOJIS, BTN_JISTONEC, BTN_B64TEXT}) {
     LineStep by_lines = *LineStepFor(id);
     by_lines.block = nullptr;

@@ -315,11 +315,11 @@ std::size_t SjisToJis(char* out, const char* in, std::size_t length, bool* direc
 }
 
 #if VELKO_SIMD && defined(__AVX2__)
-// JIS to Shift_JIS sixteen bytes at a time with no branch on the text: where escapes are,
-// each byte's mode by a running parity of them, each pair's place by carry arithmetic in the
-// runs of double-byte mode, and the escapes dropped by a byte shuffle chosen per eight bytes.
-// A window that needs the line step's rules (an escape in single-byte mode other than ESC $,
-// a CR or a LF in a double-byte run or an escape, a run of an odd length) is left to it, from
+// JIS to Shift_JIS 32 bytes at a time with no branch on the text: where escapes are, each
+// byte's mode by a running parity of them, each pair's place by carry arithmetic in the runs
+// of double-byte mode, and the escapes dropped by a byte shuffle chosen per eight bytes. A
+// window that needs the line step's rules (an escape in single-byte mode other than ESC $, a
+// CR or a LF in a double-byte run or an escape, a run of an odd length) is left to it, from
 // the start of its line.
 namespace jis_windows {
 
@@ -340,85 +340,103 @@ struct Compaction {
 };
 constexpr Compaction kCompaction;
 
-constexpr std::uint32_t kEvenBits = 0x5555, kOddBits = 0xAAAA;
+constexpr std::uint64_t kEvenBits = 0x55555555, kOddBits = 0xAAAAAAAA, kWindow = 0xFFFFFFFF;
 
-inline std::uint32_t RunningParity(std::uint32_t x) {  // bit i: the parity of bits 0 to i
+inline std::uint64_t RunningParity(std::uint64_t x) {  // bit i: the parity of bits 0 to i
   x ^= x << 1;
   x ^= x << 2;
   x ^= x << 4;
   x ^= x << 8;
-  return x ^ (x << 16);
+  x ^= x << 16;
+  return x ^ (x << 32);
 }
 
-inline std::uint32_t Bits(__m128i v) { return static_cast<std::uint32_t>(_mm_movemask_epi8(v)); }
+inline std::uint64_t Bits(__m256i v) {
+  return static_cast<std::uint32_t>(_mm256_movemask_epi8(v));
+}
+inline __m256i Splat(int c) { return _mm256_set1_epi8(static_cast<char>(c)); }
 
-// Converts from `*s` while 32 bytes or more are left (so that stores stay within the length's
+// 0xFF in the bytes whose bit of `mask` is set.
+inline __m256i Spread(std::uint64_t mask) {
+  const __m256i bytes = _mm256_shuffle_epi8(
+      _mm256_set1_epi32(static_cast<int>(mask)),
+      _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2, 2, 2, 2, 2, 2, 2, 3,
+                       3, 3, 3, 3, 3, 3, 3));
+  const __m256i bits = _mm256_set1_epi64x(static_cast<long long>(0x8040201008040201ull));
+  return _mm256_cmpeq_epi8(_mm256_and_si256(bytes, bits), bits);
+}
+
+// Converts from `*s` while 64 bytes or more are left (so that stores stay within the length's
 // room) and the windows follow the model; leaves `*s` and `*d` at the start of a line, for the
 // line step's loop. False (for kNoBlock) at a pair that becomes a LF or a NUL.
 inline bool Convert(const unsigned char*& s, const unsigned char* end, unsigned char*& d) {
   const unsigned char* line_in = s;
   unsigned char* line_out = d;
   bool dbl = false, carry = false;  // double-byte mode; the first byte is a pair's second
-  std::uint32_t skip = 0;           // the first bytes: the rest of an escape
-  __m128i last = _mm_setzero_si128();
-  const __m128i one = _mm_set1_epi8(1);
-  for (; end - s >= 32; s += 16) {
-    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
-    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 1));
-    const __m128i prev = _mm_alignr_epi8(x, last, 15);
-    const std::uint32_t esc = Bits(_mm_cmpeq_epi8(x, _mm_set1_epi8(kEsc)));
-    const std::uint32_t lf = Bits(_mm_cmpeq_epi8(x, _mm_set1_epi8('\n')));
-    const std::uint32_t ends = lf | Bits(_mm_cmpeq_epi8(x, _mm_set1_epi8('\r')));
-    const std::uint32_t dollar = Bits(_mm_cmpeq_epi8(next, _mm_set1_epi8('$')));
-    if ((esc & ((esc << 1) | (esc << 2) | skip)) != 0) break;
-    const std::uint32_t dropped = esc | esc << 1 | esc << 2 | skip;
+  std::uint64_t skip = 0;           // the first bytes: the rest of an escape
+  __m256i last = _mm256_setzero_si256();
+  const __m256i one = Splat(1);
+  for (; end - s >= 64; s += 32) {
+    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s));
+    const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 1));
+    const __m256i prev = _mm256_alignr_epi8(x, _mm256_permute2x128_si256(last, x, 0x21), 15);
+    const std::uint64_t esc = Bits(_mm256_cmpeq_epi8(x, Splat(kEsc)));
+    const std::uint64_t lf = Bits(_mm256_cmpeq_epi8(x, Splat('\n')));
+    const std::uint64_t ends = lf | Bits(_mm256_cmpeq_epi8(x, Splat('\r')));
+    const std::uint64_t dollar = Bits(_mm256_cmpeq_epi8(next, Splat('$')));
+    const std::uint64_t dropped = esc | esc << 1 | esc << 2 | skip;
     // Every escape turns the mode from the byte after it: in double-byte mode any escape
     // closes the run, in single-byte mode ESC $ opens one.
-    const std::uint32_t mode = RunningParity(esc << 3) ^ (dbl ? ~0u : 0u);
-    if ((esc & ~mode & ~dollar) != 0) break;
-    const std::uint32_t pairs = mode & ~dropped & 0xFFFF;
-    if ((ends & (pairs | dropped)) != 0) break;
+    const std::uint64_t mode = RunningParity(esc << 3) ^ (dbl ? ~0ull : 0ull);
+    const std::uint64_t pairs = mode & ~dropped & kWindow;
     // Pairs stand at even distances from the start of each run, the first one's second
     // byte first when a pair crosses into this window.
-    const std::uint32_t starts = pairs & ~(pairs << 1);
-    const std::uint32_t odd_runs = pairs & ~(pairs + ((starts & kOddBits) | (carry ? 1u : 0u)));
-    const std::uint32_t firsts = ((pairs & ~odd_runs & kEvenBits) | (odd_runs & kOddBits));
-    const std::uint32_t seconds = pairs & ~firsts;
-    if ((pairs & ~(pairs >> 1) & firsts & 0x7FFF) != 0) break;  // a run of an odd length
+    const std::uint64_t starts = pairs & ~(pairs << 1);
+    const std::uint64_t odd_runs = pairs & ~(pairs + ((starts & kOddBits) | (carry ? 1u : 0u)));
+    const std::uint64_t firsts = (pairs & ~odd_runs & kEvenBits) | (odd_runs & kOddBits);
+    const std::uint64_t seconds = pairs & ~firsts;
+    const std::uint64_t outside = (esc & ((esc << 1) | (esc << 2) | skip)) |  // escapes overlap
+                                  (esc & ~mode & ~dollar) |  // single-byte mode, no ESC $
+                                  (ends & (pairs | dropped)) |
+                                  (pairs & ~(pairs >> 1) & firsts & (kWindow >> 1));  // odd run
+    if (outside != 0) break;
     // Each byte as its part says.
-    const __m128i half = _mm_and_si128(_mm_srli_epi16(_mm_sub_epi8(x, one), 1), _mm_set1_epi8(0x7F));
-    __m128i first = _mm_add_epi8(half, _mm_set1_epi8(0x71));
-    first = _mm_add_epi8(first, _mm_andnot_si128(windows::Between(half, 0, 0x2E), _mm_set1_epi8(0x40)));
-    const __m128i odd = _mm_cmpeq_epi8(_mm_and_si128(prev, one), one);
-    const __m128i from = _mm_blendv_epi8(_mm_set1_epi8(0x02), _mm_set1_epi8(0x60), odd);
-    __m128i second =
-        _mm_add_epi8(x, _mm_blendv_epi8(_mm_set1_epi8(0x7D), _mm_set1_epi8(0x1F), odd));
-    second = _mm_sub_epi8(second, _mm_cmpeq_epi8(_mm_max_epu8(x, from), x));
-    __m128i value = _mm_blendv_epi8(x, first, windows::Spread(firsts));
-    value = _mm_blendv_epi8(value, second, windows::Spread(seconds));
-    const __m128i made_end =
-        _mm_or_si128(_mm_cmpeq_epi8(value, _mm_set1_epi8('\n')), _mm_cmpeq_epi8(value, _mm_setzero_si128()));
+    const __m256i half = _mm256_and_si256(_mm256_srli_epi16(_mm256_sub_epi8(x, one), 1), Splat(0x7F));
+    __m256i first = _mm256_add_epi8(half, Splat(0x71));
+    const __m256i low = _mm256_cmpeq_epi8(_mm256_min_epu8(half, Splat(0x2E)), half);
+    first = _mm256_add_epi8(first, _mm256_andnot_si256(low, Splat(0x40)));
+    const __m256i odd = _mm256_cmpeq_epi8(_mm256_and_si256(prev, one), one);
+    const __m256i from = _mm256_blendv_epi8(Splat(0x02), Splat(0x60), odd);
+    __m256i second = _mm256_add_epi8(x, _mm256_blendv_epi8(Splat(0x7D), Splat(0x1F), odd));
+    second = _mm256_sub_epi8(second, _mm256_cmpeq_epi8(_mm256_max_epu8(x, from), x));
+    __m256i value = _mm256_blendv_epi8(x, first, Spread(firsts));
+    value = _mm256_blendv_epi8(value, second, Spread(seconds));
+    const __m256i made_end = _mm256_or_si256(_mm256_cmpeq_epi8(value, Splat('\n')),
+                                             _mm256_cmpeq_epi8(value, _mm256_setzero_si256()));
     if ((Bits(made_end) & pairs) != 0) return false;
     // The escapes out: eight bytes at a time, stored whole, kept ones first.
-    const std::uint32_t keep = ~dropped & 0xFFFF;
+    const std::uint64_t keep = ~dropped & kWindow;
     unsigned char* const window_out = d;
-    const unsigned low = keep & 0xFF, high = keep >> 8;
-    __m128i control = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kCompaction.index[low]));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(d), _mm_shuffle_epi8(value, control));
-    d += kCompaction.count[low];
-    control = _mm_add_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(kCompaction.index[high])),
-                           _mm_set1_epi8(8));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(d), _mm_shuffle_epi8(value, control));
-    d += kCompaction.count[high];
-    // A LF in single-byte mode starts the next line there.
-    if (const std::uint32_t line_ends = lf & ~mode & ~dropped & 0xFFFF) {
-      const unsigned at = simd::Last(line_ends);
-      line_in = s + at + 1;
-      line_out = window_out + simd::Count(keep & ((2u << at) - 1));
+    for (int lane = 0; lane < 2; ++lane) {
+      const __m128i v = lane == 0 ? _mm256_castsi256_si128(value) : _mm256_extracti128_si256(value, 1);
+      for (int part = 0; part < 2; ++part) {
+        const unsigned eight = (keep >> (16 * lane + 8 * part)) & 0xFF;
+        __m128i control = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(kCompaction.index[eight]));
+        if (part == 1) control = _mm_add_epi8(control, _mm_set1_epi8(8));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(d), _mm_shuffle_epi8(v, control));
+        d += kCompaction.count[eight];
+      }
     }
-    dbl = (mode >> 18) & 1;
-    carry = (firsts >> 15) & 1;
-    skip = (dropped >> 16) & 3;
+    // A LF in single-byte mode starts the next line there.
+    const std::uint64_t line_ends = lf & ~mode & ~dropped & kWindow;
+    const unsigned at = simd::Last(static_cast<std::uint32_t>(line_ends | 1));
+    const bool new_line = line_ends != 0;
+    line_in = new_line ? s + at + 1 : line_in;
+    line_out = new_line ? window_out + simd::Count(static_cast<std::uint32_t>(keep & ((2ull << at) - 1)))
+                        : line_out;
+    dbl = (mode >> 34) & 1;
+    carry = (firsts >> 31) & 1;
+    skip = (dropped >> 32) & 3;
     last = x;
   }
   s = line_in;
