@@ -113,15 +113,17 @@ std::size_t LineReader::ReadLines(std::size_t limit, std::size_t most, char** te
       after_cr = crs >> (simd::kWidth - 1);
     }
     if (bad != 0) break;  // the bytes below find where
-    if (lf == 0) continue;
     // Only the first line ending here can be long: the others are shorter than the block.
-    if (i + simd::First(lf) + 1 - line_start >= limit) {
+    // Lines are short, so this is rarely looked at, and nothing below waits on a branch.
+    if (i + simd::kWidth - line_start >= limit && lf != 0 &&
+        i + simd::First(lf) + 1 - line_start >= limit) {
       too_long = true;
       break;
     }
-    line_start = good = i + simd::Last(lf) + 1;
+    line_start = lf != 0 ? i + simd::Last(lf) + 1 : line_start;
     count += simd::Count(lf);
   }
+  good = line_start;
 #endif
   bool cr = i > 0 && p[i - 1] == '\r';  // the byte before is a CR
   for (; i < room && !too_long; ++i) {

@@ -120,28 +120,41 @@ struct Shuffles {
 };
 constexpr Shuffles kShuffles;
 
-// 0xFF in the bytes whose bit of `mask` is set.
-inline __m128i Spread(std::uint32_t mask) {
-  const __m128i bits = _mm_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128);
-  __m128i v = _mm_shuffle_epi8(_mm_cvtsi32_si128(static_cast<int>(mask)),
-                               _mm_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1));
-  return _mm_cmpeq_epi8(_mm_and_si128(v, bits), bits);
+inline __m256i Splat(int c) { return _mm256_set1_epi8(static_cast<char>(c)); }
+
+inline std::uint64_t Bits(__m256i v) {
+  return static_cast<std::uint32_t>(_mm256_movemask_epi8(v));
 }
 
-inline __m128i Between(__m128i v, unsigned char lo, unsigned char hi) {
-  __m128i x = _mm_sub_epi8(v, _mm_set1_epi8(static_cast<char>(lo)));
-  return _mm_cmpeq_epi8(_mm_min_epu8(x, _mm_set1_epi8(static_cast<char>(hi - lo))), x);
+// 0xFF in the bytes whose bit of `mask` is set.
+inline __m256i Spread(std::uint64_t mask) {
+  const __m256i bytes = _mm256_shuffle_epi8(
+      _mm256_set1_epi32(static_cast<int>(mask)),
+      _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2, 2, 2, 2, 2, 2, 2, 3,
+                       3, 3, 3, 3, 3, 3, 3));
+  const __m256i bits = _mm256_set1_epi64x(static_cast<long long>(0x8040201008040201ull));
+  return _mm256_cmpeq_epi8(_mm256_and_si256(bytes, bits), bits);
 }
+
+inline __m256i Between(__m256i v, unsigned char lo, unsigned char hi) {
+  const __m256i x = _mm256_sub_epi8(v, Splat(lo));
+  return _mm256_cmpeq_epi8(_mm256_min_epu8(x, Splat(hi - lo)), x);
+}
+
+// The 32 bytes before `x`'s, the last of `last` first.
+inline __m256i Previous(__m256i x, __m256i last) {
+  return _mm256_alignr_epi8(x, _mm256_permute2x128_si256(last, x, 0x21), 15);
+}
+
+constexpr std::uint64_t kEvenBits = 0x55555555, kOddBits = 0xAAAAAAAA, kWindow = 0xFFFFFFFF;
 
 struct State {
   bool open = false;   // the byte before is of a double-byte character
   bool carry = false;  // ... and its lead byte: this one is the trail
-  __m128i last = _mm_setzero_si128();  // the bytes before, the last of them at place 15
+  __m256i last = _mm256_setzero_si256();  // the bytes before, the last of them at place 31
 };
 
-constexpr std::uint32_t kEvenBits = 0x5555;
-
-// Converts from `*s` while 32 bytes or more are left, so that the last window's stores stay
+// Converts from `*s` while 64 bytes or more are left, so that the last window's stores stay
 // within the 3 x length + 4 bytes of room. False (for kNoBlock) at a trail byte that
 // is a CR, a LF or a NUL, or becomes a LF or a NUL.
 template <typename Kana>
@@ -149,59 +162,60 @@ bool Convert(const unsigned char*& s, const unsigned char* end, unsigned char*& 
              unsigned& half, Kana&& kana_at) {
   const __m128i escapes = _mm_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, kEsc, '$', 'B', '(', 'J', 0, 0, 0);
   const __m128i low8 = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, 0, 0, 0, 0, 0, 0, 0, 0);
-  for (; end - s >= 32; s += 16) {
-    __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
-    __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 1));
-    __m128i prev = _mm_alignr_epi8(x, st.last, 15);
+  for (; end - s >= 64; s += 32) {
+    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s));
+    const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 1));
+    const __m256i prev = Previous(x, st.last);
     st.last = x;
-    __m128i lead_class = _mm_or_si128(Between(x, 0x81, 0x9F), Between(x, 0xE0, 0xFC));
-    std::uint32_t m = static_cast<std::uint32_t>(_mm_movemask_epi8(lead_class));
-    const std::uint32_t first_trail = st.carry ? 1u : 0u;
+    std::uint64_t m = Bits(_mm256_or_si256(Between(x, 0x81, 0x9F), Between(x, 0xE0, 0xFC)));
+    const std::uint64_t first_trail = st.carry ? 1u : 0u;
     m &= ~first_trail;
     // Leads stand at even distances from the start of each run of lead-class bytes.
-    std::uint32_t starts = m & ~(m << 1);
-    std::uint32_t even_runs = m & ~(m + (starts & kEvenBits));
-    std::uint32_t leads = ((even_runs & kEvenBits) | (m & ~even_runs & ~kEvenBits)) & 0xFFFF;
-    std::uint32_t trails = ((leads << 1) | first_trail) & 0xFFFF;
-    std::uint32_t in_pair = leads | trails;
-    std::uint32_t pair_before = ((in_pair << 1) | (st.open ? 1u : 0u)) & 0xFFFF;
-    std::uint32_t escapes_at = (leads & ~pair_before) | (~in_pair & pair_before & 0xFFFF);
+    const std::uint64_t starts = m & ~(m << 1);
+    const std::uint64_t even_runs = m & ~(m + (starts & kEvenBits));
+    const std::uint64_t leads = ((even_runs & kEvenBits) | (m & ~even_runs & ~kEvenBits)) & kWindow;
+    const std::uint64_t trails = ((leads << 1) | first_trail) & kWindow;
+    const std::uint64_t in_pair = leads | trails;
+    const std::uint64_t pair_before = ((in_pair << 1) | (st.open ? 1u : 0u)) & kWindow;
+    const std::uint64_t escapes_at = (leads & ~pair_before) | (~in_pair & pair_before & kWindow);
     // A trail that the line step would not take, or that becomes a LF or a NUL.
-    __m128i bad = _mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8('\n')),
-                               _mm_cmpeq_epi8(x, _mm_set1_epi8('\r')));
-    bad = _mm_or_si128(bad, _mm_cmpeq_epi8(x, _mm_setzero_si128()));
-    bad = _mm_or_si128(bad, _mm_cmpeq_epi8(x, _mm_set1_epi8(')')));
-    bad = _mm_or_si128(bad, _mm_cmpeq_epi8(x, _mm_set1_epi8(0x1F)));
-    if ((static_cast<std::uint32_t>(_mm_movemask_epi8(bad)) & trails) != 0) return false;
-    std::uint32_t kana_bytes =
-        static_cast<std::uint32_t>(_mm_movemask_epi8(Between(x, 0xA1, 0xDF))) & ~in_pair;
-    for (std::uint32_t k = kana_bytes; k != 0; k &= k - 1) kana_at(s + simd::First(k));
-    half |= kana_bytes;
+    __m256i bad = _mm256_or_si256(_mm256_cmpeq_epi8(x, Splat('\n')), _mm256_cmpeq_epi8(x, Splat('\r')));
+    bad = _mm256_or_si256(bad, _mm256_cmpeq_epi8(x, _mm256_setzero_si256()));
+    bad = _mm256_or_si256(bad, _mm256_cmpeq_epi8(x, Splat(')')));
+    bad = _mm256_or_si256(bad, _mm256_cmpeq_epi8(x, Splat(0x1F)));
+    if ((Bits(bad) & trails) != 0) return false;
+    const std::uint64_t kana_bytes = Bits(Between(x, 0xA1, 0xDF)) & ~in_pair;
+    for (std::uint64_t k = kana_bytes; k != 0; k &= k - 1) {
+      kana_at(s + simd::First(static_cast<std::uint32_t>(k)));
+    }
+    half |= kana_bytes != 0;
     // Each pair's lead and trail at both of its places, then the two JIS bytes.
-    __m128i lead_v = Spread(leads);
-    __m128i lead = _mm_blendv_epi8(prev, x, lead_v);
-    __m128i trail = _mm_blendv_epi8(x, next, lead_v);
-    __m128i t = _mm_add_epi8(trail, _mm_cmplt_epi8(trail, _mm_setzero_si128()));
-    __m128i carry = _mm_cmpeq_epi8(_mm_max_epu8(t, _mm_set1_epi8(static_cast<char>(0x9E))), t);
-    __m128i second = _mm_sub_epi8(_mm_sub_epi8(t, _mm_set1_epi8(0x1F)),
-                                  _mm_and_si128(carry, _mm_set1_epi8(0x5E)));
-    __m128i first = _mm_add_epi8(_mm_add_epi8(lead, lead), _mm_set1_epi8(0x1F));
-    first = _mm_add_epi8(first, _mm_and_si128(Between(lead, 0xA0, 0xFF),
-                                              _mm_set1_epi8(static_cast<char>(0x80))));
-    first = _mm_sub_epi8(first, carry);
-    __m128i converted = _mm_blendv_epi8(second, first, lead_v);
-    converted = _mm_blendv_epi8(x, converted, Spread(in_pair));
-    st.open = (in_pair >> 15) & 1;
-    st.carry = (leads >> 15) & 1;
-    for (unsigned half_block = 0; half_block < 2; ++half_block) {
-      __m128i source = half_block == 0 ? converted : _mm_srli_si128(converted, 8);
+    const __m256i lead_v = Spread(leads);
+    const __m256i lead = _mm256_blendv_epi8(prev, x, lead_v);
+    const __m256i trail = _mm256_blendv_epi8(x, next, lead_v);
+    const __m256i t = _mm256_add_epi8(trail, _mm256_cmpgt_epi8(_mm256_setzero_si256(), trail));
+    const __m256i carry = _mm256_cmpeq_epi8(_mm256_max_epu8(t, Splat(0x9E)), t);
+    const __m256i second =
+        _mm256_sub_epi8(_mm256_sub_epi8(t, Splat(0x1F)), _mm256_and_si256(carry, Splat(0x5E)));
+    __m256i first = _mm256_add_epi8(_mm256_add_epi8(lead, lead), Splat(0x1F));
+    first = _mm256_add_epi8(first, _mm256_and_si256(Between(lead, 0xA0, 0xFF), Splat(0x80)));
+    first = _mm256_sub_epi8(first, carry);
+    __m256i converted = _mm256_blendv_epi8(second, first, lead_v);
+    converted = _mm256_blendv_epi8(x, converted, Spread(in_pair));
+    st.open = (in_pair >> 31) & 1;
+    st.carry = (leads >> 31) & 1;
+    // The escapes in: eight bytes at a time with their escapes, stored whole.
+    for (unsigned quarter = 0; quarter < 4; ++quarter) {
+      __m128i source = quarter < 2 ? _mm256_castsi256_si128(converted)
+                                   : _mm256_extracti128_si256(converted, 1);
+      if (quarter & 1) source = _mm_srli_si128(source, 8);
       source = _mm_or_si128(_mm_and_si128(source, low8), escapes);
-      unsigned index = ((escapes_at >> (8 * half_block)) & 0xFF) |
-                       (((pair_before >> (8 * half_block)) & 1) << 8);
-      __m256i control =
+      const unsigned index = ((escapes_at >> (8 * quarter)) & 0xFF) |
+                             (((pair_before >> (8 * quarter)) & 1) << 8);
+      const __m256i control =
           _mm256_load_si256(reinterpret_cast<const __m256i*>(kShuffles.control[index]));
-      __m256i bytes = _mm256_shuffle_epi8(_mm256_broadcastsi128_si256(source), control);
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(d), bytes);
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(d),
+                          _mm256_shuffle_epi8(_mm256_broadcastsi128_si256(source), control));
       d += kShuffles.length[index];
     }
   }
@@ -340,7 +354,13 @@ struct Compaction {
 };
 constexpr Compaction kCompaction;
 
-constexpr std::uint64_t kEvenBits = 0x55555555, kOddBits = 0xAAAAAAAA, kWindow = 0xFFFFFFFF;
+using windows::Bits;
+using windows::kEvenBits;
+using windows::kOddBits;
+using windows::kWindow;
+using windows::Previous;
+using windows::Splat;
+using windows::Spread;
 
 inline std::uint64_t RunningParity(std::uint64_t x) {  // bit i: the parity of bits 0 to i
   x ^= x << 1;
@@ -349,21 +369,6 @@ inline std::uint64_t RunningParity(std::uint64_t x) {  // bit i: the parity of b
   x ^= x << 8;
   x ^= x << 16;
   return x ^ (x << 32);
-}
-
-inline std::uint64_t Bits(__m256i v) {
-  return static_cast<std::uint32_t>(_mm256_movemask_epi8(v));
-}
-inline __m256i Splat(int c) { return _mm256_set1_epi8(static_cast<char>(c)); }
-
-// 0xFF in the bytes whose bit of `mask` is set.
-inline __m256i Spread(std::uint64_t mask) {
-  const __m256i bytes = _mm256_shuffle_epi8(
-      _mm256_set1_epi32(static_cast<int>(mask)),
-      _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2, 2, 2, 2, 2, 2, 2, 3,
-                       3, 3, 3, 3, 3, 3, 3));
-  const __m256i bits = _mm256_set1_epi64x(static_cast<long long>(0x8040201008040201ull));
-  return _mm256_cmpeq_epi8(_mm256_and_si256(bytes, bits), bits);
 }
 
 // Converts from `*s` while 64 bytes or more are left (so that stores stay within the length's
@@ -379,7 +384,7 @@ inline bool Convert(const unsigned char*& s, const unsigned char* end, unsigned 
   for (; end - s >= 64; s += 32) {
     const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s));
     const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 1));
-    const __m256i prev = _mm256_alignr_epi8(x, _mm256_permute2x128_si256(last, x, 0x21), 15);
+    const __m256i prev = Previous(x, last);
     const std::uint64_t esc = Bits(_mm256_cmpeq_epi8(x, Splat(kEsc)));
     const std::uint64_t lf = Bits(_mm256_cmpeq_epi8(x, Splat('\n')));
     const std::uint64_t ends = lf | Bits(_mm256_cmpeq_epi8(x, Splat('\r')));
@@ -398,13 +403,13 @@ inline bool Convert(const unsigned char*& s, const unsigned char* end, unsigned 
     const std::uint64_t outside = (esc & ((esc << 1) | (esc << 2) | skip)) |  // escapes overlap
                                   (esc & ~mode & ~dollar) |  // single-byte mode, no ESC $
                                   (ends & (pairs | dropped)) |
-                                  (pairs & ~(pairs >> 1) & firsts & (kWindow >> 1));  // odd run
+                                  (pairs & ~(pairs >> 1) & firsts & (kWindow >> 1)) |  // odd run
+                                  (carry && (pairs & 1) == 0);  // ... and one cut at the last byte
     if (outside != 0) break;
     // Each byte as its part says.
     const __m256i half = _mm256_and_si256(_mm256_srli_epi16(_mm256_sub_epi8(x, one), 1), Splat(0x7F));
     __m256i first = _mm256_add_epi8(half, Splat(0x71));
-    const __m256i low = _mm256_cmpeq_epi8(_mm256_min_epu8(half, Splat(0x2E)), half);
-    first = _mm256_add_epi8(first, _mm256_andnot_si256(low, Splat(0x40)));
+    first = _mm256_add_epi8(first, _mm256_andnot_si256(windows::Between(half, 0, 0x2E), Splat(0x40)));
     const __m256i odd = _mm256_cmpeq_epi8(_mm256_and_si256(prev, one), one);
     const __m256i from = _mm256_blendv_epi8(Splat(0x02), Splat(0x60), odd);
     __m256i second = _mm256_add_epi8(x, _mm256_blendv_epi8(Splat(0x7D), Splat(0x1F), odd));
