@@ -317,7 +317,8 @@ TEST(ConvertLines, BlocksAsTheLinesOneByOne) {
     jis += std::string(k % 17, 'a') + "\x1B$B" + std::string(2 * (k * 5 % 23 + 1), "0!"[k % 2]) +
            (k % 3 ? "\x1B(J" : "\x1B(B") + std::string(k % 5, 'b') + (k % 4 ? "\r\n" : "\n");
   }
-  const std::string odd_jis[] = {"\x1B(Bab\x1B(Bcd\x1B$B0!\x1B(B\r\n", "c\x1B$B0!0\x1B(B\r\n", "\x1B$B!\xEA\x1B(B\r\n"};
+  const std::string odd_jis[] = {"\x1B(Bab\x1B(Bcd\x1B$B0!\x1B(B\r\n", "c\x1B$B0!0\x1B(B\r\n", "\x1B$B!\xEA\x1B(B\r\n",
+                                 "\x1B$\x1B$B0!\x1B$Bab\x1B(Bcd\r\n", "\x1B$B0!\x1B(\r\n"};
   for (const std::string& odd : odd_jis) texts.push_back(jis + odd + jis);
   texts.push_back(std::string(28, 'a') + "\x1B$B$\x1B$B!!\x1B$B!!\x1B(B\r\n" + jis);  // a pair's ESC, 32 bytes in
   for (int id : {BTN_SJTOJIS, BTN_JISTOSJ, BTN_NECTOJIS, BTN_JISTONEC, BTN_B64TEXT}) {
