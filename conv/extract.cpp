@@ -59,7 +59,6 @@ class Extraction {
   void Scan(const char* line);
   Outcome BlankLine();
   Outcome ExtractOne(bool window);
-  bool Base64Run(PartFile* out);
   // The failure of the part being written: the window's error box, which ends the command
   // (kStopped), or a sink's report, after which the next part follows.
   Outcome Fail(const Part& part, const char* format, const char* path, const char* other = "");
@@ -197,7 +196,13 @@ Outcome Extraction::ExtractOne(bool window) {
     if (length == 0 && !continued) break;  // the blank line after the body
     continued = !whole;
     if (ok) ok = base64_.Feed(text, length, whole, emit);
-    if (ok && whole && base64_.idle()) ok = Base64Run(out);
+    if (ok && whole && base64_.idle()) {  // lines one read of kReadLimit takes whole
+      Base64Lines run;
+      ok = TakeBase64Lines(reader_, out, reinterpret_cast<unsigned char*>(a_.scan), MAXCHRS,
+                           kReadLimit - 1, base64_, &run);
+      next_line_ += static_cast<long>(run.lines);
+      line_ = next_line_ - 1;
+    }
     if (!ok && !sink_) break;
     if (!ok) out = nullptr;  // the rest only counted: it is the next part's no more
   }
@@ -226,26 +231,6 @@ Outcome Extraction::ExtractOne(bool window) {
   // The line that ended the body may be a header line of the next part.
   Scan(a_.line);
   return Outcome::kDone;
-}
-
-// The lines after it that hold Base64 alone and come whole in one read, as the loop above
-// would take them one by one: decoded where they were read ahead, straight into the file's
-// output area (or, with no file to write, into the scan area, only counted). False when a
-// write failed.
-bool Extraction::Base64Run(PartFile* out) {
-  const char* text;
-  std::size_t n = reader_.Ahead(&text);
-  const std::size_t room = out ? kStreamBuffer - 1 : MAXCHRS;  // no line's bytes outnumber its text's
-  if (n > room) n = room;
-  Base64Lines run;
-  const std::size_t taken = DecodeBase64Lines(
-      out ? out->Room(n) : reinterpret_cast<unsigned char*>(a_.scan), text, n, kReadLimit - 1, &run);
-  if (taken == 0) return true;
-  reader_.Skip(taken);
-  next_line_ += static_cast<long>(run.lines);
-  line_ = next_line_ - 1;
-  base64_.Count(run);
-  return !out || out->Made(run.written);
 }
 
 bool Extraction::Run() {

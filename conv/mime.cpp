@@ -98,7 +98,6 @@ class Walk {
   void Leaf(bool flat);
   void FlatScan();
   void Attachment(Coding coding, bool flat, NameForm form, bool nul);
-  void Base64Run(Base64Pieces& base64, PartFile* file, unsigned long long* bytes, bool* ok);
   bool BodyLine() const { return kind_ == Kind::kText; }
   bool Blank() const { return starts_ && n_ == 0 && end_[0] != 0; }
   void DecodedField(const char* field, char* out);
@@ -340,7 +339,14 @@ void Walk::Attachment(Coding coding, bool flat, NameForm form, bool nul) {
       }
       base64.Feed(s, span, !open_, emit);
       cut = open_;
-      if (!open_ && base64.idle()) Base64Run(base64, writing && ok ? &file : nullptr, &bytes, &ok);
+      if (!open_ && base64.idle()) {
+        Base64Lines run;
+        const bool written = TakeBase64Lines(reader_, writing && ok ? &file : nullptr, a_.decoded,
+                                             kLine, kLine, base64, &run);
+        if (writing && ok) ok = written;
+        number_ += static_cast<long>(run.lines);
+        bytes += run.written;
+      }
     } else if (coding == Coding::kUuencode) {
       if (starts_ && n == 3 && std::memcmp(s, "end", 3) == 0) {
         Next();
@@ -398,25 +404,6 @@ void Walk::Attachment(Coding coding, bool flat, NameForm form, bool nul) {
   }
   if (failure != nullptr) return sink_.Failed(part, failure, path, other);
   sink_.Written(part, a_.path, file.appended(), body);
-}
-
-// The lines after it that hold Base64 alone, as the loop above would take them one by one:
-// decoded where they were read ahead, straight into the file's output area (or, with no file
-// to write, into the decoded area, only counted).
-void Walk::Base64Run(Base64Pieces& base64, PartFile* file, unsigned long long* bytes, bool* ok) {
-  const char* text;
-  std::size_t n = reader_.Ahead(&text);
-  const std::size_t room = file ? kStream - 1 : kLine;  // no line's bytes outnumber its text's
-  if (n > room) n = room;
-  unsigned char* out = file ? file->Room(n) : a_.decoded;
-  Base64Lines run;
-  const std::size_t taken = DecodeBase64Lines(out, text, n, kLine, &run);
-  if (taken == 0) return;
-  reader_.Skip(taken);
-  number_ += static_cast<long>(run.lines);
-  base64.Count(run);
-  *bytes += run.written;
-  if (file) *ok = file->Made(run.written);
 }
 
 // The rest of a body: files uuencoded in it, and parts of a mail without MIME structure (a

@@ -61,6 +61,22 @@ bool PartFile::Made(std::size_t m) {
   return out_->CommitBytes(m);
 }
 
+bool TakeBase64Lines(LineReader& reader, PartFile* file, unsigned char* scratch,
+                     std::size_t scratch_size, std::size_t max_line, Base64Pieces& base64,
+                     Base64Lines* run) {
+  const char* text;
+  std::size_t n = reader.Ahead(&text);
+  const std::size_t room = file ? file->room() : scratch_size;  // no line's bytes outnumber its text's
+  if (n > room) n = room;
+  *run = Base64Lines();
+  const std::size_t taken =
+      DecodeBase64Lines(file ? file->Room(n) : scratch, text, n, max_line, run);
+  if (taken == 0) return true;
+  reader.Skip(taken);
+  base64.Count(*run);
+  return !file || file->Made(run->written);
+}
+
 const char* PartFile::Finish(const char** path, const char** other) {
   *path = path_, *other = "";
   bool ok = out_->Flush();

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <memory>
 
+#include "base64.h"
 #include "extract.h"
 #include "textio.h"
 
@@ -35,6 +36,7 @@ class PartFile {
     return room_ = reinterpret_cast<unsigned char*>(out_->Room(n));
   }
   bool Made(std::size_t m);
+  std::size_t room() const { return size_ - 1; }  // the most Room gives
   // Writes out, closes and names the file; the failure's text with its two paths, or null.
   const char* Finish(const char** path, const char** other);
   // Closes and removes what was written, if anything.
@@ -59,6 +61,15 @@ class PartFile {
   std::unique_ptr<OutStream> out_;
   unsigned char* room_ = nullptr;  // what Room gave last
 };
+
+// After a body line that left no group waiting: the lines already read ahead that hold Base64
+// alone (each at most `max_line` bytes with its end), as the body loops would take them one by
+// one, decoded where they lie straight into `file`'s output area, or, with no file to write,
+// into `scratch` (`scratch_size` bytes), only counted. `*run` tells what was taken; false when a
+// write failed.
+bool TakeBase64Lines(LineReader& reader, PartFile* file, unsigned char* scratch,
+                     std::size_t scratch_size, std::size_t max_line, Base64Pieces& base64,
+                     Base64Lines* run);
 
 }  // namespace velko
 
