@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "base64.h"
-#include "jis.h"
-#include "kernels.h"
+#include "codec/base64.h"
+#include "codec/jis.h"
+#include "codec/kernels.h"
 
 namespace {
 

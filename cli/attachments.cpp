@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "bytes.h"
+#include "codec/bytes.h"
 #include "console.h"
-#include "jis.h"
+#include "codec/jis.h"
 
 namespace velko {
 namespace {

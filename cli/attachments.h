@@ -8,8 +8,8 @@
 
 #include "console.h"
 #include "console_host.h"
-#include "extract.h"
-#include "fileops.h"
+#include "mail/extract.h"
+#include "ports/fileops.h"
 #include "manifest.h"
 #include "sha256.h"
 

@@ -4,13 +4,13 @@
 #include <memory>
 #include <utility>
 
-#include "command.h"
+#include "app/command.h"
 #include "console.h"
 #include "console_host.h"
-#include "detect.h"
+#include "codec/detect.h"
 #include "fileops_native.h"
-#include "texts.h"
-#include "transcode.h"
+#include "ports/texts.h"
+#include "text/transcode.h"
 
 namespace velko {
 namespace {

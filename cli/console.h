@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "frame.h"
+#include "text/frame.h"
 
 namespace velko {
 

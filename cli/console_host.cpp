@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
-#include "bytes.h"
+#include "codec/bytes.h"
 #include "console.h"
-#include "texts.h"
+#include "ports/texts.h"
 
 namespace velko {
 

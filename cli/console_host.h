@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "host.h"
+#include "ports/host.h"
 
 namespace velko {
 

@@ -4,14 +4,14 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "command.h"
+#include "app/command.h"
 #include "console.h"
-#include "detect.h"
+#include "codec/detect.h"
 #include "fileops_native.h"
-#include "frame.h"
-#include "texts.h"
-#include "headers.h"
-#include "transcode.h"
+#include "text/frame.h"
+#include "ports/texts.h"
+#include "mail/headers.h"
+#include "text/transcode.h"
 
 namespace velko {
 namespace {

@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "console_host.h"
-#include "fileops.h"
-#include "frame.h"
-#include "jis.h"
-#include "transcode.h"
+#include "ports/fileops.h"
+#include "text/frame.h"
+#include "codec/jis.h"
+#include "text/transcode.h"
 
 namespace velko {
 

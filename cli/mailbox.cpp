@@ -4,11 +4,11 @@
 #include <memory>
 
 #include "console.h"
-#include "extract.h"
+#include "mail/extract.h"
 #include "fileops_native.h"
 #include "manifest.h"
-#include "mime.h"
-#include "texts.h"
+#include "mail/mime.h"
+#include "ports/texts.h"
 
 namespace velko {
 namespace {

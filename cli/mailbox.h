@@ -8,7 +8,7 @@
 
 #include "attachments.h"
 #include "console_host.h"
-#include "frame.h"
+#include "text/frame.h"
 #include "undo.h"
 
 namespace velko {

@@ -1,6 +1,6 @@
 #include "manifest.h"
 
-#include "frame.h"
+#include "text/frame.h"
 
 namespace velko {
 

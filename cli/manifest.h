@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "fileops.h"
+#include "ports/fileops.h"
 #include "undo.h"
 
 namespace velko {

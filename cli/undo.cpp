@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "console.h"
-#include "host.h"
+#include "ports/host.h"
 
 namespace velko {
 namespace {

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "fileops.h"
+#include "ports/fileops.h"
 
 namespace velko {
 

@@ -2,7 +2,7 @@
 #ifndef VELKO_SHELL_FILEOPS_NATIVE_H
 #define VELKO_SHELL_FILEOPS_NATIVE_H
 
-#include "fileops.h"
+#include "ports/fileops.h"
 
 namespace velko {
 

@@ -17,7 +17,7 @@
 #include <new>
 #include <string>
 
-#include "bytes.h"
+#include "codec/bytes.h"
 #include "fileops_native.h"
 
 namespace velko {

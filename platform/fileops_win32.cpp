@@ -8,9 +8,9 @@
 #include <new>
 #include <string>
 
-#include "bytes.h"
+#include "codec/bytes.h"
 #include "fileops_native.h"
-#include "jis.h"
+#include "codec/jis.h"
 
 namespace velko {
 namespace {

@@ -16,12 +16,12 @@
 #include <string>
 #include <vector>
 
-#include "bytes.h"
+#include "codec/bytes.h"
 #include "fileops_native.h"
 #include "host_window.h"
 #include "layout.h"
 #include "objects.h"
-#include "texts.h"
+#include "ports/texts.h"
 #include "window_fltk.h"
 
 namespace velko {

@@ -9,7 +9,7 @@
 #include "host_window.h"
 #include "layout.h"
 #include "objects.h"
-#include "texts.h"
+#include "ports/texts.h"
 #include "wide_text.h"
 
 namespace velko {

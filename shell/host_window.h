@@ -3,7 +3,7 @@
 #ifndef VELKO_SHELL_HOST_WINDOW_H
 #define VELKO_SHELL_HOST_WINDOW_H
 
-#include "host.h"
+#include "ports/host.h"
 
 namespace velko {
 

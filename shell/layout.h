@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "command.h"
+#include "app/command.h"
 
 namespace velko {
 

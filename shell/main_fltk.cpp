@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "command.h"
+#include "app/command.h"
 #include "fileops_native.h"
 #include "host_window.h"
 #include "layout.h"

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "command.h"
+#include "app/command.h"
 #include "fileops_native.h"
 #include "host_window.h"
 #include "layout.h"

@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "base64.h"
-#include "command.h"
-#include "kernels.h"
+#include "codec/base64.h"
+#include "app/command.h"
+#include "codec/kernels.h"
 #include "support.h"  // the line steps, the file operations, the standard library's strings
-#include "texts.h"
+#include "ports/texts.h"
 
 namespace velko {
 namespace {

@@ -1,15 +1,15 @@
 // The attachment extraction on real mail files: dialogs, questions, files written, failures.
-#include "extract.h"
+#include "mail/extract.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <map>
 
-#include "command.h"
-#include "mailnames.h"
+#include "app/command.h"
+#include "mail/mailnames.h"
 #include "support.h"  // the standard library's strings, vectors, files
-#include "texts.h"
+#include "ports/texts.h"
 
 namespace velko {
 namespace {

@@ -16,14 +16,14 @@
 #include <string>
 #include <vector>
 
-#include "b64text.h"
-#include "base64.h"
+#include "text/b64text.h"
+#include "codec/base64.h"
 #include "fileops_native.h"
-#include "frame.h"
-#include "jis.h"
+#include "text/frame.h"
+#include "codec/jis.h"
 #include "reference.h"
-#include "ruled.h"
-#include "transcode.h"
+#include "text/ruled.h"
+#include "text/transcode.h"
 
 namespace velko::test {
 

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <map>
 
-#include "bytes.h"
-#include "command.h"
-#include "extract.h"
+#include "codec/bytes.h"
+#include "app/command.h"
+#include "mail/extract.h"
 #include "support.h"
 
 namespace {

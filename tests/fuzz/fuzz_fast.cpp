@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "base64.h"
-#include "jis.h"
-#include "kernels.h"
+#include "codec/base64.h"
+#include "codec/jis.h"
+#include "codec/kernels.h"
 #include "support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

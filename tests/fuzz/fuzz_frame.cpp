@@ -7,11 +7,11 @@
 // rules; bit 5: the bytes mapped onto lead bytes, escapes and line ends; bits 6-7: the kernels.
 #include <cstdint>
 
-#include "command.h"
-#include "kernels.h"
+#include "app/command.h"
+#include "codec/kernels.h"
 #include "support.h"
-#include "textio.h"
-#include "texts.h"
+#include "text/textio.h"
+#include "ports/texts.h"
 
 using namespace velko;
 using namespace velko::test;

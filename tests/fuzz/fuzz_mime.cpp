@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "mime.h"
+#include "mail/mime.h"
 #include "support.h"
 
 namespace {

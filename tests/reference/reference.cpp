@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "jis.h"
-#include "ruled.h"
+#include "codec/jis.h"
+#include "text/ruled.h"
 
 namespace velko::reference {
 namespace {

@@ -1,0 +1,95 @@
+#include "codec/bytes.h"
+
+#include <cstring>
+
+#include "codec/jis.h"
+
+namespace velko {
+
+bool StartsWithNoCase(const char* text, const char* word, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i) {
+    if (text[i] == 0 || LowerAscii(text[i]) != LowerAscii(word[i])) return false;
+  }
+  return true;
+}
+
+bool StartsWithNoCase(const char* text, const char* word) {
+  for (; *word != 0; ++text, ++word) {
+    if (*text == 0 || LowerAscii(*text) != LowerAscii(*word)) return false;
+  }
+  return true;
+}
+
+bool EqualNoCase(const char* text, std::size_t n, const char* word) {
+  for (std::size_t i = 0; i < n; ++i) {
+    if (word[i] == 0 || LowerAscii(text[i]) != LowerAscii(word[i])) return false;
+  }
+  return word[n] == 0;
+}
+
+const char* FindNoCase(const char* text, const char* word) {
+  if (*word == 0) return text;
+  const char first = LowerAscii(*word);
+  for (const char* p = text; *p != 0; ++p) {
+    if (LowerAscii(*p) == first && StartsWithNoCase(p, word)) return p;
+  }
+  return nullptr;
+}
+
+std::size_t ControlLength(const char* text, bool utf8) {
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+  if (p[0] < 0x20 || p[0] == 0x7F) return 1;
+  if (!utf8) return 0;
+  if (p[0] == 0xC2 && p[1] >= 0x80 && p[1] <= 0x9F) return 2;
+  if (p[0] != 0xE2) return 0;
+  const bool marks =
+      p[1] == 0x80 && (p[2] == 0x8E || p[2] == 0x8F || (p[2] >= 0xAA && p[2] <= 0xAE));
+  const bool isolates = p[1] == 0x81 && p[2] >= 0xA6 && p[2] <= 0xA9;
+  return marks || isolates ? 3 : 0;
+}
+
+void AppendUtf8(char* name, std::size_t size, const char* text, std::size_t length) {
+  std::size_t n = std::strlen(name);
+  for (std::size_t i = 0; i < length;) {
+    std::size_t len = Utf8Length(static_cast<unsigned char>(text[i]));
+    for (std::size_t k = 1; k < len; ++k) {
+      if (i + k >= length || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) len = 0;
+    }
+    const std::size_t step = len ? len : 1;
+    if (n + step >= size) break;
+    std::memcpy(name + n, len ? text + i : "_", step);
+    n += step;
+    i += step;
+  }
+  name[n] = 0;
+}
+
+std::size_t CharacterLength(const char* text, bool sjis) {
+  const unsigned char c = static_cast<unsigned char>(*text);
+  if (sjis) return IsSjisLeadByte(c) && text[1] != 0 ? 2 : 1;
+  const std::size_t n = Utf8Length(c);
+  return n == 0 ? 1 : n;
+}
+
+std::size_t CutKeepingExtension(const char* name, std::size_t length, std::size_t limit, bool sjis,
+                                std::size_t* ext) {
+  *ext = length;
+  if (length <= limit) return length;
+  for (std::size_t i = length; i-- > 1;) {
+    if (name[i] != '.') continue;
+    if (length - i <= 32 && length - i < limit) *ext = i;  // and room for a stem
+    break;
+  }
+  return FitCharacters(name, *ext, limit - (length - *ext), sjis);
+}
+
+std::size_t FitCharacters(const char* text, std::size_t length, std::size_t limit, bool sjis) {
+  std::size_t keep = 0;
+  for (std::size_t next; keep < length; keep = next) {
+    next = keep + CharacterLength(text + keep, sjis);
+    if (next > limit || next > length) break;
+  }
+  return keep;
+}
+
+}  // namespace velko

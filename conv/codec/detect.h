@@ -1,0 +1,74 @@
+// Which encodings the bytes of a text fit, by fixed byte rules, never by the system's locale.
+#ifndef VELKO_CONV_CODEC_DETECT_H
+#define VELKO_CONV_CODEC_DETECT_H
+
+#include <cstddef>
+
+namespace velko {
+
+enum Encoding : unsigned {
+  kAscii = 1,      // 7-bit, no JIS escape sequence
+  kIso2022Jp = 2,  // 7-bit with ESC $ sequences; half-width kana as 8-bit bytes allowed
+  kUtf8 = 4,       // valid UTF-8 with at least one multi-byte sequence
+  kShiftJis = 8,   // every byte a Shift_JIS character
+  kEucJp = 16,     // every byte an EUC-JP character, and at least one double-byte character
+  kBinary = 32,    // a NUL, or bytes no text encoding here has
+};
+
+// Fed with a text's bytes in pieces of any size; tells which encodings they fit.
+class ByteSurvey {
+ public:
+  void Add(const unsigned char* bytes, std::size_t n);
+  // The encodings all bytes fed fit; with `cut`, the text goes on after them, so a sequence
+  // they end inside still fits. One bit but for Shift_JIS and EUC-JP together: the bytes
+  // are either (half-width kana, or EUC-JP without a byte Shift_JIS refuses).
+  unsigned Fits(bool cut) const;
+  // Every encoding the bytes fit, by the same rules with no preference among UTF-8, Shift_JIS
+  // and EUC-JP, and with every double-byte code a character: a bit each.
+  unsigned Candidates() const;
+  // An ESC $ was seen: 7-bit JIS, perhaps with some bytes it has no place for.
+  bool JisEscapes() const { return jis_escapes_ > 0; }
+
+ private:
+  unsigned long long eight_bit_ = 0, not_kana_ = 0;  // 8-bit bytes, and those not 0xA1-0xDF
+  unsigned long long jis_escapes_ = 0, utf8_multibyte_ = 0, euc_double_ = 0;
+  bool nul_ = false;
+  bool utf8_ok_ = true, sjis_ok_ = true, euc_ok_ = true;
+  unsigned utf8_need_ = 0;                            // continuation bytes still to come
+  unsigned char utf8_low_ = 0x80, utf8_high_ = 0xBF;  // the range of the next one
+  unsigned sjis_lead_ = 0;  // a lead byte waiting for its trail byte
+  unsigned char euc_first_ = 0;  // the first byte of an EUC-JP double-byte character
+  // Double-byte codes of the right form that stand for no character.
+  unsigned long long sjis_unassigned_ = 0, euc_unassigned_ = 0;
+  unsigned euc_need_ = 0;  // bytes of a double-byte character still to come
+  unsigned escape_ = 0;    // 1 after ESC, 2 after ESC $
+};
+
+// What a text holds that matters to the commands.
+struct Census {
+  unsigned long long lf = 0, crlf = 0, cr = 0, ctrl_z = 0;  // line ends: LF alone, CR LF, CR
+  // Shift_JIS characters: half-width kana, NEC row 13 (0x87), the IBM extensions and their
+  // NEC-selected copies (0xED, 0xEE, 0xFA-0xFC), user-defined (0xF0-0xF9), PC-98 ruled lines
+  // (0x86A2-0x86ED) and JIS ones (0x849F-0x84BE).
+  unsigned long long kana = 0, nec_row13 = 0, ibm = 0, user = 0, pc98 = 0, jis_ruled = 0;
+};
+
+// Counts a text's line ends and 0x1A bytes, and with `sjis` its Shift_JIS characters, fed in
+// pieces of any size.
+class CensusTaker {
+ public:
+  explicit CensusTaker(bool sjis) : sjis_(sjis) {}
+  void Add(const unsigned char* bytes, std::size_t n);
+  // The counts; a CR at the very end counts as a line end.
+  Census Taken() const;
+
+ private:
+  bool sjis_;
+  Census census_;
+  bool cr_ = false;
+  unsigned lead_ = 0;  // a lead byte waiting for its trail byte
+};
+
+}  // namespace velko
+
+#endif

@@ -1,0 +1,97 @@
+// Shift_JIS <-> 7-bit JIS (ISO-2022-JP) conversion of one line.
+#ifndef VELKO_CONV_CODEC_JIS_H
+#define VELKO_CONV_CODEC_JIS_H
+
+#include <cstddef>
+
+#include "codec/simd.h"
+
+namespace velko {
+// In the width's namespace: the kernel files compiled for wider instruction sets inline these
+// too, and must not lend the linker their copies.
+inline namespace VELKO_SIMD_ABI {
+
+// Fixed classification (0x81-0x9F, 0xE0-0xFC); never taken from the system's code page.
+constexpr bool IsSjisLeadByte(unsigned char byte) {
+  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+// One Shift_JIS double-byte character to its two JIS bytes, and back. No range checks:
+// every byte pair maps by the same arithmetic, results cut to 8 bits.
+constexpr void SjisCharToJis(unsigned char result[2], const unsigned char pair[2]) {
+  unsigned s1 = pair[0], s2 = pair[1];
+  unsigned j1 = s1 <= 0x9F ? 2 * (s1 - 0x71) + 1 : 2 * (s1 - 0xB1) + 1;
+  unsigned t = s2 > 0x7F ? s2 - 1 : s2;
+  unsigned carry = t >= 0x9E ? 1 : 0;
+  result[0] = static_cast<unsigned char>(j1 + carry);
+  result[1] = static_cast<unsigned char>(carry ? t - 0x7D : t - 0x1F);
+}
+
+// 1 for a lead byte, 2 for the NUL, 4 for half-width kana, 0 for every other byte: one
+// test per byte in the converters' single-byte loops.
+constexpr unsigned kSjisLead = 1, kSjisNul = 2, kSjisHalfKana = 4;
+struct SjisByteClasses {
+  unsigned char of[256];
+  constexpr SjisByteClasses() : of() {
+    for (int b = 1; b < 256; ++b) {
+      of[b] = IsSjisLeadByte(static_cast<unsigned char>(b)) ? kSjisLead
+              : b >= 0xA1 && b <= 0xDF                     ? kSjisHalfKana
+                                                           : 0;
+    }
+    of[0] = kSjisNul;
+  }
+};
+inline constexpr SjisByteClasses kSjisClass;
+
+}  // namespace VELKO_SIMD_ABI
+void JisCharToSjis(unsigned char result[2], const unsigned char pair[2]);
+
+// How half-width kana go into 7-bit JIS.
+enum class Kana {
+  k8bit,  // as their Shift_JIS bytes, which strict decoders refuse
+  kEscI,  // in runs of ESC ( I
+  kFull,  // as the full-width JIS characters, a voiced or semi-voiced mark joined to its kana
+};
+
+// The Shift_JIS code of the full-width form of the half-width kana `kana` (0xA1-0xDF). A
+// voiced or semi-voiced mark in `next` that makes one character with it (ｶﾞ ガ, ﾊﾟ パ, ｳﾞ ヴ)
+// is taken in, and `*joined` set.
+unsigned FullWidthKana(unsigned char kana, unsigned char next, bool* joined);
+
+// Convert one line, its NUL at in[length] (a NUL before it ends the line there), into `out`,
+// NUL-terminated, and return the length written up to that NUL. `out` must not overlap `in`.
+// Each call starts afresh: no shift state carries over between lines. `*direct` is set when
+// no converted character gave a LF or a NUL: `out` then holds neither but for a LF the line
+// ended with, and may be written where it was made.
+//
+// SjisToJisLine: every run of double-byte characters is framed by ESC $ B ... ESC ( J.
+//   `out` needs 3 x length + 3 bytes. A lead byte right before the NUL (a character cut by the
+//   read limit) has no trail byte: it is copied as it is, after closing the run. Half-width
+//   kana stay 8-bit bytes; `*kana` is set when there are any.
+// SjisToJisKanaLine: the same with half-width kana in runs of ESC ( I ... ESC ( J, or as
+//   full-width characters inside the double-byte runs. `out` needs 8 x length + 3 bytes.
+// JisToSjisLine: ESC $ x opens a double-byte run, any ESC inside a run closes it.
+//   `out` needs length + 1 bytes. A run with one byte left before the NUL copies that byte as
+//   it is; nothing past the NUL is read.
+std::size_t SjisToJisLine(char* out, const char* in, std::size_t length, bool* direct,
+                          bool* kana);
+std::size_t SjisToJisKanaLine(char* out, const char* in, std::size_t length, bool* direct,
+                              Kana kana);
+std::size_t JisToSjisLine(char* out, const char* in, std::size_t length, bool* direct);
+
+// The same over a block of whole lines, each ended by its LF (CR LF as it stands in the file),
+// no NUL among them and one after the last: what the line converters make of each, one after
+// the other, with room as they need for the whole block; kNoBlock when a line must go through
+// its line step: a character that would take in a CR or a LF, or one that becomes a LF or a NUL.
+// `marks` receives the lines the line step would mark (to JIS: those with half-width kana).
+constexpr std::size_t kNoBlock = static_cast<std::size_t>(-1);
+struct BlockMarks {
+  unsigned long long lines = 0;  // how many
+  unsigned long long first = 0;  // the first, counted from 0
+};
+std::size_t SjisToJisBlock(char* out, const char* in, std::size_t length, BlockMarks* marks);
+std::size_t JisToSjisBlock(char* out, const char* in, std::size_t length, BlockMarks* marks);
+
+}  // namespace velko
+
+#endif

@@ -1,0 +1,43 @@
+// The converters' inner loops, compiled once per instruction set and chosen once, at the
+// first call, from what the CPU reports. VELKO_ISA=scalar|sse2|avx2 in the environment asks
+// for one (tests, benchmarks, bug reports); a set the CPU lacks is never chosen.
+#ifndef VELKO_CONV_CODEC_KERNELS_H
+#define VELKO_CONV_CODEC_KERNELS_H
+
+#include <cstddef>
+
+namespace velko {
+
+struct BlockMarks;
+struct Base64Lines;
+
+enum class Isa { kScalar, kSse2, kAvx2 };
+constexpr Isa kIsas[] = {Isa::kScalar, Isa::kSse2, Isa::kAvx2};
+
+struct Kernels {
+  Isa isa;
+  const char* name;
+  std::size_t (*sjis_to_jis_line)(char* out, const char* in, std::size_t length, bool* direct,
+                                  bool* kana);
+  std::size_t (*jis_to_sjis_line)(char* out, const char* in, std::size_t length, bool* direct);
+  // The same over whole lines, each ended by its LF, NUL after the last: the line results one
+  // after the other, or kNoBlock when a line needs the line step (jis.h).
+  std::size_t (*sjis_to_jis_block)(char* out, const char* in, std::size_t length, BlockMarks* marks);
+  std::size_t (*jis_to_sjis_block)(char* out, const char* in, std::size_t length, BlockMarks* marks);
+  // Base64 blocks while they hold only alphabet characters; returns the characters read.
+  std::size_t (*decode_base64_blocks)(unsigned char* out, const char* text, std::size_t length);
+  // Whole lines of Base64 alone, each checked and decoded in one pass (base64.h).
+  std::size_t (*decode_base64_lines)(unsigned char* out, const char* text, std::size_t length,
+                                     std::size_t max_line, Base64Lines* run);
+};
+
+// The kernels of `isa`, or null when this build has none for it or the CPU cannot run them.
+const Kernels* KernelsFor(Isa isa);
+// The kernels in use.
+const Kernels& ActiveKernels();
+// Use the kernels of `isa` from now on; false (and nothing changed) when KernelsFor has none.
+bool UseKernels(Isa isa);
+
+}  // namespace velko
+
+#endif

@@ -1,0 +1,61 @@
+// Header text as a mail reader shows it: RFC 2047 encoded words decoded into one encoding,
+// adjacent words joined, folded header lines unfolded.
+#ifndef VELKO_CONV_MAIL_HEADERS_H
+#define VELKO_CONV_MAIL_HEADERS_H
+
+#include <cstddef>
+#include <memory>
+
+#include "codec/cp932.h"
+#include "text/frame.h"
+#include "text/textio.h"
+#include "text/transcode.h"
+
+namespace velko {
+
+// What decoding could not do.
+struct HeaderCounts {
+  unsigned long long kept = 0;  // encoded words left as they are: a charset not known here
+  unsigned long long lost = 0;  // characters with no code in the output, written as '?' or U+FFFD
+};
+
+class HeaderText {
+ public:
+  explicit HeaderText(Form to) : to_(to) {}
+  // The way back into code page 932, where the output needs it; false without memory.
+  bool Prepare();
+  // `text` (n bytes: a header's value or any line, without its line end) with its encoded
+  // words decoded, into `out` (`room` bytes, NUL-terminated, cut at a character when full);
+  // the length written. The text between words stays as it is, but for blanks between two.
+  std::size_t Decode(const char* text, std::size_t n, char* out, std::size_t room,
+                     HeaderCounts* counts) const;
+
+ private:
+  Form to_;
+  Cp932Encoder encoder_;
+};
+
+// b64text --decode: every line's encoded words decoded, and in a header (from the file's start,
+// or an mbox "From " line, to the first blank line) folded lines joined first. Line ends stay.
+class HeaderDecoding : public Conversion {
+ public:
+  explicit HeaderDecoding(Form to) : text_(to) {}
+  bool Prepare() override;
+  LinesResult Run(File& in, File& out) override;
+  const HeaderCounts& counts() const { return counts_; }
+  unsigned long long first_line() const { return first_line_; }  // of what was kept or lost
+
+ private:
+  // Decodes `text` and writes it and its line end `end`; false once a write failed.
+  bool Put(OutStream& out, const char* text, std::size_t n, const char* end,
+           unsigned long long line);
+
+  HeaderText text_;
+  std::unique_ptr<char[]> buffers_;
+  HeaderCounts counts_;
+  unsigned long long first_line_ = 0;
+};
+
+}  // namespace velko
+
+#endif
