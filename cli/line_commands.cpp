@@ -8,6 +8,7 @@
 #include "console.h"
 #include "codec/detect.h"
 #include "fileops_native.h"
+#include "undo.h"
 #include "text/frame.h"
 #include "ports/texts.h"
 #include "mail/headers.h"
@@ -55,7 +56,7 @@ bool ReadHead(File& file, std::string* head) {
 // Why the command would not do what its user means with input that begins with `head`:
 // it is not what the command reads, or already what it makes. Empty when nothing speaks
 // against it.
-std::string Refusal(const LineCommand& command, const std::string& head) {
+std::string Refusal(const CliCommand& command, const std::string& head) {
   ByteSurvey survey;
   survey.Add(reinterpret_cast<const unsigned char*>(head.data()), head.size());
   const unsigned fits = survey.Fits(head.size() == kHeadSize);
@@ -279,8 +280,6 @@ bool CopyFile(File& from, File& to) {
 
 }  // namespace
 
-bool IsTranscoding(int id) { return id >= kSjisToUtf8 && id <= kUtf8ToJis; }
-
 void ConvertStream(LineRun& run, std::unique_ptr<File> in, const std::string& name) {
   if (!in) {
     const bool exists = run.files.Exists(name.c_str());
@@ -440,6 +439,51 @@ void ConvertFile(LineRun& run, const std::string& file) {
     // What the text rules leave out here is the window's way, and the backup keeps it.
     converter.Tell(file, false);
   }
+}
+
+int ConvertFiles(const CliCommand& command, const Parsed& parsed,
+                 void (*configure)(const Parsed& parsed, LineRun& run)) {
+  std::vector<std::string> files = parsed.operands;
+  const std::string output = parsed.Get(kOutputKey);
+  if (files.empty() && !IsTerminal(0)) files.push_back("-");
+  if (files.empty()) return Usage(Tr("no FILE given"));
+  if (parsed.Has(kOutputKey) && files.size() != 1) return Usage(Tr("-o takes one FILE"));
+  const bool windows_rules = PlatformTextRules() == TextRules::kWindows;
+  const TextRules rules = parsed.Get(kEolKey, windows_rules ? "crlf" : "keep") == "crlf"
+                              ? TextRules::kWindows
+                              : TextRules::kBytes;
+  // Never writes through a link; puts every file back under its own name when stopped.
+  UndoOnStop ops(NativeFileOps(false));
+  ConsoleHost host(parsed.Has(kQuietKey), [&ops] { return ops.TakeReason(); });
+  const std::string done = Tr(command.done);
+  LineRun run{command,
+              done.c_str(),
+              host,
+              ops,
+              output == "-" ? "" : output,
+              parsed.Get(kBackupKey) == "numbered",
+              parsed.Has(kForceKey),
+              rules};
+  configure(parsed, run);
+  bool failed = false;
+  for (const std::string& file : files) {
+    // Standard output carries the converted text: no notices there.
+    const bool to_stdout = run.output.empty() && (file == "-" || output == "-");
+    host.Begin(file, !to_stdout);
+    if (file.size() >= kPathSize) {
+      host.Error(Say("file name longer than %s bytes: not converted",
+                     {std::to_string(kPathSize - 1)}));
+    } else if (file == "-") {
+      ConvertStream(run, StandardStream(0), file);
+    } else if (!output.empty()) {
+      ConvertStream(run, ops.Open(file.c_str(), OpenMode::kRead), file);
+    } else {
+      ConvertFile(run, file);
+    }
+    failed |= host.ErrorShown();
+    ops.Settle();
+  }
+  return failed ? 1 : 0;
 }
 
 }  // namespace velko

@@ -9,31 +9,37 @@
 #include <string>
 #include <vector>
 
+#include "console.h"
 #include "console_host.h"
+#include "families.h"
 #include "ports/fileops.h"
+#include "options.h"
 #include "text/frame.h"
 #include "codec/jis.h"
 #include "text/transcode.h"
 
 namespace velko {
 
-// velko-cli's own commands, beside the window's buttons.
-constexpr int kSjisToUtf8 = 2001;
-constexpr int kUtf8ToSjis = 2002;
-constexpr int kJisToUtf8 = 2003;
-constexpr int kUtf8ToJis = 2004;
-constexpr int kCheck = 2005;
-
-struct LineCommand {
-  const char* name;
-  int id;
-  bool sjis_input;  // its input is Shift_JIS
-  const char* what;
-};
-bool IsTranscoding(int id);
+// The options every command that rewrites a text takes.
+constexpr int kBackupKey = 256, kForceKey = 257, kEolKey = 258, kOutputKey = 'o';
+inline constexpr Option kOutputOption = {
+    "output", kOutputKey, "OUT", nullptr,
+    N("write the result of the one FILE to OUT ('-': standard output);\nFILE stays as it is")};
+inline constexpr Option kEolOption = {
+    "eol", kEolKey, "RULES", "keep|crlf",
+    N("keep: a line runs to its LF and every byte stays as it is;\ncrlf: the Windows text rules "
+      "(CR LF read as LF, a 0x1A ends the\ntext, LF written as CR LF). Default: %s")};
+inline constexpr Option kBackupOption = {
+    "backup", kBackupKey, "CONTROL", "simple|numbered",
+    N("simple: the old BAK is replaced (default); numbered: it is first\nkept as BAK.~N~, so no "
+      "backup is ever removed")};
+inline constexpr Option kForceOption = {
+    "force", kForceKey, nullptr, nullptr,
+    N("convert input that looks like another encoding than the\ncommand's, or like its result "
+      "already")};
 
 struct LineRun {
-  const LineCommand& command;
+  const CliCommand& command;
   const char* completion;
   ConsoleHost& host;
   FileOps& files;
@@ -53,6 +59,11 @@ struct LineRun {
 void ConvertStream(LineRun& run, std::unique_ptr<File> in, const std::string& name);
 // In place, as the window does it.
 void ConvertFile(LineRun& run, const std::string& file);
+
+// A command that rewrites texts, on the files `parsed` names: the common options read, then
+// `configure` sets the family's own; the exit status.
+int ConvertFiles(const CliCommand& command, const Parsed& parsed,
+                 void (*configure)(const Parsed& parsed, LineRun& run));
 
 }  // namespace velko
 

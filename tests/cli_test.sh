@@ -33,6 +33,9 @@ for args in "" "frob a" "sjis2jis --bogus a" "b64bin --names=odd m" "b64bin -o x
   "sjis2jis --backup=often a" "b64bin --exists maybe m" "jis2sjis --dir . a" "sjis2jis --eol=lf a"; do
   "$cli" $args >/dev/null 2>err; check "usage: $args" "2 2 Try 'velko-cli --help'." "$? $(wc -l <err) $(tail -1 err)"
 done
+# Each command's help names its own options only, and they are refused elsewhere.
+check "help per command" "      --kana|" "$("$cli" help sjis2jis | grep -o -- '^ *--kana')|$("$cli" jis2sjis --help | grep -o -- '^ *--kana')"
+"$cli" jis2sjis --kana=full a 2>err; check "option of another command" "2 velko-cli: --kana is for sjis2jis" "$? $(head -1 err)"
 "$cli" sjis2jis -Lu a.txt 2>err; check "unknown option" "velko-cli: unknown option '-L'" "$(head -1 err)"
 check "version" "velko-cli 1.0.0" "$("$cli" --version | head -n 1)"
 check "kernels asked for" "kernels: scalar" "$(VELKO_ISA=scalar "$cli" --version | tail -n 1)"

@@ -70,14 +70,16 @@ for size in 16 32 48 64 128 256; do
   file "$root/usr/share/icons/hicolor/${size}x$size/apps/velko.png" | grep -q "PNG image data, $size x $size" ||
     fail "the ${size}x$size icon"
 done
-# The manual page renders cleanly and names the options --help names, no more and no fewer.
+# The manual page renders cleanly and names the options the commands' help names, no more and
+# no fewer.
 for page in velko velko-cli; do
   gunzip -c "$root/usr/share/man/man1/$page.1.gz" >"$work/$page.1"
   warnings=$(LC_ALL=C.UTF-8 groff -man -Tutf8 -ww -z "$work/$page.1" 2>&1) && [ -z "$warnings" ] || fail "groff $page: $warnings"
 done
 man=$work/velko-cli.1
 options() { grep -o -- '--[a-z][a-z-]*' | sort -u | tr '\n' ' '; }
-in_help=$("$cli" --help | options) in_man=$(sed 's/\\-/-/g' "$man" | options)
+commands=$("$cli" --help | sed -n 's/^  \([a-z0-9]*\)  *[A-Za-z0-9].*/\1/p')
+in_help=$(for c in $commands; do "$cli" help "$c"; done | options) in_man=$(sed 's/\\-/-/g' "$man" | options)
 [ "$in_help" = "$in_man" ] || fail "options: --help has $in_help, the manual $in_man"
 grep -q "\"velko $version\"" "$man" || fail "the manual's version"
 exit $status
