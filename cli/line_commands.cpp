@@ -22,22 +22,21 @@ constexpr std::size_t kHeadSize = 64 * 1024;  // the first bytes, which tell wha
 // A file whose first bytes were read ahead: they come first, then the rest.
 class Replayed : public File {
  public:
-  Replayed(std::string head, std::unique_ptr<File> rest)
-      : head_(std::move(head)), rest_(std::move(rest)) {}
+  Replayed(std::string head, File& rest) : head_(std::move(head)), rest_(rest) {}
   long Read(void* buffer, std::size_t size) override {
-    if (pos_ == head_.size()) return rest_->Read(buffer, size);
+    if (pos_ == head_.size()) return rest_.Read(buffer, size);
     std::size_t n = std::min(size, head_.size() - pos_);
     std::memcpy(buffer, head_.data() + pos_, n);
     pos_ += n;
     return static_cast<long>(n);
   }
-  bool Write(const void* data, std::size_t size) override { return rest_->Write(data, size); }
-  bool Close() override { return rest_->Close(); }
-  FileId Id() override { return rest_->Id(); }
+  bool Write(const void* data, std::size_t size) override { return rest_.Write(data, size); }
+  bool Close() override { return rest_.Close(); }
+  FileId Id() override { return rest_.Id(); }
 
  private:
   std::string head_;
-  std::unique_ptr<File> rest_;
+  File& rest_;
   std::size_t pos_ = 0;
 };
 
@@ -59,40 +58,48 @@ bool ReadHead(File& file, std::string* head) {
 std::string Refusal(const CliCommand& command, const std::string& head) {
   ByteSurvey survey;
   survey.Add(reinterpret_cast<const unsigned char*>(head.data()), head.size());
-  const unsigned fits = survey.Fits(head.size() == kHeadSize);
+  const Charsets fits = survey.Fits(head.size() == kHeadSize);
+  const Charsets jis = Bit(Charset::kJis), utf8 = Bit(Charset::kUtf8),
+                 sjis = Bit(Charset::kShiftJis), euc = Bit(Charset::kEucJp);
   const char* seen = nullptr;
   const int id = command.id;
-  if (id == kUtf8ToSjis || id == kUtf8ToJis) {
-    seen = fits == kIso2022Jp ? N("is JIS (ISO-2022-JP), not UTF-8: not converted (--force "
-                                  "converts it)")
-           : fits & kShiftJis ? N("is no UTF-8 and looks like Shift_JIS: not converted (--force "
-                                  "converts it)")
-           : fits & kEucJp    ? N("is no UTF-8 and looks like EUC-JP: not converted (--force "
-                                  "converts it)")
-           : fits == kBinary  ? N("is no UTF-8 text: not converted (--force converts it)")
-                              : nullptr;
+  if (id == kUtf8ToSjis || id == kUtf8ToJis || id == kUtf8ToEucJp) {
+    seen = fits == jis       ? N("is JIS (ISO-2022-JP), not UTF-8: not converted (--force "
+                                       "converts it)")
+           : fits & sjis     ? N("is no UTF-8 and looks like Shift_JIS: not converted (--force "
+                                     "converts it)")
+           : fits & euc      ? N("is no UTF-8 and looks like EUC-JP: not converted (--force "
+                                      "converts it)")
+           : fits == kBinary ? N("is no UTF-8 text: not converted (--force converts it)")
+                             : nullptr;
+  } else if (id == kEucJpToUtf8) {
+    seen = fits == utf8   ? N("looks like UTF-8, not EUC-JP: not converted (--force converts it)")
+           : fits == sjis ? N("looks like Shift_JIS, not EUC-JP: not converted (--force "
+                              "converts it)")
+           : fits == jis  ? N("is JIS (ISO-2022-JP), not EUC-JP: not converted (jis2utf8 "
+                               "converts it; --force converts it as EUC-JP)")
+                          : nullptr;
   } else if (command.sjis_input) {
-    if (fits == kUtf8)
+    if (fits == utf8)
       seen = N("looks like UTF-8, not Shift_JIS: not converted (--force converts it)");
-    if (fits == kEucJp)
+    if (fits == euc)
       seen = N("looks like EUC-JP, not Shift_JIS: not converted (--force converts it)");
-    if (fits == (kEucJp | kShiftJis)) {
+    if (fits == (euc | sjis)) {
       seen =
           N("looks like EUC-JP (or Shift_JIS of half-width kana alone): not converted (--force "
             "converts it)");
     }
     // A second run, or VELKO's own output: JIS escapes, and no Shift_JIS character.
-    if ((id == BTN_SJTOJIS || id == kSjisToUtf8) && fits == kIso2022Jp) {
+    if ((id == BTN_SJTOJIS || id == kSjisToUtf8) && fits == jis) {
       seen = id == kSjisToUtf8 ? N("is JIS (ISO-2022-JP), not Shift_JIS: not converted (jis2utf8 "
                                    "converts it; --force converts it as Shift_JIS)")
                                : N("is JIS already: not converted (--force converts it)");
     }
-  } else if ((id == BTN_JISTOSJ || id == kJisToUtf8) &&
-             (fits & (kShiftJis | kEucJp | kUtf8)) != 0) {
-    seen = fits == kUtf8    ? N("has no JIS escape sequence and looks like UTF-8: not converted "
-                                   "(--force converts it)")
-           : fits == kEucJp ? N("has no JIS escape sequence and looks like EUC-JP: not converted "
-                                "(--force converts it)")
+  } else if ((id == BTN_JISTOSJ || id == kJisToUtf8) && (fits & (sjis | euc | utf8)) != 0) {
+    seen = fits == utf8  ? N("has no JIS escape sequence and looks like UTF-8: not converted "
+                              "(--force converts it)")
+           : fits == euc ? N("has no JIS escape sequence and looks like EUC-JP: not converted "
+                             "(--force converts it)")
            : id == kJisToUtf8
                ? N("has no JIS escape sequence and looks like Shift_JIS: not converted "
                    "(sjis2utf8 converts it; --force converts it as JIS)")
@@ -102,17 +109,9 @@ std::string Refusal(const CliCommand& command, const std::string& head) {
   return seen ? Tr(seen) : "";
 }
 
-// A file that takes every byte and keeps none: a trial run's output.
-class Discarded : public File {
- public:
-  long Read(void*, std::size_t) override { return -1; }
-  bool Write(const void*, std::size_t) override { return true; }
-  bool Close() override { return true; }
-};
-
-// The name of the target encoding, as messages give it.
-const char* FormName(Charset form) {
-  return form == Charset::kUtf8 ? "UTF-8" : form == Charset::kJis ? "JIS" : "Shift_JIS";
+// The name of the target charset, as messages give it.
+const char* TargetName(Charset charset) {
+  return charset == Charset::kJis ? "JIS" : CharsetName(charset);
 }
 
 std::string Hex(const unsigned char* bytes, unsigned length) {
@@ -156,10 +155,10 @@ void TellUnmapped(ConsoleHost& host, const TranscodeReport& report, Charset to) 
     if (u.character != kNoCharacter) {
       char code[16];
       std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(u.character));
-      host.Error(Say("line %s, column %s: %s %s has no %s code",
-                     {line, column, code,
-                      std::string(reinterpret_cast<const char*>(u.bytes), u.length),
-                      FormName(to)}));
+      host.Error(
+          Say("line %s, column %s: %s %s has no %s code",
+              {line, column, code, std::string(reinterpret_cast<const char*>(u.bytes), u.length),
+               TargetName(to)}));
     } else if (to == Charset::kUtf8) {
       host.Error(Say("line %s, column %s: bytes %s stand for no character", {line, column, bytes}));
     } else {
@@ -190,7 +189,10 @@ class Converter {
            : headers_   ? static_cast<Conversion&>(*headers_)
                         : *lines_;
   }
-  unsigned long long Unmapped() const { return transcoding_ ? transcoding_->report().unmapped : 0; }
+  // The last run stopped at a sequence without a mapping.
+  bool Stopped() const {
+    return transcoding_ && run_.fail_unmapped && transcoding_->report().unmapped > 0;
+  }
 
   // Tells what the run could not keep, as errors, and what its user should know of the
   // result, as warnings; true when anything was lost. `text_rules`: what the text rules left
@@ -223,11 +225,11 @@ class Converter {
     }
     const TranscodeReport& report = transcoding_->report();
     if (report.vendor > 0) {
-      host.Warn(about, Say("%s characters are written as codes of the Windows vendor rows or "
-                           "the PC-98 ruled lines, which strict JIS decoders refuse, first on "
-                           "line %s",
-                           {std::to_string(report.vendor),
-                            std::to_string(report.first_vendor_line)}));
+      host.Warn(about,
+                Say("%s characters are written as codes of the Windows vendor rows or "
+                    "the PC-98 ruled lines, which strict decoders refuse, first on "
+                    "line %s",
+                    {std::to_string(report.vendor), std::to_string(report.first_vendor_line)}));
     }
     if (report.unmapped == 0) return false;
     TellUnmapped(host, report, run_.transcode.to);
@@ -238,19 +240,11 @@ class Converter {
     return true;
   }
 
-  // With --unmapped=fail: a trial run of `in` that finds nothing without a mapping; else
-  // what has none is told, and `not_done` after it.
-  bool Clean(File& in, const std::string& name, const char* not_done) {
-    if (!run_.fail_unmapped || !transcoding_) return true;
-    Discarded nowhere;
-    if (transcoding_->Run(in, nowhere) != LinesResult::kDone) {
-      run_.host.Error(WindowText(kErrInputRead, name) + ": " + SystemReason(LastSystemError()));
-      return false;
-    }
-    if (Unmapped() == 0) return true;
+  // After a run that stopped at the first sequence without a mapping (--unmapped=fail): that
+  // one told, and `not_done` after it.
+  void TellStop(const char* not_done) {
     TellUnmapped(run_.host, transcoding_->report(), run_.transcode.to);
-    run_.host.Error(Say(not_done, {std::to_string(Unmapped())}));
-    return false;
+    run_.host.Error(Tr(not_done));
   }
 
  private:
@@ -261,8 +255,39 @@ class Converter {
 };
 
 constexpr const char* kNotConverted =
-    N("%s without a mapping: not converted (--unmapped=fail)");
-constexpr const char* kNotWritten = N("%s without a mapping: nothing written (--unmapped=fail)");
+    N("stopped at the first sequence without a mapping: not converted (--unmapped=fail)");
+constexpr const char* kNotWritten =
+    N("stopped at the first sequence without a mapping: nothing written (--unmapped=fail)");
+
+// A file read once: its first bytes tell whether it is what the command reads (or already
+// what it makes) before it all goes through the conversion; a refusal stops the run.
+class Checked : public Conversion {
+ public:
+  Checked(const LineRun& run, Conversion& conversion) : run_(run), conversion_(conversion) {}
+  bool Prepare() override { return conversion_.Prepare(); }
+  LinesResult Run(File& in, File& out) override {
+    std::string head;
+    if (!ReadHead(in, &head)) {
+      in.Close();
+      out.Close();
+      return LinesResult::kReadError;
+    }
+    refusal_ = run_.force ? "" : Refusal(run_.command, head);
+    if (!refusal_.empty()) {
+      in.Close();
+      out.Close();
+      return LinesResult::kStopped;
+    }
+    Replayed input(std::move(head), in);
+    return conversion_.Run(input, out);
+  }
+  const std::string& refusal() const { return refusal_; }
+
+ private:
+  const LineRun& run_;
+  Conversion& conversion_;
+  std::string refusal_;
+};
 
 // The folder `path` names a file in, as ListFolder takes it.
 std::string FolderOf(const char* path, PathStyle style) {
@@ -304,7 +329,7 @@ void ConvertStream(LineRun& run, std::unique_ptr<File> in, const std::string& na
     const std::string why = Refusal(run.command, head);
     if (!why.empty()) return run.host.Error(why);
   }
-  Replayed input(std::move(head), std::move(in));
+  Replayed input(std::move(head), *in);
   Converter converter(run);
   if (!converter.conversion().Prepare()) return run.host.Error(Tr(kErrMemory));
   if (out.empty()) {
@@ -322,6 +347,10 @@ void ConvertStream(LineRun& run, std::unique_ptr<File> in, const std::string& na
       }
     }
     const LinesResult r = converter.conversion().Run(input, spooled ? *spooled : *stdout_file);
+    if (r == LinesResult::kStopped) {
+      run.files.Remove(spool);
+      return converter.TellStop(kNotWritten);
+    }
     if (r != LinesResult::kDone) {
       const std::string reason = SystemReason(LastSystemError());
       if (spool[0]) run.files.Remove(spool);
@@ -330,16 +359,10 @@ void ConvertStream(LineRun& run, std::unique_ptr<File> in, const std::string& na
                             ": " + reason);
     }
     if (spool[0]) {
-      std::unique_ptr<File> back =
-          converter.Unmapped() == 0 ? run.files.Open(spool, OpenMode::kRead) : nullptr;
+      std::unique_ptr<File> back = run.files.Open(spool, OpenMode::kRead);
       const bool copied = back && CopyFile(*back, *stdout_file);
       if (back) back->Close();
       run.files.Remove(spool);
-      if (converter.Unmapped() > 0) {
-        TellUnmapped(run.host, static_cast<Transcoding&>(converter.conversion()).report(),
-                     run.transcode.to);
-        return run.host.Error(Say(kNotWritten, {std::to_string(converter.Unmapped())}));
-      }
       if (!copied) {
         return run.host.Error(std::string(Tr("standard output: write error")) + ": " +
                               SystemReason(LastSystemError()));
@@ -364,11 +387,9 @@ void ConvertStream(LineRun& run, std::unique_ptr<File> in, const std::string& na
   }
   LinesResult r = converter.conversion().Run(input, *file);
   const int code = LastSystemError();
-  if (r == LinesResult::kDone && run.fail_unmapped && converter.Unmapped() > 0) {
+  if (r == LinesResult::kStopped) {
     run.files.Remove(temp);
-    TellUnmapped(run.host, static_cast<Transcoding&>(converter.conversion()).report(),
-                 run.transcode.to);
-    return run.host.Error(Say(kNotWritten, {std::to_string(converter.Unmapped())}));
+    return converter.TellStop(kNotWritten);
   }
   if (r != LinesResult::kDone || !run.files.Replace(temp, out.c_str())) {
     const std::string reason =
@@ -388,19 +409,16 @@ void ConvertFile(LineRun& run, const std::string& file) {
   char backup[kPathSize];
   if (!MakeBackupPath(backup, file.c_str(), "BAK", run.files.Style())) backup[0] = 0;
   Converter converter(run);
-  if (run.files.Kind(file.c_str(), true) == EntryKind::kRegular) {
+  // With --unmapped=fail the file is read once, and converted before anything moves: it stays
+  // as it is unless all maps. Else its first bytes are looked at first.
+  const bool first = run.fail_unmapped && IsTranscoding(run.command.id);
+  if (!first && run.files.Kind(file.c_str(), true) == EntryKind::kRegular) {
     std::string head;
     std::unique_ptr<File> in = run.files.Open(file.c_str(), OpenMode::kRead);
     const std::string why =
         !run.force && in && ReadHead(*in, &head) ? Refusal(run.command, head) : "";
     if (!why.empty()) return run.host.Error(why);
     if (in) in->Close();
-    // With --unmapped=fail, a trial run first: the file stays as it is unless all maps.
-    if (run.fail_unmapped && IsTranscoding(run.command.id)) {
-      if (!converter.conversion().Prepare()) return run.host.Error(Tr(kErrMemory));
-      in = run.files.Open(file.c_str(), OpenMode::kRead);
-      if (in && !converter.Clean(*in, file, kNotConverted)) return;
-    }
   }
   // By what they are, not how they are spelt: ./a.BAK, a.BAK and, on Windows, A.BAK are one.
   for (const std::string& made : run.backups) {
@@ -435,10 +453,16 @@ void ConvertFile(LineRun& run, const std::string& file) {
     }
   }
   Services services{run.host, run.files, run.rules};
-  if (ConvertInPlace(file.c_str(), converter.conversion(), run.completion, nullptr, services)) {
+  Checked checked(run, converter.conversion());
+  Conversion& conversion = first ? checked : converter.conversion();
+  if (ConvertInPlace(file.c_str(), conversion, run.completion, nullptr, services, first)) {
     if (backup[0]) run.backups.push_back(backup);
     // What the text rules leave out here is the window's way, and the backup keeps it.
     converter.Tell(file, false);
+  } else if (first && !checked.refusal().empty()) {
+    run.host.Error(checked.refusal());
+  } else if (first && converter.Stopped()) {
+    converter.TellStop(kNotConverted);
   }
 }
 

@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "codec/bytes.h"
 #include "codec/jis.h"
+#include "fileops_native.h"
 #include "velko/utf8.h"
 
 namespace velko {
@@ -293,6 +295,17 @@ TEST(Codec, LabelsNameTheirCharsets) {
   };
   for (const auto& l : labels) EXPECT_EQ(CharsetForLabel(l.label), l.charset) << l.label;
   EXPECT_EQ(CharsetForLabel("euc-jpx", 6), Charset::kEucJp);
+}
+
+TEST(Codec, NamesReadAsTheCommandsReadThem) {
+  // A PC-98 ruled line and a byte Windows reads as a private character, then a code page 932
+  // code with no character: the characters sjis2utf8 reads, '_' for the rest, the name going on.
+  char name[64] = "";
+  NativeFileOps().AppendName(name, sizeof name, "\x86\xA2\xA0x\x85\x40.txt", 10, false);
+  EXPECT_STREQ(name, "\u2500\uF8F0x_@.txt");
+  std::string sjis;
+  AppendRecoded(&sjis, Charset::kUtf8, Charset::kShiftJis, "\xE2\x94\x80\xE2\x82\xAC\xC0x", 8, '_');
+  EXPECT_EQ(sjis, "\x84\x9F__x");
 }
 
 }  // namespace

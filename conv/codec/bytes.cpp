@@ -64,6 +64,42 @@ void AppendUtf8(char* name, std::size_t size, const char* text, std::size_t leng
   name[n] = 0;
 }
 
+namespace {
+
+// Every piece of `text` through `call` into `out`, `replacement` for each bad sequence.
+template <typename Call>
+void Through(std::string* out, const char* text, std::size_t length, std::size_t room,
+             char replacement, Call&& call) {
+  const std::size_t start = out->size();
+  out->resize(start + room);
+  std::size_t made = start;
+  for (std::size_t taken = 0;;) {
+    const CodecResult r = call(text + taken, length - taken, &(*out)[made], room - (made - start));
+    taken += r.read;
+    made += r.written;
+    if (r.status == CodecStatus::kInputEmpty) break;
+    (*out)[made++] = replacement;  // room: a bad sequence is at least a byte, its output none
+  }
+  out->resize(made);
+}
+
+}  // namespace
+
+void AppendRecoded(std::string* out, Charset from, Charset to, const char* text, std::size_t length,
+                   char replacement) {
+  std::string utf8;
+  Decoder decoder(from);
+  Through(&utf8, text, length, decoder.MaxUtf8Length(length) + 1, replacement,
+          [&](const char* s, std::size_t n, char* d, std::size_t room) {
+            return decoder.DecodeToUtf8(s, n, d, room, true);
+          });
+  Encoder encoder(to);
+  Through(out, utf8.data(), utf8.size(), encoder.MaxLength(utf8.size()) + 1, replacement,
+          [&](const char* s, std::size_t n, char* d, std::size_t room) {
+            return encoder.EncodeFromUtf8(s, n, d, room, true);
+          });
+}
+
 std::size_t CharacterLength(const char* text, bool sjis) {
   const unsigned char c = static_cast<unsigned char>(*text);
   if (sjis) return IsSjisLeadByte(c) && text[1] != 0 ? 2 : 1;

@@ -26,12 +26,14 @@ inline void StorePacked(std::uint32_t packed, unsigned char* d) {
 #endif
 }
 
+// Exactly the character's bytes: the room may end right after them.
 inline void PutPacked(std::uint32_t packed, unsigned char** d) {
   unsigned char* p = *d;
+  const unsigned n = packed >> 24;
   p[0] = static_cast<unsigned char>(packed);
-  p[1] = static_cast<unsigned char>(packed >> 8);
-  p[2] = static_cast<unsigned char>(packed >> 16);
-  *d = p + (packed >> 24);
+  if (n > 1) p[1] = static_cast<unsigned char>(packed >> 8);
+  if (n > 2) p[2] = static_cast<unsigned char>(packed >> 16);
+  *d = p + n;
 }
 
 // The input up to which every character fits the room left without a check, at most 3 bytes
