@@ -325,10 +325,9 @@ void Decoder::Reset() {
 }
 
 std::size_t Decoder::MaxUtf8Length(std::size_t length) const {
-  const std::size_t n = length + pending_length_;
-  return charset_ == Charset::kUtf8 || charset_ == Charset::kAscii ? n
-         : charset_ == Charset::kLatin1                            ? 2 * n
-                                                                   : 3 * n;
+  // Three bytes for each byte: the most any character takes (half-width kana, U+F8F0 from a
+  // single byte), and a U+FFFD for a bad sequence of one.
+  return 3 * (length + pending_length_);
 }
 
 CodecResult Decoder::DecodeToUtf8(const unsigned char* src, std::size_t length, unsigned char* dst,
