@@ -50,16 +50,15 @@ std::size_t ControlLength(const char* text, bool utf8) {
 
 void AppendUtf8(char* name, std::size_t size, const char* text, std::size_t length) {
   std::size_t n = std::strlen(name);
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
   for (std::size_t i = 0; i < length;) {
-    std::size_t len = Utf8Length(static_cast<unsigned char>(text[i]));
-    for (std::size_t k = 1; k < len; ++k) {
-      if (i + k >= length || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) len = 0;
-    }
-    const std::size_t step = len ? len : 1;
-    if (n + step >= size) break;
-    std::memcpy(name + n, len ? text + i : "_", step);
-    n += step;
-    i += step;
+    const Utf8Read r = ReadUtf8(p + i, length - i);
+    const bool whole = r.kind == Utf8Kind::kCharacter;
+    const std::size_t made = whole ? r.length : 1;
+    if (n + made >= size) break;
+    std::memcpy(name + n, whole ? text + i : "_", made);
+    n += made;
+    i += r.length;
   }
   name[n] = 0;
 }

@@ -25,7 +25,8 @@ bool EqualNoCase(const char* text, std::size_t n, const char* word);
 const char* FindNoCase(const char* text, const char* word);
 
 // Appends `text` (`length` bytes) to the NUL-terminated `name` (`size` bytes) as whole UTF-8
-// characters only, '_' for a byte that begins none; stops before a character that does not fit.
+// characters only, '_' for each sequence that is none; stops before a character that does not
+// fit.
 void AppendUtf8(char* name, std::size_t size, const char* text, std::size_t length);
 
 // Appends `text` (`length` bytes of `from`) to `out` in `to`: each sequence that is no character

@@ -99,6 +99,7 @@ struct DecoderCore {
         s += row >= 0 ? 2 : 1;
       }
       if (s == end) break;
+      if (*s < 0x80 && s < roomy) continue;  // ASCII again: copied at once
       // One character, whatever it is, if it fits.
       const unsigned c = *s;
       const int row = rows[c];
@@ -238,6 +239,7 @@ struct DecoderCore {
         s += 2;
       }
       if (s == end) break;
+      if (*s < 0x80 && s < roomy) continue;  // ASCII again: copied at once
       // One sequence, whatever it is, if it fits: its length, and how much of it is there.
       const unsigned c = *s;
       const unsigned need = c < 0x80 ? 1 : c == 0x8F ? 3 : c == 0x8E || in_range(c) ? 2 : 1;

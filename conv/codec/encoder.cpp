@@ -98,6 +98,7 @@ struct EncoderCore {
         s += 3;
       }
       if (s == end) break;
+      if (*s < 0x80 && s < roomy) continue;  // ASCII again: copied at once
       const Utf8Read u = ReadUtf8(s, static_cast<std::size_t>(end - s));
       if (u.kind == Utf8Kind::kCut && !last) break;
       if (u.kind != Utf8Kind::kCharacter) {

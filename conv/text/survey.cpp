@@ -5,6 +5,7 @@
 
 #include "codec/jis.h"
 #include "text/frame.h"
+#include "velko/utf8.h"
 
 namespace velko {
 namespace {
@@ -12,7 +13,6 @@ namespace {
 constexpr std::size_t kPiece = 64 * 1024;  // what the coders take at a time
 // Room for what any coder makes of a piece and of what it kept from the one before.
 constexpr std::size_t kScratch = 4 * (kPiece + 16) + 16;
-constexpr unsigned char kBom[3] = {0xEF, 0xBB, 0xBF};
 
 // A coder fed piece by piece into scratch room, counting what it tells.
 struct Counted {
@@ -127,9 +127,9 @@ void TextSurvey::Add(const unsigned char* bytes, std::size_t length) {
     std::size_t skip = 0;
     while (!c.head_seen && skip < n) {
       c.head[c.head_length++] = s[skip++];
-      if (c.head_length == 3 || c.head[c.head_length - 1] != kBom[c.head_length - 1]) {
+      if (c.head_length == 3 || c.head[c.head_length - 1] != kUtf8Bom[c.head_length - 1]) {
         c.head_seen = true;
-        if (std::memcmp(c.head, kBom, 3) != 0) c.Utf8(c.head, c.head_length, false);
+        if (std::memcmp(c.head, kUtf8Bom, 3) != 0) c.Utf8(c.head, c.head_length, false);
       }
     }
     c.Utf8(s + skip, n - skip, false);
