@@ -159,6 +159,7 @@ TEST(ConvertInPlace, OneBoxAndTheOriginalKeptWhateverHappens) {
     int id = BTN_SJTOJIS;
     const char* name = "notes.txt";
     TextRules rules = TextRules::kWindows;
+    bool first = false;  // converted before anything moves, read through the hold
   } cases[] = {
       {kNone, "\x8A\xBF\nb", "\x1B$B4A\x1B(J\r\nb", "\x8A\xBF\nb", nullptr},
       // A converted pair that gives a LF or a NUL: written by the general rule.
@@ -190,6 +191,12 @@ TEST(ConvertInPlace, OneBoxAndTheOriginalKeptWhateverHappens) {
       {kFolder, "x", no, "x", "Input file open err. [{T}]\n"},
       {kFolderBackup, "x", "x", no, "Remove err. [{B}]\n"},
       {kFifoBackup, "x", "x", no, "Remove err. [{B}]\n"},
+      // Converted first: a failure before the end leaves the file and its old backup alone.
+      {kOldBackup, two, "line one\r\n\x1B$B4A\x1B(J two\r\n", two, nullptr, BTN_SJTOJIS, "notes.txt", TextRules::kWindows, true},
+      {kWriteAt12, big, big, no, "Output file wrute err. [{T}]\n", BTN_SJTOJIS, "notes.txt", TextRules::kWindows, true},
+      {kReadAt12, two, two, no, "Input file read err. [{T}]\n", BTN_SJTOJIS, "notes.txt", TextRules::kWindows, true},
+      {kNoRemove, two, two, "o", "Remove err. [{B}]\n", BTN_SJTOJIS, "notes.txt", TextRules::kWindows, true},
+      {kNoFinalRename, two, no, two, "Rename err. [{tmp} => {T}]\n", BTN_SJTOJIS, "notes.txt", TextRules::kWindows, true},
   };
   // clang-format on
   for (const auto& c : cases) {
@@ -211,7 +218,8 @@ TEST(ConvertInPlace, OneBoxAndTheOriginalKeptWhateverHappens) {
     host.field = target;
     Services sv{host, ops, c.rules};
     const char* done = FindCommand(c.id)->completion;
-    EXPECT_EQ(ConvertInPlace(target.c_str(), *LineStepFor(c.id), done, nullptr, sv), !c.message);
+    LineConversion conversion(*LineStepFor(c.id), c.rules);
+    EXPECT_EQ(ConvertInPlace(target.c_str(), conversion, done, nullptr, sv, c.first), !c.message);
     // Nothing else is left in the folder, but the whole result when it could not be named.
     std::vector<std::string> left;
     for (const auto& e : std::filesystem::directory_iterator(dir.dir)) {
@@ -240,7 +248,21 @@ TEST(ConvertInPlace, OneBoxAndTheOriginalKeptWhateverHappens) {
       EXPECT_EQ(st.st_uid, 12u);
       EXPECT_EQ(st.st_gid, 34u);
     }
-  }
+  }  // A conversion that stops, converted first: no box, nothing moved, nothing left behind.
+  TempDir dir;
+  const std::string target = dir.Path("s.txt"), backup = dir.Path("s.BAK");
+  WriteFile(target, "a\n\x85\x40");
+  WriteFile(backup, "o");
+  Transcoding stopping(
+      {Charset::kShiftJis, Charset::kUtf8, false, false, Kana::kFull, false, false, true});
+  FaultyFileOps ops;
+  ScriptedHost host;
+  Services sv{host, ops, TextRules::kBytes};
+  EXPECT_FALSE(ConvertInPlace(target.c_str(), stopping, "done", nullptr, sv, true));
+  EXPECT_TRUE(host.boxes.empty());
+  EXPECT_EQ(ReadFile(target), "a\n\x85\x40");
+  EXPECT_EQ(ReadFile(backup), "o");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.dir), {}), 2);
 }
 
 TEST(MakeBackupPath, SplitsNamesAsThePlatformDoes) {

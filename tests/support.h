@@ -105,8 +105,12 @@ struct FaultyFileOps : FileOps {
   bool CopyPermissions(const char* f, const char* t) override {
     return real.CopyPermissions(f, t) && !fail_permissions;
   }
+  // The hold reads with the faults too (a conversion may read through it); it is never closed,
+  // only let go, so it is not counted.
   LockResult Lock(const char* p, std::unique_ptr<File>* hold) override {
-    return real.Lock(p, hold);
+    const LockResult r = real.Lock(p, hold);
+    if (*hold) *hold = std::make_unique<Faulty>(*this, std::move(*hold));
+    return r;
   }
   bool ListFolder(const char* f, const std::function<void(const char*)>& each) override {
     return real.ListFolder(f, each);

@@ -35,16 +35,6 @@ inline unsigned ThreeBytes(std::uint32_t w) {
   return low << 12 | (w >> 2 & 0xFC0) | (w >> 16 & 0x3F);
 }
 
-// The input up to which every character fits the room left without a check, at most `ratio`
-// bytes of output for a byte of input and 8 bytes spare.
-inline const unsigned char* RoomyEnd(const unsigned char* s, const unsigned char* end,
-                                     const unsigned char* d, const unsigned char* dend,
-                                     std::size_t ratio) {
-  const std::size_t room = static_cast<std::size_t>(dend - d);
-  if (room >= ratio * static_cast<std::size_t>(end - s) + 8) return end;
-  return room > 8 ? s + (room - 8) / ratio : s;
-}
-
 // Codes that strict JIS decoders refuse: NEC row 13, the PC-98 ruled lines (rows 9-15 in JIS)
 // and the NEC-selected IBM rows 89-92.
 constexpr bool VendorLead(unsigned lead) {
