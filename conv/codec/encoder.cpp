@@ -150,7 +150,6 @@ struct EncoderCore {
       return Bad(status, s0, s, length, s + length, d - d0, base, c);
     };
     while (s < end) {
-      k = 0;
       set = self.set_;
       const Bytes roomy = RoomyEnd(s, end, d, dend, 4);
       if (set == kAsciiSet) {
