@@ -81,13 +81,22 @@ struct DecoderCore {
         d += 6;
         s += 4;
       }
+      // Where the next one starts is foreseen too: a branch, not arithmetic on the row.
       while (roomy - s >= 2 && *s >= 0x80) {
         const int row = rows[*s];
-        const std::uint32_t packed = row >= 0 ? pairs[row * 256 + s[1]] : singles[*s];
-        if ((packed & 0xFF000000u) != kPackedThree) break;
-        StorePacked(packed, d);
-        d += 3;
-        s += row >= 0 ? 2 : 1;
+        if (row >= 0) {
+          const std::uint32_t packed = pairs[row * 256 + s[1]];
+          if ((packed & 0xFF000000u) != kPackedThree) break;
+          StorePacked(packed, d);
+          d += 3;
+          s += 2;
+        } else {
+          const std::uint32_t packed = singles[*s];
+          if ((packed & 0xFF000000u) != kPackedThree) break;
+          StorePacked(packed, d);
+          d += 3;
+          s += 1;
+        }
       }
       if (s == end) break;
       if (*s < 0x80 && s < roomy) continue;  // ASCII again: copied at once
