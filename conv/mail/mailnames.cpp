@@ -292,7 +292,10 @@ bool DecodeRfc2047(const char* value, std::size_t n, Name& name) {
 }  // namespace
 
 void AddHeaderLine(PartHeader& header, const char* line) {
-  std::size_t n = std::strlen(line);
+  AddHeaderLine(header, line, std::strlen(line));
+}
+
+void AddHeaderLine(PartHeader& header, const char* line, std::size_t n) {
   while (n > 0 && (line[n - 1] == '\n' || line[n - 1] == '\r')) --n;
   const bool continued = (line[0] == ' ' || line[0] == '\t') && header.length > 0;
   if (continued) --header.length;  // over the LF of the line it continues

@@ -51,6 +51,7 @@ struct PartHeader {
 // Adds one line as read (CR LF or LF at its end) to `header`; a line beginning with a blank or
 // a tab continues the one before it.
 void AddHeaderLine(PartHeader& header, const char* line);
+void AddHeaderLine(PartHeader& header, const char* line, std::size_t length);
 
 // True when the part says Content-Transfer-Encoding: base64.
 bool AnnouncesBase64(const PartHeader& header);
