@@ -408,7 +408,7 @@ TEST(DecodeBase64Lines, TakesTheLinesOfBase64AloneAndStopsBeforeAnyOther) {
 }
 
 TEST(Transcoding, SameWhateverTheReadsGive) {
-  using F = Form;
+  using F = Charset;
   const struct {
     TranscodeOptions options;
     std::string in, want;

@@ -100,7 +100,7 @@ class Walk {
        PartSink& sink, Areas& a)
       : input_(input), target_(target), sv_(sv), mode_(mode), sink_(sink), a_(a),
         mail_id_(input.Id()), reader_(input, false, a.input, kStream + 1),
-        text_(Form::kUtf8), list_{mode.list},
+        text_(Charset::kUtf8), list_{mode.list},
         shadow_(sv, sink, target, mail_id_, a.scan, list_, nullptr, true) {}
 
   bool Run(unsigned long* messages);
