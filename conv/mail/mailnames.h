@@ -74,7 +74,7 @@ bool FieldParameter(const PartHeader& header, const char* field, const char* att
 constexpr std::size_t kLongName = 2 * kPathSize;  // a name as decoded, before it is cut to fit
 constexpr std::size_t kNameWork = kHeaderSize + 4 * kLongName;  // the work area's size
 NameForm DecodePartName(const PartHeader& header, FileOps& files, char* name, char* work,
-                        bool* nul);
+                        bool* nul, bool* kept = nullptr);
 // A name as it stands in a mail (Shift_JIS or JIS, as the window reads names), the same way.
 void PlainName(const char* bytes, std::size_t n, FileOps& files, char* name, char* work);
 
