@@ -90,6 +90,7 @@ struct Forwarded {
   PartFile::Choice choice = PartFile::Choice::kNotTaken;
   const char* failure = nullptr;
   bool writing = false, ok = true, skipped = false;
+  int level = 0;  // multiparts open around it: their boundaries end it, its own are its text
   unsigned long long bytes = 0;
   HeldEnd held;
 };
@@ -172,6 +173,7 @@ void Walk::FeedWindow() {
 // Text of the forwarded mails being saved whole: their last line's end held back.
 void Walk::ToForwarded(const char* text, std::size_t n, const char* end) {
   for (auto& f : forwarded_) {
+    if (kind_ != Kind::kText && level_ < f->level) continue;
     const std::size_t held = f->held.size();
     if (f->writing && f->ok) {
       f->ok = f->file->Write(f->held.bytes, held) && f->file->Write(text, n);
@@ -183,7 +185,8 @@ void Walk::ToForwarded(const char* text, std::size_t n, const char* end) {
 
 void Walk::Next() {
   FeedWindow();
-  if (kind_ == Kind::kText && !forwarded_.empty() && !after_lines_) ToForwarded(a_.line, n_, end_);
+  const bool text = kind_ == Kind::kText || kind_ == Kind::kBoundary || kind_ == Kind::kClose;
+  if (text && !forwarded_.empty() && !after_lines_) ToForwarded(a_.line, n_, end_);
   last_blank_ = !after_lines_ && Blank();
   after_lines_ = false;
   starts_ = !open_;
@@ -400,6 +403,7 @@ void Walk::ForwardedMail(int nest) {
     f->skipped = true, f->choice = PartFile::Choice::kNotTaken;
     f->part.slot = ~0u;  // read, not told: the mail's own
   }
+  f->level = depth_;
   forwarded_.push_back(std::move(f));
   const std::string outer = prefix_;
   const unsigned outer_leaves = leaves_;
