@@ -97,6 +97,10 @@ bool AttachmentFiles::Choose(const Part& part, char* path) {
   std::size_t room = files_.NameRoom(folder.c_str());
   if (used + room >= kPathSize) room = used < kPathSize - 1 ? kPathSize - 1 - used : 0;
   std::string base;
+  if (part.name_kept && decoded_) {
+    console_.Warn(console_.File(), At(part) + Say("an encoded word of its name does not decode, "
+                                                  "and stands as it is: %s", {part.name}));
+  }
   if (part.name_has_nul && decoded_) {
     why_ = Say("its name holds a NUL byte: \"%s\\x00...\"", {part.name});
   } else {

@@ -13,7 +13,7 @@ agrees with str(make_header(decode_header(...))) line by line.
     archive_test.py VELKO_CLI [SEED] [MESSAGES]
 """
 import base64, binascii, email, email.policy, hashlib, os, random, re, signal, subprocess
-import sys, tempfile, time, unicodedata
+import shutil, sys, tempfile, time, unicodedata
 from email.header import Header, decode_header, make_header
 from email.message import EmailMessage
 from email.mime.base import MIMEBase
@@ -314,6 +314,89 @@ feed.kill()
 rows, _ = read_manifest("stop.tsv")
 check(len(rows) == 199 and all(len(r) == 14 and r[12] == "saved" for r in rows),
       "a stopped run's manifest: %d rows" % len(rows))
+
+# The window's reading against the default one on mails in the window's format: fragments
+# (parts saved or pasted without their mail), MIME mails whose parts it reads, and an mbox of
+# both. Every file the window's reading writes, the default one writes with the same bytes.
+def window_part(e, index):
+    payload = data()
+    text = base64.b64encode(payload).decode()
+    head = ["Content-Transfer-Encoding: base64", 'Content-Disposition: attachment; filename="w%d.bin"' % index]
+    rng.shuffle(head)
+    if rng.random() < 0.3:
+        head.insert(0, 'Content-Type: application/octet-stream; name="w%d.bin"' % index)
+    body = e.join(text[i:i + 76] for i in range(0, len(text), 76))
+    return e.join(head) + e + e + body + e + e
+
+
+def window_mail(n):
+    e = rng.choice(["\r\n", "\n"])
+    parts = [window_part(e, 10 * n + i) for i in range(rng.randint(1, 4))]
+    if rng.random() < 0.5:  # a fragment, perhaps after some text
+        return (rng.choice(["", "Saved parts:" + e + e]) + "".join(parts)).encode()
+    b = "=_b%d" % n
+    text = "Content-Type: text/plain" + e + e + "hello" + e + e
+    return ("Subject: w%d%sMIME-Version: 1.0%sContent-Type: multipart/mixed; boundary=\"%s\"%s%s" % (
+        n, e, e, b, e, e) + "".join("--%s%s%s" % (b, e, p) for p in [text] + parts) + "--%s--%s" % (b, e)).encode()
+
+
+os.mkdir("w")
+for n in range(40):
+    open("w/%02d.eml" % n, "wb").write(window_mail(n))
+with open("w.mbox", "wb") as f:
+    for n in range(40, 80):
+        f.write(b"From w Mon Dec  7 10:00:00 2026\n" + quote(window_mail(n)) + b"\n")
+for source in ("w", "w.mbox"):
+    for reading, folder in (("--names=raw", "raw"), ("--names=decoded", "dec")):
+        status, out, err = run("b64bin", reading, "--exists", "rename", "--dir", folder + source.replace(".", ""), source)
+        check(status == 0, "%s %s: %s" % (reading, source, err[:300]))
+    contents = {}
+    for folder in ("raw", "dec"):
+        found = folder + source.replace(".", "")
+        contents[folder] = sorted(open(os.path.join(found, f), "rb").read() for f in os.listdir(found))
+    missing = [c for c in contents["raw"] if c not in contents["dec"]]
+    check(contents["raw"] and not missing and len(contents["dec"]) >= len(contents["raw"]),
+          "%s: the window's reading wrote %d files, the default %d, %d not among them" % (
+              source, len(contents["raw"]), len(contents["dec"]), len(missing)))
+    print("%s: the window's reading %d files, the default %d, all of the window's among them: %s"
+          % (source, len(contents["raw"]), len(contents["dec"]), not missing))
+
+# Where Python is plainly wrong: what velko-cli saves, and what Python makes of the same part.
+def one(header, body):
+    return ("Content-Type: application/octet-stream\n%s\n\n" % header).encode("latin-1") + body
+PLAINLY_WRONG = [
+    # Its quoted-string unescaping eats a Shift_JIS 0x5C: 表 is 95 5C.
+    ("a Shift_JIS name's 0x5C", one('Content-Transfer-Encoding: base64\nContent-Disposition: '
+     'attachment; filename="\x87\x40\x93\xfa\x92\xf6\x95\x5c.txt"', b"QUJD\n"), "①日程表.txt", b"ABC"),
+    # It reads each ISO-2022-JP word alone: the second has no escape of its own.
+    ("a JIS shift across two words", one('Content-Transfer-Encoding: base64\nContent-Disposition: '
+     'attachment; filename="=?iso-2022-jp?B?GyRCSnM=?= =?iso-2022-jp?B?OXAbKEI=?="', b"QUJD\n"), "報告", b"ABC"),
+    # It stops at the first padding: texts padded one after the other lose all but the first.
+    ("padding inside the text", one('Content-Transfer-Encoding: base64\nContent-Disposition: '
+     'attachment; filename="p"', b"QQ==\nQUJD\n"), "p", b"AABC"),
+    # Blanks at a quoted-printable line's end came in transport (RFC 2045 6.7): it keeps them.
+    ("blanks ending quoted-printable lines", one('Content-Transfer-Encoding: quoted-printable\n'
+     'Content-Disposition: attachment; filename="q"', b"ab  \ncd=41=\nx\n"), "q", b"ab\ncdAx\n"),
+    # A one-part mail's signature is no Base64: it decodes its letters into the data.
+    ("a signature after the data", one('Content-Transfer-Encoding: base64\nContent-Disposition: '
+     'attachment; filename="s"', b"QUJD\n\n-- \nsig\n"), "s", b"ABC"),
+]
+for what, mail, name, payload in PLAINLY_WRONG:
+    open("wrong.eml", "wb").write(mail)
+    shutil.rmtree("wrong", ignore_errors=True)
+    status, out, err = run("b64bin", "--dir", "wrong", "wrong.eml")
+    saved = {f: open("wrong/" + f, "rb").read() for f in os.listdir("wrong")}
+    part = email.message_from_bytes(mail, policy=email.policy.default)
+    python = (part.get_filename(), part.get_payload(decode=True))
+    check(saved == {name: payload} and python != (name, payload),
+          "%s: velko-cli saved %s, Python reads %s" % (what, saved, python))
+# A word that is no Base64 stays as it stands, and is told; Python guesses at it.
+open("wrong.eml", "wb").write(one('Content-Transfer-Encoding: base64\nContent-Disposition: attachment; '
+                                  'filename="=?utf-8?B?Y[WJj?="', b"QUJD\n"))
+status, out, err = run("b64bin", "--dir", "kept", "wrong.eml")
+check(os.listdir("kept") == ["=?utf-8?B?Y[WJj?="] and "does not decode" in err and
+      email.message_from_bytes(open("wrong.eml", "rb").read(), policy=email.policy.default).get_filename() == "abc",
+      "a malformed word: %s %s" % (out, err))
 
 # b64text --decode: each header line as Python shows it, folded lines joined.
 samples = []

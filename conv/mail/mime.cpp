@@ -161,6 +161,7 @@ class Walk {
   unsigned files_ = 0;     // files found in the part being read (uuencoded, the window's)
   std::string owner_;      // that part's number
   long part_line_ = 0;
+  bool kept_ = false;  // an encoded word of the part's name stands as it is
   std::vector<std::unique_ptr<Forwarded>> forwarded_;
 };
 
@@ -309,6 +310,7 @@ Part Walk::MakePart(NameForm form, bool nul) const {
   part.made_name = a_.made;
   part.date = a_.date, part.subject = a_.subject, part.from = a_.from;
   part.archive = mbox_;
+  part.name_kept = kept_ && form != NameForm::kNone;
   return part;
 }
 
@@ -371,7 +373,7 @@ void Walk::ForwardedMail(int nest) {
   Number();
   FieldToken(a_.header, "content-disposition", a_.disposition, kToken);
   bool nul = false;
-  const NameForm form = DecodePartName(a_.header, sv_.files, a_.name, a_.work, &nul);
+  const NameForm form = DecodePartName(a_.header, sv_.files, a_.name, a_.work, &nul, &kept_);
   std::snprintf(a_.made, kPathSize, "%.300s%s.eml", a_.stem, a_.number);
   if (*a_.encoding == 0) std::strcpy(a_.encoding, "7bit");
   auto f = std::make_unique<Forwarded>();
@@ -462,7 +464,7 @@ void Walk::Leaf(bool flat) {
     Number();
   }
   bool nul = false;
-  const NameForm form = DecodePartName(a_.header, sv_.files, a_.name, a_.work, &nul);
+  const NameForm form = DecodePartName(a_.header, sv_.files, a_.name, a_.work, &nul, &kept_);
   // The mail's own text stays, unless the window's scan takes it for an attachment.
   if (!flat && std::strcmp(a_.disposition, "attachment") != 0 && form == NameForm::kNone &&
       std::strncmp(a_.type, "text/", 5) == 0 && !shadow_.starting()) {
@@ -630,6 +632,7 @@ void Walk::FlatScan() {
       part_line_ = number_;
       PlainName(name, n_ - static_cast<std::size_t>(name - a_.line), sv_.files, a_.name, a_.work);
       std::strcpy(a_.made, a_.name);
+      kept_ = false;
       Attachment(Coding::kUuencode, NameForm::kUuencode, false, false);
       after_blank = false;
       continue;
