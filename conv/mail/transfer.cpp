@@ -55,7 +55,7 @@ bool Base64Stream::Feed(const char* text, std::size_t n, Emit emit, void* contex
   for (std::size_t i = 0; i < n;) {
     if (have_ == 0) {  // whole groups of the alphabet at once
       std::size_t run = i;
-      while (run < n && run - i < kRun && values[p[run]] < 64) ++run;
+      while (run < n && run - i < kRun && values[p[run]] < 64 && p[run] != '=') ++run;
       const std::size_t whole = (run - i) / 4 * 4;
       if (whole > 0) {
         if (out.n + whole / 4 * 3 + 1 > kArea && !out.Flush()) return false;
