@@ -378,7 +378,8 @@ void Walk::ForwardedMail(int nest) {
   if (*a_.encoding == 0) std::strcpy(a_.encoding, "7bit");
   auto f = std::make_unique<Forwarded>();
   if (std::strcmp(a_.disposition, "attachment") == 0 || form != NameForm::kNone) {
-    if (shadow_.starting()) shadow_.Follow();
+    const bool window = shadow_.starting();
+    if (window) shadow_.Follow();
     f->name = form == NameForm::kNone ? a_.made : a_.name;
     f->number = a_.number, f->made = a_.made;
     f->part = MakePart(form, nul);
@@ -387,6 +388,7 @@ void Walk::ForwardedMail(int nest) {
     f->encoding = a_.encoding;
     f->part.encoding = f->encoding.c_str();
     f->part.slot = kSlotForwarded + static_cast<unsigned>(forwarded_.size());
+    f->part.window = window;
     f->skipped = mode_.base64_only && !mode_.list;
     std::strcpy(f->path, f->part.name);
     f->buffer.reset(new (std::nothrow) char[kStream]);
