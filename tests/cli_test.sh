@@ -78,6 +78,12 @@ check "no terminal" "velko-cli: two.eml: line 1: attachment not extracted: d/rep
 printf 'o' >d/report.pdf
 printf 'maybe\nAPPEND\ns\n' | script -qec "$cli b64bin --dir d two.eml" /dev/null >out
 check "asked" "3 7 3" "$(grep -o 'exists: \[o\]verwrite, \[a\]ppend, \[s\]kip, \[r\]ename' out | wc -l) $(wc -c <d/report.pdf) $(wc -c <d/漢字)"
+# A capital answers for all the rest; an mbox or a folder of mails renames by default.
+printf 'R\n' | script -qec "$cli b64bin --dir d two.eml" /dev/null >out
+check "R for all" "1 6 3" "$(grep -c 'exists: ' out) $(wc -c <'d/report(2).pdf') $(wc -c <'d/漢字(1)')"
+{ printf 'From a\n'; cat two.eml; printf '\nFrom b\n'; cat two.eml; } >two.mbox && mkdir m arc && cp two.eml m/
+printf o >arc/report.pdf && "$cli" b64bin --dir arc two.mbox m </dev/null >/dev/null 2>err
+s=$?; check "archives renamed" "0 0 3 o" "$s $(wc -l <err) $(ls arc | grep -c 'report(') $(cat arc/report.pdf)"
 
 # Names that try to leave --dir keep their last part (a quoted backslash is a mail's escape, so
 # '..\..\e4' is ....e4); a lead byte before '/' smuggles no folder in; unusable names are

@@ -51,6 +51,23 @@ check "cut said" "line 6: f/end: the mail ends inside this attachment: saved as 
   "$(grep -o 'line 6: f/end.*' err)"
 check "lone said" "1" "$(grep -c 'f/lone: its Base64 text ends in a character that completes no group' err)"
 
+# The manifest never replaces a mail of the run nor a device; an attachment of its name takes
+# the next numbered one. Multiparts 70 deep are read; past 100 the rest is one part, and said.
+cp mail.eml keep.eml
+s=$(run --dir g --manifest keep.eml keep.eml); check "manifest: a mail" "1 $(md5sum <copy.eml)" "$s $(md5sum <keep.eml)"
+check "manifest: a device" "1" "$(run --dir g --manifest /dev/null keep.eml)"
+run --dir g --exists overwrite --manifest g/b keep.eml >/dev/null
+check "manifest: a part's name" "a b b(1) c mail.eml" "$(ls g | xargs)"
+check "manifest: whole" "4" "$(grep -c saved g/b)"
+nest() {  # nest DEPTH: multiparts in one another, an attachment at the bottom
+  for i in $(seq "$1"); do printf 'Content-Type: multipart/mixed; boundary=b%s\n\n--b%s\n' "$i" "$i"; done
+  printf 'Content-Type: application/pdf\nContent-Transfer-Encoding: base64\n\nQUJD\n'
+  for i in $(seq "$1" -1 1); do printf -- '--b%s--\n' "$i"; done
+}
+nest 70 >deep70.eml && nest 120 >deep120.eml
+check "70 deep" "0 3" "$(run --dir h deep70.eml) $(wc -c <h/deep70-1-1.pdf)"
+check "120 deep" "1 1" "$(run --dir h deep120.eml) $(grep -c 'nested over 100 deep' err)"
+
 # Output that is lost is a failure: a full disk, a closed standard output.
 for c in "--help" "--version" "b64bin --list mail.eml"; do "$cli" $c >/dev/full 2>/dev/null; echo -n "$? "; done >st
 "$cli" --version >&- 2>/dev/null; echo $? >>st
