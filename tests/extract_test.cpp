@@ -8,6 +8,7 @@
 
 #include "app/command.h"
 #include "mail/mailnames.h"
+#include "mail/mime.h"
 #include "mail/transfer.h"
 #include "support.h"  // the standard library's strings, vectors, files
 #include "ports/texts.h"
@@ -227,6 +228,40 @@ TEST(TransferDecoders, DecodeTheSameWhateverThePieces) {
       EXPECT_EQ(notes.skipped, c.skipped);
       EXPECT_EQ(notes.lone, c.lone);
     }
+  }
+}
+
+// Another run takes the chosen name while the part is written: the sink's next name, or the
+// part whole under its temporary name and the failure told.
+TEST(PartFile, ANameTakenMeanwhileGoesToTheSinksNextOne) {
+  struct Sink : PartSink {
+    std::string dir, failed;
+    bool renames = true;
+    bool Choose(const velko::Part&, char* path) override {
+      return std::strcpy(path, (dir + "/x").c_str()), true;
+    }
+    Answer Exists(const velko::Part&, char*) override { return Answer::kCancel; }
+    bool Taken(const velko::Part&, char* path) override {
+      return renames && std::strcpy(path, (dir + "/x(1)").c_str());
+    }
+    void Skipped(const velko::Part&, SkipReason) override {}
+    void Listed(const velko::Part&, const velko::Body&) override {}
+    void Written(const velko::Part&, const char*, bool, const velko::Body&) override {}
+    void Failed(const velko::Part&, const char* format, const char*, const char*) override { failed = format; }
+  };
+  for (const bool renames : {true, false}) {
+    TempDir dir;
+    FaultyFileOps ops;
+    ops.taken = dir.Path("x");
+    ScriptedHost host;
+    Services sv{host, ops, TextRules::kBytes, false};
+    Sink sink;
+    sink.dir = dir.dir, sink.renames = renames;
+    MemoryFile mail("Content-Type: a/b\nContent-Transfer-Encoding: base64\n\nQUJD\n", 0);
+    unsigned long messages;
+    ExtractArchive(mail, "m", sv, ArchiveMode(), sink, &messages);
+    EXPECT_EQ(ReadFile(dir.Path("x")), "another run's");
+    EXPECT_EQ(renames ? ReadFile(dir.Path("x(1)")) : sink.failed, renames ? "ABC" : kErrRename);
   }
 }
 
