@@ -157,7 +157,7 @@ class WindowScan {
   // The input failed: a body being written is dropped.
   void Abort();
   // Whole lines of Base64 alone change nothing here but what a body of its own writes.
-  bool Transparent() const { return body_ != BodyOf::kOwn; }
+  bool Transparent() const { return body_ != BodyOf::kOwn && !starting_; }
   // In a body of its own, between lines with nothing carried: whole lines may come at once.
   bool Idle() const;
   // Those lines, taken from `reader` as its reads would give them; their count.

@@ -558,9 +558,10 @@ void Walk::Attachment(Coding coding, NameForm form, bool nul, bool flat) {
       if (whole_message && starts_ && DataEnds()) break;  // the rest is read as lines
       if (flat && Blank() && stream.notes().bytes > 0) break;
       stream.Feed(a_.line, n_, Sink::Take, &out);
-      if (open_ || !stream.aligned() || !shadow_.Transparent()) continue;
+      if (open_ || !stream.aligned()) continue;
+      FeedWindow();  // the window's scan has this line before the lines after it go past it
+      if (!shadow_.Transparent()) continue;
       // Lines of whole groups straight from the read-ahead area into the file's.
-      FeedWindow();
       const char* text;
       std::size_t taken = 0;
       Base64Lines run;
