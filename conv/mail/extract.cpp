@@ -288,8 +288,14 @@ bool ScanHeaderLine(char* pending_name, const char* line, char* scan_area) {
 }
 
 bool ScanHeaderLine(char* pending_name, const char* line, std::size_t length, char* scan_area) {
+  length = TextLength(line, length);
+  // Without an '=' there is no FILENAME=, and the encoding's line begins with its name or an
+  // escape: no conversion can make either (no Shift_JIS byte of a JIS pair is '=' or a letter
+  // at the start).
+  const char c = length > 0 ? UpperAscii(line[0]) : 0;
+  if (c != 'C' && c != 0x1B && std::memchr(line, '=', length) == nullptr) return false;
   bool direct;
-  JisToSjisLine(scan_area, line, TextLength(line, length), &direct);
+  JisToSjisLine(scan_area, line, length, &direct);
   if (const char* keyword = FindNoCase(scan_area, "FILENAME=")) {
     const char* open = std::strchr(keyword, '"');
     const char* close = open ? std::strchr(open + 1, '"') : nullptr;

@@ -31,8 +31,11 @@ struct Out {
     return n < kArea || Flush();
   }
   bool Bytes(const char* p, std::size_t k) {
-    for (std::size_t i = 0; i < k; ++i) {
-      if (!Byte(static_cast<unsigned char>(p[i]))) return false;
+    while (k > 0) {
+      const std::size_t m = k < kArea - n ? k : kArea - n;
+      std::memcpy(area + n, p, m);
+      n += m, p += m, k -= m;
+      if (n == kArea && !Flush()) return false;
     }
     return true;
   }
@@ -110,6 +113,18 @@ bool QuotedPrintable::Feed(const char* text, std::size_t n, Emit emit, void* con
   Out out{emit, context, notes_};
   for (std::size_t i = 0; i < n;) {
     const char c = text[i];
+    if (state_ == State::kText && blanks_ == 0 && !cr_) {  // a run of plain text at once
+      std::size_t end = i;
+      while (end < n && text[end] != '=' && text[end] != '\r' && text[end] != '\n' &&
+             !Blank(text[end])) {
+        ++end;
+      }
+      if (end > i) {
+        if (!out.Bytes(text + i, end - i)) return false;
+        i = end;
+        continue;
+      }
+    }
     switch (state_) {
       case State::kText:
         if (c == '\n') {  // blanks before the line's end go
