@@ -296,7 +296,12 @@ bool ScanHeaderLine(char* pending_name, const char* line, std::size_t length, ch
   if (c != 'C' && c != 0x1B && std::memchr(line, '=', length) == nullptr) return false;
   bool direct;
   JisToSjisLine(scan_area, line, length, &direct);
-  if (const char* keyword = FindNoCase(scan_area, "FILENAME=")) {
+  // FILENAME= where an '=' ends it: the first such '=' ends the first one.
+  const char* keyword = nullptr;
+  for (const char* eq = std::strchr(scan_area, '='); eq && !keyword; eq = std::strchr(eq + 1, '=')) {
+    if (eq - scan_area >= 8 && EqualNoCase(eq - 8, 8, "FILENAME")) keyword = eq - 8;
+  }
+  if (keyword) {
     const char* open = std::strchr(keyword, '"');
     const char* close = open ? std::strchr(open + 1, '"') : nullptr;
     if (close) {
