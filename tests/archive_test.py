@@ -390,6 +390,12 @@ for what, mail, name, payload in PLAINLY_WRONG:
     python = (part.get_filename(), part.get_payload(decode=True))
     check(saved == {name: payload} and python != (name, payload),
           "%s: velko-cli saved %s, Python reads %s" % (what, saved, python))
+# Where it is right: uuencode without a "begin" line is kept as it stands, told.
+open("wrong.eml", "wb").write(one("Content-Transfer-Encoding: x-uuencode\nContent-Disposition: "
+                                  'attachment; filename="u"', b"no begin\nline two\r\n"))
+status, out, err = run("b64bin", "--dir", "uu", "wrong.eml")
+check(open("uu/u", "rb").read() == email.message_from_bytes(open("wrong.eml", "rb").read()).get_payload(decode=True)
+      and status == 1 and "begin" in err, "uuencode without begin: %s" % err)
 # A word that is no Base64 stays as it stands, and is told; Python guesses at it.
 open("wrong.eml", "wb").write(one('Content-Transfer-Encoding: base64\nContent-Disposition: attachment; '
                                   'filename="=?utf-8?B?Y[WJj?="', b"QUJD\n"))
