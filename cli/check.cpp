@@ -93,11 +93,12 @@ bool Examine(FileOps& files, const std::string& path, Findings* f) {
     // they are at most one in a hundred bytes, but not without doubt.
     // JIS escapes speak for JIS.
     unsigned long long fewest = static_cast<unsigned long long>(-1);
-    for (auto [bit, from] : {std::pair{kIso2022Jp, Form::kJis}, {kShiftJis, Form::kShiftJis},
-                             {kUtf8, Form::kUtf8}}) {
+    for (auto [bit, from] : {std::pair{kIso2022Jp, Charset::kJis},
+                             {kShiftJis, Charset::kShiftJis},
+                             {kUtf8, Charset::kUtf8}}) {
       if (bit == kIso2022Jp && !survey.JisEscapes()) continue;
       TranscodeReport trial;
-      if (!Trial(files, path, {from, from == Form::kUtf8 ? Form::kShiftJis : Form::kUtf8},
+      if (!Trial(files, path, {from, from == Charset::kUtf8 ? Charset::kShiftJis : Charset::kUtf8},
                  &trial)) {
         return false;
       }
@@ -128,7 +129,7 @@ bool Examine(FileOps& files, const std::string& path, Findings* f) {
     }
     again->Close();
     f->census = taker.Taken();
-    if (!Trial(files, path, {Form::kShiftJis, Form::kUtf8}, &report)) return false;
+    if (!Trial(files, path, {Charset::kShiftJis, Charset::kUtf8}, &report)) return false;
     f->invalid = f->to_utf8_lost = static_cast<long long>(report.unmapped);
     f->sjis2jis_8bit = static_cast<long long>(f->census.kana);
     f->nec2jis = static_cast<long long>(f->census.pc98);
@@ -136,11 +137,11 @@ bool Examine(FileOps& files, const std::string& path, Findings* f) {
   } else if (fits == kUtf8) {
     // Counted as the Shift_JIS it becomes.
     CensusTaker taker(true);
-    if (!Trial(files, path, {Form::kUtf8, Form::kShiftJis}, &report, &taker)) return false;
+    if (!Trial(files, path, {Charset::kUtf8, Charset::kShiftJis}, &report, &taker)) return false;
     f->census = taker.Taken();
     f->invalid = static_cast<long long>(report.invalid);
     f->to_sjis_lost = static_cast<long long>(report.unmapped);
-    if (!Trial(files, path, {Form::kUtf8, Form::kJis}, &report)) return false;
+    if (!Trial(files, path, {Charset::kUtf8, Charset::kJis}, &report)) return false;
     f->to_jis_lost = static_cast<long long>(report.unmapped);
     f->jis_vendor = static_cast<long long>(report.vendor);
   } else if (fits == kIso2022Jp) {
@@ -150,7 +151,7 @@ bool Examine(FileOps& files, const std::string& path, Findings* f) {
     Counted out(&taker);
     if (!Through(files, path, lines, out)) return false;
     f->census = taker.Taken();
-    if (!Trial(files, path, {Form::kJis, Form::kUtf8}, &report)) return false;
+    if (!Trial(files, path, {Charset::kJis, Charset::kUtf8}, &report)) return false;
     f->invalid = f->to_utf8_lost = static_cast<long long>(report.unmapped);
   }
   return true;

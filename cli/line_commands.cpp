@@ -111,8 +111,8 @@ class Discarded : public File {
 };
 
 // The name of the target encoding, as messages give it.
-const char* FormName(Form form) {
-  return form == Form::kUtf8 ? "UTF-8" : form == Form::kJis ? "JIS" : "Shift_JIS";
+const char* FormName(Charset form) {
+  return form == Charset::kUtf8 ? "UTF-8" : form == Charset::kJis ? "JIS" : "Shift_JIS";
 }
 
 std::string Hex(const unsigned char* bytes, unsigned length) {
@@ -146,7 +146,7 @@ bool TellLosses(ConsoleHost& host, const Losses& lost) {
 }
 
 // What has no mapping, each where it is, up to the report's limit.
-void TellUnmapped(ConsoleHost& host, const TranscodeReport& report, Form to) {
+void TellUnmapped(ConsoleHost& host, const TranscodeReport& report, Charset to) {
   const unsigned long long shown =
       report.unmapped < TranscodeReport::kShown ? report.unmapped : TranscodeReport::kShown;
   for (unsigned long long i = 0; i < shown; ++i) {
@@ -160,7 +160,7 @@ void TellUnmapped(ConsoleHost& host, const TranscodeReport& report, Form to) {
                      {line, column, code,
                       std::string(reinterpret_cast<const char*>(u.bytes), u.length),
                       FormName(to)}));
-    } else if (to == Form::kUtf8) {
+    } else if (to == Charset::kUtf8) {
       host.Error(Say("line %s, column %s: bytes %s stand for no character", {line, column, bytes}));
     } else {
       host.Error(Say("line %s, column %s: bytes %s are no UTF-8", {line, column, bytes}));
@@ -231,8 +231,9 @@ class Converter {
     }
     if (report.unmapped == 0) return false;
     TellUnmapped(host, report, run_.transcode.to);
-    host.Error(Say(run_.transcode.to == Form::kUtf8 ? N("%s without a mapping, written as U+FFFD")
-                                                    : N("%s without a mapping, written as '?'"),
+    host.Error(Say(run_.transcode.to == Charset::kUtf8
+                       ? N("%s without a mapping, written as U+FFFD")
+                       : N("%s without a mapping, written as '?'"),
                    {std::to_string(report.unmapped)}));
     return true;
   }

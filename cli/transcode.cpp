@@ -36,12 +36,12 @@ void Configure(const Parsed& parsed, LineRun& run) {
   const int id = run.command.id;
   const std::string kana = parsed.Get(kKanaKey, "full");
   run.kana = kana == "esc-i" ? Kana::kEscI : kana == "8bit" ? Kana::k8bit : Kana::kFull;
-  run.transcode.from = id == kSjisToUtf8 ? Form::kShiftJis
-                       : id == kJisToUtf8 ? Form::kJis
-                                          : Form::kUtf8;
-  run.transcode.to = id == kUtf8ToSjis ? Form::kShiftJis
-                     : id == kUtf8ToJis ? Form::kJis
-                                        : Form::kUtf8;
+  run.transcode.from = id == kSjisToUtf8  ? Charset::kShiftJis
+                       : id == kJisToUtf8 ? Charset::kJis
+                                          : Charset::kUtf8;
+  run.transcode.to = id == kUtf8ToSjis  ? Charset::kShiftJis
+                     : id == kUtf8ToJis ? Charset::kJis
+                                        : Charset::kUtf8;
   run.transcode.jis_readings = parsed.Get(kMapKey) == "jis";
   run.transcode.pc98 = parsed.Has(kPc98Key);
   run.transcode.kana = run.kana;

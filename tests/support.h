@@ -80,6 +80,7 @@ struct FaultyFileOps : FileOps {
       : real(NativeFileOps(write_through_links)) {}
   bool fail_exists = false, fail_open_read = false, fail_permissions = false;
   int fail_remove = 0, fail_rename = 0, removes = 0, renames = 0;  // 0: never
+  std::string taken;  // another run takes this name just before it is given to a file
   int fail_write_open = 0, fail_write_close = 0;
   std::size_t read_fails_at = kNever, write_fails_at = kNever;
   std::uint32_t short_reads = 0;  // seed of the read sizes; 0: as much as asked
@@ -95,6 +96,7 @@ struct FaultyFileOps : FileOps {
   FileId Id(const char* p) override { return real.Id(p); }
   bool Remove(const char* p) override { return ++removes != fail_remove && real.Remove(p); }
   bool RenameNoReplace(const char* f, const char* t) override {
+    if (!taken.empty() && taken == t) std::ofstream(t) << "another run's", taken.clear();
     return ++renames != fail_rename && real.RenameNoReplace(f, t);
   }
   bool Replace(const char* f, const char* t) override { return real.Replace(f, t); }

@@ -1,9 +1,11 @@
-// Small byte helpers every part of the program shares: ASCII letters without case, the length
-// of a UTF-8 sequence, a name cut to fit.
+// Small byte helpers every part of the program shares: ASCII letters without case, a name cut
+// to fit.
 #ifndef VELKO_CONV_CODEC_BYTES_H
 #define VELKO_CONV_CODEC_BYTES_H
 
 #include <cstddef>
+
+#include "velko/utf8.h"
 
 namespace velko {
 
@@ -19,16 +21,6 @@ bool StartsWithNoCase(const char* text, const char* word);
 bool EqualNoCase(const char* text, std::size_t n, const char* word);
 // The first place of `word` in `text`, letters without case; null when there is none.
 const char* FindNoCase(const char* text, const char* word);
-
-// Bytes of the UTF-8 sequence that `lead` begins: 1 to 4, 0 for a byte that begins none
-// (a continuation byte, C0, C1, F5-FF).
-constexpr std::size_t Utf8Length(unsigned char lead) {
-  return lead < 0x80                    ? 1
-         : lead >= 0xC2 && lead <= 0xDF ? 2
-         : lead >= 0xE0 && lead <= 0xEF ? 3
-         : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                        : 0;
-}
 
 // Appends `text` (`length` bytes) to the NUL-terminated `name` (`size` bytes) as whole UTF-8
 // characters only, '_' for a byte that begins none; stops before a character that does not fit.

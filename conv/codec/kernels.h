@@ -28,7 +28,7 @@ struct Kernels {
   std::size_t (*decode_base64_blocks)(unsigned char* out, const char* text, std::size_t length);
   // Whole lines of Base64 alone, each checked and decoded in one pass (base64.h).
   std::size_t (*decode_base64_lines)(unsigned char* out, const char* text, std::size_t length,
-                                     std::size_t max_line, Base64Lines* run);
+                                     std::size_t max_line, bool whole_groups, Base64Lines* run);
 };
 
 // The kernels of `isa`, or null when this build has none for it or the CPU cannot run them.

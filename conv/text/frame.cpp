@@ -1,5 +1,6 @@
 #include "text/frame.h"
 
+#include <cassert>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -9,8 +10,8 @@
 
 #include "codec/bytes.h"
 #include "codec/jis.h"
-#include "text/textio.h"
 #include "ports/texts.h"
+#include "text/textio.h"
 
 namespace velko {
 namespace {
@@ -172,6 +173,19 @@ LinesResult ConvertLines(File& in, File& out, const LineStep& step, char* buffer
 
 namespace {
 
+// A file read through a handle that stays open after the reading: closing it is its owner's.
+class Borrowed : public File {
+ public:
+  explicit Borrowed(File& file) : file_(file) {}
+  long Read(void* buffer, std::size_t size) override { return file_.Read(buffer, size); }
+  bool Write(const void* data, std::size_t size) override { return file_.Write(data, size); }
+  bool Close() override { return true; }
+  FileId Id() override { return file_.Id(); }
+
+ private:
+  File& file_;
+};
+
 // The file being written under a temporary name: removed unless it took its real name.
 struct Temporary {
   FileOps& files;
@@ -203,8 +217,8 @@ bool ConvertInPlace(const char* target, const LineStep& step, const char* comple
   return ConvertInPlace(target, conversion, completion, owner, sv);
 }
 
-bool ConvertInPlace(const char* target, Conversion& conversion, const char* completion,
-                    Owner owner, const Services& sv) {
+bool ConvertInPlace(const char* target, Conversion& conversion, const char* completion, Owner owner,
+                    const Services& sv, bool convert_first) {
   auto fail = [&](const char* format, const char* path, const char* other = "") {
     sv.host.ShowError(owner, format, path, other);
     return false;
@@ -236,27 +250,54 @@ bool ConvertInPlace(const char* target, Conversion& conversion, const char* comp
   if (output.file && !sv.files.CopyPermissions(target, output.name)) {
     return fail(kErrPermissions, target);
   }
-  if (FileExists(sv.files, backup)) {
-    // The "old backup" may be the target itself under another spelling or through a link.
-    if (sv.files.SameFile(backup, target)) return fail(kErrBackupName, target);
-    EntryKind kind = sv.files.Kind(backup, false);
-    if ((kind != EntryKind::kRegular && kind != EntryKind::kLink) || !sv.files.Remove(backup)) {
-      return fail(kErrRemove, backup);
+  auto set_aside = [&] {  // the target under its backup name, an old backup removed first
+    if (FileExists(sv.files, backup)) {
+      // The "old backup" may be the target itself under another spelling or through a link.
+      if (sv.files.SameFile(backup, target)) return fail(kErrBackupName, target);
+      EntryKind kind = sv.files.Kind(backup, false);
+      if ((kind != EntryKind::kRegular && kind != EntryKind::kLink) || !sv.files.Remove(backup)) {
+        return fail(kErrRemove, backup);
+      }
     }
-  }
-  if (!sv.files.RenameNoReplace(target, backup)) return fail(kErrRename, target, backup);
-  std::unique_ptr<File> input = sv.files.Open(backup, OpenMode::kRead);
-  if (!input) return fail(kErrInputOpen, backup);
-  if (!output.file) {
-    input->Close();
-    return fail(kErrOutputOpen, target);
-  }
-  const LinesResult result = conversion.Run(*input, *output.file);
-  output.file.reset();  // closed by the conversion
-  switch (result) {
-    case LinesResult::kReadError: return fail(kErrInputRead, backup);
-    case LinesResult::kWriteError: return fail(kErrOutputWrite, target);
-    case LinesResult::kDone: break;
+    return sv.files.RenameNoReplace(target, backup) || fail(kErrRename, target, backup);
+  };
+  LinesResult result;
+  if (convert_first) {
+    // Read through the hold, which stays open (and the target held) until the end.
+    std::unique_ptr<File> opened = hold ? nullptr : sv.files.Open(target, OpenMode::kRead);
+    if (!hold && !opened) return fail(kErrInputOpen, target);
+    if (!output.file) {
+      if (opened) opened->Close();
+      return fail(kErrOutputOpen, target);
+    }
+    Borrowed input(hold ? *hold : *opened);
+    result = conversion.Run(input, *output.file);
+    output.file.reset();  // closed by the conversion
+    if (opened) opened->Close();
+    switch (result) {
+      case LinesResult::kReadError: return fail(kErrInputRead, target);
+      case LinesResult::kWriteError: return fail(kErrOutputWrite, target);
+      case LinesResult::kStopped: return false;
+      case LinesResult::kDone: break;
+    }
+    if (!set_aside()) return false;
+  } else {
+    if (!set_aside()) return false;
+    std::unique_ptr<File> input = sv.files.Open(backup, OpenMode::kRead);
+    if (!input) return fail(kErrInputOpen, backup);
+    if (!output.file) {
+      input->Close();
+      return fail(kErrOutputOpen, target);
+    }
+    result = conversion.Run(*input, *output.file);
+    output.file.reset();  // closed by the conversion
+    switch (result) {
+      case LinesResult::kReadError: return fail(kErrInputRead, backup);
+      case LinesResult::kWriteError: return fail(kErrOutputWrite, target);
+      // Only a conversion run first may stop: here the target is gone already.
+      case LinesResult::kStopped: assert(false); return fail(kErrInputRead, backup);
+      case LinesResult::kDone: break;
+    }
   }
   const bool named = sv.files.RenameNoReplace(output.name, target);
   if (!named) fail(kErrRename, output.name, target);

@@ -69,7 +69,8 @@ std::unique_ptr<File> OpenTemporary(FileOps& files, const char* beside, char* na
 // or the stem exceeds 255 bytes or the result exceeds 511 bytes.
 bool MakeBackupPath(char* out, const char* path, const char* ext, PathStyle style);
 
-enum class LinesResult { kDone, kReadError, kWriteError };
+// kStopped: the conversion chose to stop (what it found is its caller's to tell).
+enum class LinesResult { kDone, kReadError, kWriteError, kStopped };
 
 // What the text rules left out of a conversion: places are byte offsets in the file
 // read, kNowhere when there is none.
@@ -117,9 +118,11 @@ class LineConversion : public Conversion {
 // Converts `target` in place, keeping the old content under the BAK name. The new content is
 // written under a temporary name and takes the target's name only when whole. Shows exactly
 // one message box: `completion` when every line was converted, and then returns true; else
-// the failure.
-bool ConvertInPlace(const char* target, Conversion& conversion, const char* completion,
-                    Owner owner, const Services& sv);
+// the failure. With `convert_first` the target is read once, through the hold that keeps
+// other runs off it, and converted before the old backup or the target moves: a conversion
+// that stops (kStopped) leaves everything as it was, with no box.
+bool ConvertInPlace(const char* target, Conversion& conversion, const char* completion, Owner owner,
+                    const Services& sv, bool convert_first = false);
 // The same through `step` under the services' text rules.
 bool ConvertInPlace(const char* target, const LineStep& step, const char* completion, Owner owner,
                     const Services& sv);

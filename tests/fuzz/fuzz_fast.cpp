@@ -75,6 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The text as lines of Base64: each set's one pass in exactly its room against the lines
   // taken one by one with the design's span and decoder.
   const std::size_t max_line = data[0] >> 4 ? data[0] >> 2 : ~std::size_t{0};
+  const bool whole_groups = data[0] & 2;  // lines of whole groups, padding only at their end
   std::string want_bytes;
   velko::Base64Lines want_run;
   std::size_t want_taken = 0;
@@ -84,6 +85,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t end = last + (last < line.size() && line[last] == '\r');
     if (last == want_taken || end >= line.size() || line[end] != '\n' ||
         end + 1 - want_taken > max_line) {
+      break;
+    }
+    const std::string text = line.substr(want_taken, last - want_taken);
+    const std::size_t pad = text.find('=');
+    if (whole_groups && (text.size() % 4 != 0 || (pad != std::string::npos &&
+                         (text.find_first_not_of('=', pad) != std::string::npos || text.size() - pad > 2)))) {
       break;
     }
     std::vector<unsigned char> bytes(line.size() + 1);
@@ -99,7 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!k || line.empty()) continue;
     std::vector<unsigned char> out(line.size());
     velko::Base64Lines run;
-    const std::size_t taken = k->decode_base64_lines(out.data(), line.data(), line.size(), max_line, &run);
+    const std::size_t taken = k->decode_base64_lines(out.data(), line.data(), line.size(), max_line,
+                                                       whole_groups, &run);
     if (taken != want_taken || run.lines != want_run.lines || run.lone != want_run.lone ||
         std::string(out.begin(), out.begin() + static_cast<long>(run.written)) != want_bytes) {
       std::abort();

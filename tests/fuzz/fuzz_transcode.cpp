@@ -13,14 +13,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const unsigned mode = data[0];
   const std::size_t chunk = data[1] % 7 + 1;
   const std::string in(reinterpret_cast<const char*>(data) + 2, size - 2);
-  static const Form kFrom[] = {Form::kShiftJis, Form::kJis, Form::kUtf8, Form::kUtf8};
-  static const Form kTo[] = {Form::kUtf8, Form::kUtf8, Form::kShiftJis, Form::kJis};
+  static const Charset kFrom[] = {Charset::kShiftJis, Charset::kJis, Charset::kUtf8,
+                                  Charset::kUtf8};
+  static const Charset kTo[] = {Charset::kUtf8, Charset::kUtf8, Charset::kShiftJis, Charset::kJis};
   static const Kana kKana[] = {Kana::kFull, Kana::kEscI, Kana::k8bit, Kana::kFull};
   const TranscodeOptions options{kFrom[mode & 3], kTo[mode & 3], (mode & 4) != 0,
                                  (mode & 8) != 0,  kKana[mode >> 4 & 3], (mode & 64) != 0,
                                  (mode & 128) != 0};
   // Prepared once for each mode, and reused: every run starts afresh.
-  static std::unique_ptr<Transcoding> prepared[256], readers[3];
+  static std::unique_ptr<Transcoding> prepared[256], readers[8];
   auto ready = [](std::unique_ptr<Transcoding>& t, const TranscodeOptions& o) -> Transcoding& {
     if (!t) {
       t = std::make_unique<Transcoding>(o);
@@ -41,12 +42,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   // Read back: every byte written is a character.
   TranscodeReport back;
-  const Form written = options.to;
+  const Charset written = options.to;
   test::Transcode(ready(readers[static_cast<int>(written)],
-                        {written, written == Form::kUtf8 ? Form::kShiftJis : Form::kUtf8}),
+                        {written, written == Charset::kUtf8 ? Charset::kShiftJis : Charset::kUtf8}),
                   out, 0, &back);
   if (back.invalid != 0) std::abort();
-  if (written == Form::kJis && options.kana != Kana::k8bit) {
+  if (written == Charset::kJis && options.kana != Kana::k8bit) {
     for (unsigned char c : out) {
       if (c >= 0x80) std::abort();
     }

@@ -34,7 +34,7 @@ std::size_t JisToSjisBlock(char* out, const char* in, std::size_t length, BlockM
 // bytes written.
 std::size_t DecodeBase64Blocks(unsigned char* out, const char* text, std::size_t length);
 std::size_t DecodeBase64Lines(unsigned char* out, const char* text, std::size_t length,
-                              std::size_t max_line, Base64Lines* run);
+                              std::size_t max_line, bool whole_groups, Base64Lines* run);
 
 extern const Kernels kKernels;
 
