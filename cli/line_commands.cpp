@@ -34,6 +34,7 @@ class Replayed : public File {
   bool Write(const void* data, std::size_t size) override { return rest_->Write(data, size); }
   bool Close() override { return rest_->Close(); }
   FileId Id() override { return rest_->Id(); }
+  int Error() const override { return rest_->Error(); }
 
  private:
   std::string head_;
@@ -87,6 +88,19 @@ std::string Refusal(const CliCommand& command, const std::string& head) {
                                    "converts it; --force converts it as Shift_JIS)")
                                : N("is JIS already: not converted (--force converts it)");
     }
+  } else if ((id == BTN_JISTOSJ || id == kJisToUtf8) && survey.JisEscapes() &&
+             fits != kIso2022Jp) {
+    // JIS text with bytes JIS has no place for (Shift_JIS pasted in): named, with where.
+    unsigned long long eight_bit = 0, line = 1, first_line = 0;
+    for (const char c : head) {
+      const unsigned char b = static_cast<unsigned char>(c);
+      eight_bit += b >= 0x80;
+      if (b >= 0x80 && (b < 0xA1 || b > 0xDF) && first_line == 0) first_line = line;
+      line += c == '\n';
+    }
+    return Say("is JIS text with %s bytes that are not JIS, first on line %s: not converted "
+               "(--force converts them as they stand)",
+               {std::to_string(eight_bit), std::to_string(first_line)});
   } else if ((id == BTN_JISTOSJ || id == kJisToUtf8) &&
              (fits & (kShiftJis | kEucJp | kUtf8)) != 0) {
     seen = fits == kUtf8    ? N("has no JIS escape sequence and looks like UTF-8: not converted "
@@ -243,7 +257,7 @@ class Converter {
     if (!run_.fail_unmapped || !transcoding_) return true;
     Discarded nowhere;
     if (transcoding_->Run(in, nowhere) != LinesResult::kDone) {
-      run_.host.Error(WindowText(kErrInputRead, name) + ": " + SystemReason(LastSystemError()));
+      run_.host.Error(WindowText(kErrInputRead, name) + ": " + SystemReason(in.Error()));
       return false;
     }
     if (Unmapped() == 0) return true;
@@ -263,41 +277,44 @@ constexpr const char* kNotConverted =
     N("%s without a mapping: not converted (--unmapped=fail)");
 constexpr const char* kNotWritten = N("%s without a mapping: nothing written (--unmapped=fail)");
 
-// The folder `path` names a file in, as ListFolder takes it.
-std::string FolderOf(const char* path, PathStyle style) {
-  const std::size_t n = FinalComponent(path, style);
-  return n == 0 ? std::string(".") : std::string(path, n);
-}
-
-// Copies `from` to `to` whole; false on a failure of either.
-bool CopyFile(File& from, File& to) {
-  char buffer[64 * 1024];
-  for (long n; (n = from.Read(buffer, sizeof buffer)) != 0;) {
-    if (n < 0 || !to.Write(buffer, static_cast<std::size_t>(n))) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
-void ConvertStream(LineRun& run, std::unique_ptr<File> in, const std::string& name) {
+void ConvertStream(LineRun& run, std::unique_ptr<File> in, const std::string& name,
+                   int open_error) {
+  FileOps& files = run.files;
   if (!in) {
-    const bool exists = run.files.Exists(name.c_str());
-    return run.host.Error(WindowText(exists ? kErrInputOpen : kErrNoInput, name) +
-                          run.host.Reason());
+    const bool exists = files.Exists(name.c_str());
+    return run.host.Error(WindowText(exists ? kErrInputOpen : kErrNoInput, name) + ": " +
+                          (exists ? SystemReason(open_error) : NotFoundReason()));
   }
   const std::string& out = run.output;
+  // -o through a symbolic link goes to the file it leads to; the link stays.
+  char real[kPathSize] = "";
+  if (!out.empty() && !FollowLinks(files, out.c_str(), real)) {
+    return run.host.Error(Say("%s: a chain of links too long to follow: not written", {out}));
+  }
+  const EntryKind kind = out.empty() ? EntryKind::kOther : files.Kind(real, true);
+  if (kind == EntryKind::kDirectory) return run.host.Error(Say("%s is a folder: not written", {out}));
+  // Standard output, a device, a FIFO or a terminal: written into as it stands, never replaced.
+  const bool into = kind == EntryKind::kOther;
+  const std::string sink_name = out.empty() ? Tr("standard output") : out;
+  int error = 0;
+  std::unique_ptr<File> sink = out.empty() ? StandardStream(1)
+                               : into      ? files.Open(real, OpenMode::kInto, &error)
+                                           : nullptr;
+  if (into && !sink) {
+    return run.host.Error(WindowText(kErrOutputOpen, out) + ": " + SystemReason(error));
+  }
   const FileId in_id = in->Id();
-  std::unique_ptr<File> stdout_file = out.empty() ? StandardStream(1) : nullptr;
   // Reading a file while writing it would read what was written: without end, or with the
   // input gone before it was read.
-  if (out.empty() ? in_id == stdout_file->Id() : in_id == run.files.Id(out.c_str())) {
+  if (into ? in_id == sink->Id() : in_id == files.Id(real)) {
     return run.host.Error(out.empty() ? Say("standard output is this file too: not converted")
                                       : Say("%s is this file itself: not converted", {out}));
   }
   std::string head;
   if (!ReadHead(*in, &head)) {
-    return run.host.Error(WindowText(kErrInputRead, name) + ": " + SystemReason(LastSystemError()));
+    return run.host.Error(WindowText(kErrInputRead, name) + ": " + SystemReason(in->Error()));
   }
   if (!run.force) {
     const std::string why = Refusal(run.command, head);
@@ -306,76 +323,106 @@ void ConvertStream(LineRun& run, std::unique_ptr<File> in, const std::string& na
   Replayed input(std::move(head), std::move(in));
   Converter converter(run);
   if (!converter.conversion().Prepare()) return run.host.Error(Tr(kErrMemory));
-  if (out.empty()) {
-    // Nothing may reach standard output before the whole text is known to map: it is
-    // converted into a file of its own first.
+  if (into) {
+    // Nothing may reach the output before the whole text is known to map: it is converted
+    // into a spool of its own first, which goes however the run ends.
     char spool[kPathSize] = "";
     std::unique_ptr<File> spooled;
     if (run.fail_unmapped && IsTranscoding(run.command.id)) {
       std::string folder = TemporaryFolder();
       if (folder.back() != '/' && folder.back() != '\\') folder += '/';
-      spooled = OpenTemporary(run.files, (folder + "spool").c_str(), spool);
+      spooled = OpenTemporary(files, (folder + "spool").c_str(), spool, &error);
       if (!spooled) {
-        return run.host.Error(Say("no file can be made in %s: not converted", {folder}) +
-                              run.host.Reason());
+        return run.host.Error(Say("no file can be made in %s: not converted", {folder}) + ": " +
+                              SystemReason(error));
       }
     }
-    const LinesResult r = converter.conversion().Run(input, spooled ? *spooled : *stdout_file);
+    File& to = spooled ? *spooled : *sink;
+    const LinesResult r = converter.conversion().Run(input, to);
     if (r != LinesResult::kDone) {
-      const std::string reason = SystemReason(LastSystemError());
-      if (spool[0]) run.files.Remove(spool);
-      return run.host.Error((r == LinesResult::kReadError ? WindowText(kErrInputRead, name)
-                                                          : Tr("standard output: write error")) +
-                            ": " + reason);
+      if (spool[0]) files.Remove(spool);
+      return run.host.Error(
+          (r == LinesResult::kReadError ? WindowText(kErrInputRead, name)
+           : spool[0]                   ? Say("%s (the spool): write error", {spool})
+                                        : Say("%s: write error", {sink_name})) +
+          ": " + SystemReason(r == LinesResult::kReadError ? input.Error() : to.Error()));
     }
     if (spool[0]) {
-      std::unique_ptr<File> back =
-          converter.Unmapped() == 0 ? run.files.Open(spool, OpenMode::kRead) : nullptr;
-      const bool copied = back && CopyFile(*back, *stdout_file);
+      const bool clean = converter.Unmapped() == 0;
+      std::unique_ptr<File> back = clean ? files.Open(spool, OpenMode::kRead, &error) : nullptr;
+      std::string failed;  // which side of the copy failed, and why
+      if (clean && !back) failed = Say("%s (the spool): read error", {spool}) + ": " + SystemReason(error);
+      char buffer[64 * 1024];
+      for (long n = 1; back && failed.empty() && n > 0;) {
+        n = back->Read(buffer, sizeof buffer);
+        if (n < 0) failed = Say("%s (the spool): read error", {spool}) + ": " + SystemReason(back->Error());
+        if (n > 0 && !sink->Write(buffer, static_cast<std::size_t>(n))) {
+          failed = Say("%s: write error", {sink_name}) + ": " + SystemReason(sink->Error());
+        }
+      }
       if (back) back->Close();
-      run.files.Remove(spool);
-      if (converter.Unmapped() > 0) {
+      // Closed by the conversion where there is no spool.
+      if (failed.empty() && !sink->Close()) {
+        failed = Say("%s: write error", {sink_name}) + ": " + SystemReason(sink->Error());
+      }
+      files.Remove(spool);
+      if (!clean) {
         TellUnmapped(run.host, static_cast<Transcoding&>(converter.conversion()).report(),
                      run.transcode.to);
         return run.host.Error(Say(kNotWritten, {std::to_string(converter.Unmapped())}));
       }
-      if (!copied) {
-        return run.host.Error(std::string(Tr("standard output: write error")) + ": " +
-                              SystemReason(LastSystemError()));
-      }
+      if (!failed.empty()) return run.host.Error(failed);
     }
-    converter.Tell(name, true);
+    if (!converter.Tell(name, true) && !out.empty()) run.host.Notice(out, run.completion);
     return;
   }
-  if (run.files.Exists(out.c_str()) && run.files.Kind(out.c_str(), true) != EntryKind::kRegular) {
-    return run.host.Error(Say("%s: not a regular file: not written", {out}));
+  // A file: written beside it and put in its place whole, with its owner and permissions.
+  if (kind != EntryKind::kNone && files.Links(real) > 1) {
+    return run.host.Error(WindowText(kErrHardLinks, out) + ": " + Tr("it has other hard links"));
   }
   char temp[kPathSize];
-  std::unique_ptr<File> file = OpenTemporary(run.files, out.c_str(), temp);
+  std::unique_ptr<File> file = OpenTemporary(files, real, temp, &error);
   if (!file) {
-    return run.host.Error(Say("%s: no file can be made beside it: not written", {out}) +
-                          run.host.Reason());
+    return run.host.Error(Say("%s: no file can be made beside it: not written", {out}) + ": " +
+                          SystemReason(error));
   }
-  if (run.files.Exists(out.c_str()) && !run.files.CopyPermissions(out.c_str(), temp)) {
+  auto refuse = [&](const std::string& why) {
     file->Close();
-    run.files.Remove(temp);
-    return run.host.Error(WindowText(kErrPermissions, out) + run.host.Reason());
+    files.Remove(temp);
+    run.host.Error(why);
+  };
+  if (kind != EntryKind::kNone) {
+    if (FileStatus st = files.KeepOwner(real, temp); !st) {
+      return refuse(WindowText(kErrOwner, out) + ": " + SystemReason(st.code()));
+    }
+    if (FileStatus st = files.CopyPermissions(real, temp); !st) {
+      return refuse(WindowText(kErrPermissions, out) + ": " + SystemReason(st.code()));
+    }
   }
-  LinesResult r = converter.conversion().Run(input, *file);
-  const int code = LastSystemError();
+  const LinesResult r = converter.conversion().Run(input, *file);
+  const int code = r == LinesResult::kReadError ? input.Error() : file->Error();
   if (r == LinesResult::kDone && run.fail_unmapped && converter.Unmapped() > 0) {
-    run.files.Remove(temp);
+    files.Remove(temp);
     TellUnmapped(run.host, static_cast<Transcoding&>(converter.conversion()).report(),
                  run.transcode.to);
     return run.host.Error(Say(kNotWritten, {std::to_string(converter.Unmapped())}));
   }
-  if (r != LinesResult::kDone || !run.files.Replace(temp, out.c_str())) {
-    const std::string reason =
-        r == LinesResult::kDone ? run.host.Reason() : ": " + SystemReason(code);
-    run.files.Remove(temp);
+  if (r != LinesResult::kDone) {
+    files.Remove(temp);
     return run.host.Error((r == LinesResult::kReadError ? WindowText(kErrInputRead, name)
                                                         : WindowText(kErrOutputWrite, out)) +
-                          reason);
+                          ": " + SystemReason(code));
+  }
+  // Again, as a write clears the set-id bits.
+  FileStatus st = kind != EntryKind::kNone ? files.CopyPermissions(real, temp) : FileStatus();
+  if (st && run.keep_date && name != "-") st = files.CopyTimes(name.c_str(), temp);
+  if (!st) {
+    files.Remove(temp);
+    return run.host.Error(WindowText(kErrPermissions, out) + ": " + SystemReason(st.code()));
+  }
+  if (FileStatus named = files.Replace(temp, real); !named) {
+    files.Remove(temp);
+    return run.host.Error(WindowText(kErrRename, temp, out) + ": " + SystemReason(named.code()));
   }
   if (!converter.Tell(out, true)) run.host.Notice(out, run.completion);
 }
@@ -403,42 +450,27 @@ void ConvertFile(LineRun& run, const std::string& file) {
   }
   // By what they are, not how they are spelt: ./a.BAK, a.BAK and, on Windows, A.BAK are one.
   for (const std::string& made : run.backups) {
-    if (!run.numbered && backup[0] && run.files.SameFile(backup, made.c_str())) {
+    if (run.backup == BackupMode::kSimple && backup[0] &&
+        run.files.SameFile(backup, made.c_str())) {
       return run.host.Error(
           Say("its backup %s was made from another file in this run: not converted "
               "(--backup=numbered keeps both)",
               {backup}));
     }
   }
-  if (run.numbered && backup[0] && run.files.Exists(backup) &&
-      !run.files.SameFile(backup, file.c_str())) {
-    if (run.files.Kind(backup, false) != EntryKind::kRegular) {
-      return run.host.Error(Say("%s is not a regular file: not converted", {backup}));
-    }
-    // The old backup is kept as BAK.~N~, N one above the highest there; the frame then finds
-    // none.
-    const std::string base = backup + FinalComponent(backup, run.files.Style());
-    unsigned long highest = 0;
-    run.files.ListFolder(FolderOf(backup, run.files.Style()).c_str(), [&](const char* name) {
-      const std::size_t n = std::strlen(name);
-      if (n > base.size() + 3 && std::strncmp(name, (base + ".~").c_str(), base.size() + 2) == 0 &&
-          name[n - 1] == '~' && name[base.size() + 2] >= '0' && name[base.size() + 2] <= '9') {
-        char* end = nullptr;
-        const unsigned long number = std::strtoul(name + base.size() + 2, &end, 10);
-        if (end == name + n - 1 && number > highest) highest = number;
-      }
-    });
-    const std::string kept = std::string(backup) + ".~" + std::to_string(highest + 1) + "~";
-    if (!run.files.RenameNoReplace(backup, kept.c_str())) {
-      return run.host.Error(WindowText(kErrRename, backup, kept) + run.host.Reason());
-    }
-  }
   Services services{run.host, run.files, run.rules};
-  if (ConvertInPlace(file.c_str(), converter.conversion(), run.completion, nullptr, services)) {
-    if (backup[0]) run.backups.push_back(backup);
-    // What the text rules leave out here is the window's way, and the backup keeps it.
-    converter.Tell(file, false);
+  InPlaceReport report;
+  if (!ConvertInPlace(file.c_str(), converter.conversion(), "", nullptr, services,
+                      InPlace{run.backup, run.keep_date}, &report)) {
+    return;
   }
+  if (report.unchanged) return run.host.Notice(file, Tr("nothing to convert"));
+  if (report.backup[0]) run.backups.push_back(report.backup);
+  run.host.Notice(file, report.kept[0] ? Say("%s; the older %s is kept as %s",
+                                             {run.completion, report.backup, report.kept})
+                                       : std::string(run.completion));
+  // What the text rules leave out here is the window's way, and the backup keeps it.
+  converter.Tell(file, false);
 }
 
 int ConvertFiles(const CliCommand& command, const Parsed& parsed,
@@ -456,14 +488,18 @@ int ConvertFiles(const CliCommand& command, const Parsed& parsed,
   UndoOnStop ops(NativeFileOps(false));
   ConsoleHost host(parsed.Has(kQuietKey), [&ops] { return ops.TakeReason(); });
   const std::string done = Tr(command.done);
+  const std::string backup = parsed.Get(kBackupKey, "numbered");
   LineRun run{command,
               done.c_str(),
               host,
               ops,
               output == "-" ? "" : output,
-              parsed.Get(kBackupKey) == "numbered",
+              backup == "simple" ? BackupMode::kSimple
+              : backup == "none" ? BackupMode::kNone
+                                 : BackupMode::kNumbered,
               parsed.Has(kForceKey),
               rules};
+  run.keep_date = parsed.Has(kKeepDateKey);
   configure(parsed, run);
   bool failed = false;
   for (const std::string& file : files) {
@@ -476,7 +512,9 @@ int ConvertFiles(const CliCommand& command, const Parsed& parsed,
     } else if (file == "-") {
       ConvertStream(run, StandardStream(0), file);
     } else if (!output.empty()) {
-      ConvertStream(run, ops.Open(file.c_str(), OpenMode::kRead), file);
+      int error = 0;
+      std::unique_ptr<File> in = ops.Open(file.c_str(), OpenMode::kRead, &error);
+      ConvertStream(run, std::move(in), file, error);
     } else {
       ConvertFile(run, file);
     }

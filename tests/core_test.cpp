@@ -120,7 +120,8 @@ TEST(LineSteps, TheRuledLineTableHoldsEveryNecCodeOnceAndTheJisCodesInOrder) {
 // What stands on disk, or fails, before the command runs.
 enum Given { kNone, kOldBackup, kNoExists, kNoRemove, kNoRename, kNoRead, kNoWrite, kWriteAt12,
              kReadAt12, kNoClose, kLinkToBackup, kHardLink, kDanglingBackup, kFifo, kFolder,
-             kFolderBackup, kFifoBackup, kLocked, kNoPermissions, kNoFinalRename };
+             kFolderBackup, kFifoBackup, kLocked, kNoPermissions, kNoFinalRename, kNoOwner,
+             kOldBackups };
 
 void Arrange(Given given, FaultyFileOps& ops, const char* t, const char* b, const std::string& out,
              std::unique_ptr<File>* hold) {
@@ -134,7 +135,9 @@ void Arrange(Given given, FaultyFileOps& ops, const char* t, const char* b, cons
     case kLocked: NativeFileOps().Lock(t, hold); break;  // another run converts it now
     case kNoPermissions: ops.fail_permissions = true; break;
     case kNoRead: ops.fail_open_read = true; break;
-    case kNoWrite: ops.fail_write_open = 1; break;
+    case kNoWrite: ops.fail_write_open = 1, WriteFile(b, "o"); break;  // no room, no inode
+    case kNoOwner: ops.fail_owner = true; break;
+    case kOldBackups: WriteFile(b, "o"), WriteFile(std::string(b) + ".~2~", "2"); break;
     case kWriteAt12: ops.write_fails_at = 12; break;
     case kReadAt12: ops.read_fails_at = 12; break;
     case kNoClose: ops.fail_write_close = 1; break;
@@ -152,6 +155,7 @@ TEST(ConvertInPlace, OneBoxAndTheOriginalKeptWhateverHappens) {
   const std::string big = "a\r\n" + std::string(300000, 'a');  // a write fails mid-run
   const std::string two = "line one\r\n\x8A\xBF two\r\n", no = "<missing>";
   const std::string lf_nul = "\x82)" + std::string(20, 'x') + "\n\x82\x1F" + std::string(20, 'y') + "\nz";
+  const std::string one = "line one\r\n\x1B$B4A\x1B(J two\r\n";  // `two` converted
   const struct {
     Given given;
     std::string input, target_after, backup_after;  // "<missing>": no file there
@@ -159,6 +163,8 @@ TEST(ConvertInPlace, OneBoxAndTheOriginalKeptWhateverHappens) {
     int id = BTN_SJTOJIS;
     const char* name = "notes.txt";
     TextRules rules = TextRules::kWindows;
+    BackupMode mode = BackupMode::kSimple;
+    std::string numbered = "<missing>";  // notes.BAK.~3~ after
   } cases[] = {
       {kNone, "\x8A\xBF\nb", "\x1B$B4A\x1B(J\r\nb", "\x8A\xBF\nb", nullptr},
       // A converted pair that gives a LF or a NUL: written by the general rule.
@@ -167,29 +173,37 @@ TEST(ConvertInPlace, OneBoxAndTheOriginalKeptWhateverHappens) {
       {kNone, "\x84\x9F\n", "\x86\xA2\r\n", "\x84\x9F\n", nullptr, BTN_JISTONEC},
       {kNone, "\x1B$B0!\x1B(B", "\x88\x9F", "\x1B$B0!\x1B(B", nullptr, BTN_JISTOSJ},
       {kNone, "=?shift_jis?B?QUI=?=", "AB", "=?shift_jis?B?QUI=?=", nullptr, BTN_B64TEXT},
-      {kOldBackup, "x", "x", "x", nullptr},
+      // A result that is the input changes nothing: the old backup stays.
+      {kOldBackup, "x", "x", "o", nullptr},
+      {kOldBackup, two, one, two, nullptr},
+      {kOldBackups, two, one, two, nullptr, BTN_SJTOJIS, "notes.txt", TextRules::kWindows,
+       BackupMode::kNumbered, "o"},
+      {kOldBackup, two, one, "o", nullptr, BTN_SJTOJIS, "notes.txt", TextRules::kWindows,
+       BackupMode::kNone},
       // A file of bytes: CR, 0x1A and a last line without LF stay as they are.
       {kNone, "a\r\nb\x1A\x8A\xBF\n\x1A", "a\r\nb\x1A\x1B$B4A\x1B(J\n\x1A", "a\r\nb\x1A\x8A\xBF\n\x1A", nullptr,
        BTN_SJTOJIS, "notes.txt", TextRules::kBytes},
       {kNoExists, two, two, no, "C'ant find input file. [{T}]\n"},
+      // Nothing is removed or renamed before the new content is whole.
       {kNoRemove, two, two, "o", "Remove err. [{B}]\n"},
       {kNoRename, two, two, no, "Rename err. [{T} => {B}]\n"},
-      {kNoRead, two, no, two, "Input file open err. [{B}]\n"},
-      {kNoWrite, two, no, two, "Output file open err. [{T}]\n"},
-      {kWriteAt12, big, no, big, "Output file wrute err. [{T}]\n"},  // no half file under its name
-      {kReadAt12, two, no, two, "Input file read err. [{B}]\n"},
-      {kNoClose, two, no, two, "Output file wrute err. [{T}]\n"},
+      {kNoRead, two, two, no, "Input file open err. [{T}]\n"},
+      {kNoWrite, two, two, "o", "Output file open err. [{T}]\n"},
+      {kWriteAt12, big, big, no, "Output file wrute err. [{T}]\n"},
+      {kReadAt12, two, two, no, "Input file read err. [{T}]\n"},
+      {kNoClose, two, two, no, "Output file wrute err. [{T}]\n"},
       {kNoFinalRename, two, no, two, "Rename err. [{tmp} => {T}]\n"},  // the whole result kept
       {kLocked, two, two, no, "File busy err. [{T}]\n"},
       {kNoPermissions, two, two, no, "Permission copy err. [{T}]\n"},
+      {kNoOwner, two, two, no, "Owner err. [{T}]\n"},
       {kNone, "x", "x", no, "Backup name err. [{T}]\n", BTN_SJTOJIS, "mail.bAk"},
       {kLinkToBackup, "x", "x", "x", "Backup name err. [{T}]\n"},
-      {kHardLink, "x", "x", "x", "Backup name err. [{T}]\n"},
-      {kDanglingBackup, "x", "x", "x", nullptr},
+      {kHardLink, "x", "x", "x", "Hard link err. [{T}]\n"},
+      {kDanglingBackup, two, one, two, nullptr},
       {kFifo, "x", no, "x", "Input file open err. [{T}]\n"},
       {kFolder, "x", no, "x", "Input file open err. [{T}]\n"},
-      {kFolderBackup, "x", "x", no, "Remove err. [{B}]\n"},
-      {kFifoBackup, "x", "x", no, "Remove err. [{B}]\n"},
+      {kFolderBackup, two, two, no, "Remove err. [{B}]\n"},
+      {kFifoBackup, two, two, no, "Remove err. [{B}]\n"},
   };
   // clang-format on
   for (const auto& c : cases) {
@@ -202,8 +216,8 @@ TEST(ConvertInPlace, OneBoxAndTheOriginalKeptWhateverHappens) {
     const bool root = ::geteuid() == 0;
     ::umask(022);
     ASSERT_EQ(::mkdir(out.c_str(), 0700), 0);
-    ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
-    ASSERT_EQ(root ? ::chown(target.c_str(), 12, 34) : 0, 0);
+    ASSERT_EQ(root ? ::chown(target.c_str(), 12, 34) : 0, 0);  // which clears set-id bits
+    ASSERT_EQ(::chmod(target.c_str(), 06750), 0);
     FaultyFileOps ops;
     std::unique_ptr<File> hold;
     Arrange(c.given, ops, target.c_str(), backup.c_str(), out, &hold);
@@ -211,15 +225,22 @@ TEST(ConvertInPlace, OneBoxAndTheOriginalKeptWhateverHappens) {
     host.field = target;
     Services sv{host, ops, c.rules};
     const char* done = FindCommand(c.id)->completion;
-    EXPECT_EQ(ConvertInPlace(target.c_str(), *LineStepFor(c.id), done, nullptr, sv), !c.message);
+    LineConversion conversion(*LineStepFor(c.id), c.rules);
+    EXPECT_EQ(ConvertInPlace(target.c_str(), conversion, done, nullptr, sv, InPlace{c.mode}),
+              !c.message);
+    const std::string numbered = backup + ".~3~";
+    EXPECT_EQ(ReadFile(numbered), c.numbered);
     // Nothing else is left in the folder, but the whole result when it could not be named.
     std::vector<std::string> left;
     for (const auto& e : std::filesystem::directory_iterator(dir.dir)) {
-      if (e.path() != target && e.path() != backup && e.path() != out) left.push_back(e.path());
+      if (e.path() != target && e.path() != backup && e.path() != out && e.path() != numbered &&
+          e.path() != backup + ".~2~") {
+        left.push_back(e.path());
+      }
     }
     ASSERT_EQ(left.size(), c.given == kNoFinalRename ? 1u : 0u);
     const std::string temp = left.empty() ? "" : left[0];
-    EXPECT_EQ(ReadFile(temp), left.empty() ? no : "line one\r\n\x1B$B4A\x1B(J two\r\n");
+    EXPECT_EQ(ReadFile(temp), left.empty() ? no : one);
     std::string want = c.message ? c.message : done;
     for (auto [key, path] :
          {std::pair<std::string, std::string>{"{T}", target}, {"{B}", backup}, {"{tmp}", temp}}) {
@@ -235,7 +256,7 @@ TEST(ConvertInPlace, OneBoxAndTheOriginalKeptWhateverHappens) {
     EXPECT_TRUE(std::filesystem::is_empty(out));
     struct stat st;
     if (c.message || ::stat(target.c_str(), &st) != 0) continue;
-    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(st.st_mode & 07777, 06750u);
     if (root) {
       EXPECT_EQ(st.st_uid, 12u);
       EXPECT_EQ(st.st_gid, 34u);

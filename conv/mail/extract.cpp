@@ -49,9 +49,6 @@ class Extraction {
   bool Run();
 
  private:
-  void ShowError(const char* format, const char* arg) {
-    sv_.host.ShowError(owner_, format, arg, "");
-  }
   // Reads one line into the line area; false at the end of the file. A read failure is
   // reported (the input closed first) and sets stopped_.
   bool ReadLine(std::size_t* length);
@@ -91,7 +88,7 @@ bool Extraction::ReadLine(std::size_t* length) {
   ReadResult r = reader_.ReadLine(a_.line, kReadLimit, length);
   if (r == ReadResult::kError) {
     input_.Close();
-    ShowError(kErrInputRead, target_);
+    sv_.host.ShowFailure(owner_, Fault(Failure::kInputRead, target_, input_.Error()));
     stopped_ = true;
   }
   line_ = next_line_;
@@ -299,7 +296,7 @@ bool ExtractAttachmentsFrom(File& input, const char* target, const char* complet
   std::unique_ptr<Areas> areas(new (std::nothrow) Areas);
   if (!areas) {
     input.Close();
-    sv.host.ShowError(owner, kErrMemory, "", "");
+    sv.host.ShowFailure(owner, Fault(Failure::kMemory, ""));
     return false;
   }
   if (!Extraction(target, owner, sv, *areas, input, mode, sink).Run()) return false;
@@ -309,10 +306,12 @@ bool ExtractAttachmentsFrom(File& input, const char* target, const char* complet
 
 bool ExtractAttachments(const char* target, const char* completion, Owner owner, const Services& sv,
                         const ExtractMode& mode, PartSink* sink) {
-  if (!FileExists(sv.files, target))
-    return sv.host.ShowError(owner, kErrNoInput, target, ""), false;
-  std::unique_ptr<File> input = sv.files.Open(target, OpenMode::kRead);
-  if (!input) return sv.host.ShowError(owner, kErrInputOpen, target, ""), false;
+  if (!FileExists(sv.files, target)) {
+    return sv.host.ShowFailure(owner, Fault(Failure::kNoInput, target)), false;
+  }
+  int error = 0;
+  std::unique_ptr<File> input = sv.files.Open(target, OpenMode::kRead, &error);
+  if (!input) return sv.host.ShowFailure(owner, Fault(Failure::kInputOpen, target, error)), false;
   return ExtractAttachmentsFrom(*input, target, completion, owner, sv, mode, sink);
 }
 

@@ -460,7 +460,7 @@ bool Walk::Run(unsigned long* messages) {
   }
   *messages = message_;
   if (failed_) {
-    sv_.host.ShowError(nullptr, kErrInputRead, target_, "");
+    sv_.host.ShowFailure(nullptr, Fault(Failure::kInputRead, target_, input_.Error()));
     return false;
   }
   input_.Close();
@@ -506,7 +506,7 @@ bool ExtractArchive(File& input, const char* target, const Services& sv, const A
   std::unique_ptr<Areas> areas(new (std::nothrow) Areas);
   if (!areas) {
     input.Close();
-    sv.host.ShowError(nullptr, kErrMemory, "", "");
+    sv.host.ShowFailure(nullptr, Fault(Failure::kMemory, ""));
     return false;
   }
   return Walk(input, target, sv, mode, sink, *areas).Run(messages);
