@@ -288,19 +288,20 @@ void ConvertStream(LineRun& run, std::unique_ptr<File> in, const std::string& na
                           (exists ? SystemReason(open_error) : NotFoundReason()));
   }
   const std::string& out = run.output;
-  // -o through a symbolic link goes to the file it leads to; the link stays.
+  const EntryKind kind = out.empty() ? EntryKind::kOther : files.Kind(out.c_str(), true);
+  if (kind == EntryKind::kDirectory) return run.host.Error(Say("%s is a folder: not written", {out}));
+  // Standard output, a device, a FIFO or a terminal, under any link: written into as it
+  // stands, never replaced.
+  const bool into = kind == EntryKind::kOther;
+  // A file through a symbolic link: the file it leads to is replaced; the link stays.
   char real[kPathSize] = "";
-  if (!out.empty() && !FollowLinks(files, out.c_str(), real)) {
+  if (!into && (!FollowLinks(files, out.c_str(), real) || files.Kind(real, true) != kind)) {
     return run.host.Error(Say("%s: a chain of links too long to follow: not written", {out}));
   }
-  const EntryKind kind = out.empty() ? EntryKind::kOther : files.Kind(real, true);
-  if (kind == EntryKind::kDirectory) return run.host.Error(Say("%s is a folder: not written", {out}));
-  // Standard output, a device, a FIFO or a terminal: written into as it stands, never replaced.
-  const bool into = kind == EntryKind::kOther;
   const std::string sink_name = out.empty() ? Tr("standard output") : out;
   int error = 0;
   std::unique_ptr<File> sink = out.empty() ? StandardStream(1)
-                               : into      ? files.Open(real, OpenMode::kInto, &error)
+                               : into      ? files.Open(out.c_str(), OpenMode::kInto, &error)
                                            : nullptr;
   if (into && !sink) {
     return run.host.Error(WindowText(kErrOutputOpen, out) + ": " + SystemReason(error));
@@ -373,7 +374,8 @@ void ConvertStream(LineRun& run, std::unique_ptr<File> in, const std::string& na
       }
       if (!failed.empty()) return run.host.Error(failed);
     }
-    if (!converter.Tell(name, true) && !out.empty()) run.host.Notice(out, run.completion);
+    // No notice: standard output may be where the output went under another name.
+    converter.Tell(name, true);
     return;
   }
   // A file: written beside it and put in its place whole, with its owner and permissions.

@@ -10,6 +10,7 @@
 
 #include "codec/bytes.h"
 #include "fileops_native.h"
+#include "ports/failure.h"
 #include "codec/jis.h"
 
 namespace velko {
@@ -305,7 +306,8 @@ class Win32FileOps final : public FileOps {
   // program's own path buffer limit a name; the temporary beside it is shorter than either.
   std::size_t NameRoom(const char* folder) override {
     const std::size_t used = std::strlen(folder) + 1;  // and a separator
-    const std::size_t room = used >= kPathSize - 1 ? 0 : std::min<std::size_t>(255, kPathSize - 1 - used);
+    const std::size_t room =
+        used >= kPathSize - 1 ? 0 : std::min<std::size_t>(255, kPathSize - 1 - used);
     return room < kTemporaryNameLength ? 0 : room;
   }
   FileStatus MakeFolder(const char* path) override {
