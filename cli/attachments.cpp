@@ -117,7 +117,19 @@ bool AttachmentFiles::Choose(const Part& part, char* path) {
 }
 
 Answer AttachmentFiles::Exists(const Part&, char* path) {
-  switch (policy_) {
+  // A name that is only the short (8.3) alias of a file of another name is that file: it is
+  // never written over nor added to, and the part takes a numbered name instead.
+  ExistsPolicy policy = policy_;
+  char stored[kPathSize];
+  const char* own = path + FinalComponent(path, files_.Style());
+  if ((policy == ExistsPolicy::kOverwrite || policy == ExistsPolicy::kAppend) &&
+      files_.StoredName(path, stored, sizeof stored) &&
+      !EqualNoCase(own, std::strlen(own), stored)) {
+    console_.Warn(console_.File(), Say("%s is the short name of %s, which is not written over",
+                                       {path, stored}));
+    policy = ExistsPolicy::kRename;
+  }
+  switch (policy) {
     case ExistsPolicy::kOverwrite: return Answer::kYes;
     case ExistsPolicy::kAppend: return Answer::kNo;
     case ExistsPolicy::kSkip:

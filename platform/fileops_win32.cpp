@@ -10,7 +10,6 @@
 
 #include "codec/bytes.h"
 #include "fileops_native.h"
-#include "ports/failure.h"
 #include "codec/jis.h"
 
 namespace velko {
@@ -302,13 +301,12 @@ class Win32FileOps final : public FileOps {
     *hold = std::move(file);
     return LockResult::kHeld;
   }
-  // Long paths take the \\?\ prefix, so only a component's 255 characters and the
-  // program's own path buffer limit a name; the temporary beside it is shorter than either.
+  // New names stay within MAX_PATH, so that every program opens them; the temporary beside
+  // one goes by the \\?\ prefix, which no limit but a component's holds.
   std::size_t NameRoom(const char* folder) override {
-    const std::size_t used = std::strlen(folder) + 1;  // and a separator
-    const std::size_t room =
-        used >= kPathSize - 1 ? 0 : std::min<std::size_t>(255, kPathSize - 1 - used);
-    return room < kTemporaryNameLength ? 0 : room;
+    wchar_t full[MAX_PATH];
+    const DWORD used = GetFullPathNameW(Wide(folder).c_str(), MAX_PATH, full, nullptr) + 1;
+    return used >= MAX_PATH - 1 ? 0 : std::min<std::size_t>(255, MAX_PATH - 1 - used);
   }
   FileStatus MakeFolder(const char* path) override {
     const std::wstring wide = Wide(path);

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -150,6 +151,15 @@ bool Play(const Row& r, const Str& name) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // --short FILE: the short (8.3) name Windows gives FILE, which names it too.
+  if (argc == 3 && std::string(argv[1]) == "--short") {
+    char name[MAX_PATH];
+    const DWORD n = GetShortPathNameA(argv[2], name, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return 1;
+    const char* slash = std::strrchr(name, '\\');
+    std::printf("%s\n", slash ? slash + 1 : name);
+    return 0;
+  }
   if (argc != 4 || !SetCurrentDirectoryA(argv[2])) return 2;
   shots = argv[3];
   // clang-format off
