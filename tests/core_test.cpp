@@ -121,7 +121,7 @@ TEST(LineSteps, TheRuledLineTableHoldsEveryNecCodeOnceAndTheJisCodesInOrder) {
 enum Given { kNone, kOldBackup, kNoExists, kNoRemove, kNoRename, kNoRead, kNoWrite, kWriteAt12,
              kReadAt12, kNoClose, kLinkToBackup, kHardLink, kDanglingBackup, kFifo, kFolder,
              kFolderBackup, kFifoBackup, kLocked, kNoPermissions, kNoFinalRename, kNoOwner,
-             kOldBackups };
+             kOldBackups, kTwin };
 
 void Arrange(Given given, FaultyFileOps& ops, const char* t, const char* b, const std::string& out,
              std::unique_ptr<File>* hold) {
@@ -143,6 +143,7 @@ void Arrange(Given given, FaultyFileOps& ops, const char* t, const char* b, cons
     case kNoClose: ops.fail_write_close = 1; break;
     case kLinkToBackup: ASSERT_EQ(::rename(t, b) | ::symlink(b, t), 0); break;
     case kHardLink: ASSERT_EQ(::link(t, b), 0); break;
+    case kTwin: ASSERT_EQ(::link(t, (out + "/twin").c_str()), 0); break;
     case kDanglingBackup: ASSERT_EQ(::symlink((out + "/created").c_str(), b), 0); break;
     case kFifo: ::rename(t, b), ::mkfifo(t, 0600); break;
     case kFolder: ::rename(t, b), ::mkdir(t, 0700); break;
@@ -198,7 +199,8 @@ TEST(ConvertInPlace, OneBoxAndTheOriginalKeptWhateverHappens) {
       {kNoOwner, two, two, no, "Owner err. [{T}]\n"},
       {kNone, "x", "x", no, "Backup name err. [{T}]\n", BTN_SJTOJIS, "mail.bAk"},
       {kLinkToBackup, "x", "x", "x", "Backup name err. [{T}]\n"},
-      {kHardLink, "x", "x", "x", "Hard link err. [{T}]\n"},
+      {kHardLink, "x", "x", "x", "Backup name err. [{T}]\n"},
+      {kTwin, two, two, no, "Hard link err. [{T}]\n"},  // not parted from its other name
       {kDanglingBackup, two, one, two, nullptr},
       {kFifo, "x", no, "x", "Input file open err. [{T}]\n"},
       {kFolder, "x", no, "x", "Input file open err. [{T}]\n"},
@@ -253,7 +255,8 @@ TEST(ConvertInPlace, OneBoxAndTheOriginalKeptWhateverHappens) {
     EXPECT_EQ(host.boxes[0].kind, c.message ? BoxKind::kError : BoxKind::kMessage);
     EXPECT_EQ(ReadFile(target), c.target_after);
     EXPECT_EQ(ReadFile(backup), c.backup_after);
-    EXPECT_TRUE(std::filesystem::is_empty(out));
+    EXPECT_EQ(ReadFile(out + "/twin"), c.given == kTwin ? two : no);  // and nothing else there
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), {}), c.given == kTwin);
     struct stat st;
     if (c.message || ::stat(target.c_str(), &st) != 0) continue;
     EXPECT_EQ(st.st_mode & 07777, 06750u);

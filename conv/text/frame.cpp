@@ -320,8 +320,10 @@ bool ConvertInPlace(const char* target, Conversion& conversion, const char* comp
   char* backup = r.backup;
   // The backup of a file whose extension is already BAK would name the file itself on a
   // case-blind file system.
+  // So would one that is the file itself under another spelling or through a link.
   if (!MakeBackupPath(backup, file, "BAK", files.Style()) ||
-      EqualNoCase(file, std::strlen(file), backup)) {
+      EqualNoCase(file, std::strlen(file), backup) ||
+      (FileExists(files, backup) && files.SameFile(backup, file))) {
     return fail(Failure::kBackupName, target);
   }
   // A folder, a FIFO or a device is no text to convert: refused before anything moves.
@@ -385,8 +387,6 @@ bool ConvertInPlace(const char* target, Conversion& conversion, const char* comp
     return true;
   }
   if (FileExists(files, backup)) {
-    // The "old backup" may be the file itself under another spelling or through a link.
-    if (files.SameFile(backup, file)) return fail(Failure::kBackupName, target);
     const EntryKind kind = files.Kind(backup, false);
     // What is kept is moved aside whatever it is; only a file or a link is removed.
     if (how.backup == BackupMode::kSimple && kind != EntryKind::kRegular &&
