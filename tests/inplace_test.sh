@@ -88,6 +88,9 @@ if root "owners and modes"; then
     runuser -u daemon -- "$cli" sjis2jis both/n.txt 2>err; s=$?
     check "another user's file" "1|velko-cli: both/n.txt: Owner err. [both/n.txt]: Operation not permitted; both/n.txt is as it was|$sj|n.txt|nobody" \
       "$s|$(cat err)|$(cat both/n.txt)|$(ls -A both | xargs)|$(stat -c %U both/n.txt)"
+    # Its own file, set-user-id: a write by one who is not root clears the bit; it comes back.
+    printf '%s' "$sj" >both/own.txt && chown daemon:daemon both/own.txt && chmod 4755 both/own.txt
+    runuser -u daemon -- "$cli" -q sjis2jis both/own.txt; check "own set-id file" "4755 daemon $sj" "$(stat -c '%a %U' both/own.txt) $(cat both/own.BAK)"
   else
     echo "skipped: runuser cannot run as daemon here"
   fi
