@@ -159,15 +159,13 @@ class Win32FileOps final : public FileOps {
     FileId id;
     return FileInfo(path, &info, &disk, &id) && disk ? info.nNumberOfLinks : 1;
   }
-  // Windows tells where a chain of links ends, not each step: the full path of the file.
+  // Windows tells where a chain of links ends, not each step: the full path of the file, when
+  // it is not the path given (a symbolic link or junction on the way; under Wine, a link of
+  // the host's, which shows as a plain file but moves the file it leads to).
   bool ReadLink(const char* path, char* target, std::size_t size) override {
-    const DWORD attributes = Attributes(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-      return false;
-    }
-    HANDLE handle = CreateFileW(PathW(path).c_str(), 0,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const std::wstring wide = PathW(path);
+    HANDLE handle = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
     std::wstring final(32768, L'\0');
     final.resize(GetFinalPathNameByHandleW(handle, &final[0], 32768, FILE_NAME_NORMALIZED));
@@ -177,8 +175,16 @@ class Win32FileOps final : public FileOps {
     } else if (final.compare(0, 4, L"\\\\?\\") == 0) {
       final = final.substr(4);
     }
+    std::wstring full(32768, L'\0');
+    full.resize(GetFullPathNameW(wide.c_str(), 32768, &full[0], nullptr));
+    if (full.compare(0, 4, L"\\\\?\\") == 0) full = full.substr(4);
+    if (final.empty() ||
+        CompareStringOrdinal(final.c_str(), -1, full.c_str(), -1, TRUE) == CSTR_EQUAL) {
+      return false;
+    }
+    // A path the names' code page cannot hold is not followed: the name given still works.
     const std::string narrow = Narrow(final.c_str());
-    if (final.empty() || narrow.size() >= size) return false;
+    if (narrow.size() >= size || Wide(narrow.c_str()) != final) return false;
     std::memcpy(target, narrow.c_str(), narrow.size() + 1);
     return true;
   }

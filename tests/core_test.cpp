@@ -267,6 +267,54 @@ TEST(ConvertInPlace, OneBoxAndTheOriginalKeptWhateverHappens) {
   }
 }
 
+TEST(FollowLinks, ReachesTheFileRelativeToEachLinksFolder) {
+  TempDir dir;
+  const std::string d = dir.dir + "/";
+  ASSERT_EQ(::mkdir((d + "sub").c_str(), 0700) | ::mkdir((d + "far").c_str(), 0700), 0);
+  const struct {
+    const char* link;
+    const char* to;  // what the link holds; "" makes no link
+  } links[] = {{"sub/one", "two"}, {"sub/two", "../far/end"}, {"sub/abs", "@far/end"},
+               {"sub/loop", "loop"}, {"far/end", ""}};
+  for (const auto& l : links) {
+    const std::string to = l.to[0] == '@' ? d + (l.to + 1) : l.to;
+    if (l.to[0] == 0) {
+      WriteFile(d + l.link, "x");
+    } else {
+      ASSERT_EQ(::symlink(to.c_str(), (d + l.link).c_str()), 0);
+    }
+  }
+  const struct {
+    const char* path;
+    const char* file;  // "@": the folder's path before it; null: none
+  } cases[] = {{"far/end", "@far/end"},          {"sub/two", "@sub/../far/end"},
+               {"sub/one", "@sub/../far/end"},   {"sub/abs", "@far/end"},
+               {"sub/loop", nullptr},            {"sub/none", "@sub/none"}};
+  for (const auto& c : cases) {
+    char out[kPathSize];
+    const bool ok = FollowLinks(NativeFileOps(), (d + c.path).c_str(), out);
+    EXPECT_EQ(ok, c.file != nullptr) << c.path;
+    EXPECT_EQ(ok ? std::string(out) : "", c.file ? d + (c.file + 1) : "") << c.path;
+  }
+}
+
+TEST(NumberedBackupName, OneAboveTheHighestNumberThere) {
+  const struct {
+    std::vector<const char*> there;
+    const char* kept;
+  } cases[] = {{{}, "a.BAK.~1~"},
+               {{"a.BAK.~1~", "a.BAK.~9~", "a.BAK.~10~"}, "a.BAK.~11~"},
+               // Not numbered backups of a.BAK: none of these counts.
+               {{"a.BAK.~7", "a.BAK~7~", "b.BAK.~7~", "a.BAK.~7x~", "a.BAK.~~", "xa.BAK.~7~"}, "a.BAK.~1~"}};
+  for (const auto& c : cases) {
+    TempDir dir;
+    for (const char* name : c.there) WriteFile(dir.Path(name), "");
+    char out[kPathSize];
+    ASSERT_TRUE(NumberedBackupName(NativeFileOps(), dir.Path("a.BAK").c_str(), out));
+    EXPECT_EQ(out, dir.Path(c.kept));
+  }
+}
+
 TEST(MakeBackupPath, SplitsNamesAsThePlatformDoes) {
   const PathStyle W = PathStyle::kWin32, X = PathStyle::kPosix;
   const std::string d300 = std::string(300, 'd') + "/";

@@ -63,6 +63,12 @@ check "in place, far down" "250|a.BAK a.BAK.~1~ a.txt b.BAK b.txt||1" \
 part 'filename="long-attachment-name.txt"' QUJD >far.eml && "$wine" "$exe" -q b64bin --names=raw --dir "$far" far.eml
 check "an attachment far down" "259" "$(printf 'Z:%s/%s/%s' "$PWD" "$far" "$(ls "$far" | grep -v '^[ab]\.')" | wc -c)"
 
+# Through a link (the host's, which Wine shows as a file): the file it leads to is converted,
+# its backup beside it, and the link stays.
+mkdir lk && printf '\x8a\xbf\n' >lk/n.txt && ln -s lk/n.txt n.txt && "$wine" "$exe" -q sjis2jis n.txt
+check "a link" "lk/n.txt|1b 24 42 34 41 1b 28 4a 0d 0a|8a bf 0a|no" \
+  "$(readlink n.txt)|$(hex lk/n.txt)|$(hex lk/n.BAK)|$([ -e n.BAK ] && echo yes || echo no)"
+
 # A name that is the short (8.3) name of another file is that file: never written over.
 printf mine >report-2024.pdf && short=$("$wine" "$driver" --short report-2024.pdf | tr -d '\r')
 part "filename=\"$short\"" QUJD >short.eml && "$wine" "$exe" -q b64bin --exists overwrite --dir . short.eml 2>/dev/null
