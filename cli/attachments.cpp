@@ -121,10 +121,8 @@ Answer AttachmentFiles::Exists(const Part&, char* path) {
   // never written over nor added to, and the part takes a numbered name instead.
   ExistsPolicy policy = policy_;
   char stored[kPathSize];
-  const char* own = path + FinalComponent(path, files_.Style());
   if ((policy == ExistsPolicy::kOverwrite || policy == ExistsPolicy::kAppend) &&
-      files_.StoredName(path, stored, sizeof stored) &&
-      !EqualNoCase(own, std::strlen(own), stored)) {
+      files_.AliasOf(path, stored, sizeof stored)) {
     console_.Warn(console_.File(), Say("%s is the short name of %s, which is not written over",
                                        {path, stored}));
     policy = ExistsPolicy::kRename;

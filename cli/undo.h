@@ -32,8 +32,8 @@ class UndoOnStop : public FileOps {
   bool ReadLink(const char* path, char* target, std::size_t size) override {
     return real_.ReadLink(path, target, size);
   }
-  bool StoredName(const char* path, char* name, std::size_t size) override {
-    return real_.StoredName(path, name, size);
+  bool AliasOf(const char* path, char* name, std::size_t size) override {
+    return real_.AliasOf(path, name, size);
   }
   FileStatus Remove(const char* path) override;
   FileStatus RenameNoReplace(const char* from, const char* to) override;

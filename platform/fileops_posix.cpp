@@ -125,13 +125,8 @@ class PosixFileOps final : public FileOps {
     target[n] = 0;
     return true;
   }
-  bool StoredName(const char* path, char* name, std::size_t size) override {
-    const char* slash = std::strrchr(path, '/');
-    const char* own = slash ? slash + 1 : path;
-    if (!Exists(path) || std::strlen(own) >= size) return false;
-    std::memcpy(name, own, std::strlen(own) + 1);
-    return true;
-  }
+  // A name here is the file's own.
+  bool AliasOf(const char*, char*, std::size_t) override { return false; }
   // unlink, not remove(): an empty directory must never go as an "old backup".
   FileStatus Remove(const char* path) override { return Done(::unlink(path) == 0); }
   FileStatus RenameNoReplace(const char* from, const char* to) override {

@@ -188,13 +188,19 @@ class Win32FileOps final : public FileOps {
     std::memcpy(target, narrow.c_str(), narrow.size() + 1);
     return true;
   }
-  bool StoredName(const char* path, char* name, std::size_t size) override {
+  // The folder's listing gives the long name a short one stands for.
+  bool AliasOf(const char* path, char* name, std::size_t size) override {
     WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW(PathW(path).c_str(), &found);
+    const std::wstring wide = Wide(path);
+    HANDLE find = FindFirstFileW(LongPath(wide).c_str(), &found);
     if (find == INVALID_HANDLE_VALUE) return false;
     FindClose(find);
+    const std::wstring own = wide.substr(wide.find_last_of(L"\\/:") + 1);
     const std::string stored = Narrow(found.cFileName);
-    if (stored.size() >= size) return false;
+    if (CompareStringOrdinal(own.c_str(), -1, found.cFileName, -1, TRUE) == CSTR_EQUAL ||
+        stored.size() >= size) {
+      return false;
+    }
     std::memcpy(name, stored.c_str(), stored.size() + 1);
     return true;
   }

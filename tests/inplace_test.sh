@@ -44,6 +44,8 @@ mkdir shared && printf '%s' "$sj" >shared/notes.txt && ln -s shared/notes.txt no
 "$cli" -q sjis2jis again.txt; s=$?
 check "symbolic link" "0|notes.txt|$(printf '\x1b$B4A\x1b(J\n')|$sj|no" \
   "$s|$(readlink again.txt)|$(cat shared/notes.txt)|$(cat shared/notes.BAK)|$([ -e notes.BAK ] && echo yes || echo no)"
+printf '漢字\n' >shared/u.txt && ln -s shared/u.txt u.txt && "$cli" sjis2jis u.txt 2>err
+check "what a link leads to is looked at" "velko-cli: u.txt: looks like UTF-8, not Shift_JIS: not converted (--force converts it)" "$(cat err)"
 printf '%s' "$sj" >h.txt && ln h.txt h2.txt && "$cli" sjis2jis h.txt 2>err; s=$?
 check "hard link" "1|velko-cli: h.txt: Hard link err. [h.txt]|$sj|$(stat -c %i h.txt)" "$s|$(cat err)|$(cat h2.txt)|$(stat -c %i h2.txt)"
 
@@ -65,6 +67,7 @@ exec 3<>fifo && "$cli" -q sjis2jis o.txt -o fifo; s2=$?; head -c 8 <&3 >from-fif
 j=$(printf '\x1b$B4A\x1b(J')
 check "-o into" "0 0 0|$j$j$j|/proc/self/fd/1|fifo" \
   "$s1 $s2 $s3|$(cat via-link via-pipe from-fifo)|$(readlink fd1)|$([ -p fifo ] && echo fifo)"
+(umask 022 && "$cli" -q sjis2jis o.txt -o new.jis) && check "a new -o OUT" "644" "$(stat -c %a new.jis)"
 mkdir outdir && "$cli" sjis2jis o.txt -o outdir 2>err; check "-o a folder" "1 velko-cli: o.txt: outdir is a folder: not written" "$? $(cat err)"
 
 # check on a FIFO says what it is.
@@ -74,6 +77,8 @@ mkdir outdir && "$cli" sjis2jis o.txt -o outdir 2>err; check "-o a folder" "1 ve
 mkdir spool && printf '\x8a\xbf%.0s' {1..200000} >u.txt
 TMPDIR=$work/spool "$cli" sjis2utf8 --unmapped=fail <u.txt | head -c 10 >/dev/null
 check "spool after a closed pipe" "" "$(ls -A spool)"
+mkdir lost && printf 'ok \x85\x40\n' >lost/in.txt && "$cli" sjis2utf8 --unmapped=fail -o lost/out.txt lost/in.txt 2>/dev/null
+check "nothing beside -o OUT when nothing is written" "in.txt" "$(ls -A lost)"
 
 # Owners and modes: kept (as root, who may give them); refused for another user's file.
 if root "owners and modes"; then

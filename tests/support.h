@@ -96,8 +96,8 @@ struct FaultyFileOps : FileOps {
   FileId Id(const char* p) override { return real.Id(p); }
   unsigned long Links(const char* p) override { return real.Links(p); }
   bool ReadLink(const char* p, char* t, std::size_t n) override { return real.ReadLink(p, t, n); }
-  bool StoredName(const char* p, char* n, std::size_t s) override {
-    return real.StoredName(p, n, s);
+  bool AliasOf(const char* p, char* n, std::size_t s) override {
+    return real.AliasOf(p, n, s);
   }
   FileStatus Remove(const char* p) override {
     return ++removes == fail_remove ? FileStatus::Failed(EIO) : real.Remove(p);

@@ -20,7 +20,7 @@ check "a conversion and an error" "1|c.txt: ＳｈｉｆｔＪＩＳからＪＩ
 { part $'filename="\x1b$B4A;z\x1b(B"' QUJD; part "filename*=UTF-8''%E6%BC%A2.t" QQ==; } >k.eml
 "$wine" "$exe" -q b64bin --dir d k.eml && printf '\x8a\xbf\n' | "$wine" "$exe" sjis2jis >f.txt
 check "names, CR LF" "漢.t 漢字|1b 24 42 34 41 1b 28 4a 0d 0a 1b 24 42 34 41 1b 28 4a 0d 0a" "$(ls d | xargs)|$(hex c.txt f.txt)"
-check "/? is the help" "使い方: velko-cli コマンド [オプション]... FILE..." "$("$wine" "$exe" /? | sjis /dev/stdin | cut -d'|' -f1)"
+check "/? is the help" "使い方: velko-cli コマンド [オプション]... FILE..." "$("$wine" "$exe" '/?' | sjis /dev/stdin | cut -d'|' -f1)"
 
 # Any name NTFS holds; never a best-fitted neighbour; wildcards expanded as cmd.exe leaves them.
 for f in '한국어 메모.txt' '𠮷野家.txt' Unicode.txt w1.txt w2.txt; do printf '\x8a\xbf\n' >"$f"; done

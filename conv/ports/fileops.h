@@ -111,10 +111,10 @@ class FileOps {
   // link's folder unless absolute; where the system tells only the end of the chain (Windows),
   // the full path of the file it leads to. False when `path` is no link.
   virtual bool ReadLink(const char* path, char* target, std::size_t size) = 0;
-  // The final component of `path` as its folder stores it, into `name` (`size` bytes): on a
-  // volume with short names, "REPORT~1.PDF" may be stored as "report-2024.pdf". False when
-  // there is no such entry.
-  virtual bool StoredName(const char* path, char* name, std::size_t size) = 0;
+  // True when the final component of `path` is only another name of a file its folder stores
+  // under another one (on a volume with short names, "REPORT~1.PDF" for "report-2024.pdf"),
+  // with that name in `name` (`size` bytes).
+  virtual bool AliasOf(const char* path, char* name, std::size_t size) = 0;
   // Removes a file or a link, never a directory.
   virtual FileStatus Remove(const char* path) = 0;
   // Fails, changing nothing, when `to` exists.
