@@ -24,7 +24,7 @@ const Option kOptions[] = {
 void Configure(const Parsed& parsed, LineRun& run) {
   const std::string to = parsed.Get(kToKey, "sjis");
   run.decode_headers = parsed.Has(kDecodeKey);
-  run.header_to = to == "jis" ? Form::kJis : to == "utf-8" ? Form::kUtf8 : Form::kShiftJis;
+  run.header_to = to == "jis" ? Charset::kJis : to == "utf-8" ? Charset::kUtf8 : Charset::kShiftJis;
 }
 
 int Run(const CliCommand& command, const Parsed& parsed) {

@@ -22,23 +22,22 @@ constexpr std::size_t kHeadSize = 64 * 1024;  // the first bytes, which tell wha
 // A file whose first bytes were read ahead: they come first, then the rest.
 class Replayed : public File {
  public:
-  Replayed(std::string head, std::unique_ptr<File> rest)
-      : head_(std::move(head)), rest_(std::move(rest)) {}
+  Replayed(std::string head, File& rest) : head_(std::move(head)), rest_(rest) {}
   long Read(void* buffer, std::size_t size) override {
-    if (pos_ == head_.size()) return rest_->Read(buffer, size);
+    if (pos_ == head_.size()) return rest_.Read(buffer, size);
     std::size_t n = std::min(size, head_.size() - pos_);
     std::memcpy(buffer, head_.data() + pos_, n);
     pos_ += n;
     return static_cast<long>(n);
   }
-  bool Write(const void* data, std::size_t size) override { return rest_->Write(data, size); }
-  bool Close() override { return rest_->Close(); }
-  FileId Id() override { return rest_->Id(); }
-  int Error() const override { return rest_->Error(); }
+  bool Write(const void* data, std::size_t size) override { return rest_.Write(data, size); }
+  bool Close() override { return rest_.Close(); }
+  FileId Id() override { return rest_.Id(); }
+  int Error() const override { return rest_.Error(); }
 
  private:
   std::string head_;
-  std::unique_ptr<File> rest_;
+  File& rest_;
   std::size_t pos_ = 0;
 };
 
@@ -60,36 +59,44 @@ bool ReadHead(File& file, std::string* head) {
 std::string Refusal(const CliCommand& command, const std::string& head) {
   ByteSurvey survey;
   survey.Add(reinterpret_cast<const unsigned char*>(head.data()), head.size());
-  const unsigned fits = survey.Fits(head.size() == kHeadSize);
+  const Charsets fits = survey.Fits(head.size() == kHeadSize);
+  const Charsets jis = Bit(Charset::kJis), utf8 = Bit(Charset::kUtf8),
+                 sjis = Bit(Charset::kShiftJis), euc = Bit(Charset::kEucJp);
   const char* seen = nullptr;
   const int id = command.id;
-  if (id == kUtf8ToSjis || id == kUtf8ToJis) {
-    seen = fits == kIso2022Jp ? N("is JIS (ISO-2022-JP), not UTF-8: not converted (--force "
-                                  "converts it)")
-           : fits & kShiftJis ? N("is no UTF-8 and looks like Shift_JIS: not converted (--force "
-                                  "converts it)")
-           : fits & kEucJp    ? N("is no UTF-8 and looks like EUC-JP: not converted (--force "
-                                  "converts it)")
-           : fits == kBinary  ? N("is no UTF-8 text: not converted (--force converts it)")
-                              : nullptr;
+  if (id == kUtf8ToSjis || id == kUtf8ToJis || id == kUtf8ToEucJp) {
+    seen = fits == jis       ? N("is JIS (ISO-2022-JP), not UTF-8: not converted (--force "
+                                       "converts it)")
+           : fits & sjis     ? N("is no UTF-8 and looks like Shift_JIS: not converted (--force "
+                                     "converts it)")
+           : fits & euc      ? N("is no UTF-8 and looks like EUC-JP: not converted (--force "
+                                      "converts it)")
+           : fits == kBinary ? N("is no UTF-8 text: not converted (--force converts it)")
+                             : nullptr;
+  } else if (id == kEucJpToUtf8) {
+    seen = fits == utf8   ? N("looks like UTF-8, not EUC-JP: not converted (--force converts it)")
+           : fits == sjis ? N("looks like Shift_JIS, not EUC-JP: not converted (--force "
+                              "converts it)")
+           : fits == jis  ? N("is JIS (ISO-2022-JP), not EUC-JP: not converted (jis2utf8 "
+                               "converts it; --force converts it as EUC-JP)")
+                          : nullptr;
   } else if (command.sjis_input) {
-    if (fits == kUtf8)
+    if (fits == utf8)
       seen = N("looks like UTF-8, not Shift_JIS: not converted (--force converts it)");
-    if (fits == kEucJp)
+    if (fits == euc)
       seen = N("looks like EUC-JP, not Shift_JIS: not converted (--force converts it)");
-    if (fits == (kEucJp | kShiftJis)) {
+    if (fits == (euc | sjis)) {
       seen =
           N("looks like EUC-JP (or Shift_JIS of half-width kana alone): not converted (--force "
             "converts it)");
     }
     // A second run, or VELKO's own output: JIS escapes, and no Shift_JIS character.
-    if ((id == BTN_SJTOJIS || id == kSjisToUtf8) && fits == kIso2022Jp) {
+    if ((id == BTN_SJTOJIS || id == kSjisToUtf8) && fits == jis) {
       seen = id == kSjisToUtf8 ? N("is JIS (ISO-2022-JP), not Shift_JIS: not converted (jis2utf8 "
                                    "converts it; --force converts it as Shift_JIS)")
                                : N("is JIS already: not converted (--force converts it)");
     }
-  } else if ((id == BTN_JISTOSJ || id == kJisToUtf8) && survey.JisEscapes() &&
-             fits != kIso2022Jp) {
+  } else if ((id == BTN_JISTOSJ || id == kJisToUtf8) && survey.JisEscapes() && fits != jis) {
     // JIS text with bytes JIS has no place for (Shift_JIS pasted in): named, with where.
     unsigned long long eight_bit = 0, line = 1, first_line = 0;
     for (const char c : head) {
@@ -101,12 +108,11 @@ std::string Refusal(const CliCommand& command, const std::string& head) {
     return Say("is JIS text with %s bytes that are not JIS, first on line %s: not converted "
                "(--force converts them as they stand)",
                {std::to_string(eight_bit), std::to_string(first_line)});
-  } else if ((id == BTN_JISTOSJ || id == kJisToUtf8) &&
-             (fits & (kShiftJis | kEucJp | kUtf8)) != 0) {
-    seen = fits == kUtf8    ? N("has no JIS escape sequence and looks like UTF-8: not converted "
-                                   "(--force converts it)")
-           : fits == kEucJp ? N("has no JIS escape sequence and looks like EUC-JP: not converted "
-                                "(--force converts it)")
+  } else if ((id == BTN_JISTOSJ || id == kJisToUtf8) && (fits & (sjis | euc | utf8)) != 0) {
+    seen = fits == utf8  ? N("has no JIS escape sequence and looks like UTF-8: not converted "
+                              "(--force converts it)")
+           : fits == euc ? N("has no JIS escape sequence and looks like EUC-JP: not converted "
+                             "(--force converts it)")
            : id == kJisToUtf8
                ? N("has no JIS escape sequence and looks like Shift_JIS: not converted "
                    "(sjis2utf8 converts it; --force converts it as JIS)")
@@ -116,17 +122,9 @@ std::string Refusal(const CliCommand& command, const std::string& head) {
   return seen ? Tr(seen) : "";
 }
 
-// A file that takes every byte and keeps none: a trial run's output.
-class Discarded : public File {
- public:
-  long Read(void*, std::size_t) override { return -1; }
-  bool Write(const void*, std::size_t) override { return true; }
-  bool Close() override { return true; }
-};
-
-// The name of the target encoding, as messages give it.
-const char* FormName(Form form) {
-  return form == Form::kUtf8 ? "UTF-8" : form == Form::kJis ? "JIS" : "Shift_JIS";
+// The name of the target charset, as messages give it.
+const char* TargetName(Charset charset) {
+  return charset == Charset::kJis ? "JIS" : CharsetName(charset);
 }
 
 std::string Hex(const unsigned char* bytes, unsigned length) {
@@ -160,7 +158,7 @@ bool TellLosses(ConsoleHost& host, const Losses& lost) {
 }
 
 // What has no mapping, each where it is, up to the report's limit.
-void TellUnmapped(ConsoleHost& host, const TranscodeReport& report, Form to) {
+void TellUnmapped(ConsoleHost& host, const TranscodeReport& report, Charset to) {
   const unsigned long long shown =
       report.unmapped < TranscodeReport::kShown ? report.unmapped : TranscodeReport::kShown;
   for (unsigned long long i = 0; i < shown; ++i) {
@@ -170,11 +168,11 @@ void TellUnmapped(ConsoleHost& host, const TranscodeReport& report, Form to) {
     if (u.character != kNoCharacter) {
       char code[16];
       std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(u.character));
-      host.Error(Say("line %s, column %s: %s %s has no %s code",
-                     {line, column, code,
-                      std::string(reinterpret_cast<const char*>(u.bytes), u.length),
-                      FormName(to)}));
-    } else if (to == Form::kUtf8) {
+      host.Error(
+          Say("line %s, column %s: %s %s has no %s code",
+              {line, column, code, std::string(reinterpret_cast<const char*>(u.bytes), u.length),
+               TargetName(to)}));
+    } else if (to == Charset::kUtf8) {
       host.Error(Say("line %s, column %s: bytes %s stand for no character", {line, column, bytes}));
     } else {
       host.Error(Say("line %s, column %s: bytes %s are no UTF-8", {line, column, bytes}));
@@ -204,7 +202,10 @@ class Converter {
            : headers_   ? static_cast<Conversion&>(*headers_)
                         : *lines_;
   }
-  unsigned long long Unmapped() const { return transcoding_ ? transcoding_->report().unmapped : 0; }
+  // The last run stopped at a sequence without a mapping.
+  bool Stopped() const {
+    return transcoding_ && run_.fail_unmapped && transcoding_->report().unmapped > 0;
+  }
 
   // Tells what the run could not keep, as errors, and what its user should know of the
   // result, as warnings; true when anything was lost. `text_rules`: what the text rules left
@@ -237,33 +238,26 @@ class Converter {
     }
     const TranscodeReport& report = transcoding_->report();
     if (report.vendor > 0) {
-      host.Warn(about, Say("%s characters are written as codes of the Windows vendor rows or "
-                           "the PC-98 ruled lines, which strict JIS decoders refuse, first on "
-                           "line %s",
-                           {std::to_string(report.vendor),
-                            std::to_string(report.first_vendor_line)}));
+      host.Warn(about,
+                Say("%s characters are written as codes of the Windows vendor rows or "
+                    "the PC-98 ruled lines, which strict decoders refuse, first on "
+                    "line %s",
+                    {std::to_string(report.vendor), std::to_string(report.first_vendor_line)}));
     }
     if (report.unmapped == 0) return false;
     TellUnmapped(host, report, run_.transcode.to);
-    host.Error(Say(run_.transcode.to == Form::kUtf8 ? N("%s without a mapping, written as U+FFFD")
-                                                    : N("%s without a mapping, written as '?'"),
+    host.Error(Say(run_.transcode.to == Charset::kUtf8
+                       ? N("%s without a mapping, written as U+FFFD")
+                       : N("%s without a mapping, written as '?'"),
                    {std::to_string(report.unmapped)}));
     return true;
   }
 
-  // With --unmapped=fail: a trial run of `in` that finds nothing without a mapping; else
-  // what has none is told, and `not_done` after it.
-  bool Clean(File& in, const std::string& name, const char* not_done) {
-    if (!run_.fail_unmapped || !transcoding_) return true;
-    Discarded nowhere;
-    if (transcoding_->Run(in, nowhere) != LinesResult::kDone) {
-      run_.host.Error(WindowText(kErrInputRead, name) + ": " + SystemReason(in.Error()));
-      return false;
-    }
-    if (Unmapped() == 0) return true;
+  // After a run that stopped at the first sequence without a mapping (--unmapped=fail): that
+  // one told, and `not_done` after it.
+  void TellStop(const char* not_done) {
     TellUnmapped(run_.host, transcoding_->report(), run_.transcode.to);
-    run_.host.Error(Say(not_done, {std::to_string(Unmapped())}));
-    return false;
+    run_.host.Error(Tr(not_done));
   }
 
  private:
@@ -274,8 +268,39 @@ class Converter {
 };
 
 constexpr const char* kNotConverted =
-    N("%s without a mapping: not converted (--unmapped=fail)");
-constexpr const char* kNotWritten = N("%s without a mapping: nothing written (--unmapped=fail)");
+    N("stopped at the first sequence without a mapping: not converted (--unmapped=fail)");
+constexpr const char* kNotWritten =
+    N("stopped at the first sequence without a mapping: nothing written (--unmapped=fail)");
+
+// A file read once: its first bytes tell whether it is what the command reads (or already
+// what it makes) before it all goes through the conversion; a refusal stops the run.
+class Checked : public Conversion {
+ public:
+  Checked(const LineRun& run, Conversion& conversion) : run_(run), conversion_(conversion) {}
+  bool Prepare() override { return conversion_.Prepare(); }
+  LinesResult Run(File& in, File& out) override {
+    std::string head;
+    if (!ReadHead(in, &head)) {
+      in.Close();
+      out.Close();
+      return LinesResult::kReadError;
+    }
+    refusal_ = run_.force ? "" : Refusal(run_.command, head);
+    if (!refusal_.empty()) {
+      in.Close();
+      out.Close();
+      return LinesResult::kStopped;
+    }
+    Replayed input(std::move(head), in);
+    return conversion_.Run(input, out);
+  }
+  const std::string& refusal() const { return refusal_; }
+
+ private:
+  const LineRun& run_;
+  Conversion& conversion_;
+  std::string refusal_;
+};
 
 }  // namespace
 
@@ -321,7 +346,7 @@ void ConvertStream(LineRun& run, std::unique_ptr<File> in, const std::string& na
     const std::string why = Refusal(run.command, head);
     if (!why.empty()) return run.host.Error(why);
   }
-  Replayed input(std::move(head), std::move(in));
+  Replayed input(std::move(head), *in);
   Converter converter(run);
   if (!converter.conversion().Prepare()) return run.host.Error(Tr(kErrMemory));
   if (into) {
@@ -340,6 +365,10 @@ void ConvertStream(LineRun& run, std::unique_ptr<File> in, const std::string& na
     }
     File& to = spooled ? *spooled : *sink;
     const LinesResult r = converter.conversion().Run(input, to);
+    if (r == LinesResult::kStopped) {
+      if (spool[0]) files.Remove(spool);
+      return converter.TellStop(kNotWritten);
+    }
     if (r != LinesResult::kDone) {
       if (spool[0]) files.Remove(spool);
       return run.host.Error(
@@ -349,14 +378,15 @@ void ConvertStream(LineRun& run, std::unique_ptr<File> in, const std::string& na
           ": " + SystemReason(r == LinesResult::kReadError ? input.Error() : to.Error()));
     }
     if (spool[0]) {
-      const bool clean = converter.Unmapped() == 0;
-      std::unique_ptr<File> back = clean ? files.Open(spool, OpenMode::kRead, &error) : nullptr;
+      std::unique_ptr<File> back = files.Open(spool, OpenMode::kRead, &error);
       std::string failed;  // which side of the copy failed, and why
-      if (clean && !back) failed = Say("%s (the spool): read error", {spool}) + ": " + SystemReason(error);
+      if (!back) failed = Say("%s (the spool): read error", {spool}) + ": " + SystemReason(error);
       char buffer[64 * 1024];
       for (long n = 1; back && failed.empty() && n > 0;) {
         n = back->Read(buffer, sizeof buffer);
-        if (n < 0) failed = Say("%s (the spool): read error", {spool}) + ": " + SystemReason(back->Error());
+        if (n < 0) {
+          failed = Say("%s (the spool): read error", {spool}) + ": " + SystemReason(back->Error());
+        }
         if (n > 0 && !sink->Write(buffer, static_cast<std::size_t>(n))) {
           failed = Say("%s: write error", {sink_name}) + ": " + SystemReason(sink->Error());
         }
@@ -367,11 +397,6 @@ void ConvertStream(LineRun& run, std::unique_ptr<File> in, const std::string& na
         failed = Say("%s: write error", {sink_name}) + ": " + SystemReason(sink->Error());
       }
       files.Remove(spool);
-      if (!clean) {
-        TellUnmapped(run.host, static_cast<Transcoding&>(converter.conversion()).report(),
-                     run.transcode.to);
-        return run.host.Error(Say(kNotWritten, {std::to_string(converter.Unmapped())}));
-      }
       if (!failed.empty()) return run.host.Error(failed);
     }
     // No notice: standard output may be where the output went under another name.
@@ -403,11 +428,9 @@ void ConvertStream(LineRun& run, std::unique_ptr<File> in, const std::string& na
   }
   const LinesResult r = converter.conversion().Run(input, *file);
   const int code = r == LinesResult::kReadError ? input.Error() : file->Error();
-  if (r == LinesResult::kDone && run.fail_unmapped && converter.Unmapped() > 0) {
+  if (r == LinesResult::kStopped) {
     files.Remove(temp);
-    TellUnmapped(run.host, static_cast<Transcoding&>(converter.conversion()).report(),
-                 run.transcode.to);
-    return run.host.Error(Say(kNotWritten, {std::to_string(converter.Unmapped())}));
+    return converter.TellStop(kNotWritten);
   }
   if (r != LinesResult::kDone) {
     files.Remove(temp);
@@ -436,20 +459,6 @@ void ConvertFile(LineRun& run, const std::string& file) {
   char backup[kPathSize];
   if (!MakeBackupPath(backup, file.c_str(), "BAK", run.files.Style())) backup[0] = 0;
   Converter converter(run);
-  if (run.files.Kind(file.c_str(), true) == EntryKind::kRegular) {
-    std::string head;
-    std::unique_ptr<File> in = run.files.Open(file.c_str(), OpenMode::kRead);
-    const std::string why =
-        !run.force && in && ReadHead(*in, &head) ? Refusal(run.command, head) : "";
-    if (!why.empty()) return run.host.Error(why);
-    if (in) in->Close();
-    // With --unmapped=fail, a trial run first: the file stays as it is unless all maps.
-    if (run.fail_unmapped && IsTranscoding(run.command.id)) {
-      if (!converter.conversion().Prepare()) return run.host.Error(Tr(kErrMemory));
-      in = run.files.Open(file.c_str(), OpenMode::kRead);
-      if (in && !converter.Clean(*in, file, kNotConverted)) return;
-    }
-  }
   // By what they are, not how they are spelt: ./a.BAK, a.BAK and, on Windows, A.BAK are one.
   for (const std::string& made : run.backups) {
     if (run.backup == BackupMode::kSimple && backup[0] &&
@@ -461,9 +470,14 @@ void ConvertFile(LineRun& run, const std::string& file) {
     }
   }
   Services services{run.host, run.files, run.rules};
+  // Read once: what its first bytes look like is found on the way, and a refusal, or a stop at
+  // the first sequence without a mapping (--unmapped=fail), leaves everything as it was.
+  Checked checked(run, converter.conversion());
   InPlaceReport report;
-  if (!ConvertInPlace(file.c_str(), converter.conversion(), "", nullptr, services,
+  if (!ConvertInPlace(file.c_str(), checked, "", nullptr, services,
                       InPlace{run.backup, run.keep_date}, &report)) {
+    if (!checked.refusal().empty()) run.host.Error(checked.refusal());
+    if (checked.refusal().empty() && converter.Stopped()) converter.TellStop(kNotConverted);
     return;
   }
   if (report.unchanged) return run.host.Notice(file, Tr("nothing to convert"));

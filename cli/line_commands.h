@@ -55,7 +55,7 @@ struct LineRun {
   TranscodeOptions transcode = {};  // the four to and from UTF-8
   bool fail_unmapped = false;       // nothing written when anything has no mapping
   bool decode_headers = false;      // b64text --decode
-  Form header_to = Form::kShiftJis;  // and its --to
+  Charset header_to = Charset::kShiftJis;  // and its --to
   bool keep_date = false;
   std::vector<std::string> backups = {};  // made in this run
 };

@@ -4,7 +4,6 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
-#include <iconv.h>
 #include <stdio.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -159,26 +158,13 @@ class PosixFileOps final : public FileOps {
     if (!file) *error = ENOMEM, ::close(fd);
     return file;
   }
-  // File names here are UTF-8: code page 932 goes through iconv, and every character is
-  // checked, so that nothing but whole, valid UTF-8 reaches a name.
+  // File names here are UTF-8: code page 932 is read as the commands read it, and every
+  // character is checked, so that nothing but whole, valid UTF-8 reaches a name.
   void AppendName(char* name, std::size_t size, const char* text, std::size_t length,
                   bool utf8) override {
-    std::string in(text, length);
-    if (!utf8) {
-      std::string out;
-      iconv_t cd = iconv_open("UTF-8", "CP932");
-      char* p = &in[0];
-      while (cd != reinterpret_cast<iconv_t>(-1) && length > 0) {
-        char chunk[256];
-        char* o = chunk;
-        std::size_t room = sizeof chunk;
-        std::size_t r = iconv(cd, &p, &length, &o, &room);
-        out.append(chunk, o - chunk);
-        if (r == static_cast<std::size_t>(-1) && errno != E2BIG) out += '_', ++p, --length;
-      }
-      if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
-      in = out;
-    }
+    std::string in;
+    AppendRecoded(&in, utf8 ? Charset::kUtf8 : Charset::kShiftJis, Charset::kUtf8, text, length,
+                  '_');
     AppendUtf8(name, size, in.data(), in.size());
   }
   FileStatus KeepOwner(const char* from, const char* to) override {

@@ -245,23 +245,19 @@ class Win32FileOps final : public FileOps {
     if (!file) *error = ERROR_NOT_ENOUGH_MEMORY, CloseHandle(handle);
     return file;
   }
-  // Code page 932 and UTF-8 names meet through UTF-16: '_' where the target has no character;
-  // whole characters only.
+  // Code page 932 and UTF-8 names meet through VELKO's own tables, as its commands read and
+  // write them: '_' for what the other has no character for; whole characters only. The
+  // window's code page 932 names stay as they are.
   void AppendName(char* name, std::size_t size, const char* text, std::size_t length,
                   bool utf8) override {
-    const std::string in(text, length);
-    if (kNameCodePage == CP_UTF8) {
-      const std::string out = utf8 ? in : Narrow(Wide(in.c_str(), 932).c_str(), CP_UTF8);
-      return AppendUtf8(name, size, out.data(), out.size());
+    const bool names_utf8 = kNameCodePage == CP_UTF8;
+    std::string out(text, length);
+    if (utf8 || names_utf8) {
+      out.clear();
+      AppendRecoded(&out, utf8 ? Charset::kUtf8 : Charset::kShiftJis,
+                    names_utf8 ? Charset::kUtf8 : Charset::kShiftJis, text, length, '_');
     }
-    std::string out = in;
-    if (utf8 && length > 0) {
-      const std::wstring wide = Wide(in.c_str(), CP_UTF8);
-      out.assign(wide.size() * 2, '\0');
-      out.resize(WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wide.data(),
-                                     static_cast<int>(wide.size()), &out[0],
-                                     static_cast<int>(out.size()), "_", nullptr));
-    }
+    if (names_utf8) return AppendUtf8(name, size, out.data(), out.size());
     std::size_t n = std::strlen(name);
     for (std::size_t i = 0; i < out.size();) {
       std::size_t len =

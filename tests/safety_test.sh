@@ -51,7 +51,7 @@ printf '%s' "$orig" >x.txt && "$cli" -q sjis2jis x.txt && "$cli" sjis2jis x.txt 
 check "twice" "1|velko-cli: x.txt: is JIS already: not converted (--force converts it)|$orig" \
   "$?|$(cat err)|$(cat x.BAK)"
 printf '\xb4\xc1\xbb\xfa\n' >euc.txt; printf '\x1b$B4A\x1b(B\n' >jis.txt
-for c in "sjis2jis euc.txt" "nec2jis euc.txt" "jis2sjis x.BAK"; do "$cli" $c 2>>err2; echo $?; done >status
+cp x.BAK sj.txt && for c in "sjis2jis euc.txt" "nec2jis euc.txt" "jis2sjis sj.txt"; do "$cli" $c 2>>err2; echo $?; done >status
 check "refused" "1 1 1" "$(xargs <status)"
 check "said" "looks like EUC-JP, not Shift_JIS|looks like EUC-JP, not Shift_JIS|has no JIS escape sequence and looks like Shift_JIS already" \
   "$(sed 's/^[^:]*: [^:]*: //; s/: not converted.*//' err2 | tr '\n' '|' | sed 's/|$//')"

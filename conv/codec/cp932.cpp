@@ -1,7 +1,5 @@
 #include "codec/cp932.h"
 
-#include <new>
-
 namespace velko {
 namespace {
 
@@ -51,10 +49,14 @@ char32_t Cp932Single(unsigned byte) {
   return kNoCharacter;
 }
 
-bool Cp932Encoder::Build(For target, bool pc98) {
-  codes_.reset(new (std::nothrow) std::uint16_t[0x10000]());
-  if (!codes_) return false;
-  const bool jis = target == For::kJis;
+namespace {
+
+struct Codes {
+  std::uint16_t of[0x10000] = {};
+  Codes(bool jis, bool pc98);
+};
+
+Codes::Codes(bool jis, bool pc98) {
   // Least wanted first, so that a better code for the same character overwrites it.
   constexpr unsigned char kOrder[] = {0xED, 0xEE, 0xFA, 0xFB, 0xFC, 0x87};
   auto put_row = [&](unsigned lead) {
@@ -63,7 +65,7 @@ bool Cp932Encoder::Build(For target, bool pc98) {
     for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
       if (trail == 0x7F) continue;
       if (const char16_t c = kCp932Cells[row][Cp932Column(trail)]) {
-        codes_[c] = static_cast<std::uint16_t>(lead << 8 | trail);
+        of[c] = static_cast<std::uint16_t>(lead << 8 | trail);
       }
     }
   };
@@ -73,24 +75,44 @@ bool Cp932Encoder::Build(For target, bool pc98) {
   }
   // JIS' readings of the six cells lead to them too; Windows' own stay.
   for (const Reading& r : kJisReadings) {
-    if (codes_[r.jis] == 0) codes_[r.jis] = r.code;
+    if (of[r.jis] == 0) of[r.jis] = r.code;
   }
   for (unsigned k = 0; k <= kPc98Last - kPc98First; ++k) {
-    std::uint16_t& code = codes_[kBoxFirst + k];
+    std::uint16_t& code = of[kBoxFirst + k];
     if (pc98 || code == 0) code = static_cast<std::uint16_t>(kPc98First + k);
   }
   for (unsigned byte = 0x80; byte < 0x100; ++byte) {
     const char32_t c = Cp932Single(byte);
-    if (c != kNoCharacter && !jis) codes_[c] = static_cast<std::uint16_t>(byte);
+    if (c != kNoCharacter && !jis) of[c] = static_cast<std::uint16_t>(byte);
   }
   if (!jis) {
     for (unsigned lead = kUserFirstLead; lead <= kUserLastLead; ++lead) {
       for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
-        if (trail != 0x7F) codes_[Cp932Pair(lead, trail, false)] = lead << 8 | trail;
+        if (trail != 0x7F)
+          of[Cp932Pair(lead, trail, false)] = static_cast<std::uint16_t>(lead << 8 | trail);
       }
     }
   }
-  return true;
+}
+
+}  // namespace
+
+const std::uint16_t* Cp932Codes(bool jis, bool pc98) {
+  // Each made at its first use; static storage, nothing to allocate.
+  if (jis) {
+    if (pc98) {
+      static const Codes codes(true, true);
+      return codes.of;
+    }
+    static const Codes codes(true, false);
+    return codes.of;
+  }
+  if (pc98) {
+    static const Codes codes(false, true);
+    return codes.of;
+  }
+  static const Codes codes(false, false);
+  return codes.of;
 }
 
 }  // namespace velko

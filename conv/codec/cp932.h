@@ -3,7 +3,8 @@
 #define VELKO_CONV_CODEC_CP932_H
 
 #include <cstdint>
-#include <memory>
+
+#include "velko/codec.h"
 
 namespace velko {
 
@@ -12,8 +13,6 @@ namespace velko {
 constexpr int kCp932Rows = 50;
 constexpr int kCp932Trails = 188;
 extern const std::uint16_t kCp932Cells[kCp932Rows][kCp932Trails];
-
-constexpr char32_t kNoCharacter = 0xFFFFFFFF;
 
 constexpr bool IsSjisTrailByte(unsigned byte) {
   return byte >= 0x40 && byte <= 0xFC && byte != 0x7F;
@@ -26,8 +25,15 @@ char32_t Cp932Pair(unsigned lead, unsigned trail, bool jis_readings);
 // Windows reads as private characters (0x80 U+0080, 0xA0 U+F8F0, 0xFD-0xFF U+F8F1-U+F8F3).
 char32_t Cp932Single(unsigned byte);
 
-// The way back, one table for a run. Where several codes read as one character, Windows'
+// The way back: for every character of the Basic Multilingual Plane its code, one byte (below
+// 0x100) or lead * 256 + trail, 0 for none. Where several codes read as one character, Windows'
 // choice: a JIS row before NEC row 13 before the IBM extensions before the NEC-selected ones.
+// `jis`: only codes that 7-bit JIS can carry (no IBM extension, but its NEC-selected twin; no
+// user-defined code; no byte of its own but ASCII). `pc98`: U+2500-U+254B all as PC-98 ruled
+// lines; else as the JIS row-8 code where there is one. Made once per process.
+const std::uint16_t* Cp932Codes(bool jis, bool pc98);
+
+// The same, held for a run.
 class Cp932Encoder {
  public:
   enum class For {
@@ -35,16 +41,17 @@ class Cp932Encoder {
     kJis,       // codes that 7-bit JIS can carry: no IBM extension (their NEC-selected twins
                 // instead), no user-defined code, no byte of its own but ASCII
   };
-  // False without memory. `pc98`: U+2500-U+254B all as PC-98 ruled lines; else as the JIS
-  // row-8 code where there is one.
-  bool Build(For target, bool pc98);
+  bool Build(For target, bool pc98) {
+    codes_ = Cp932Codes(target == For::kJis, pc98);
+    return true;
+  }
   // The code of `c`: one byte (below 0x100) or lead * 256 + trail; 0 when it has none.
   unsigned Code(char32_t c) const { return c < 0x10000 ? codes_[c] : 0; }
   // Code() of every character of the Basic Multilingual Plane.
-  const std::uint16_t* Codes() const { return codes_.get(); }
+  const std::uint16_t* Codes() const { return codes_; }
 
  private:
-  std::unique_ptr<std::uint16_t[]> codes_;
+  const std::uint16_t* codes_ = nullptr;
 };
 
 // The row of the generated table that holds `lead`, or -1.

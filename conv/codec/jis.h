@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "codec/simd.h"
+#include "velko/codec.h"
 
 namespace velko {
 // In the width's namespace: the kernel files compiled for wider instruction sets inline these
@@ -45,13 +46,6 @@ inline constexpr SjisByteClasses kSjisClass;
 
 }  // namespace VELKO_SIMD_ABI
 void JisCharToSjis(unsigned char result[2], const unsigned char pair[2]);
-
-// How half-width kana go into 7-bit JIS.
-enum class Kana {
-  k8bit,  // as their Shift_JIS bytes, which strict decoders refuse
-  kEscI,  // in runs of ESC ( I
-  kFull,  // as the full-width JIS characters, a voiced or semi-voiced mark joined to its kana
-};
 
 // The Shift_JIS code of the full-width form of the half-width kana `kana` (0xA1-0xDF). A
 // voiced or semi-voiced mark in `next` that makes one character with it (ｶﾞ ガ, ﾊﾟ パ, ｳﾞ ヴ)

@@ -192,6 +192,26 @@ inline std::size_t CopyUntil(unsigned char* d, const unsigned char* s, const uns
   return s - from;
 }
 
+// Copies the ASCII bytes from `s` on, and with `shifts` stops at ESC, SO and SI too; returns
+// how many it copied. `d` has room for end - s bytes.
+inline std::size_t CopyAscii(unsigned char* d, const unsigned char* s, const unsigned char* end,
+                             bool shifts) {
+  const unsigned char* const from = s;
+#if VELKO_SIMD
+  for (; end - s >= simd::kWidth; s += simd::kWidth, d += simd::kWidth) {
+    const simd::V v = simd::Load(s);
+    simd::Store(d, v);
+    std::uint32_t stop = simd::Mask(v);
+    if (shifts) stop |= simd::Mask(simd::Or(simd::Eq(v, 0x1B), simd::InRange(v, 0x0E, 0x0F)));
+    if (stop != 0) return s - from + simd::First(stop);
+  }
+#endif
+  while (s < end && *s < 0x80 && !(shifts && (*s == 0x1B || *s == 0x0E || *s == 0x0F))) {
+    *d++ = *s++;
+  }
+  return s - from;
+}
+
 }  // namespace VELKO_SIMD_ABI
 }  // namespace velko
 

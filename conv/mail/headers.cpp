@@ -18,7 +18,7 @@ constexpr std::size_t kStream = 64 * 1024;
 // and always returns to ASCII.
 class Writer {
  public:
-  Writer(Form to, const Cp932Encoder& encoder, char* out, std::size_t room, HeaderCounts* counts)
+  Writer(Charset to, const Cp932Encoder& encoder, char* out, std::size_t room, HeaderCounts* counts)
       : to_(to), encoder_(encoder), out_(out), room_(room), counts_(counts) {}
 
   void Bytes(const char* bytes, std::size_t n) {
@@ -34,20 +34,20 @@ class Writer {
   void Character(char32_t c) {
     char bytes[8];
     std::size_t n = 0;
-    if (to_ == Form::kUtf8) {
+    if (to_ == Charset::kUtf8) {
       n = AppendUtf8(bytes, c);
-    } else if (c < 0x80 && !(to_ == Form::kJis && (c == 0x1B || c == 0x0E || c == 0x0F))) {
+    } else if (c < 0x80 && !(to_ == Charset::kJis && (c == 0x1B || c == 0x0E || c == 0x0F))) {
       n = Shift(bytes, false), bytes[n++] = static_cast<char>(c);
     } else {
       unsigned code = c == kReplacement ? 0 : encoder_.Code(c);
-      if (to_ == Form::kJis && c >= 0xFF61 && c <= 0xFF9F) {
+      if (to_ == Charset::kJis && c >= 0xFF61 && c <= 0xFF9F) {
         bool joined;
         code = FullWidthKana(static_cast<unsigned char>(c - 0xFF61 + 0xA1), 0, &joined);
       }
-      if (code == 0 || (to_ == Form::kJis && code < 0x100)) {
+      if (code == 0 || (to_ == Charset::kJis && code < 0x100)) {
         ++counts_->lost;
         n = Shift(bytes, false), bytes[n++] = '?';
-      } else if (to_ == Form::kJis) {
+      } else if (to_ == Charset::kJis) {
         const unsigned char pair[2] = {static_cast<unsigned char>(code >> 8),
                                        static_cast<unsigned char>(code)};
         n = Shift(bytes, true);
@@ -63,7 +63,7 @@ class Writer {
     } else {
       kanji_ = was_kanji_;
     }
-    if (to_ == Form::kUtf8 && c == kReplacement) ++counts_->lost;
+    if (to_ == Charset::kUtf8 && c == kReplacement) ++counts_->lost;
   }
   // Back to ASCII, and the NUL; the length.
   std::size_t End() {
@@ -94,7 +94,7 @@ class Writer {
   }
   std::size_t Shift(char* bytes, bool kanji) {
     was_kanji_ = kanji_;
-    if (to_ != Form::kJis || kanji == kanji_) return 0;
+    if (to_ != Charset::kJis || kanji == kanji_) return 0;
     kanji_ = kanji;
     bytes[0] = 0x1B, bytes[1] = kanji ? '$' : '(', bytes[2] = 'B';
     return 3;
@@ -102,7 +102,7 @@ class Writer {
   // Room for n bytes, the way back to ASCII and the NUL.
   bool Fits(std::size_t n) const { return n_ + n + 4 <= room_; }
 
-  Form to_;
+  Charset to_;
   const Cp932Encoder& encoder_;
   char* out_;
   std::size_t room_, n_ = 0;
@@ -158,11 +158,11 @@ void DecodeBytes(const unsigned char* b, std::size_t n, Charset charset, Writer&
       i += 2;
     } else if (charset == Charset::kEucJp && c == 0x8E && d >= 0xA1 && d <= 0xDF) {
       w.Character(0xFF61 + (d - 0xA1)), i += 2;
-    } else if (charset == Charset::kCp932 && IsSjisLeadByte(static_cast<unsigned char>(c))) {
+    } else if (charset == Charset::kShiftJis && IsSjisLeadByte(static_cast<unsigned char>(c))) {
       const char32_t cp = i + 1 < n ? Cp932Pair(c, d, false) : kNoCharacter;
       w.Character(cp == kNoCharacter ? kReplacement : cp);
       i += cp == kNoCharacter && (d < 0x80 || !IsSjisTrailByte(d)) ? 1 : 2;
-    } else if (charset == Charset::kCp932) {
+    } else if (charset == Charset::kShiftJis) {
       const char32_t cp = Cp932Single(c);
       w.Character(cp == kNoCharacter ? kReplacement : cp), ++i;
     } else if (charset == Charset::kLatin1) {
@@ -176,9 +176,9 @@ void DecodeBytes(const unsigned char* b, std::size_t n, Charset charset, Writer&
 }  // namespace
 
 bool HeaderText::Prepare() {
-  if (to_ == Form::kUtf8) return true;
-  return encoder_.Build(to_ == Form::kJis ? Cp932Encoder::For::kJis : Cp932Encoder::For::kShiftJis,
-                        false);
+  if (to_ == Charset::kUtf8) return true;
+  return encoder_.Build(
+      to_ == Charset::kJis ? Cp932Encoder::For::kJis : Cp932Encoder::For::kShiftJis, false);
 }
 
 std::size_t HeaderText::Decode(const char* text, std::size_t n, char* out, std::size_t room,
@@ -191,7 +191,7 @@ std::size_t HeaderText::Decode(const char* text, std::size_t n, char* out, std::
   for (std::size_t from = 0; FindEncodedWord(text, n, from, &at, &length, &word);) {
     from = at + length;
     const Charset charset = CharsetOf(word.charset, word.charset_length);
-    if (charset == Charset::kOther) {
+    if (charset == Charset::kUnknown) {
       ++counts->kept;
       continue;  // stays in the literal text, as it stands
     }

@@ -21,7 +21,7 @@ struct HeaderCounts {
 
 class HeaderText {
  public:
-  explicit HeaderText(Form to) : to_(to) {}
+  explicit HeaderText(Charset to) : to_(to) {}
   // The way back into code page 932, where the output needs it; false without memory.
   bool Prepare();
   // `text` (n bytes: a header's value or any line, without its line end) with its encoded
@@ -31,7 +31,7 @@ class HeaderText {
                      HeaderCounts* counts) const;
 
  private:
-  Form to_;
+  Charset to_;
   Cp932Encoder encoder_;
 };
 
@@ -39,7 +39,7 @@ class HeaderText {
 // or an mbox "From " line, to the first blank line) folded lines joined first. Line ends stay.
 class HeaderDecoding : public Conversion {
  public:
-  explicit HeaderDecoding(Form to) : text_(to) {}
+  explicit HeaderDecoding(Charset to) : text_(to) {}
   bool Prepare() override;
   LinesResult Run(File& in, File& out) override;
   const HeaderCounts& counts() const { return counts_; }

@@ -10,22 +10,7 @@
 
 namespace velko {
 
-Charset CharsetOf(const char* name, std::size_t n) {
-  const struct {
-    const char* name;
-    Charset charset;
-  } kNames[] = {{"iso-2022-jp", Charset::kJis},   {"shift_jis", Charset::kCp932},
-                {"shift-jis", Charset::kCp932},   {"sjis", Charset::kCp932},
-                {"x-sjis", Charset::kCp932},      {"cp932", Charset::kCp932},
-                {"windows-31j", Charset::kCp932}, {"utf-8", Charset::kUtf8},
-                {"utf8", Charset::kUtf8},         {"euc-jp", Charset::kEucJp},
-                {"x-euc-jp", Charset::kEucJp},    {"us-ascii", Charset::kAscii},
-                {"iso-8859-1", Charset::kLatin1}, {"latin1", Charset::kLatin1}};
-  for (const auto& k : kNames) {
-    if (EqualNoCase(name, n, k.name)) return k.charset;
-  }
-  return Charset::kOther;
-}
+Charset CharsetOf(const char* name, std::size_t n) { return CharsetForLabel(name, n); }
 
 namespace {
 
@@ -106,7 +91,7 @@ struct Name {
       } else if (charset == Charset::kLatin1 && c >= 0x80) {
         out[m++] = static_cast<char>(0xC0 | c >> 6), out[m++] = static_cast<char>(0x80 | (c & 0x3F));
       } else {
-        bool foreign = c >= 0x80 && (charset == Charset::kOther || charset == Charset::kEucJp ||
+        bool foreign = c >= 0x80 && (charset == Charset::kUnknown || charset == Charset::kEucJp ||
                                      charset == Charset::kAscii);
         out[m++] = foreign ? '_' : static_cast<char>(c);
       }

@@ -8,11 +8,11 @@
 
 #include "ports/fileops.h"
 #include "ports/host.h"
+#include "velko/codec.h"
 
 namespace velko {
 
-// The charsets of header words this reads; kOther's bytes past ASCII are unknown.
-enum class Charset { kAscii, kCp932, kJis, kEucJp, kUtf8, kLatin1, kOther };
+// The charset of a header word's label; kUnknown's bytes past ASCII are unknown.
 Charset CharsetOf(const char* name, std::size_t n);
 
 // An RFC 2047 encoded word, =?charset?B?text?= or =?charset?Q?text?=.

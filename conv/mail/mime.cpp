@@ -85,7 +85,7 @@ class Walk {
   Walk(File& input, const char* target, const Services& sv, const ArchiveMode& mode,
        PartSink& sink, Areas& a)
       : input_(input), target_(target), sv_(sv), mode_(mode), sink_(sink), a_(a),
-        mail_id_(input.Id()), reader_(input, false, a.input, kStream + 1), text_(Form::kUtf8) {}
+        mail_id_(input.Id()), reader_(input, false, a.input, kStream + 1), text_(Charset::kUtf8) {}
 
   bool Run(unsigned long* messages);
 

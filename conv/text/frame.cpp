@@ -11,8 +11,8 @@
 
 #include "codec/bytes.h"
 #include "codec/jis.h"
-#include "text/textio.h"
 #include "ports/texts.h"
+#include "text/textio.h"
 
 namespace velko {
 namespace {
@@ -217,6 +217,19 @@ LinesResult ConvertLines(File& in, File& out, const LineStep& step, char* buffer
 
 namespace {
 
+// A file read through a handle that stays open after the reading: closing it is its owner's.
+class Borrowed : public File {
+ public:
+  explicit Borrowed(File& file) : file_(file) {}
+  long Read(void* buffer, std::size_t size) override { return file_.Read(buffer, size); }
+  bool Write(const void* data, std::size_t size) override { return file_.Write(data, size); }
+  bool Close() override { return true; }
+  FileId Id() override { return file_.Id(); }
+
+ private:
+  File& file_;
+};
+
 // The file being written under a temporary name: removed unless it took its real name.
 struct Temporary {
   FileOps& files;
@@ -232,51 +245,74 @@ struct Temporary {
   }
 };
 
-constexpr std::size_t kCompareSize = 64 * 1024;
+// More than the reader reads ahead and the writer holds back together, with a line between.
+constexpr std::size_t kCompareSize = 4 * kStreamBuffer;
 
-// The new content on its way to `out`, held against the old as it goes: whether the two are
-// one byte for byte is known when it is closed.
-class Compared : public File {
+// The old content as the conversion reads it, and the new as it writes it, held one against
+// the other through a ring of the last bytes read: whether the two are one byte for byte is
+// known when the new is closed. New bytes that lag the old by more than the ring count as
+// changed; so does an old content not read to its end.
+class Compared {
  public:
-  Compared(File& out, std::unique_ptr<File> old, char* buffer)
-      : out_(out), old_(std::move(old)), buffer_(buffer) {}
-  ~Compared() override { Differ(); }
-  long Read(void*, std::size_t) override { return -1; }
-  bool Write(const void* data, std::size_t size) override {
-    if (!out_.Write(data, size)) return Failed(out_.Error(), false);
-    for (const char* p = static_cast<const char*>(data); old_ && size > 0;) {
-      const long n = old_->Read(buffer_, size < kCompareSize ? size : kCompareSize);
-      if (n < 0) read_failed_ = true, read_error_ = old_->Error();
-      if (n <= 0 || std::memcmp(buffer_, p, static_cast<std::size_t>(n)) != 0) Differ();
-      p += n > 0 ? n : 0;
-      size -= n > 0 ? static_cast<std::size_t>(n) : size;
+  explicit Compared(char* ring) : ring_(ring) {}
+
+  class Old : public File {
+   public:
+    Old(Compared& c, File& file) : c_(c), file_(file) {}
+    long Read(void* buffer, std::size_t size) override {
+      const long n = file_.Read(buffer, size);
+      if (n < 0) return Failed(file_.Error(), n);
+      c_.ended_ = n == 0;
+      const char* bytes = static_cast<const char*>(buffer);
+      // Only the last kCompareSize bytes can be needed: in at most two pieces of the ring.
+      const std::size_t count = static_cast<std::size_t>(n);
+      const std::size_t take = count < kCompareSize ? count : kCompareSize;
+      const std::size_t at = (c_.read_ + count - take) % kCompareSize;
+      const std::size_t first = take < kCompareSize - at ? take : kCompareSize - at;
+      std::memcpy(c_.ring_ + at, bytes + count - take, first);
+      std::memcpy(c_.ring_, bytes + count - take + first, take - first);
+      c_.read_ += static_cast<unsigned long long>(n);
+      return n;
     }
-    return true;
-  }
-  bool Close() override {
-    if (old_) {  // the old may not go on past the new
-      const long n = old_->Read(buffer_, 1);
-      if (n < 0) read_failed_ = true, read_error_ = old_->Error();
-      same_ = n == 0;
-      Differ();
+    bool Write(const void*, std::size_t) override { return false; }
+    bool Close() override { return file_.Close() || Failed(file_.Error(), false); }
+
+   private:
+    Compared& c_;
+    File& file_;
+  };
+
+  class New : public File {
+   public:
+    New(Compared& c, File& file) : c_(c), file_(file) {}
+    long Read(void*, std::size_t) override { return -1; }
+    bool Write(const void* data, std::size_t size) override {
+      if (!file_.Write(data, size)) return Failed(file_.Error(), false);
+      const unsigned long long at = c_.written_;
+      c_.written_ += size;
+      if (c_.same_ && (c_.written_ > c_.read_ || c_.read_ - at > kCompareSize)) c_.same_ = false;
+      if (c_.same_) {
+        const std::size_t from = at % kCompareSize;
+        const std::size_t first = size < kCompareSize - from ? size : kCompareSize - from;
+        const char* bytes = static_cast<const char*>(data);
+        c_.same_ = std::memcmp(c_.ring_ + from, bytes, first) == 0 &&
+                   std::memcmp(c_.ring_, bytes + first, size - first) == 0;
+      }
+      return true;
     }
-    return out_.Close() || Failed(out_.Error(), false);
-  }
-  bool same() const { return same_; }
-  // A read of the old content failed: a read failure of the conversion.
-  bool read_failed() const { return read_failed_; }
-  int read_error() const { return read_error_; }
+    bool Close() override { return file_.Close() || Failed(file_.Error(), false); }
+
+   private:
+    Compared& c_;
+    File& file_;
+  };
+
+  bool same() const { return same_ && ended_ && written_ == read_; }
 
  private:
-  void Differ() {
-    if (old_) old_->Close();
-    old_.reset();
-  }
-  File& out_;
-  std::unique_ptr<File> old_;
-  char* buffer_;
-  bool same_ = false, read_failed_ = false;
-  int read_error_ = 0;
+  char* ring_;
+  unsigned long long read_ = 0, written_ = 0;
+  bool same_ = true, ended_ = false;
 };
 
 }  // namespace
@@ -350,18 +386,24 @@ bool ConvertInPlace(const char* target, Conversion& conversion, const char* comp
   if (FileStatus s = files.CopyPermissions(file, output.name); !s) {
     return fail(Failure::kPermissions, target, s.code());
   }
+  // Read once, through the hold where there is one, which stays open (the file held) to the end.
   int error = 0;
-  std::unique_ptr<File> input = files.Open(file, OpenMode::kRead, &error);
-  if (!input) return fail(Failure::kInputOpen, target, error);
-  Compared compared(*output.file, files.Open(file, OpenMode::kRead), compare_buffer.get());
-  const LinesResult result = conversion.Run(*input, compared);
+  std::unique_ptr<File> opened = hold ? nullptr : files.Open(file, OpenMode::kRead, &error);
+  if (!hold && !opened) return fail(Failure::kInputOpen, target, error);
+  Borrowed source(hold ? *hold : *opened);
+  Compared compared(compare_buffer.get());
+  Compared::Old input(compared, source);
+  Compared::New written(compared, *output.file);
+  const LinesResult result = conversion.Run(input, written);
+  if (opened) opened->Close();
   const int write_error = output.file->Error();
   output.file.reset();  // closed by the conversion
-  if (result == LinesResult::kReadError || compared.read_failed()) {
-    return fail(Failure::kInputRead, target,
-                result == LinesResult::kReadError ? input->Error() : compared.read_error());
+  switch (result) {
+    case LinesResult::kReadError: return fail(Failure::kInputRead, target, input.Error());
+    case LinesResult::kWriteError: return fail(Failure::kOutputWrite, target, write_error);
+    case LinesResult::kStopped: return false;  // the conversion's caller tells why
+    case LinesResult::kDone: break;
   }
-  if (result == LinesResult::kWriteError) return fail(Failure::kOutputWrite, target, write_error);
   if (compared.same()) {  // the temporary goes; the file, its date and its backup stay
     r.unchanged = true;
     r.backup[0] = 0;

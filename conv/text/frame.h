@@ -74,7 +74,8 @@ bool FollowLinks(FileOps& files, const char* path, char* out);
 // or the stem exceeds 255 bytes or the result exceeds 511 bytes.
 bool MakeBackupPath(char* out, const char* path, const char* ext, PathStyle style);
 
-enum class LinesResult { kDone, kReadError, kWriteError };
+// kStopped: the conversion chose to stop (what it found is its caller's to tell).
+enum class LinesResult { kDone, kReadError, kWriteError, kStopped };
 
 // What the text rules left out of a conversion: places are byte offsets in the file
 // read, kNowhere when there is none.
@@ -151,7 +152,8 @@ bool NumberedBackupName(FileOps& files, const char* backup, char* out);
 // Nothing is removed or renamed before the new content is whole, and a file with other hard
 // links, or whose owner cannot be kept, is refused before anything. Shows exactly one message
 // box: `completion` when the conversion is done or changed nothing, and then returns true;
-// else the failure.
+// else the failure. The file is read once, through the hold that keeps other runs off it; a
+// conversion that stops (kStopped) leaves everything as it was, with no box.
 bool ConvertInPlace(const char* target, Conversion& conversion, const char* completion,
                     Owner owner, const Services& sv, const InPlace& how = InPlace(),
                     InPlaceReport* report = nullptr);
