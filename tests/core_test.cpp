@@ -228,8 +228,11 @@ TEST(ConvertInPlace, OneBoxAndTheOriginalKeptWhateverHappens) {
     Services sv{host, ops, c.rules};
     const char* done = FindCommand(c.id)->completion;
     LineConversion conversion(*LineStepFor(c.id), c.rules);
-    EXPECT_EQ(ConvertInPlace(target.c_str(), conversion, done, nullptr, sv, InPlace{c.mode}),
+    InPlaceReport report;
+    EXPECT_EQ(ConvertInPlace(target.c_str(), conversion, done, nullptr, sv, InPlace{c.mode}, &report),
               !c.message);
+    // Where the original is after a failure in the last rename, for a console to say.
+    EXPECT_EQ(report.fault.kept, c.given == kNoFinalRename ? backup : "");
     const std::string numbered = backup + ".~3~";
     EXPECT_EQ(ReadFile(numbered), c.numbered);
     // Nothing else is left in the folder, but the whole result when it could not be named.
@@ -313,6 +316,12 @@ TEST(NumberedBackupName, OneAboveTheHighestNumberThere) {
     ASSERT_TRUE(NumberedBackupName(NativeFileOps(), dir.Path("a.BAK").c_str(), out));
     EXPECT_EQ(out, dir.Path(c.kept));
   }
+  // A name that just fits the path buffer, and one a byte longer.
+  char out[kPathSize];
+  const std::string fits = "/none/" + std::string(kPathSize - 1 - 6 - 4, 'a');
+  EXPECT_TRUE(NumberedBackupName(NativeFileOps(), fits.c_str(), out));
+  EXPECT_EQ(std::strlen(out), kPathSize - 1);
+  EXPECT_FALSE(NumberedBackupName(NativeFileOps(), (fits + "a").c_str(), out));
 }
 
 TEST(MakeBackupPath, SplitsNamesAsThePlatformDoes) {
