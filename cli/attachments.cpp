@@ -225,6 +225,15 @@ Answer AttachmentFiles::Exists(const Part& part, char* path) {
       return Answer::kCancel;
     }
   }
+  // A name that is only the short (8.3) alias of a file of another name is that file: it is
+  // never written over nor added to, and the part takes a numbered name instead.
+  char stored[kPathSize];
+  if ((policy == ExistsPolicy::kOverwrite || policy == ExistsPolicy::kAppend) &&
+      files_.AliasOf(path, stored, sizeof stored)) {
+    console_.Warn(console_.File(), Say("%s is the short name of %s, which is not written over",
+                                       {path, stored}));
+    policy = ExistsPolicy::kRename;
+  }
   switch (policy) {
     case ExistsPolicy::kOverwrite: return Answer::kYes;
     case ExistsPolicy::kAppend: return Answer::kNo;

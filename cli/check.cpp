@@ -8,152 +8,47 @@
 #include "console.h"
 #include "console_host.h"
 #include "families.h"
-#include "codec/detect.h"
 #include "fileops_native.h"
 #include "ports/texts.h"
-#include "text/transcode.h"
+#include "text/survey.h"
 
 namespace velko {
 namespace {
 
-constexpr long long kNone = -1;  // a count that does not apply
+constexpr long long kNone = Findings::kNone;
 
-// A file that counts what is written to it.
-class Counted : public File {
- public:
-  explicit Counted(CensusTaker* taker) : taker_(taker) {}
-  long Read(void*, std::size_t) override { return -1; }
-  bool Write(const void* data, std::size_t size) override {
-    if (taker_) taker_->Add(static_cast<const unsigned char*>(data), size);
-    return true;
+const char* EncodingName(Charsets bit) {
+  return bit == Bit(Charset::kAscii)      ? "ASCII"
+         : bit == Bit(Charset::kJis)      ? "ISO-2022-JP"
+         : bit == Bit(Charset::kUtf8)     ? "UTF-8"
+         : bit == Bit(Charset::kShiftJis) ? "Shift_JIS"
+         : bit == Bit(Charset::kEucJp)    ? "EUC-JP"
+                                          : "binary";
+}
+
+// "Shift_JIS", or "ambiguous(UTF-8|Shift_JIS)" when the bytes fit several.
+std::string Named(Charsets fits) {
+  if ((fits & (fits - 1)) == 0) return EncodingName(fits);
+  std::string name;
+  for (Charset c : {Charset::kUtf8, Charset::kShiftJis, Charset::kEucJp}) {
+    if (fits & Bit(c))
+      name += std::string(name.empty() ? "ambiguous(" : "|") + EncodingName(Bit(c));
   }
-  bool Close() override { return true; }
-
- private:
-  CensusTaker* taker_;
-};
-
-struct Findings {
-  std::string encoding;
-  bool doubt = false;
-  Census census;
-  long long invalid = kNone, to_utf8_lost = kNone, to_sjis_lost = kNone, to_jis_lost = kNone,
-            jis_vendor = kNone, sjis2jis_8bit = kNone, nec2jis = kNone, jis2nec = kNone;
-};
-
-const char* EncodingName(unsigned bit) {
-  switch (bit) {
-    case kAscii: return "ASCII";
-    case kIso2022Jp: return "ISO-2022-JP";
-    case kUtf8: return "UTF-8";
-    case kShiftJis: return "Shift_JIS";
-    case kEucJp: return "EUC-JP";
-    default: return "binary";
-  }
+  return name + ")";
 }
 
-// `path` through `conversion` into `out`; false when it could not be read.
-bool Through(FileOps& files, const std::string& path, Conversion& conversion, File& out) {
-  std::unique_ptr<File> in = files.Open(path.c_str(), OpenMode::kRead);
-  return in && conversion.Prepare() && conversion.Run(*in, out) == LinesResult::kDone;
-}
-
-// The report of a conversion of `path`, counting what it writes when `taker` is given.
-bool Trial(FileOps& files, const std::string& path, const TranscodeOptions& options,
-           TranscodeReport* report, CensusTaker* taker = nullptr) {
-  Transcoding transcoding(options);
-  Counted out(taker);
-  if (!Through(files, path, transcoding, out)) return false;
-  *report = transcoding.report();
-  return true;
-}
-
-// What `path` holds; false when it could not be read.
+// What `path` holds, read once; false when it could not be read.
 bool Examine(FileOps& files, const std::string& path, Findings* f) {
   std::unique_ptr<File> in = files.Open(path.c_str(), OpenMode::kRead);
-  if (!in) return false;
-  ByteSurvey survey;
-  CensusTaker ends(false);
+  TextSurvey survey;
+  if (!in || !survey.Prepare()) return false;
   unsigned char buffer[64 * 1024];
-  unsigned long long size = 0;
-  bool nul = false;
   for (long n; (n = in->Read(buffer, sizeof buffer)) != 0;) {
     if (n < 0) return false;
     survey.Add(buffer, static_cast<std::size_t>(n));
-    ends.Add(buffer, static_cast<std::size_t>(n));
-    nul = nul || std::memchr(buffer, 0, static_cast<std::size_t>(n)) != nullptr;
-    size += static_cast<unsigned long long>(n);
   }
   in->Close();
-  f->census = ends.Taken();
-  unsigned fits = survey.Candidates();
-  TranscodeReport report;
-  if (fits == kBinary && !nul) {
-    // Text with a few bytes its encoding has no place for: named by the fewer of them, if
-    // they are at most one in a hundred bytes, but not without doubt.
-    // JIS escapes speak for JIS.
-    unsigned long long fewest = static_cast<unsigned long long>(-1);
-    for (auto [bit, from] : {std::pair{kIso2022Jp, Charset::kJis},
-                             {kShiftJis, Charset::kShiftJis},
-                             {kUtf8, Charset::kUtf8}}) {
-      if (bit == kIso2022Jp && !survey.JisEscapes()) continue;
-      TranscodeReport trial;
-      if (!Trial(files, path, {from, from == Charset::kUtf8 ? Charset::kShiftJis : Charset::kUtf8},
-                 &trial)) {
-        return false;
-      }
-      if (trial.invalid < fewest) fewest = trial.invalid, fits = bit;
-    }
-    if (fewest * 100 > size) fits = kBinary;
-    f->doubt = fits != kBinary;
-  }
-  if ((fits & (fits - 1)) != 0) {
-    f->doubt = true;
-    f->encoding = "ambiguous(";
-    for (unsigned bit : {kUtf8, kShiftJis, kEucJp}) {
-      if (fits & bit) f->encoding += std::string(f->encoding.back() == '(' ? "" : "|") + EncodingName(bit);
-    }
-    f->encoding += ")";
-    return true;
-  }
-  f->encoding = EncodingName(fits);
-  if (fits == kAscii) {
-    f->invalid = 0;
-  } else if (fits == kShiftJis) {
-    CensusTaker taker(true);
-    std::unique_ptr<File> again = files.Open(path.c_str(), OpenMode::kRead);
-    if (!again) return false;
-    for (long n; (n = again->Read(buffer, sizeof buffer)) != 0;) {
-      if (n < 0) return false;
-      taker.Add(buffer, static_cast<std::size_t>(n));
-    }
-    again->Close();
-    f->census = taker.Taken();
-    if (!Trial(files, path, {Charset::kShiftJis, Charset::kUtf8}, &report)) return false;
-    f->invalid = f->to_utf8_lost = static_cast<long long>(report.unmapped);
-    f->sjis2jis_8bit = static_cast<long long>(f->census.kana);
-    f->nec2jis = static_cast<long long>(f->census.pc98);
-    f->jis2nec = static_cast<long long>(f->census.jis_ruled);
-  } else if (fits == kUtf8) {
-    // Counted as the Shift_JIS it becomes.
-    CensusTaker taker(true);
-    if (!Trial(files, path, {Charset::kUtf8, Charset::kShiftJis}, &report, &taker)) return false;
-    f->census = taker.Taken();
-    f->invalid = static_cast<long long>(report.invalid);
-    f->to_sjis_lost = static_cast<long long>(report.unmapped);
-    if (!Trial(files, path, {Charset::kUtf8, Charset::kJis}, &report)) return false;
-    f->to_jis_lost = static_cast<long long>(report.unmapped);
-    f->jis_vendor = static_cast<long long>(report.vendor);
-  } else if (fits == kIso2022Jp) {
-    // Counted as the window's jis2sjis writes it.
-    CensusTaker taker(true);
-    LineConversion lines(*LineStepFor(BTN_JISTOSJ), TextRules::kBytes);
-    Counted out(&taker);
-    if (!Through(files, path, lines, out)) return false;
-    f->census = taker.Taken();
-    if (!Trial(files, path, {Charset::kJis, Charset::kUtf8}, &report)) return false;
-    f->invalid = f->to_utf8_lost = static_cast<long long>(report.unmapped);
-  }
+  *f = survey.Finish();
   return true;
 }
 
@@ -163,14 +58,14 @@ std::string TsvLine(const std::string& file, const Findings& f) {
   const Census& c = f.census;
   const bool counted = f.invalid != kNone;
   auto count = [&](unsigned long long n) { return counted ? std::to_string(n) : "-"; };
-  std::string line = file + "\t" + f.encoding;
+  std::string line = file + "\t" + Named(f.fits);
   for (unsigned long long n : {c.lf, c.crlf, c.cr, c.ctrl_z}) line += "\t" + std::to_string(n);
   line += "\t" + Field(f.invalid);
   for (unsigned long long n : {c.kana, c.nec_row13, c.ibm, c.user, c.pc98, c.jis_ruled}) {
     line += "\t" + count(n);
   }
-  for (long long n : {f.to_utf8_lost, f.to_sjis_lost, f.to_jis_lost, f.jis_vendor,
-                      f.sjis2jis_8bit, f.nec2jis, f.jis2nec}) {
+  for (long long n : {f.to_utf8_lost, f.to_sjis_lost, f.to_jis_lost, f.jis_vendor, f.sjis2jis_8bit,
+                      f.nec2jis, f.jis2nec, f.to_euc_lost}) {
     line += "\t" + Field(n);
   }
   return line;
@@ -204,7 +99,12 @@ std::string HumanLine(const Findings& f) {
   };
   const char* keeps = N("%s keeps every character");
   const char* loses = N("%s loses %s");
-  effect(f.to_utf8_lost, f.encoding == "Shift_JIS" ? "sjis2utf8" : "jis2utf8", keeps, loses);
+  effect(f.to_utf8_lost,
+         f.fits == Bit(Charset::kShiftJis) ? "sjis2utf8"
+         : f.fits == Bit(Charset::kEucJp)  ? "eucjp2utf8"
+                                           : "jis2utf8",
+         keeps, loses);
+  effect(f.to_euc_lost, "utf82eucjp", keeps, loses);
   effect(f.to_sjis_lost, "utf82sjis", keeps, loses);
   effect(f.to_jis_lost, "utf82jis", keeps, loses);
   effect(f.jis_vendor, "utf82jis", nullptr, N("%s writes %s as codes of the vendor rows"));
@@ -219,8 +119,8 @@ std::string HumanLine(const Findings& f) {
   }
   effect(f.nec2jis, "nec2jis", nullptr, N("%s changes %s"));
   effect(f.jis2nec, "jis2nec", nullptr, N("%s changes %s"));
-  if (f.encoding == "ASCII") effects = Tr("no command changes it");
-  std::string line = f.encoding;
+  if (f.fits == Bit(Charset::kAscii)) effects = Tr("no command changes it");
+  std::string line = Named(f.fits);
   if (!counts.empty()) line += "; " + counts;
   if (!effects.empty()) line += "; " + effects;
   return line;
@@ -233,15 +133,18 @@ int Check(const std::vector<std::string>& files, bool tsv) {
   ConsoleHost host(false, [] { return std::string(); });
   if (tsv) {
     WriteText(stdout,
-        "file\tencoding\tlf\tcrlf\tcr\tctrl_z\tinvalid\thalf_kana\tnec_row13\tibm_ext\t"
-        "user_defined\tpc98_ruled\tjis_ruled\tto_utf8_lost\tto_sjis_lost\tto_jis_lost\t"
-        "jis_vendor\tsjis2jis_8bit\tnec2jis_changes\tjis2nec_changes\n");
+              "file\tencoding\tlf\tcrlf\tcr\tctrl_z\tinvalid\thalf_kana\tnec_row13\tibm_ext\t"
+              "user_defined\tpc98_ruled\tjis_ruled\tto_utf8_lost\tto_sjis_lost\tto_jis_lost\t"
+              "jis_vendor\tsjis2jis_8bit\tnec2jis_changes\tjis2nec_changes\tto_euc_lost\n");
   }
   int status = 0;
   for (const std::string& file : files) {
     host.Begin(file, true);
-    if (ops.Kind(file.c_str(), true) == EntryKind::kDirectory) {
-      host.Error(WindowText(kErrInputOpen, file) + ": " + Tr("it is a folder"));
+    const EntryKind kind = ops.Kind(file.c_str(), true);
+    if (kind == EntryKind::kDirectory || kind == EntryKind::kOther) {
+      host.Error(WindowText(kErrInputOpen, file) + ": " +
+                 Tr(kind == EntryKind::kDirectory ? N("it is a folder")
+                                                  : N("it is no file but a FIFO, a device or a socket")));
       status = 1;
       continue;
     }

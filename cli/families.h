@@ -12,7 +12,11 @@ constexpr int kUtf8ToSjis = 2002;
 constexpr int kJisToUtf8 = 2003;
 constexpr int kUtf8ToJis = 2004;
 constexpr int kCheck = 2005;
-constexpr bool IsTranscoding(int id) { return id >= kSjisToUtf8 && id <= kUtf8ToJis; }
+constexpr int kEucJpToUtf8 = 2006;
+constexpr int kUtf8ToEucJp = 2007;
+constexpr bool IsTranscoding(int id) {
+  return id != kCheck && id >= kSjisToUtf8 && id <= kUtf8ToEucJp;
+}
 
 extern const Family kConvertFamily;    // convert.cpp: the window's four line commands
 extern const Family kTranscodeFamily;  // transcode.cpp: to and from UTF-8

@@ -22,22 +22,22 @@ constexpr std::size_t kHeadSize = 64 * 1024;  // the first bytes, which tell wha
 // A file whose first bytes were read ahead: they come first, then the rest.
 class Replayed : public File {
  public:
-  Replayed(std::string head, std::unique_ptr<File> rest)
-      : head_(std::move(head)), rest_(std::move(rest)) {}
+  Replayed(std::string head, File& rest) : head_(std::move(head)), rest_(rest) {}
   long Read(void* buffer, std::size_t size) override {
-    if (pos_ == head_.size()) return rest_->Read(buffer, size);
+    if (pos_ == head_.size()) return rest_.Read(buffer, size);
     std::size_t n = std::min(size, head_.size() - pos_);
     std::memcpy(buffer, head_.data() + pos_, n);
     pos_ += n;
     return static_cast<long>(n);
   }
-  bool Write(const void* data, std::size_t size) override { return rest_->Write(data, size); }
-  bool Close() override { return rest_->Close(); }
-  FileId Id() override { return rest_->Id(); }
+  bool Write(const void* data, std::size_t size) override { return rest_.Write(data, size); }
+  bool Close() override { return rest_.Close(); }
+  FileId Id() override { return rest_.Id(); }
+  int Error() const override { return rest_.Error(); }
 
  private:
   std::string head_;
-  std::unique_ptr<File> rest_;
+  File& rest_;
   std::size_t pos_ = 0;
 };
 
@@ -59,40 +59,60 @@ bool ReadHead(File& file, std::string* head) {
 std::string Refusal(const CliCommand& command, const std::string& head) {
   ByteSurvey survey;
   survey.Add(reinterpret_cast<const unsigned char*>(head.data()), head.size());
-  const unsigned fits = survey.Fits(head.size() == kHeadSize);
+  const Charsets fits = survey.Fits(head.size() == kHeadSize);
+  const Charsets jis = Bit(Charset::kJis), utf8 = Bit(Charset::kUtf8),
+                 sjis = Bit(Charset::kShiftJis), euc = Bit(Charset::kEucJp);
   const char* seen = nullptr;
   const int id = command.id;
-  if (id == kUtf8ToSjis || id == kUtf8ToJis) {
-    seen = fits == kIso2022Jp ? N("is JIS (ISO-2022-JP), not UTF-8: not converted (--force "
-                                  "converts it)")
-           : fits & kShiftJis ? N("is no UTF-8 and looks like Shift_JIS: not converted (--force "
-                                  "converts it)")
-           : fits & kEucJp    ? N("is no UTF-8 and looks like EUC-JP: not converted (--force "
-                                  "converts it)")
-           : fits == kBinary  ? N("is no UTF-8 text: not converted (--force converts it)")
-                              : nullptr;
+  if (id == kUtf8ToSjis || id == kUtf8ToJis || id == kUtf8ToEucJp) {
+    seen = fits == jis       ? N("is JIS (ISO-2022-JP), not UTF-8: not converted (--force "
+                                       "converts it)")
+           : fits & sjis     ? N("is no UTF-8 and looks like Shift_JIS: not converted (--force "
+                                     "converts it)")
+           : fits & euc      ? N("is no UTF-8 and looks like EUC-JP: not converted (--force "
+                                      "converts it)")
+           : fits == kBinary ? N("is no UTF-8 text: not converted (--force converts it)")
+                             : nullptr;
+  } else if (id == kEucJpToUtf8) {
+    seen = fits == utf8   ? N("looks like UTF-8, not EUC-JP: not converted (--force converts it)")
+           : fits == sjis ? N("looks like Shift_JIS, not EUC-JP: not converted (--force "
+                              "converts it)")
+           : fits == jis  ? N("is JIS (ISO-2022-JP), not EUC-JP: not converted (jis2utf8 "
+                               "converts it; --force converts it as EUC-JP)")
+                          : nullptr;
   } else if (command.sjis_input) {
-    if (fits == kUtf8)
+    if (fits == utf8)
       seen = N("looks like UTF-8, not Shift_JIS: not converted (--force converts it)");
-    if (fits == kEucJp)
+    if (fits == euc)
       seen = N("looks like EUC-JP, not Shift_JIS: not converted (--force converts it)");
-    if (fits == (kEucJp | kShiftJis)) {
+    if (fits == (euc | sjis)) {
       seen =
           N("looks like EUC-JP (or Shift_JIS of half-width kana alone): not converted (--force "
             "converts it)");
     }
     // A second run, or VELKO's own output: JIS escapes, and no Shift_JIS character.
-    if ((id == BTN_SJTOJIS || id == kSjisToUtf8) && fits == kIso2022Jp) {
+    if ((id == BTN_SJTOJIS || id == kSjisToUtf8) && fits == jis) {
       seen = id == kSjisToUtf8 ? N("is JIS (ISO-2022-JP), not Shift_JIS: not converted (jis2utf8 "
                                    "converts it; --force converts it as Shift_JIS)")
                                : N("is JIS already: not converted (--force converts it)");
     }
-  } else if ((id == BTN_JISTOSJ || id == kJisToUtf8) &&
-             (fits & (kShiftJis | kEucJp | kUtf8)) != 0) {
-    seen = fits == kUtf8    ? N("has no JIS escape sequence and looks like UTF-8: not converted "
-                                   "(--force converts it)")
-           : fits == kEucJp ? N("has no JIS escape sequence and looks like EUC-JP: not converted "
-                                "(--force converts it)")
+  } else if ((id == BTN_JISTOSJ || id == kJisToUtf8) && survey.JisEscapes() && fits != jis) {
+    // JIS text with bytes JIS has no place for (Shift_JIS pasted in): named, with where.
+    unsigned long long eight_bit = 0, line = 1, first_line = 0;
+    for (const char c : head) {
+      const unsigned char b = static_cast<unsigned char>(c);
+      eight_bit += b >= 0x80;
+      if (b >= 0x80 && (b < 0xA1 || b > 0xDF) && first_line == 0) first_line = line;
+      line += c == '\n';
+    }
+    return Say("is JIS text with %s bytes that are not JIS, first on line %s: not converted "
+               "(--force converts them as they stand)",
+               {std::to_string(eight_bit), std::to_string(first_line)});
+  } else if ((id == BTN_JISTOSJ || id == kJisToUtf8) && (fits & (sjis | euc | utf8)) != 0) {
+    seen = fits == utf8  ? N("has no JIS escape sequence and looks like UTF-8: not converted "
+                              "(--force converts it)")
+           : fits == euc ? N("has no JIS escape sequence and looks like EUC-JP: not converted "
+                             "(--force converts it)")
            : id == kJisToUtf8
                ? N("has no JIS escape sequence and looks like Shift_JIS: not converted "
                    "(sjis2utf8 converts it; --force converts it as JIS)")
@@ -102,17 +122,9 @@ std::string Refusal(const CliCommand& command, const std::string& head) {
   return seen ? Tr(seen) : "";
 }
 
-// A file that takes every byte and keeps none: a trial run's output.
-class Discarded : public File {
- public:
-  long Read(void*, std::size_t) override { return -1; }
-  bool Write(const void*, std::size_t) override { return true; }
-  bool Close() override { return true; }
-};
-
-// The name of the target encoding, as messages give it.
-const char* FormName(Charset form) {
-  return form == Charset::kUtf8 ? "UTF-8" : form == Charset::kJis ? "JIS" : "Shift_JIS";
+// The name of the target charset, as messages give it.
+const char* TargetName(Charset charset) {
+  return charset == Charset::kJis ? "JIS" : CharsetName(charset);
 }
 
 std::string Hex(const unsigned char* bytes, unsigned length) {
@@ -156,10 +168,10 @@ void TellUnmapped(ConsoleHost& host, const TranscodeReport& report, Charset to) 
     if (u.character != kNoCharacter) {
       char code[16];
       std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(u.character));
-      host.Error(Say("line %s, column %s: %s %s has no %s code",
-                     {line, column, code,
-                      std::string(reinterpret_cast<const char*>(u.bytes), u.length),
-                      FormName(to)}));
+      host.Error(
+          Say("line %s, column %s: %s %s has no %s code",
+              {line, column, code, std::string(reinterpret_cast<const char*>(u.bytes), u.length),
+               TargetName(to)}));
     } else if (to == Charset::kUtf8) {
       host.Error(Say("line %s, column %s: bytes %s stand for no character", {line, column, bytes}));
     } else {
@@ -190,7 +202,10 @@ class Converter {
            : headers_   ? static_cast<Conversion&>(*headers_)
                         : *lines_;
   }
-  unsigned long long Unmapped() const { return transcoding_ ? transcoding_->report().unmapped : 0; }
+  // The last run stopped at a sequence without a mapping.
+  bool Stopped() const {
+    return transcoding_ && run_.fail_unmapped && transcoding_->report().unmapped > 0;
+  }
 
   // Tells what the run could not keep, as errors, and what its user should know of the
   // result, as warnings; true when anything was lost. `text_rules`: what the text rules left
@@ -223,11 +238,11 @@ class Converter {
     }
     const TranscodeReport& report = transcoding_->report();
     if (report.vendor > 0) {
-      host.Warn(about, Say("%s characters are written as codes of the Windows vendor rows or "
-                           "the PC-98 ruled lines, which strict JIS decoders refuse, first on "
-                           "line %s",
-                           {std::to_string(report.vendor),
-                            std::to_string(report.first_vendor_line)}));
+      host.Warn(about,
+                Say("%s characters are written as codes of the Windows vendor rows or "
+                    "the PC-98 ruled lines, which strict decoders refuse, first on "
+                    "line %s",
+                    {std::to_string(report.vendor), std::to_string(report.first_vendor_line)}));
     }
     if (report.unmapped == 0) return false;
     TellUnmapped(host, report, run_.transcode.to);
@@ -238,19 +253,11 @@ class Converter {
     return true;
   }
 
-  // With --unmapped=fail: a trial run of `in` that finds nothing without a mapping; else
-  // what has none is told, and `not_done` after it.
-  bool Clean(File& in, const std::string& name, const char* not_done) {
-    if (!run_.fail_unmapped || !transcoding_) return true;
-    Discarded nowhere;
-    if (transcoding_->Run(in, nowhere) != LinesResult::kDone) {
-      run_.host.Error(WindowText(kErrInputRead, name) + ": " + SystemReason(LastSystemError()));
-      return false;
-    }
-    if (Unmapped() == 0) return true;
+  // After a run that stopped at the first sequence without a mapping (--unmapped=fail): that
+  // one told, and `not_done` after it.
+  void TellStop(const char* not_done) {
     TellUnmapped(run_.host, transcoding_->report(), run_.transcode.to);
-    run_.host.Error(Say(not_done, {std::to_string(Unmapped())}));
-    return false;
+    run_.host.Error(Tr(not_done));
   }
 
  private:
@@ -261,122 +268,186 @@ class Converter {
 };
 
 constexpr const char* kNotConverted =
-    N("%s without a mapping: not converted (--unmapped=fail)");
-constexpr const char* kNotWritten = N("%s without a mapping: nothing written (--unmapped=fail)");
+    N("stopped at the first sequence without a mapping: not converted (--unmapped=fail)");
+constexpr const char* kNotWritten =
+    N("stopped at the first sequence without a mapping: nothing written (--unmapped=fail)");
 
-// The folder `path` names a file in, as ListFolder takes it.
-std::string FolderOf(const char* path, PathStyle style) {
-  const std::size_t n = FinalComponent(path, style);
-  return n == 0 ? std::string(".") : std::string(path, n);
-}
-
-// Copies `from` to `to` whole; false on a failure of either.
-bool CopyFile(File& from, File& to) {
-  char buffer[64 * 1024];
-  for (long n; (n = from.Read(buffer, sizeof buffer)) != 0;) {
-    if (n < 0 || !to.Write(buffer, static_cast<std::size_t>(n))) return false;
+// A file read once: its first bytes tell whether it is what the command reads (or already
+// what it makes) before it all goes through the conversion; a refusal stops the run.
+class Checked : public Conversion {
+ public:
+  Checked(const LineRun& run, Conversion& conversion) : run_(run), conversion_(conversion) {}
+  bool Prepare() override { return conversion_.Prepare(); }
+  LinesResult Run(File& in, File& out) override {
+    std::string head;
+    if (!ReadHead(in, &head)) {
+      in.Close();
+      out.Close();
+      return LinesResult::kReadError;
+    }
+    refusal_ = run_.force ? "" : Refusal(run_.command, head);
+    if (!refusal_.empty()) {
+      in.Close();
+      out.Close();
+      return LinesResult::kStopped;
+    }
+    Replayed input(std::move(head), in);
+    return conversion_.Run(input, out);
   }
-  return true;
-}
+  const std::string& refusal() const { return refusal_; }
+
+ private:
+  const LineRun& run_;
+  Conversion& conversion_;
+  std::string refusal_;
+};
 
 }  // namespace
 
-void ConvertStream(LineRun& run, std::unique_ptr<File> in, const std::string& name) {
+void ConvertStream(LineRun& run, std::unique_ptr<File> in, const std::string& name,
+                   int open_error) {
+  FileOps& files = run.files;
   if (!in) {
-    const bool exists = run.files.Exists(name.c_str());
-    return run.host.Error(WindowText(exists ? kErrInputOpen : kErrNoInput, name) +
-                          run.host.Reason());
+    const bool exists = files.Exists(name.c_str());
+    return run.host.Error(WindowText(exists ? kErrInputOpen : kErrNoInput, name) + ": " +
+                          (exists ? SystemReason(open_error) : NotFoundReason()));
   }
   const std::string& out = run.output;
+  const EntryKind kind = out.empty() ? EntryKind::kOther : files.Kind(out.c_str(), true);
+  if (kind == EntryKind::kDirectory) return run.host.Error(Say("%s is a folder: not written", {out}));
+  // Standard output, a device, a FIFO or a terminal, under any link: written into as it
+  // stands, never replaced.
+  const bool into = kind == EntryKind::kOther;
+  // A file through a symbolic link: the file it leads to is replaced; the link stays.
+  char real[kPathSize] = "";
+  if (!into && (!FollowLinks(files, out.c_str(), real) || files.Kind(real, true) != kind)) {
+    return run.host.Error(Say("%s: a chain of links too long to follow: not written", {out}));
+  }
+  const std::string sink_name = out.empty() ? Tr("standard output") : out;
+  int error = 0;
+  std::unique_ptr<File> sink = out.empty() ? StandardStream(1)
+                               : into      ? files.Open(out.c_str(), OpenMode::kInto, &error)
+                                           : nullptr;
+  if (into && !sink) {
+    return run.host.Error(WindowText(kErrOutputOpen, out) + ": " + SystemReason(error));
+  }
   const FileId in_id = in->Id();
-  std::unique_ptr<File> stdout_file = out.empty() ? StandardStream(1) : nullptr;
   // Reading a file while writing it would read what was written: without end, or with the
   // input gone before it was read.
-  if (out.empty() ? in_id == stdout_file->Id() : in_id == run.files.Id(out.c_str())) {
+  if (into ? in_id == sink->Id() : in_id == files.Id(real)) {
     return run.host.Error(out.empty() ? Say("standard output is this file too: not converted")
                                       : Say("%s is this file itself: not converted", {out}));
   }
   std::string head;
   if (!ReadHead(*in, &head)) {
-    return run.host.Error(WindowText(kErrInputRead, name) + ": " + SystemReason(LastSystemError()));
+    return run.host.Error(WindowText(kErrInputRead, name) + ": " + SystemReason(in->Error()));
   }
   if (!run.force) {
     const std::string why = Refusal(run.command, head);
     if (!why.empty()) return run.host.Error(why);
   }
-  Replayed input(std::move(head), std::move(in));
+  Replayed input(std::move(head), *in);
   Converter converter(run);
   if (!converter.conversion().Prepare()) return run.host.Error(Tr(kErrMemory));
-  if (out.empty()) {
-    // Nothing may reach standard output before the whole text is known to map: it is
-    // converted into a file of its own first.
+  if (into) {
+    // Nothing may reach the output before the whole text is known to map: it is converted
+    // into a spool of its own first, which goes however the run ends.
     char spool[kPathSize] = "";
     std::unique_ptr<File> spooled;
     if (run.fail_unmapped && IsTranscoding(run.command.id)) {
       std::string folder = TemporaryFolder();
       if (folder.back() != '/' && folder.back() != '\\') folder += '/';
-      spooled = OpenTemporary(run.files, (folder + "spool").c_str(), spool);
+      spooled = OpenTemporary(files, (folder + "spool").c_str(), spool, &error);
       if (!spooled) {
-        return run.host.Error(Say("no file can be made in %s: not converted", {folder}) +
-                              run.host.Reason());
+        return run.host.Error(Say("no file can be made in %s: not converted", {folder}) + ": " +
+                              SystemReason(error));
       }
     }
-    const LinesResult r = converter.conversion().Run(input, spooled ? *spooled : *stdout_file);
+    File& to = spooled ? *spooled : *sink;
+    const LinesResult r = converter.conversion().Run(input, to);
+    if (r == LinesResult::kStopped) {
+      if (spool[0]) files.Remove(spool);
+      return converter.TellStop(kNotWritten);
+    }
     if (r != LinesResult::kDone) {
-      const std::string reason = SystemReason(LastSystemError());
-      if (spool[0]) run.files.Remove(spool);
-      return run.host.Error((r == LinesResult::kReadError ? WindowText(kErrInputRead, name)
-                                                          : Tr("standard output: write error")) +
-                            ": " + reason);
+      if (spool[0]) files.Remove(spool);
+      return run.host.Error(
+          (r == LinesResult::kReadError ? WindowText(kErrInputRead, name)
+           : spool[0]                   ? Say("%s (the spool): write error", {spool})
+                                        : Say("%s: write error", {sink_name})) +
+          ": " + SystemReason(r == LinesResult::kReadError ? input.Error() : to.Error()));
     }
     if (spool[0]) {
-      std::unique_ptr<File> back =
-          converter.Unmapped() == 0 ? run.files.Open(spool, OpenMode::kRead) : nullptr;
-      const bool copied = back && CopyFile(*back, *stdout_file);
+      std::unique_ptr<File> back = files.Open(spool, OpenMode::kRead, &error);
+      std::string failed;  // which side of the copy failed, and why
+      if (!back) failed = Say("%s (the spool): read error", {spool}) + ": " + SystemReason(error);
+      char buffer[64 * 1024];
+      for (long n = 1; back && failed.empty() && n > 0;) {
+        n = back->Read(buffer, sizeof buffer);
+        if (n < 0) {
+          failed = Say("%s (the spool): read error", {spool}) + ": " + SystemReason(back->Error());
+        }
+        if (n > 0 && !sink->Write(buffer, static_cast<std::size_t>(n))) {
+          failed = Say("%s: write error", {sink_name}) + ": " + SystemReason(sink->Error());
+        }
+      }
       if (back) back->Close();
-      run.files.Remove(spool);
-      if (converter.Unmapped() > 0) {
-        TellUnmapped(run.host, static_cast<Transcoding&>(converter.conversion()).report(),
-                     run.transcode.to);
-        return run.host.Error(Say(kNotWritten, {std::to_string(converter.Unmapped())}));
+      // Closed by the conversion where there is no spool.
+      if (failed.empty() && !sink->Close()) {
+        failed = Say("%s: write error", {sink_name}) + ": " + SystemReason(sink->Error());
       }
-      if (!copied) {
-        return run.host.Error(std::string(Tr("standard output: write error")) + ": " +
-                              SystemReason(LastSystemError()));
-      }
+      files.Remove(spool);
+      if (!failed.empty()) return run.host.Error(failed);
     }
+    // No notice: standard output may be where the output went under another name.
     converter.Tell(name, true);
     return;
   }
-  if (run.files.Exists(out.c_str()) && run.files.Kind(out.c_str(), true) != EntryKind::kRegular) {
-    return run.host.Error(Say("%s: not a regular file: not written", {out}));
+  // A file: written beside it and put in its place whole, with its owner and permissions.
+  if (kind != EntryKind::kNone && files.Links(real) > 1) {
+    return run.host.Error(WindowText(kErrHardLinks, out) + ": " + Tr("it has other hard links"));
   }
   char temp[kPathSize];
-  std::unique_ptr<File> file = OpenTemporary(run.files, out.c_str(), temp);
+  std::unique_ptr<File> file = OpenTemporary(files, real, temp, &error);
   if (!file) {
-    return run.host.Error(Say("%s: no file can be made beside it: not written", {out}) +
-                          run.host.Reason());
+    return run.host.Error(Say("%s: no file can be made beside it: not written", {out}) + ": " +
+                          SystemReason(error));
   }
-  if (run.files.Exists(out.c_str()) && !run.files.CopyPermissions(out.c_str(), temp)) {
+  auto refuse = [&](const std::string& why) {
     file->Close();
-    run.files.Remove(temp);
-    return run.host.Error(WindowText(kErrPermissions, out) + run.host.Reason());
+    files.Remove(temp);
+    run.host.Error(why);
+  };
+  if (kind != EntryKind::kNone) {
+    if (FileStatus st = files.KeepOwner(real, temp); !st) {
+      return refuse(WindowText(kErrOwner, out) + ": " + SystemReason(st.code()));
+    }
+    if (FileStatus st = files.CopyPermissions(real, temp); !st) {
+      return refuse(WindowText(kErrPermissions, out) + ": " + SystemReason(st.code()));
+    }
   }
-  LinesResult r = converter.conversion().Run(input, *file);
-  const int code = LastSystemError();
-  if (r == LinesResult::kDone && run.fail_unmapped && converter.Unmapped() > 0) {
-    run.files.Remove(temp);
-    TellUnmapped(run.host, static_cast<Transcoding&>(converter.conversion()).report(),
-                 run.transcode.to);
-    return run.host.Error(Say(kNotWritten, {std::to_string(converter.Unmapped())}));
+  const LinesResult r = converter.conversion().Run(input, *file);
+  const int code = r == LinesResult::kReadError ? input.Error() : file->Error();
+  if (r == LinesResult::kStopped) {
+    files.Remove(temp);
+    return converter.TellStop(kNotWritten);
   }
-  if (r != LinesResult::kDone || !run.files.Replace(temp, out.c_str())) {
-    const std::string reason =
-        r == LinesResult::kDone ? run.host.Reason() : ": " + SystemReason(code);
-    run.files.Remove(temp);
+  if (r != LinesResult::kDone) {
+    files.Remove(temp);
     return run.host.Error((r == LinesResult::kReadError ? WindowText(kErrInputRead, name)
                                                         : WindowText(kErrOutputWrite, out)) +
-                          reason);
+                          ": " + SystemReason(code));
+  }
+  // Again, as a write clears the set-id bits.
+  FileStatus st = kind != EntryKind::kNone ? files.CopyPermissions(real, temp) : FileStatus();
+  if (st && run.keep_date && name != "-") st = files.CopyTimes(name.c_str(), temp);
+  if (!st) {
+    files.Remove(temp);
+    return run.host.Error(WindowText(kErrPermissions, out) + ": " + SystemReason(st.code()));
+  }
+  if (FileStatus named = files.Replace(temp, real); !named) {
+    files.Remove(temp);
+    return run.host.Error(WindowText(kErrRename, temp, out) + ": " + SystemReason(named.code()));
   }
   if (!converter.Tell(out, true)) run.host.Notice(out, run.completion);
 }
@@ -388,58 +459,34 @@ void ConvertFile(LineRun& run, const std::string& file) {
   char backup[kPathSize];
   if (!MakeBackupPath(backup, file.c_str(), "BAK", run.files.Style())) backup[0] = 0;
   Converter converter(run);
-  if (run.files.Kind(file.c_str(), true) == EntryKind::kRegular) {
-    std::string head;
-    std::unique_ptr<File> in = run.files.Open(file.c_str(), OpenMode::kRead);
-    const std::string why =
-        !run.force && in && ReadHead(*in, &head) ? Refusal(run.command, head) : "";
-    if (!why.empty()) return run.host.Error(why);
-    if (in) in->Close();
-    // With --unmapped=fail, a trial run first: the file stays as it is unless all maps.
-    if (run.fail_unmapped && IsTranscoding(run.command.id)) {
-      if (!converter.conversion().Prepare()) return run.host.Error(Tr(kErrMemory));
-      in = run.files.Open(file.c_str(), OpenMode::kRead);
-      if (in && !converter.Clean(*in, file, kNotConverted)) return;
-    }
-  }
   // By what they are, not how they are spelt: ./a.BAK, a.BAK and, on Windows, A.BAK are one.
   for (const std::string& made : run.backups) {
-    if (!run.numbered && backup[0] && run.files.SameFile(backup, made.c_str())) {
+    if (run.backup == BackupMode::kSimple && backup[0] &&
+        run.files.SameFile(backup, made.c_str())) {
       return run.host.Error(
           Say("its backup %s was made from another file in this run: not converted "
               "(--backup=numbered keeps both)",
               {backup}));
     }
   }
-  if (run.numbered && backup[0] && run.files.Exists(backup) &&
-      !run.files.SameFile(backup, file.c_str())) {
-    if (run.files.Kind(backup, false) != EntryKind::kRegular) {
-      return run.host.Error(Say("%s is not a regular file: not converted", {backup}));
-    }
-    // The old backup is kept as BAK.~N~, N one above the highest there; the frame then finds
-    // none.
-    const std::string base = backup + FinalComponent(backup, run.files.Style());
-    unsigned long highest = 0;
-    run.files.ListFolder(FolderOf(backup, run.files.Style()).c_str(), [&](const char* name) {
-      const std::size_t n = std::strlen(name);
-      if (n > base.size() + 3 && std::strncmp(name, (base + ".~").c_str(), base.size() + 2) == 0 &&
-          name[n - 1] == '~' && name[base.size() + 2] >= '0' && name[base.size() + 2] <= '9') {
-        char* end = nullptr;
-        const unsigned long number = std::strtoul(name + base.size() + 2, &end, 10);
-        if (end == name + n - 1 && number > highest) highest = number;
-      }
-    });
-    const std::string kept = std::string(backup) + ".~" + std::to_string(highest + 1) + "~";
-    if (!run.files.RenameNoReplace(backup, kept.c_str())) {
-      return run.host.Error(WindowText(kErrRename, backup, kept) + run.host.Reason());
-    }
-  }
   Services services{run.host, run.files, run.rules};
-  if (ConvertInPlace(file.c_str(), converter.conversion(), run.completion, nullptr, services)) {
-    if (backup[0]) run.backups.push_back(backup);
-    // What the text rules leave out here is the window's way, and the backup keeps it.
-    converter.Tell(file, false);
+  // Read once: what its first bytes look like is found on the way, and a refusal, or a stop at
+  // the first sequence without a mapping (--unmapped=fail), leaves everything as it was.
+  Checked checked(run, converter.conversion());
+  InPlaceReport report;
+  if (!ConvertInPlace(file.c_str(), checked, "", nullptr, services,
+                      InPlace{run.backup, run.keep_date}, &report)) {
+    if (!checked.refusal().empty()) run.host.Error(checked.refusal());
+    if (checked.refusal().empty() && converter.Stopped()) converter.TellStop(kNotConverted);
+    return;
   }
+  if (report.unchanged) return run.host.Notice(file, Tr("nothing to convert"));
+  if (report.backup[0]) run.backups.push_back(report.backup);
+  run.host.Notice(file, report.kept[0] ? Say("%s; the older %s is kept as %s",
+                                             {run.completion, report.backup, report.kept})
+                                       : std::string(run.completion));
+  // What the text rules leave out here is the window's way, and the backup keeps it.
+  converter.Tell(file, false);
 }
 
 int ConvertFiles(const CliCommand& command, const Parsed& parsed,
@@ -457,14 +504,18 @@ int ConvertFiles(const CliCommand& command, const Parsed& parsed,
   UndoOnStop ops(NativeFileOps(false));
   ConsoleHost host(parsed.Has(kQuietKey), [&ops] { return ops.TakeReason(); });
   const std::string done = Tr(command.done);
+  const std::string backup = parsed.Get(kBackupKey, "numbered");
   LineRun run{command,
               done.c_str(),
               host,
               ops,
               output == "-" ? "" : output,
-              parsed.Get(kBackupKey) == "numbered",
+              backup == "simple" ? BackupMode::kSimple
+              : backup == "none" ? BackupMode::kNone
+                                 : BackupMode::kNumbered,
               parsed.Has(kForceKey),
               rules};
+  run.keep_date = parsed.Has(kKeepDateKey);
   configure(parsed, run);
   bool failed = false;
   for (const std::string& file : files) {
@@ -477,7 +528,9 @@ int ConvertFiles(const CliCommand& command, const Parsed& parsed,
     } else if (file == "-") {
       ConvertStream(run, StandardStream(0), file);
     } else if (!output.empty()) {
-      ConvertStream(run, ops.Open(file.c_str(), OpenMode::kRead), file);
+      int error = 0;
+      std::unique_ptr<File> in = ops.Open(file.c_str(), OpenMode::kRead, &error);
+      ConvertStream(run, std::move(in), file, error);
     } else {
       ConvertFile(run, file);
     }

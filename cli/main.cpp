@@ -29,8 +29,12 @@ const std::vector<CliCommand>& CliCommands() {
        N("converted from JIS to UTF-8"), &kTranscodeFamily},
       {"utf82jis", kUtf8ToJis, false, N("UTF-8 text to 7-bit JIS (ISO-2022-JP)"),
        N("converted from UTF-8 to JIS"), &kTranscodeFamily},
-      {"check", kCheck, false, N("names the encoding of each FILE and what each command would change"),
-       "", &kCheckFamily},
+      {"eucjp2utf8", kEucJpToUtf8, false, N("EUC-JP text to UTF-8"),
+       N("converted from EUC-JP to UTF-8"), &kTranscodeFamily},
+      {"utf82eucjp", kUtf8ToEucJp, false, N("UTF-8 text to EUC-JP"),
+       N("converted from UTF-8 to EUC-JP"), &kTranscodeFamily},
+      {"check", kCheck, false,
+       N("names the encoding of each FILE and what each command would change"), "", &kCheckFamily},
       {"b64text", BTN_B64TEXT, false, N("expands Base64 encoded words inside the lines"),
        N("encoded words expanded"), &kB64TextFamily},
       {"b64bin", BTN_B64BIN, false, N("writes the attachments of mails to files"),
@@ -57,7 +61,7 @@ const char* const kOverview = velko::N(
     "Usage: velko-cli COMMAND [OPTION]... FILE...\n"
     "       velko-cli help [COMMAND] | --help | --version\n"
     "Converts Japanese text and mail files: Shift_JIS (code page 932), 7-bit JIS\n"
-    "(ISO-2022-JP) and UTF-8. Commands:\n"
+    "(ISO-2022-JP), EUC-JP and UTF-8. Commands:\n"
     "%s"
     "'velko-cli help COMMAND' (or 'velko-cli COMMAND --help') tells a command's options.\n"
     "The commands that rewrite a text do it in place and keep its old content as FILE's name\n"

@@ -83,4 +83,6 @@ characters to JIS ones and back, in place with a .BAK backup; it expands
 Base64 MIME encoded words and saves the Base64 attachments of mails.
 velko is the window, velko-cli the same commands for scripts.")
 endif()
+# The library and its headers are for building other programs: not in the packages.
+set(CPACK_INSTALL_CMAKE_PROJECTS "${PROJECT_BINARY_DIR};${PROJECT_NAME};Unspecified;/")
 include(CPack)

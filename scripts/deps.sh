@@ -14,6 +14,7 @@ fi
 if [ "$mode" = test ]; then
   packages+=(
     libgtest-dev python3 clang                             # the core's and velko-cli's tests
+    pkgconf                                                # the library built as others build
     acl attr                                               # access lists kept
     desktop-file-utils groff-base lintian icoutils         # the packages' tests
     xvfb xauth xdotool x11-utils imagemagick               # GUI tests and their screenshots

@@ -22,12 +22,12 @@ mail() {  # mail NAME BASE64 ...
 # Options anywhere, '--' ends them; a line for each file, naming it; status 1 for an error, with
 # the system's reason. The backup of あ.txt is あ.BAK; x.eml would replace x.BAK made from x.txt.
 printf '\x8a\xbf\n' | tee 'あ.txt' x.txt x.eml >-q
-"$cli" sjis2jis missing.txt 'あ.txt' x.txt -- x.eml -q >out 2>err; check "status 1" 1 "$?"
+"$cli" sjis2jis --backup=simple missing.txt 'あ.txt' x.txt -- x.eml -q >out 2>err; check "status 1" 1 "$?"
 check "stdout" "あ.txt: $sj|x.txt: $sj|-q: $sj" "$(lines out)"
 check "stderr" "velko-cli: missing.txt: C'ant find input file. [missing.txt]: $nf|velko-cli: x.eml: its backup x.BAK was made from another file in this run: not converted (--backup=numbered keeps both)" "$(lines err)"
 check "backups, -q as a file after --" "8a bf 0a|$(hex x.eml)|1b 24 42 34 41 1b 28 4a 0a" \
   "$(hex 'あ.BAK')|$(hex x.BAK)|$(hex ./-q)"
-"$cli" -q sjis2jis --backup=numbered x.eml >out; check "numbered" "0||x.BAK.~1~" "$?|$(cat out)|$(echo x.BAK.*)"
+"$cli" -q sjis2jis x.eml >out; check "numbered by default" "0||x.BAK.~1~" "$?|$(cat out)|$(echo x.BAK.*)"
 # Usage errors: one line and the pointer to --help, status 2; an unknown option as typed.
 for args in "" "frob a" "sjis2jis --bogus a" "b64bin --names=odd m" "b64bin -o x m" "sjis2jis -o o a b" \
   "sjis2jis --backup=often a" "b64bin --exists maybe m" "jis2sjis --dir . a" "sjis2jis --eol=lf a"; do

@@ -147,6 +147,24 @@ for kind in ("mixed", "prose"):
         _, back, _ = run("utf82sjis", "--pc98", "-o", "-", data=out)
         check(back == sjis, "prose back with --pc98, byte for byte")
 
+# EUC-JP: the corpora through utf82eucjp and back whole; Python's euc_jp reads every line it
+# knows every character of as utf82eucjp wrote it (VELKO writes the PC-98 ruled lines too).
+for kind in ("mixed", "prose"):
+    _, text, _ = run("sjis2utf8", "-o", "-", kind)
+    status, euc, err = run("utf82eucjp", "-o", "-", data=text)
+    _, back, _ = run("eucjp2utf8", "-o", "-", data=euc)
+    check(status == 0 and back == text, "utf82eucjp | eucjp2utf8 on the %s corpus" % kind)
+    known = 0
+    for line, written in zip(lines_of(text), lines_of(euc)):
+        try:
+            want = line.decode().encode("euc_jp")
+        except UnicodeEncodeError:
+            continue
+        known += 1
+        check(written == want, "utf82eucjp %s: %r, not %r" % (kind, written, want))
+    print("utf82eucjp %s: %d lines held to Python's euc_jp" % (kind, known))
+    check(known > 1000, "utf82eucjp: %d lines Python's euc_jp writes" % known)
+
 # JIS: every cell of the 94 x 94, as mailers write it; Python's iso2022_jp reads JIS X 0208
 # (with --map=jis, every cell it knows alike), the Windows vendor rows as code page 932 does.
 def jis_to_sjis(j1, j2):
@@ -277,6 +295,8 @@ check([r[1] for r in rows] == want and status == 1, "check --tsv: %s, not %s" % 
 check(len(set(want)) == len(want), "the table holds each case once")
 sjis_row = rows[1]
 check(sjis_row[7:9] == ["40", "20"] and sjis_row[2] == "20", "check counts: %s" % sjis_row)
+euc_row = rows[4]
+check(euc_row[6] == "0" and euc_row[13] == "0", "check counts EUC-JP: %s" % euc_row)
 status, _, _ = run("check", "ascii.txt", "sjis.txt", "jis.txt", "utf8.txt")
 check(status == 0, "check: exit 0 when each is named")
 

@@ -50,18 +50,53 @@ std::size_t ControlLength(const char* text, bool utf8) {
 
 void AppendUtf8(char* name, std::size_t size, const char* text, std::size_t length) {
   std::size_t n = std::strlen(name);
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
   for (std::size_t i = 0; i < length;) {
-    std::size_t len = Utf8Length(static_cast<unsigned char>(text[i]));
-    for (std::size_t k = 1; k < len; ++k) {
-      if (i + k >= length || (static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) len = 0;
-    }
-    const std::size_t step = len ? len : 1;
-    if (n + step >= size) break;
-    std::memcpy(name + n, len ? text + i : "_", step);
-    n += step;
-    i += step;
+    const Utf8Read r = ReadUtf8(p + i, length - i);
+    const bool whole = r.kind == Utf8Kind::kCharacter;
+    const std::size_t made = whole ? r.length : 1;
+    if (n + made >= size) break;
+    std::memcpy(name + n, whole ? text + i : "_", made);
+    n += made;
+    i += r.length;
   }
   name[n] = 0;
+}
+
+namespace {
+
+// Every piece of `text` through `call` into `out`, `replacement` for each bad sequence.
+template <typename Call>
+void Through(std::string* out, const char* text, std::size_t length, std::size_t room,
+             char replacement, Call&& call) {
+  const std::size_t start = out->size();
+  out->resize(start + room);
+  std::size_t made = start;
+  for (std::size_t taken = 0;;) {
+    const CodecResult r = call(text + taken, length - taken, &(*out)[made], room - (made - start));
+    taken += r.read;
+    made += r.written;
+    if (r.status == CodecStatus::kInputEmpty) break;
+    (*out)[made++] = replacement;  // room: a bad sequence is at least a byte, its output none
+  }
+  out->resize(made);
+}
+
+}  // namespace
+
+void AppendRecoded(std::string* out, Charset from, Charset to, const char* text, std::size_t length,
+                   char replacement) {
+  std::string utf8;
+  Decoder decoder(from);
+  Through(&utf8, text, length, decoder.MaxUtf8Length(length) + 1, replacement,
+          [&](const char* s, std::size_t n, char* d, std::size_t room) {
+            return decoder.DecodeToUtf8(s, n, d, room, true);
+          });
+  Encoder encoder(to);
+  Through(out, utf8.data(), utf8.size(), encoder.MaxLength(utf8.size()) + 1, replacement,
+          [&](const char* s, std::size_t n, char* d, std::size_t room) {
+            return encoder.EncodeFromUtf8(s, n, d, room, true);
+          });
 }
 
 std::size_t CharacterLength(const char* text, bool sjis) {

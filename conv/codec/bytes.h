@@ -1,10 +1,12 @@
 // Small byte helpers every part of the program shares: ASCII letters without case, a name cut
-// to fit.
+// to fit or put in another charset.
 #ifndef VELKO_CONV_CODEC_BYTES_H
 #define VELKO_CONV_CODEC_BYTES_H
 
 #include <cstddef>
+#include <string>
 
+#include "velko/codec.h"
 #include "velko/utf8.h"
 
 namespace velko {
@@ -23,8 +25,15 @@ bool EqualNoCase(const char* text, std::size_t n, const char* word);
 const char* FindNoCase(const char* text, const char* word);
 
 // Appends `text` (`length` bytes) to the NUL-terminated `name` (`size` bytes) as whole UTF-8
-// characters only, '_' for a byte that begins none; stops before a character that does not fit.
+// characters only, '_' for each sequence that is none; stops before a character that does not
+// fit.
 void AppendUtf8(char* name, std::size_t size, const char* text, std::size_t length);
+
+// Appends `text` (`length` bytes of `from`) to `out` in `to`: each sequence that is no character
+// of `from`, or a character `to` has no code for, as the ASCII `replacement`. For names, where
+// VELKO's own tables must read them as its commands do.
+void AppendRecoded(std::string* out, Charset from, Charset to, const char* text, std::size_t length,
+                   char replacement);
 
 // The bytes of a control character that starts at `text`, 0 for any other: C0 and DEL, and in
 // UTF-8 the C1 controls and the bidirectional controls (U+200E, U+200F, U+202A-U+202E,

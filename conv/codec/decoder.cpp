@@ -26,12 +26,14 @@ inline void StorePacked(std::uint32_t packed, unsigned char* d) {
 #endif
 }
 
+// Exactly the character's bytes: the room may end right after them.
 inline void PutPacked(std::uint32_t packed, unsigned char** d) {
   unsigned char* p = *d;
+  const unsigned n = packed >> 24;
   p[0] = static_cast<unsigned char>(packed);
-  p[1] = static_cast<unsigned char>(packed >> 8);
-  p[2] = static_cast<unsigned char>(packed >> 16);
-  *d = p + (packed >> 24);
+  if (n > 1) p[1] = static_cast<unsigned char>(packed >> 8);
+  if (n > 2) p[2] = static_cast<unsigned char>(packed >> 16);
+  *d = p + n;
 }
 
 // The input up to which every character fits the room left without a check, at most 3 bytes
@@ -97,6 +99,7 @@ struct DecoderCore {
         s += row >= 0 ? 2 : 1;
       }
       if (s == end) break;
+      if (*s < 0x80 && s < roomy) continue;  // ASCII again: copied at once
       // One character, whatever it is, if it fits.
       const unsigned c = *s;
       const int row = rows[c];
@@ -236,6 +239,7 @@ struct DecoderCore {
         s += 2;
       }
       if (s == end) break;
+      if (*s < 0x80 && s < roomy) continue;  // ASCII again: copied at once
       // One sequence, whatever it is, if it fits: its length, and how much of it is there.
       const unsigned c = *s;
       const unsigned need = c < 0x80 ? 1 : c == 0x8F ? 3 : c == 0x8E || in_range(c) ? 2 : 1;
@@ -323,10 +327,9 @@ void Decoder::Reset() {
 }
 
 std::size_t Decoder::MaxUtf8Length(std::size_t length) const {
-  const std::size_t n = length + pending_length_;
-  return charset_ == Charset::kUtf8 || charset_ == Charset::kAscii ? n
-         : charset_ == Charset::kLatin1                            ? 2 * n
-                                                                   : 3 * n;
+  // Three bytes for each byte: the most any character takes (half-width kana, U+F8F0 from a
+  // single byte), and a U+FFFD for a bad sequence of one.
+  return 3 * (length + pending_length_);
 }
 
 CodecResult Decoder::DecodeToUtf8(const unsigned char* src, std::size_t length, unsigned char* dst,

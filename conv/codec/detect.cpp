@@ -1,11 +1,41 @@
 #include "codec/detect.h"
 
+#include <cstring>
+
 #include "codec/cp932.h"
 #include "codec/jis.h"
+#include "velko/utf8.h"
 
 namespace velko {
 
+void ByteSurvey::AddUtf8(const unsigned char* bytes, std::size_t n) {
+  for (std::size_t i = 0; utf8_ok_ && i < n;) {
+    if (utf8_held_ == 0 && bytes[i] < 0x80) {
+      ++i;
+      continue;
+    }
+    // The sequence at i, after the bytes of it the last piece ended with.
+    unsigned char joined[4];
+    const std::size_t more = n - i < 4 - utf8_held_ ? n - i : 4 - utf8_held_;
+    std::memcpy(joined, utf8_cut_, utf8_held_);
+    std::memcpy(joined + utf8_held_, bytes + i, more);
+    const Utf8Read r = ReadUtf8(joined, utf8_held_ + more);
+    if (r.kind == Utf8Kind::kInvalid) {
+      utf8_ok_ = false;
+    } else if (r.kind == Utf8Kind::kCut) {
+      std::memcpy(utf8_cut_, joined, r.length);
+      utf8_held_ = r.length;
+      i = n;
+    } else {
+      utf8_multibyte_ += r.length > 1;
+      i += r.length - utf8_held_;
+      utf8_held_ = 0;
+    }
+  }
+}
+
 void ByteSurvey::Add(const unsigned char* bytes, std::size_t n) {
+  AddUtf8(bytes, n);
   for (std::size_t i = 0; i < n; ++i) {
     const unsigned char c = bytes[i];
     nul_ |= c == 0;
@@ -16,21 +46,6 @@ void ByteSurvey::Add(const unsigned char* bytes, std::size_t n) {
     // ESC $ opens a double-byte run of 7-bit JIS.
     jis_escapes_ += escape_ == 1 && c == '$';
     escape_ = c == 0x1B ? 1 : escape_ == 1 && c == '$' ? 2 : 0;
-
-    if (utf8_need_ > 0) {
-      if (c < utf8_low_ || c > utf8_high_) utf8_ok_ = false;
-      utf8_low_ = 0x80, utf8_high_ = 0xBF;
-      utf8_multibyte_ += --utf8_need_ == 0;
-    } else if (c >= 0x80) {
-      // Leads of two to four bytes; no overlong form, surrogate or code point past U+10FFFF.
-      utf8_need_ = c >= 0xC2 && c <= 0xDF   ? 1
-                   : c >= 0xE0 && c <= 0xEF ? 2
-                   : c >= 0xF0 && c <= 0xF4 ? 3
-                                            : 0;
-      if (utf8_need_ == 0) utf8_ok_ = false;
-      utf8_low_ = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
-      utf8_high_ = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
-    }
 
     if (sjis_lead_ != 0) {
       if (c < 0x40 || c == 0x7F || c > 0xFC) sjis_ok_ = false;
@@ -67,26 +82,37 @@ void ByteSurvey::Add(const unsigned char* bytes, std::size_t n) {
   }
 }
 
-unsigned ByteSurvey::Fits(bool cut) const {
+Charsets ByteSurvey::Fits(bool cut) const {
   if (nul_) return kBinary;
-  if (eight_bit_ == 0) return jis_escapes_ > 0 ? kIso2022Jp : kAscii;
+  if (eight_bit_ == 0) return Bit(jis_escapes_ > 0 ? Charset::kJis : Charset::kAscii);
   // What VELKO's own JIS text holds: escapes, and half-width kana as 8-bit bytes.
-  if (jis_escapes_ > 0 && not_kana_ == 0) return kIso2022Jp;
-  if (utf8_ok_ && (cut || utf8_need_ == 0) && utf8_multibyte_ > 0) return kUtf8;
-  unsigned fits = 0;
-  if (sjis_ok_ && (cut || sjis_lead_ == 0)) fits |= kShiftJis;
-  if (euc_ok_ && (cut || euc_need_ == 0) && euc_double_ > 0) fits |= kEucJp;
+  if (jis_escapes_ > 0 && not_kana_ == 0) return Bit(Charset::kJis);
+  if (utf8_ok_ && (cut || utf8_held_ == 0) && utf8_multibyte_ > 0) return Bit(Charset::kUtf8);
+  Charsets fits = 0;
+  if (sjis_ok_ && (cut || sjis_lead_ == 0)) fits |= Bit(Charset::kShiftJis);
+  if (euc_ok_ && (cut || euc_need_ == 0) && euc_double_ > 0) fits |= Bit(Charset::kEucJp);
   return fits != 0 ? fits : kBinary;
 }
 
-unsigned ByteSurvey::Candidates() const {
-  const unsigned fits = Fits(false);
-  if (fits & (kBinary | kAscii | kIso2022Jp)) return fits;
-  unsigned all = 0;
-  if (utf8_ok_ && utf8_need_ == 0 && utf8_multibyte_ > 0) all |= kUtf8;
-  if (sjis_ok_ && sjis_lead_ == 0 && sjis_unassigned_ == 0) all |= kShiftJis;
-  if (euc_ok_ && euc_need_ == 0 && euc_double_ > 0 && euc_unassigned_ == 0) all |= kEucJp;
+Charsets ByteSurvey::Candidates() const {
+  const Charsets fits = Fits(false);
+  if (fits & (kBinary | Bit(Charset::kAscii) | Bit(Charset::kJis))) return fits;
+  Charsets all = 0;
+  if (utf8_ok_ && utf8_held_ == 0 && utf8_multibyte_ > 0) all |= Bit(Charset::kUtf8);
+  if (sjis_ok_ && sjis_lead_ == 0 && sjis_unassigned_ == 0) all |= Bit(Charset::kShiftJis);
+  if (euc_ok_ && euc_need_ == 0 && euc_double_ > 0 && euc_unassigned_ == 0) {
+    all |= Bit(Charset::kEucJp);
+  }
   return all != 0 ? all : kBinary;
+}
+
+void CensusTaker::Count(unsigned code) {
+  const unsigned lead = code >> 8;
+  census_.nec_row13 += lead == 0x87;
+  census_.ibm += lead == 0xED || lead == 0xEE || (lead >= 0xFA && lead <= 0xFC);
+  census_.user += lead >= 0xF0 && lead <= 0xF9;
+  census_.pc98 += code >= 0x86A2 && code <= 0x86ED;
+  census_.jis_ruled += code >= 0x849F && code <= 0x84BE;
 }
 
 void CensusTaker::Add(const unsigned char* bytes, std::size_t n) {
@@ -100,17 +126,37 @@ void CensusTaker::Add(const unsigned char* bytes, std::size_t n) {
     cr_ = c == '\r';
     census_.ctrl_z += c == 0x1A;
     if (!sjis_) continue;
+    if (euc_) {
+      // 0x8E and a kana; two bytes of 0xA1-0xFE, a JIS X 0208 cell; 0x8F and two more, JIS
+      // X 0212, which no Shift_JIS code holds. A byte that cannot go on a sequence ends it.
+      const bool high = c >= 0xA1 && c <= 0xFE;
+      if (lead_ == 0x8E && high) {
+        census_.kana += c <= 0xDF;
+        lead_ = 0;
+        continue;
+      }
+      if (lead_ >= 0xA1 && high) {
+        const unsigned char jis[2] = {static_cast<unsigned char>(lead_ & 0x7F),
+                                      static_cast<unsigned char>(c & 0x7F)};
+        unsigned char sjis[2];
+        JisCharToSjis(sjis, jis);
+        if (Cp932Pair(sjis[0], sjis[1], false) != kNoCharacter) Count(sjis[0] << 8 | sjis[1]);
+        lead_ = 0;
+        continue;
+      }
+      if (lead_ >= 0x8F && lead_ <= 0x9F && high) {  // a JIS X 0212 cell, its second byte next
+        lead_ = lead_ == 0x8F ? 0x90 : 0;
+        continue;
+      }
+      lead_ = c == 0x8E || c == 0x8F || high ? c : 0;
+      continue;
+    }
     if (lead_ != 0) {
       const unsigned code = lead_ << 8 | c;
       const bool real = Cp932Pair(lead_, c, false) != kNoCharacter;
       lead_ = 0;
       if (real) {
-        const unsigned lead = code >> 8;
-        census_.nec_row13 += lead == 0x87;
-        census_.ibm += lead == 0xED || lead == 0xEE || (lead >= 0xFA && lead <= 0xFC);
-        census_.user += lead >= 0xF0 && lead <= 0xF9;
-        census_.pc98 += code >= 0x86A2 && code <= 0x86ED;
-        census_.jis_ruled += code >= 0x849F && code <= 0x84BE;
+        Count(code);
         continue;
       }
       if (c >= 0x80) continue;  // a code with no character; an ASCII byte is read again

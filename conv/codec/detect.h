@@ -4,38 +4,44 @@
 
 #include <cstddef>
 
+#include "velko/codec.h"
+
 namespace velko {
 
-enum Encoding : unsigned {
-  kAscii = 1,      // 7-bit, no JIS escape sequence
-  kIso2022Jp = 2,  // 7-bit with ESC $ sequences; half-width kana as 8-bit bytes allowed
-  kUtf8 = 4,       // valid UTF-8 with at least one multi-byte sequence
-  kShiftJis = 8,   // every byte a Shift_JIS character
-  kEucJp = 16,     // every byte an EUC-JP character, and at least one double-byte character
-  kBinary = 32,    // a NUL, or bytes no text encoding here has
-};
+// A set of charsets, a bit each. What the bytes fit:
+//   kAscii: 7-bit, no JIS escape sequence
+//   kJis: 7-bit with ESC $ sequences; half-width kana as 8-bit bytes allowed
+//   kUtf8: valid UTF-8 with at least one multi-byte sequence
+//   kShiftJis: every byte a Shift_JIS character
+//   kEucJp: every byte an EUC-JP character, and at least one double-byte character
+// and kUnknown's bit, kBinary: a NUL, or bytes no text charset here has.
+using Charsets = unsigned;
+constexpr Charsets Bit(Charset charset) { return 1u << static_cast<unsigned>(charset); }
+constexpr Charsets kBinary = Bit(Charset::kUnknown);
 
 // Fed with a text's bytes in pieces of any size; tells which encodings they fit.
 class ByteSurvey {
  public:
   void Add(const unsigned char* bytes, std::size_t n);
-  // The encodings all bytes fed fit; with `cut`, the text goes on after them, so a sequence
+  // The charsets all bytes fed fit; with `cut`, the text goes on after them, so a sequence
   // they end inside still fits. One bit but for Shift_JIS and EUC-JP together: the bytes
   // are either (half-width kana, or EUC-JP without a byte Shift_JIS refuses).
-  unsigned Fits(bool cut) const;
-  // Every encoding the bytes fit, by the same rules with no preference among UTF-8, Shift_JIS
-  // and EUC-JP, and with every double-byte code a character: a bit each.
-  unsigned Candidates() const;
+  Charsets Fits(bool cut) const;
+  // Every charset the bytes fit, by the same rules with no preference among UTF-8, Shift_JIS
+  // and EUC-JP, and with every double-byte code a character.
+  Charsets Candidates() const;
   // An ESC $ was seen: 7-bit JIS, perhaps with some bytes it has no place for.
   bool JisEscapes() const { return jis_escapes_ > 0; }
 
  private:
+  void AddUtf8(const unsigned char* bytes, std::size_t n);
+
   unsigned long long eight_bit_ = 0, not_kana_ = 0;  // 8-bit bytes, and those not 0xA1-0xDF
   unsigned long long jis_escapes_ = 0, utf8_multibyte_ = 0, euc_double_ = 0;
   bool nul_ = false;
   bool utf8_ok_ = true, sjis_ok_ = true, euc_ok_ = true;
-  unsigned utf8_need_ = 0;                            // continuation bytes still to come
-  unsigned char utf8_low_ = 0x80, utf8_high_ = 0xBF;  // the range of the next one
+  unsigned char utf8_cut_[4] = {};  // a UTF-8 sequence the last piece ended inside
+  unsigned utf8_held_ = 0;
   unsigned sjis_lead_ = 0;  // a lead byte waiting for its trail byte
   unsigned char euc_first_ = 0;  // the first byte of an EUC-JP double-byte character
   // Double-byte codes of the right form that stand for no character.
@@ -54,16 +60,19 @@ struct Census {
 };
 
 // Counts a text's line ends and 0x1A bytes, and with `sjis` its Shift_JIS characters, fed in
-// pieces of any size.
+// pieces of any size. `euc`: the text is EUC-JP, its JIS X 0208 cells counted by the Shift_JIS
+// codes of the same cells.
 class CensusTaker {
  public:
-  explicit CensusTaker(bool sjis) : sjis_(sjis) {}
+  explicit CensusTaker(bool sjis, bool euc = false) : sjis_(sjis), euc_(euc) {}
   void Add(const unsigned char* bytes, std::size_t n);
   // The counts; a CR at the very end counts as a line end.
   Census Taken() const;
 
  private:
-  bool sjis_;
+  void Count(unsigned code);
+
+  bool sjis_, euc_;
   Census census_;
   bool cr_ = false;
   unsigned lead_ = 0;  // a lead byte waiting for its trail byte

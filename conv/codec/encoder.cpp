@@ -98,6 +98,7 @@ struct EncoderCore {
         s += 3;
       }
       if (s == end) break;
+      if (*s < 0x80 && s < roomy) continue;  // ASCII again: copied at once
       const Utf8Read u = ReadUtf8(s, static_cast<std::size_t>(end - s));
       if (u.kind == Utf8Kind::kCut && !last) break;
       if (u.kind != Utf8Kind::kCharacter) {
@@ -314,7 +315,13 @@ void Encoder::Reset() {
 
 std::size_t Encoder::MaxLength(std::size_t length) const {
   const std::size_t n = length + pending_length_;
-  return charset_ == Charset::kJis ? 4 * n + 3 : charset_ == Charset::kEucJp ? 2 * n : n;
+  // Into JIS an ASCII character may need an escape before it, and the text ends in ASCII;
+  // into EUC-JP a character of two bytes of UTF-8 may take three (JIS X 0212); into UTF-8 a
+  // U+FFFD may stand for a bad byte.
+  return charset_ == Charset::kJis     ? 4 * n + 3
+         : charset_ == Charset::kEucJp ? 2 * n
+         : charset_ == Charset::kUtf8  ? 3 * n
+                                       : n;
 }
 
 CodecResult Encoder::EncodeFromUtf8(const unsigned char* src, std::size_t length,

@@ -344,7 +344,7 @@ bool ExtractAttachmentsFrom(File& input, const char* target, const char* complet
   std::unique_ptr<Areas> areas(new (std::nothrow) Areas);
   if (!areas) {
     input.Close();
-    sv.host.ShowError(owner, kErrMemory, "", "");
+    sv.host.ShowFailure(owner, Fault(Failure::kMemory, ""));
     return false;
   }
   DialogSink dialogs(sv.host, owner);
@@ -355,10 +355,12 @@ bool ExtractAttachmentsFrom(File& input, const char* target, const char* complet
 
 bool ExtractAttachments(const char* target, const char* completion, Owner owner, const Services& sv,
                         const ExtractMode& mode, PartSink* sink) {
-  if (!FileExists(sv.files, target))
-    return sv.host.ShowError(owner, kErrNoInput, target, ""), false;
-  std::unique_ptr<File> input = sv.files.Open(target, OpenMode::kRead);
-  if (!input) return sv.host.ShowError(owner, kErrInputOpen, target, ""), false;
+  if (!FileExists(sv.files, target)) {
+    return sv.host.ShowFailure(owner, Fault(Failure::kNoInput, target)), false;
+  }
+  int error = 0;
+  std::unique_ptr<File> input = sv.files.Open(target, OpenMode::kRead, &error);
+  if (!input) return sv.host.ShowFailure(owner, Fault(Failure::kInputOpen, target, error)), false;
   return ExtractAttachmentsFrom(*input, target, completion, owner, sv, mode, sink);
 }
 

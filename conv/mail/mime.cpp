@@ -671,7 +671,7 @@ bool Walk::Run(unsigned long* messages) {
   *messages = message_;
   if (failed_) {
     shadow_.Abort();
-    sv_.host.ShowError(nullptr, kErrInputRead, target_, "");
+    sv_.host.ShowFailure(nullptr, Fault(Failure::kInputRead, target_, input_.Error()));
     return false;
   }
   shadow_.End();
@@ -718,7 +718,7 @@ bool ExtractArchive(File& input, const char* target, const Services& sv, const A
   std::unique_ptr<Areas> areas(new (std::nothrow) Areas);
   if (!areas) {
     input.Close();
-    sv.host.ShowError(nullptr, kErrMemory, "", "");
+    sv.host.ShowFailure(nullptr, Fault(Failure::kMemory, ""));
     return false;
   }
   return Walk(input, target, sv, mode, sink, *areas).Run(messages);

@@ -94,7 +94,7 @@ const char* PartFile::Finish(const char** path, const char** other) {
   for (int tries = 0; !named && tries < 100 && mode_ == OpenMode::kWrite && !existed_ &&
                       sv_.files.Exists(path_) && sink_->Taken(part_, path_);
        ++tries) {
-    named = sv_.files.RenameNoReplace(temp_, path_);
+    named = static_cast<bool>(sv_.files.RenameNoReplace(temp_, path_));
   }
   if (!named) {
     // Whole, and kept under the name the message gives.

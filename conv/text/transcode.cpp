@@ -14,7 +14,6 @@ constexpr std::size_t kBlock = 128 * 1024;
 // replacements included: at most four bytes a byte (into JIS), and three more to end in ASCII.
 constexpr std::size_t kOut = 4 * (kBlock + 16) + 64;
 constexpr char32_t kReplacement = 0xFFFD;
-constexpr unsigned char kBom[3] = {0xEF, 0xBB, 0xBF};
 
 }  // namespace
 
@@ -24,7 +23,7 @@ Transcoding::Transcoding(const TranscodeOptions& options)
       encoder_(options.to, EncoderOptions{options.pc98, options.kana}) {}
 
 bool Transcoding::Prepare() {
-  in_.reset(new (std::nothrow) unsigned char[kBlock + sizeof kBom]);
+  in_.reset(new (std::nothrow) unsigned char[kBlock + sizeof kUtf8Bom]);
   out_.reset(new (std::nothrow) unsigned char[kOut]);
   if (!in_ || !out_) return false;
   if (options_.crlf) {
@@ -133,12 +132,12 @@ LinesResult Transcoding::Run(File& in, File& out) {
     carry = 0;
     if (!bom_seen) {
       const std::size_t have = n < 3 ? n : 3;
-      if (have < 3 && !last && std::memcmp(s, kBom, have) == 0) {
+      if (have < 3 && !last && std::memcmp(s, kUtf8Bom, have) == 0) {
         carry = n;
         continue;
       }
       bom_seen = true;
-      if (have == 3 && std::memcmp(s, kBom, 3) == 0) taken = skipped_ = 3;
+      if (have == 3 && std::memcmp(s, kUtf8Bom, 3) == 0) taken = skipped_ = 3;
     }
     block_ = counted_ = s;
     block_size_ = n;

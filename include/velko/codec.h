@@ -12,7 +12,8 @@
 //   velko::Decoder decoder(velko::Charset::kShiftJis);
 //   CodecResult r = decoder.DecodeToUtf8(in, n, out, room, true);  // room: MaxUtf8Length(n)
 //
-// Tables are made once per process, at a coder's first use; a coder allocates nothing.
+// Tables are made once per process, at a coder's first use; a coder allocates nothing. A call
+// given fewer than 8 bytes of room may end in kOutputFull with nothing read or written.
 #ifndef VELKO_CODEC_H
 #define VELKO_CODEC_H
 
@@ -112,8 +113,9 @@ class Decoder {
     return DecodeToUtf8(reinterpret_cast<const unsigned char*>(src), length,
                         reinterpret_cast<unsigned char*>(dst), room, last);
   }
-  // Room enough for the output of `length` more input bytes, whatever they are: then no call
-  // ends in kOutputFull. At most 3 x (length + 4).
+  // Room enough for the output of `length` more input bytes, whatever they are, with a U+FFFD
+  // written in place of each bad sequence: in that room no call ends in kOutputFull. It is
+  // 3 x (length + the bytes of a cut sequence kept, at most 7).
   std::size_t MaxUtf8Length(std::size_t length) const;
   // A new stream: no state, offsets from 0.
   void Reset();
@@ -157,7 +159,8 @@ class Encoder {
     return EncodeFromUtf8(reinterpret_cast<const unsigned char*>(src), length,
                           reinterpret_cast<unsigned char*>(dst), room, last);
   }
-  // Room enough for the output of `length` more input bytes: at most 4 x (length + 8) + 3.
+  // Room enough for the output of `length` more input bytes, with a '?' (into UTF-8 a U+FFFD)
+  // written in place of each bad sequence: at most 4 x (length + 7) + 3.
   std::size_t MaxLength(std::size_t length) const;
   // Characters written as codes that strict JIS decoders refuse (JIS and EUC-JP: NEC row 13,
   // the NEC-selected IBM rows 89-92, the PC-98 ruled lines), and where the first one began in

@@ -6,6 +6,9 @@
 
 namespace velko {
 
+// U+FEFF, the byte order mark, as UTF-8 writes it.
+constexpr unsigned char kUtf8Bom[3] = {0xEF, 0xBB, 0xBF};
+
 // Bytes of the UTF-8 sequence that `lead` begins: 1 to 4, 0 for a byte that begins none
 // (a continuation byte, C0, C1, F5-FF).
 constexpr std::size_t Utf8Length(unsigned char lead) {

@@ -1,7 +1,7 @@
 // A conversion to or from UTF-8 writes the same and tells the same places whatever the reads
 // give at a time, and what it writes reads back with nothing lost: UTF-8 that is valid,
-// Shift_JIS and JIS (7-bit unless 8-bit kana are asked for) of characters only. Input: [mode]
-// [chunk] then the text; the mode picks the direction and the options.
+// Shift_JIS, JIS (7-bit unless 8-bit kana are asked for) and EUC-JP of characters only. Input:
+// [mode] [chunk] then the text; the mode picks the direction and the options.
 #include <cstdint>
 #include <cstdlib>
 
@@ -13,13 +13,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const unsigned mode = data[0];
   const std::size_t chunk = data[1] % 7 + 1;
   const std::string in(reinterpret_cast<const char*>(data) + 2, size - 2);
+  // Six directions: the low bits, and the top bit for the two of EUC-JP.
   static const Charset kFrom[] = {Charset::kShiftJis, Charset::kJis, Charset::kUtf8,
-                                  Charset::kUtf8};
-  static const Charset kTo[] = {Charset::kUtf8, Charset::kUtf8, Charset::kShiftJis, Charset::kJis};
+                                  Charset::kUtf8,     Charset::kEucJp, Charset::kUtf8};
+  static const Charset kTo[] = {Charset::kUtf8,  Charset::kUtf8, Charset::kShiftJis,
+                                Charset::kJis,   Charset::kUtf8, Charset::kEucJp};
   static const Kana kKana[] = {Kana::kFull, Kana::kEscI, Kana::k8bit, Kana::kFull};
-  const TranscodeOptions options{kFrom[mode & 3], kTo[mode & 3], (mode & 4) != 0,
-                                 (mode & 8) != 0,  kKana[mode >> 4 & 3], (mode & 64) != 0,
-                                 (mode & 128) != 0};
+  const unsigned way = (mode & 3) + ((mode & 128) && (mode & 3) < 2 ? 4 : 0);
+  const TranscodeOptions options{kFrom[way],          kTo[way],          (mode & 4) != 0,
+                                 (mode & 8) != 0,     kKana[mode >> 4 & 3], (mode & 64) != 0,
+                                 (mode & 128) != 0 && way < 4};
   // Prepared once for each mode, and reused: every run starts afresh.
   static std::unique_ptr<Transcoding> prepared[256], readers[8];
   auto ready = [](std::unique_ptr<Transcoding>& t, const TranscodeOptions& o) -> Transcoding& {
@@ -40,6 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Unmapped &a = whole.shown[i], &b = cut.shown[i];
     if (a.line != b.line || a.column != b.column || a.length != b.length) std::abort();
   }
+  // Stopped at the first sequence without a mapping: nothing but that one told.
+  if (options.stop_at_unmapped && whole.unmapped > 1) std::abort();
   // Read back: every byte written is a character.
   TranscodeReport back;
   const Charset written = options.to;
