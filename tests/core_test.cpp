@@ -321,22 +321,33 @@ TEST(ConvertLines, BlocksAsTheLinesOneByOne) {
                                  "\x1B$\x1B$B0!\x1B$Bab\x1B(Bcd\r\n", "\x1B$B0!\x1B(\r\n"};
   for (const std::string& odd : odd_jis) texts.push_back(jis + odd + jis);
   texts.push_back(std::string(28, 'a') + "\x1B$B$\x1B$B!!\x1B$B!!\x1B(B\r\n" + jis);  // a pair's ESC, 32 bytes in
-  for (int id : {BTN_SJTOJIS, BTN_JISTOSJ, BTN_NECTOJIS, BTN_JISTONEC, BTN_B64TEXT}) {
-    LineStep by_lines = *LineStepFor(id);
+  // Half-width kana at every place of a window, with and without the marks they join, beside
+  // double-byte runs, a trail byte in the kana's range, and long runs of both.
+  std::string kanas;
+  for (int k = 0; k < 48; ++k) {
+    kanas += std::string(k % 29, 'a') + (k % 3 ? "\x8A\xBF" : "") + "\xB6\xDE\xCA\xDF\xB3\xDE\xB1\xDE\xDF" +
+             std::string(k % 7, '\xCE') + (k % 2 ? "\x82\xB1\xCA" : "b\xDE") + (k % 4 ? "\r\n" : "\xB1\n");
+  }
+  texts.push_back(kanas + std::string(70, '\xB1') + "\r\n" + std::string(70, 'x') + kanas);
+  for (const LineStep* step : {LineStepFor(BTN_SJTOJIS), LineStepFor(BTN_JISTOSJ),
+                               LineStepFor(BTN_NECTOJIS), LineStepFor(BTN_JISTONEC),
+                               LineStepFor(BTN_B64TEXT), &SjisToJisKanaStep(Kana::kFull),
+                               &SjisToJisKanaStep(Kana::kEscI)}) {
+    LineStep by_lines = *step;
     by_lines.block = nullptr;
     for (Isa isa : kIsas) {
       if (!UseKernels(isa)) continue;
       for (TextRules rules : {TextRules::kWindows, TextRules::kBytes}) {
         for (const std::string& text : texts) {
           for (std::size_t chunk : {0, 7, 64}) {
-            SCOPED_TRACE(testing::Message() << id << " " << static_cast<int>(isa) << " "
+            SCOPED_TRACE(testing::Message() << step->work_size << " " << static_cast<int>(isa) << " "
                                             << static_cast<int>(rules) << " " << chunk);
             Losses want_losses, losses;
             MemoryFile in(text, chunk), out("", 0), want_in(text, 0), want("", 0);
             auto buffers = LineBuffers(by_lines);
             ASSERT_EQ(ConvertLines(want_in, want, by_lines, buffers.get(), rules, &want_losses),
                       LinesResult::kDone);
-            ASSERT_EQ(ConvertLines(in, out, *LineStepFor(id), buffers.get(), rules, &losses),
+            ASSERT_EQ(ConvertLines(in, out, *step, buffers.get(), rules, &losses),
                       LinesResult::kDone);
             EXPECT_EQ(out.data, want.data);
             EXPECT_EQ(losses.marked, want_losses.marked);

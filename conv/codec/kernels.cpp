@@ -122,4 +122,9 @@ std::size_t JisToSjisBlock(char* out, const char* in, std::size_t length, BlockM
   return Active()->jis_to_sjis_block(out, in, length, marks);
 }
 
+std::size_t SjisToJisKanaBlock(char* out, const char* in, std::size_t length, BlockMarks* marks,
+                               Kana kana) {
+  return Active()->sjis_to_jis_kana_block(out, in, length, marks, kana);
+}
+
 }  // namespace velko

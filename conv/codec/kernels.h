@@ -10,6 +10,7 @@ namespace velko {
 
 struct BlockMarks;
 struct Base64Lines;
+enum class Kana;
 
 enum class Isa { kScalar, kSse2, kAvx2 };
 constexpr Isa kIsas[] = {Isa::kScalar, Isa::kSse2, Isa::kAvx2};
@@ -24,6 +25,9 @@ struct Kernels {
   // after the other, or kNoBlock when a line needs the line step (jis.h).
   std::size_t (*sjis_to_jis_block)(char* out, const char* in, std::size_t length, BlockMarks* marks);
   std::size_t (*jis_to_sjis_block)(char* out, const char* in, std::size_t length, BlockMarks* marks);
+  // Shift_JIS to JIS with half-width kana as `kana` says (jis.h's SjisToJisKanaBlock).
+  std::size_t (*sjis_to_jis_kana_block)(char* out, const char* in, std::size_t length,
+                                        BlockMarks* marks, Kana kana);
   // Base64 blocks while they hold only alphabet characters; returns the characters read.
   std::size_t (*decode_base64_blocks)(unsigned char* out, const char* text, std::size_t length);
   // Whole lines of Base64 alone, each checked and decoded in one pass (base64.h).

@@ -42,16 +42,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string block = line.substr(0, line.find('\0'));
   if (block.empty() || block.back() != '\n') block += '\n';
   const velko::Kernels& scalar_kernels = *velko::KernelsFor(velko::Isa::kScalar);
-  for (bool to_jis : {true, false}) {
+  // To JIS with half-width kana as they are, as full-width characters, in ESC ( I runs; to
+  // Shift_JIS.
+  enum Form { k8bit, kFull, kEscI, kToShiftJis };
+  for (Form form : {k8bit, kFull, kEscI, kToShiftJis}) {
+    const bool to_jis = form != kToShiftJis;
+    const velko::Kana how = form == kFull ? velko::Kana::kFull : velko::Kana::kEscI;
+    const std::size_t ratio = form == k8bit ? 3 : form == kToShiftJis ? 1 : 8;
     std::string want;
     bool direct = true, kana = false;
     for (std::size_t at = 0; at < block.size();) {
       std::size_t end = block.find('\n', at) + 1;
       std::string one = block.substr(at, end - at);
-      std::vector<char> out(3 * one.size() + 4);
+      std::vector<char> out(8 * one.size() + 4);
       bool d = true, k = false;
-      std::size_t n = to_jis ? scalar_kernels.sjis_to_jis_line(out.data(), one.c_str(), one.size(), &d, &k)
-                             : scalar_kernels.jis_to_sjis_line(out.data(), one.c_str(), one.size(), &d);
+      std::size_t n =
+          form == k8bit ? scalar_kernels.sjis_to_jis_line(out.data(), one.c_str(), one.size(), &d, &k)
+          : to_jis      ? velko::SjisToJisKanaLine(out.data(), one.c_str(), one.size(), &d, how)
+                        : scalar_kernels.jis_to_sjis_line(out.data(), one.c_str(), one.size(), &d);
       want.append(out.data(), n);
       direct = direct && d;
       kana = kana || k;
@@ -62,12 +70,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (!k) continue;
       std::vector<char> in(block.begin(), block.end());
       in.push_back('\0');
-      std::vector<char> out((to_jis ? 3 : 1) * block.size() + 4);  // the frame's room, no more
+      std::vector<char> out(ratio * block.size() + 4);  // the frame's room, no more
       velko::BlockMarks marks;
-      std::size_t n = to_jis ? k->sjis_to_jis_block(out.data(), in.data(), block.size(), &marks)
-                             : k->jis_to_sjis_block(out.data(), in.data(), block.size(), &marks);
+      std::size_t n =
+          form == k8bit ? k->sjis_to_jis_block(out.data(), in.data(), block.size(), &marks)
+          : to_jis      ? k->sjis_to_jis_kana_block(out.data(), in.data(), block.size(), &marks, how)
+                        : k->jis_to_sjis_block(out.data(), in.data(), block.size(), &marks);
       if (n == velko::kNoBlock) continue;
-      if (!direct || std::string(out.data(), n) != want || (marks.lines > 0) != (to_jis && kana)) {
+      if (!direct || std::string(out.data(), n) != want || (marks.lines > 0) != (form == k8bit && kana)) {
         std::abort();
       }
     }

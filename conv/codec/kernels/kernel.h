@@ -29,6 +29,8 @@ std::size_t SjisToJisLine(char* out, const char* in, std::size_t length, bool* d
 std::size_t JisToSjisLine(char* out, const char* in, std::size_t length, bool* direct);
 std::size_t SjisToJisBlock(char* out, const char* in, std::size_t length, BlockMarks* marks);
 std::size_t JisToSjisBlock(char* out, const char* in, std::size_t length, BlockMarks* marks);
+std::size_t SjisToJisKanaBlock(char* out, const char* in, std::size_t length, BlockMarks* marks,
+                               Kana kana);
 // Decodes whole blocks from the start of `text` while they hold only alphabet characters (no
 // '='), keeping 4 characters unread after the last; returns the characters read, 4/3 of the
 // bytes written.

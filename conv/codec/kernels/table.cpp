@@ -22,6 +22,7 @@ const Kernels kKernels = {VELKO_ISA_ENUM,
                           VELKO_LINES::JisToSjisLine,
                           SjisToJisBlock,
                           JisToSjisBlock,
+                          SjisToJisKanaBlock,
                           DecodeBase64Blocks,
                           DecodeBase64Lines};
 
