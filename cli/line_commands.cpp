@@ -58,7 +58,14 @@ bool ReadHead(File& file, std::string* head) {
 // against it.
 std::string Refusal(const CliCommand& command, const std::string& head) {
   ByteSurvey survey;
-  survey.Add(reinterpret_cast<const unsigned char*>(head.data()), head.size());
+  // Shift_JIS input is refused only when it fits another encoding: no need to read on once it
+  // cannot.
+  constexpr std::size_t kPiece = 256;
+  for (std::size_t at = 0; at < head.size(); at += kPiece) {
+    survey.Add(reinterpret_cast<const unsigned char*>(head.data()) + at,
+               std::min(kPiece, head.size() - at));
+    if (command.sjis_input && survey.OnlyShiftJisLeft()) return "";
+  }
   const unsigned fits = survey.Fits(head.size() == kHeadSize);
   const char* seen = nullptr;
   const int id = command.id;
@@ -402,13 +409,11 @@ void ConvertFile(LineRun& run, const std::string& file) {
     }
   }
   // By what they are, not how they are spelt: ./a.BAK, a.BAK and, on Windows, A.BAK are one.
-  for (const std::string& made : run.backups) {
-    if (!run.numbered && backup[0] && run.files.SameFile(backup, made.c_str())) {
-      return run.host.Error(
-          Say("its backup %s was made from another file in this run: not converted "
-              "(--backup=numbered keeps both)",
-              {backup}));
-    }
+  if (!run.numbered && backup[0] && run.backups.count(run.files.Id(backup)) > 0) {
+    return run.host.Error(
+        Say("its backup %s was made from another file in this run: not converted "
+            "(--backup=numbered keeps both)",
+            {backup}));
   }
   if (run.numbered && backup[0] && run.files.Exists(backup) &&
       !run.files.SameFile(backup, file.c_str())) {
@@ -435,7 +440,7 @@ void ConvertFile(LineRun& run, const std::string& file) {
   }
   Services services{run.host, run.files, run.rules};
   if (ConvertInPlace(file.c_str(), converter.conversion(), run.completion, nullptr, services)) {
-    if (backup[0]) run.backups.push_back(backup);
+    if (backup[0]) run.backups.insert(run.files.Id(backup));
     // What the text rules leave out here is the window's way, and the backup keeps it.
     converter.Tell(file, false);
   }

@@ -6,6 +6,8 @@
 #define VELKO_CLI_LINE_COMMANDS_H
 
 #include <memory>
+#include <set>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,17 @@
 #include "text/transcode.h"
 
 namespace velko {
+
+// Files by what they are; one that is no file is in no set.
+struct FileIdSet {
+  std::set<std::pair<unsigned long long, unsigned long long>> ids;
+  void insert(const FileId& id) {
+    if (id.known) ids.insert({id.volume, id.index});
+  }
+  std::size_t count(const FileId& id) const {
+    return id.known ? ids.count({id.volume, id.index}) : 0;
+  }
+};
 
 // The options every command that rewrites a text takes.
 constexpr int kBackupKey = 256, kForceKey = 257, kEolKey = 258, kOutputKey = 'o';
@@ -51,7 +64,7 @@ struct LineRun {
   bool fail_unmapped = false;       // nothing written when anything has no mapping
   bool decode_headers = false;      // b64text --decode
   Form header_to = Form::kShiftJis;  // and its --to
-  std::vector<std::string> backups = {};  // made in this run
+  FileIdSet backups = {};  // made in this run
 };
 
 // `in` (null: it could not be opened) to standard output, or to -o OUT, written beside OUT and

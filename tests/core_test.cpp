@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "codec/base64.h"
+#include "codec/detect.h"
 #include "app/command.h"
 #include "codec/kernels.h"
 #include "support.h"  // the line steps, the file operations, the standard library's strings
@@ -358,6 +359,41 @@ TEST(ConvertLines, BlocksAsTheLinesOneByOne) {
     }
   }
   for (Isa isa : kIsas) UseKernels(isa);  // the widest again, for the tests after
+}
+
+// Each byte the encodings tell apart, after a run of plain ASCII long enough for the wide
+// paths, ending at every place of a vector; fed whole and in pieces of every size.
+TEST(ByteSurvey, TellsTheEncodingsWhateverThePiecesAndWhereverTheByte) {
+  const struct {
+    std::string tail;
+    unsigned fits;
+  } vectors[] = {
+      {"", kAscii},
+      {"\x1B$B0!\x1B(B", kIso2022Jp},
+      {"\x1B$B0!\x1B(B\xB1", kIso2022Jp},  // half-width kana as 8-bit bytes in JIS
+      {std::string("a\0b", 3), kBinary},
+      {"\x7F\x01\xE3\x81\x82", kUtf8},
+      {"\x82\xA0\x8A\xBF", kShiftJis},
+      {"\xA4\xA2\xA4\xFE", kEucJp},
+      {"\xB1\xB2", kShiftJis | kEucJp},
+      {"\x80", kBinary},
+      {"\x1B$B" + std::string(40, '!') + "\x1B(B", kIso2022Jp},  // plain bytes inside a character
+      {"\x82" + std::string(40, 'A'), kShiftJis},
+  };
+  for (const auto& v : vectors) {
+    for (std::size_t before = 0; before < 80; before += 7) {
+      const std::string text = std::string(before, 'x') + v.tail + std::string(before % 40, 'y');
+      SCOPED_TRACE(testing::Message() << before << " " << v.tail);
+      for (std::size_t piece = 1; piece <= text.size() + 1; ++piece) {
+        ByteSurvey survey;
+        for (std::size_t at = 0; at < text.size(); at += piece) {
+          survey.Add(reinterpret_cast<const unsigned char*>(text.data()) + at,
+                     std::min(piece, text.size() - at));
+        }
+        ASSERT_EQ(survey.Fits(false), v.fits) << piece;
+      }
+    }
+  }
 }
 
 TEST(DecodeBase64Lines, TakesTheLinesOfBase64AloneAndStopsBeforeAnyOther) {

@@ -2,11 +2,24 @@
 
 #include "codec/cp932.h"
 #include "codec/jis.h"
+#include "codec/simd.h"
 
 namespace velko {
 
 void ByteSurvey::Add(const unsigned char* bytes, std::size_t n) {
   for (std::size_t i = 0; i < n; ++i) {
+#if VELKO_SIMD
+    // Between characters, a byte 0x01-0x7F but ESC changes nothing: whole vectors of them pass.
+    if (utf8_need_ == 0 && sjis_lead_ == 0 && euc_need_ == 0 && escape_ == 0) {
+      while (n - i >= simd::kWidth) {
+        const simd::V v = simd::Load(bytes + i);
+        const simd::V plain = simd::AndNot(simd::Eq(v, 0x1B), simd::InRange(v, 0x01, 0x7F));
+        if (simd::Mask(plain) != simd::kAll) break;
+        i += simd::kWidth;
+      }
+      if (i == n) break;
+    }
+#endif
     const unsigned char c = bytes[i];
     nul_ |= c == 0;
     if (c >= 0x80) {
