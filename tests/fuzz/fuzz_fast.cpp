@@ -115,6 +115,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       std::abort();
     }
   }
+  // The run of whole lines a block may take, under both text rules, against the lines one by
+  // one: each ended by its LF, shorter than the limit, without a NUL; under the Windows rules
+  // also without 0x1A, its LF after a CR.
+  const std::size_t limit = data[0] & 2 ? 10000 : 2 + data[0] % 61;
+  for (bool windows : {false, true}) {
+    std::size_t want_good = 0;
+    unsigned long long want_lines = 0;
+    for (std::size_t start = 0, lf; (lf = line.find('\n', start)) != std::string::npos; start = lf + 1) {
+      const std::string one = line.substr(start, lf + 1 - start);
+      if (one.size() >= limit || one.find('\0') != std::string::npos ||
+          (windows && (one.find('\x1A') != std::string::npos || lf == start || line[lf - 1] != '\r'))) {
+        break;
+      }
+      want_good = lf + 1;
+      ++want_lines;
+    }
+    for (velko::Isa isa : velko::kIsas) {
+      const velko::Kernels* k = velko::KernelsFor(isa);
+      if (!k) continue;
+      const std::vector<char> text(line.begin(), line.end());  // exactly its bytes
+      unsigned long long lines = 0;
+      if (k->plain_lines(text.data(), text.size(), windows, limit, &lines) != want_good ||
+          lines != want_lines) {
+        std::abort();
+      }
+    }
+  }
   constexpr Op kOps[] = {kToJis, kToSjis, kNecStep, kJisStep, kB64Text, kDecode};
   std::string scalar[std::size(kOps)];
   for (velko::Isa isa : velko::kIsas) {
