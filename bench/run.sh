@@ -138,6 +138,8 @@ build_gen() {  # build_gen NAME: bench/NAME.cpp into $bench_dir/NAME when stale
 }
 gen_text=$bench_dir/gen_text
 gen_mail=$bench_dir/gen_mail
+limit=$bench_dir/limit
+build_gen limit
 if wants_any "${text_sections[@]}" kernels; then build_gen gen_text; fi
 if wants_any b64text b64bin mbox; then build_gen gen_mail; fi
 
@@ -257,6 +259,9 @@ target_verdict() {
 speed_report() {
   local min=$1 velko=$2 name ratio verdict
   shift 2
+  # Beside cat, the read-copy-write limit run_cat measured with it.
+  local last=${!#}
+  [[ $last != *"|cat FILE > OUT" ]] || set -- "$@" "${last%%|*}|limit FILE > OUT"
   echo
   echo "speed, $(LC_ALL=C awk -v b="${res_bytes[$velko]}" 'BEGIN { printf "%.1f", b / 1e6 }') MB input, best of $runs:"
   print_table "$velko" "$@"
@@ -286,7 +291,8 @@ summarize() {
   else
     shown=-
   fi
-  summary_rows+=("$scope	$sec	$(mb_per_s "$velko")	$shown	$peer_speed	$(mb_per_s "$cat")	$peer_ratio	$(speed_ratio "$velko" "$cat")x	>= ${min}x $target_shown	$(target_verdict "$(speed_ratio "$velko" "$target")" "$min" "$velko")")
+  local limit="${cat%%|*}|limit FILE > OUT"
+  summary_rows+=("$scope	$sec	$(mb_per_s "$velko")	$shown	$peer_speed	$(mb_per_s "$cat")	$(mb_per_s "$limit")	$peer_ratio	$(speed_ratio "$velko" "$cat")x	$(speed_ratio "$velko" "$limit")x	>= ${min}x $target_shown	$(target_verdict "$(speed_ratio "$velko" "$target")" "$min" "$velko")")
 }
 extra_checks=()  # one line each, listed under the closing table
 
@@ -357,9 +363,11 @@ same_or_first_diff() {
   fi
 }
 
-# run_cat SECTION FILE: the floor for SECTION, reading FILE and writing it out again.
+# run_cat SECTION FILE: the floor for SECTION, reading FILE and writing it out again: cat, and
+# the limit of a converter (bench/limit.cpp: read() 64 KiB, memcpy, write()).
 run_cat() {
   bench_one --bytes "$(size_of "$2")" --out "$tmp/cat.out" "$1|cat FILE > OUT" cat "$2"
+  bench_one --bytes "$(size_of "$2")" --out "$tmp/cat.out" "$1|limit FILE > OUT" "$limit" "$2"
   rm -f -- "$tmp/cat.out"
 }
 
@@ -881,13 +889,13 @@ print_summary() {
   echo "== summary, $title: $velko, $speed_mb MB inputs, best of $runs, MB = 10^6 bytes of input"
   echo
   {
-    printf 'command\tvelko MB/s\tpeer\tpeer MB/s\tcat MB/s\tvelko/peer\tvelko/cat\ttarget\tverdict\n'
+    printf 'command\tvelko MB/s\tpeer\tpeer MB/s\tcat MB/s\tlimit MB/s\tvelko/peer\tvelko/cat\tvelko/limit\ttarget\tverdict\n'
     printf '%s\n' "${rows[@]}"
   } | LC_ALL=C awk -F '\t' '
     { for (i = 1; i <= NF; i++) { cell[NR, i] = $i; if (length($i) > w[i]) w[i] = length($i) } nf = NF; n = NR }
     function row(r,   i, s) { s = "|"; for (i = 1; i <= nf; i++) s = s " " sprintf(num[i] ? "%" w[i] "s" : "%-" w[i] "s", cell[r, i]) " |"; print s }
     END {
-      for (i = 2; i <= 7; i++) num[i] = (i != 3)
+      for (i = 2; i <= 9; i++) num[i] = (i != 3)
       row(1)
       s = "|"; for (i = 1; i <= nf; i++) { d = ""; while (length(d) < w[i]) d = d "-"; s = s (num[i] ? " " substr(d, 2) ": |" : " " d " |") }
       print s
