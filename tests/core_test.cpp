@@ -303,6 +303,9 @@ TEST(ConvertLines, BlocksAsTheLinesOneByOne) {
       lines + "\x82\r\n" + lines + kana + "\n" + lines + "\x1B$\r\n" + kana + "\r\n",
       lines + "\x1B$B0!\x1B(B\r\n\x1B$B0!\r\n" + lines + "\x1B$B\x1B\r\n0!\n" + lines,
       lines + "\x1A" + lines + std::string(1, '\0') + kana + "\r\n" + kana + "\r" + lines,
+      // A line the block begins and cannot end (a NUL, a LF without CR far into it), kana first.
+      lines + "\xB1" + std::string(70, 'b') + std::string(1, '\0') + "\r\n" + lines + "\xB1" +
+          std::string(70, 'c') + "\n" + lines,
       "\xB1\r\n" + kana + "\r\n\xB1\r\n" + lines + "\xB1",
       lines + "\x86\xA2\x84\x9F\x86\x86\xA2\r\n\x84\xA0\x86\r\n" + lines + "\x86\xA2\x1B$B\x26!\r\n",
       std::string(12000, 'y') + kana + "\n" + lines + "\x89\x29\r\n" + lines + "\x1B$B!)\r\n",
@@ -336,6 +339,7 @@ TEST(ConvertLines, BlocksAsTheLinesOneByOne) {
                                &SjisToJisKanaStep(Kana::kEscI)}) {
     LineStep by_lines = *step;
     by_lines.block = nullptr;
+    by_lines.lines = nullptr;
     for (Isa isa : kIsas) {
       if (!UseKernels(isa)) continue;
       for (TextRules rules : {TextRules::kWindows, TextRules::kBytes}) {

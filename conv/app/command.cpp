@@ -50,7 +50,8 @@ LineText JisToSjisStep(const char* line, std::size_t length, char* work) {
 // text and 3 bytes; a ruled-line step on a JIS line keeps its Shift_JIS form as well.
 constexpr LineStep kNecToJis = {NecToJisStep, 4 * kReadLimit + 4, NecToJisBlock, 1};
 constexpr LineStep kJisToNec = {JisToNecStep, 4 * kReadLimit + 4, JisToNecBlock, 1};
-constexpr LineStep kSjisToJis = {SjisToJisStep, 3 * kReadLimit + 3, SjisToJisBlock, 3};
+constexpr LineStep kSjisToJis = {SjisToJisStep, 3 * kReadLimit + 3, SjisToJisBlock, 3,
+                                 SjisToJisLines};
 constexpr LineStep kJisToSjis = {JisToSjisStep, kReadLimit, JisToSjisBlock, 1};
 // An escape sequence and a JIS pair may stand for one byte of half-width kana.
 template <Kana kana>

@@ -111,6 +111,19 @@ struct BlockMarks {
 };
 std::size_t SjisToJisBlock(char* out, const char* in, std::size_t length, BlockMarks* marks);
 std::size_t JisToSjisBlock(char* out, const char* in, std::size_t length, BlockMarks* marks);
+// The same over lines as they were read (`in`, `length` bytes, the last ended by its LF, a NUL
+// after it): from the start, the lines that the text rules leave as they are (kernels.h's
+// PlainLines, with `windows` and `limit`) and that need no line step, converted one after the
+// other into `out` (3 x length + 4 bytes); `taken` tells their bytes, their LFs and the lines
+// marked. Returns the bytes written; kNoBlock when the first lines' run needs the line step,
+// `taken->read` its bytes. A NUL may be put into `in` for a while; it is as it was after.
+struct BlockTaken {
+  std::size_t read = 0;
+  unsigned long long lines = 0;
+  BlockMarks marks;
+};
+std::size_t SjisToJisLines(char* out, char* in, std::size_t length, bool windows,
+                           std::size_t limit, BlockTaken* taken);
 // SjisToJisKanaLine's lines one after the other (k8bit: SjisToJisBlock's), in room for
 // 8 x length + 4 bytes; no line is marked.
 std::size_t SjisToJisKanaBlock(char* out, const char* in, std::size_t length, BlockMarks* marks,

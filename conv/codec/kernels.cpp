@@ -133,4 +133,9 @@ std::size_t PlainLines(const char* text, std::size_t length, bool windows, std::
   return Active()->plain_lines(text, length, windows, limit, lines);
 }
 
+std::size_t SjisToJisLines(char* out, char* in, std::size_t length, bool windows,
+                           std::size_t limit, BlockTaken* taken) {
+  return Active()->sjis_to_jis_lines(out, in, length, windows, limit, taken);
+}
+
 }  // namespace velko

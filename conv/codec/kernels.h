@@ -9,6 +9,7 @@
 namespace velko {
 
 struct BlockMarks;
+struct BlockTaken;
 struct Base64Lines;
 enum class Kana;
 
@@ -28,6 +29,9 @@ struct Kernels {
   // Shift_JIS to JIS with half-width kana as `kana` says (jis.h's SjisToJisKanaBlock).
   std::size_t (*sjis_to_jis_kana_block)(char* out, const char* in, std::size_t length,
                                         BlockMarks* marks, Kana kana);
+  // SjisToJisBlock over lines as read (jis.h's SjisToJisLines).
+  std::size_t (*sjis_to_jis_lines)(char* out, char* in, std::size_t length, bool windows,
+                                   std::size_t limit, BlockTaken* taken);
   // The run of whole lines a block form may take (kernel.h's PlainLines).
   std::size_t (*plain_lines)(const char* text, std::size_t length, bool windows, std::size_t limit,
                              unsigned long long* lines);

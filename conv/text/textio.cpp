@@ -108,6 +108,34 @@ std::size_t LineReader::ReadLines(std::size_t limit, std::size_t most, char** te
   return good;
 }
 
+std::size_t LineReader::Region(std::size_t most, std::size_t limit, char** text) {
+  Restore();
+  if (pos_ == end_ && !Fill()) return 0;
+  const unsigned char* const p = buffer_ + pos_;
+  std::size_t room = end_ - pos_;
+  if (room > most) room = most;
+  // Lines are short: the last LF is a few bytes from the end. A line longer than one read
+  // goes to the line step anyway, so no further than that.
+  std::size_t n = room;
+  const std::size_t stop = room > limit ? room - limit : 0;
+  while (n > stop && p[n - 1] != '\n') --n;
+  if (n == stop) {
+    const unsigned char* lf = FindByte(p, p + room, '\n');
+    n = lf < p + room ? static_cast<std::size_t>(lf - p) + 1 : 0;
+  }
+  if (n == 0) return 0;
+  restore_ = pos_ + n;
+  restore_byte_ = buffer_[restore_];
+  buffer_[restore_] = 0;
+  *text = reinterpret_cast<char*>(buffer_) + pos_;
+  return n;
+}
+
+void LineReader::Take(std::size_t n) {
+  Restore();
+  Skip(n);
+}
+
 std::size_t LineReader::Ahead(const char** text) {
   Restore();
   *text = reinterpret_cast<const char*>(buffer_ + pos_);

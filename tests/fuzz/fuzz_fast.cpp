@@ -142,6 +142,44 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       }
     }
   }
+  // Shift_JIS to JIS over lines as read: what it takes is whole lines the rules leave alone,
+  // written as the scalar line kernel writes each, with their count and the lines marked;
+  // the text as it was after.
+  for (bool windows : {false, true}) {
+    const std::size_t last_lf = line.rfind('\n');
+    if (last_lf == std::string::npos) break;
+    const std::string raw = line.substr(0, last_lf + 1);
+    unsigned long long plain_lines = 0;
+    const std::size_t plain = scalar_kernels.plain_lines(raw.data(), raw.size(), windows, limit, &plain_lines);
+    for (velko::Isa isa : velko::kIsas) {
+      const velko::Kernels* k = velko::KernelsFor(isa);
+      if (!k) continue;
+      std::vector<char> in(raw.begin(), raw.end());
+      in.push_back('\0');
+      std::vector<char> out(3 * raw.size() + 4);
+      velko::BlockTaken taken;
+      const std::size_t n = k->sjis_to_jis_lines(out.data(), in.data(), raw.size(), windows, limit, &taken);
+      if (std::string(in.data(), raw.size()) != raw || in.back() != '\0' || taken.read > plain) std::abort();
+      if (n == velko::kNoBlock) continue;
+      std::string want;
+      unsigned long long lines = 0, marked = 0, first = 0;
+      bool direct = true;
+      for (std::size_t at = 0; at < taken.read; ++lines) {
+        const std::size_t end = raw.find('\n', at) + 1;
+        const std::string one = raw.substr(at, end - at);
+        std::vector<char> one_out(3 * one.size() + 4);
+        bool d = true, kana = false;
+        want.append(one_out.data(), scalar_kernels.sjis_to_jis_line(one_out.data(), one.c_str(), one.size(), &d, &kana));
+        if (kana && marked++ == 0) first = lines;
+        direct = direct && d;
+        at = end;
+      }
+      if (!direct || std::string(out.data(), n) != want || taken.lines != lines || taken.marks.lines != marked ||
+          (marked > 0 && taken.marks.first != first)) {
+        std::abort();
+      }
+    }
+  }
   constexpr Op kOps[] = {kToJis, kToSjis, kNecStep, kJisStep, kB64Text, kDecode};
   std::string scalar[std::size(kOps)];
   for (velko::Isa isa : velko::kIsas) {

@@ -78,9 +78,15 @@ class KanaLines {
     for (; counted_ < p; ++counted_) line_ += *counted_ == '\n';
     if (marks_->lines++ == 0) marks_->first = line_;
     line_end_ = FindByte(p, end_, '\n');
+    told_ = p;
+  }
+  // The lines from `from` on were not taken after all: the last one told may be among them.
+  void Forget(const unsigned char* from) {
+    if (told_ != nullptr && told_ >= from) --marks_->lines;
   }
 
  private:
+  const unsigned char* told_ = nullptr;  // the kana of the last line told
   const unsigned char* counted_;  // the LFs before it are in line_
   const unsigned char* end_;
   const unsigned char* line_end_ = nullptr;  // the LF of the last line told
@@ -156,17 +162,64 @@ struct State {
 
 enum class Stop { kEnd, kNoBlock, kKana };
 
+// The text rules over raw lines, window by window (PlainLines' rules), and where the last line
+// that the windows took whole ends, in the input and in the output.
+struct Lines {
+  const unsigned char* start;  // of the text
+  bool windows;                // the Windows text rules
+  std::size_t limit;           // more than 64
+  std::uint64_t after_cr = 0;  // a CR before the window, at the place of its first byte
+  std::size_t line_start = 0;  // after the last LF taken
+  unsigned char* line_out;     // where its output ends
+  unsigned long long lines = 0;
+
+  // The LFs of the window at `s`, or ~0 when it holds a byte the rules treat apart or ends a
+  // line too long.
+  std::uint64_t Check(__m256i x, const unsigned char* s) {
+    const std::uint64_t lf = Bits(_mm256_cmpeq_epi8(x, Splat('\n')));
+    std::uint64_t bad = Bits(_mm256_cmpeq_epi8(x, _mm256_setzero_si256()));
+    if (windows) {
+      const std::uint64_t cr = Bits(_mm256_cmpeq_epi8(x, Splat('\r')));
+      bad |= Bits(_mm256_cmpeq_epi8(x, Splat(0x1A))) | (lf & ~((cr << 1) | after_cr) & kWindow);
+      after_cr = cr >> 31;
+    }
+    // Only the first line ending here can be too long: the others are shorter than a window.
+    const std::size_t at = static_cast<std::size_t>(s - start);
+    if (at + 32 - line_start >= limit &&
+        (lf == 0 || at + simd::First(static_cast<std::uint32_t>(lf)) + 1 - line_start >= limit)) {
+      bad = 1;
+    }
+    return bad != 0 ? ~0ull : lf;
+  }
+  // After the window at `s`, written from `out` with escapes before the bytes `escapes_at`.
+  void Took(const unsigned char* s, std::uint64_t lf, unsigned char* out, std::uint64_t escapes_at) {
+    // By masks: a branch on whether the window holds a LF would fail on every other line.
+    const unsigned last = simd::Last(static_cast<std::uint32_t>(lf | 1));
+    const std::size_t has = 0 - static_cast<std::size_t>(lf != 0);
+    const std::size_t after = static_cast<std::size_t>(s - start) + last + 1;
+    unsigned char* const end = out + last + 1 + 3 * simd::Count(static_cast<std::uint32_t>(
+                                                     escapes_at & ((2ull << last) - 1)));
+    line_start = (line_start & ~has) | (after & has);
+    line_out = lf != 0 ? end : line_out;
+    lines += simd::Count(static_cast<std::uint32_t>(lf));
+  }
+};
+
 // Converts from `*s` while 64 bytes or more are left, so that the last window's stores stay
 // within the 3 x length + 4 bytes of room: kEnd. kNoBlock at a trail byte that is a CR, a LF
 // or a NUL, or becomes a LF or a NUL. kStopAtKana: kKana before a window with half-width
 // kana, `*s` at its start, for a caller that writes them another way.
+// `lines`: the text is raw lines, checked here as the windows go (kNoBlock at a window that
+// holds a byte the rules treat apart).
 template <bool kStopAtKana, typename Kana>
 Stop Convert(const unsigned char*& s, const unsigned char* end, unsigned char*& d, State& st,
-             unsigned& half, Kana&& kana_at) {
+             unsigned& half, Kana&& kana_at, Lines* lines = nullptr) {
   const __m128i escapes = _mm_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, kEsc, '$', 'B', '(', 'J', 0, 0, 0);
   const __m128i low8 = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, 0, 0, 0, 0, 0, 0, 0, 0);
   for (; end - s >= 64; s += 32) {
     const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s));
+    const std::uint64_t lf = lines ? lines->Check(x, s) : 0;
+    if (lf == ~0ull) return Stop::kNoBlock;
     const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 1));
     const __m256i prev = Previous(x, st.last);
     std::uint64_t m = Bits(_mm256_or_si256(Between(x, 0x81, 0x9F), Between(x, 0xE0, 0xFC)));
@@ -209,6 +262,7 @@ Stop Convert(const unsigned char*& s, const unsigned char* end, unsigned char*& 
     st.open = (in_pair >> 31) & 1;
     st.carry = (leads >> 31) & 1;
     // The escapes in: eight bytes at a time with their escapes, stored whole.
+    unsigned char* const window_out = d;
     for (unsigned quarter = 0; quarter < 4; ++quarter) {
       __m128i source = quarter < 2 ? _mm256_castsi256_si128(converted)
                                    : _mm256_extracti128_si256(converted, 1);
@@ -222,6 +276,7 @@ Stop Convert(const unsigned char*& s, const unsigned char* end, unsigned char*& 
                           _mm256_shuffle_epi8(_mm256_broadcastsi128_si256(source), control));
       d += kShuffles.length[index];
     }
+    if (lines) lines->Took(s, lf, window_out, escapes_at);
   }
   return Stop::kEnd;
 }
@@ -687,6 +742,52 @@ std::size_t SjisToJisBlock(char* out, const char* in, std::size_t length, BlockM
   *marks = BlockMarks();
   std::size_t n = SjisToJis<true>(out, in, length, &direct, &kana, marks);
   return direct ? n : kNoBlock;
+}
+
+// The AVX2 windows check the rules as they go and stop before a window they cannot take; what
+// they leave (the line cut there, and the last bytes) goes through PlainLines and the block.
+std::size_t SjisToJisLines(char* out, char* in, std::size_t length, bool windows_rules,
+                           std::size_t limit, BlockTaken* taken) {
+  *taken = BlockTaken();
+  std::size_t from = 0;  // the lines before are taken
+  unsigned char* d = reinterpret_cast<unsigned char*>(out);
+#if VELKO_SIMD && defined(__AVX2__)
+  if (limit > 64) {
+    const unsigned char* s = reinterpret_cast<const unsigned char*>(in);
+    windows::Lines lines{s, windows_rules, limit, 0, 0, d, 0};
+    windows::State st;
+    unsigned half = 0;
+    KanaLines kana_lines(s, s + length, &taken->marks);
+    const windows::Stop stop = windows::Convert<false>(
+        s, s + length, d, st, half, [&](const unsigned char* p) { kana_lines.At(p); }, &lines);
+    kana_lines.Forget(reinterpret_cast<const unsigned char*>(in) + lines.line_start);
+    from = taken->read = lines.line_start;
+    taken->lines = lines.lines;
+    d = lines.line_out;
+    if (stop != windows::Stop::kEnd) return static_cast<std::size_t>(d - reinterpret_cast<unsigned char*>(out));
+  }
+#endif
+  unsigned long long count = 0;
+  const std::size_t good = VELKO_ISA::PlainLines(in + from, length - from, windows_rules, limit, &count);
+  if (good == 0) return static_cast<std::size_t>(d - reinterpret_cast<unsigned char*>(out));
+  const char kept = in[from + good];
+  in[from + good] = 0;
+  BlockMarks marks;
+  const std::size_t made =
+      VELKO_ISA::SjisToJisBlock(reinterpret_cast<char*>(d), in + from, good, &marks);
+  in[from + good] = kept;
+  if (made == kNoBlock) {
+    if (from > 0) return static_cast<std::size_t>(d - reinterpret_cast<unsigned char*>(out));
+    taken->read = good;
+    return kNoBlock;
+  }
+  if (marks.lines > 0) {
+    if (taken->marks.lines == 0) taken->marks.first = taken->lines + marks.first;
+    taken->marks.lines += marks.lines;
+  }
+  taken->read = from + good;
+  taken->lines += count;
+  return static_cast<std::size_t>(d - reinterpret_cast<unsigned char*>(out)) + made;
 }
 
 std::size_t SjisToJisKanaBlock(char* out, const char* in, std::size_t length, BlockMarks* marks,

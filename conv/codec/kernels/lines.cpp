@@ -15,7 +15,8 @@ std::size_t PlainLines(const char* text, std::size_t length, bool windows, std::
   bool too_long = false;
 #if VELKO_SIMD
   std::uint32_t after_cr = 0;  // a CR before the vector, at the place of its first byte
-  for (; i + simd::kWidth <= length && !too_long; i += simd::kWidth) {
+  // A limit below the width would let a later line of a vector be long too: bytes one by one.
+  for (; i + simd::kWidth <= length && !too_long && limit > simd::kWidth; i += simd::kWidth) {
     const simd::V v = simd::Load(p + i);
     const std::uint32_t lf = simd::Mask(simd::Eq(v, '\n'));
     std::uint32_t bad = simd::Mask(simd::Eq(v, 0));
@@ -32,7 +33,9 @@ std::size_t PlainLines(const char* text, std::size_t length, bool windows, std::
       too_long = true;
       break;
     }
-    line_start = lf != 0 ? i + simd::Last(lf) + 1 : line_start;
+    // By masks: a branch on whether the vector holds a LF would fail on every other line.
+    const std::size_t has_lf = 0 - static_cast<std::size_t>(lf != 0);
+    line_start = (line_start & ~has_lf) | ((i + simd::Last(lf | 1) + 1) & has_lf);
     count += simd::Count(lf);
   }
   good = line_start;

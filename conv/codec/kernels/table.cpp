@@ -23,6 +23,7 @@ const Kernels kKernels = {VELKO_ISA_ENUM,
                           SjisToJisBlock,
                           JisToSjisBlock,
                           SjisToJisKanaBlock,
+                          SjisToJisLines,
                           PlainLines,
                           DecodeBase64Blocks,
                           DecodeBase64Lines};
