@@ -98,6 +98,8 @@ int main(int argc, char** argv) {
       velko::Kana kana = velko::Kana::k8bit;
     } rows[] = {{"sjis2jis", "line", &sjis},
                 {"sjis2jis", "block", &sjis},
+                {"sjis2jis, lines as read", "block", &sjis},
+                {"line scan (PlainLines)", "block", &sjis},
                 {"sjis2jis --kana=full", "block", &sjis, velko::Kana::kFull},
                 {"sjis2jis --kana=esc-i", "block", &sjis, velko::Kana::kEscI},
                 {"jis2sjis", "line", &jis},
@@ -125,6 +127,12 @@ int main(int argc, char** argv) {
             if (row.text == &base64) {  // the whole decoder, a line at a time, as mail has it
               made = velko::DecodeBase64(reinterpret_cast<unsigned char*>(out.data()), text,
                                          n - (n > 0 && text[n - 1] == '\n'));
+            } else if (std::string(row.kernel) == "line scan (PlainLines)") {
+              unsigned long long lines;
+              made = k->plain_lines(text, n, false, 10000, &lines);
+            } else if (std::string(row.kernel) == "sjis2jis, lines as read") {
+              velko::BlockTaken taken;  // the text is the string's own: the NUL it puts goes back
+              made = k->sjis_to_jis_lines(out.data(), const_cast<char*>(text), n, false, 10000, &taken);
             } else if (row.kana != velko::Kana::k8bit) {
               made = k->sjis_to_jis_kana_block(out.data(), text, n, &marks, row.kana);
             } else if (to_jis) {
