@@ -38,6 +38,8 @@ TEST(LineSteps, Vectors) {
       {kToSjis, "a\x1B$", "a\x1B$"},                        // ESC $ at the end is copied
       {kToSjis, "\x1B$B0!\x1B(", "\x88\x9F"},               // an ESC cut off in a run
       {kToSjis, "\x1B$B0\x82x\n", "\x88"},                   // a pair whose second byte is 0
+      {kToSjis, "\x1B$B0\x82\x1B(", "\x88"},                  // ... then an ESC cut off
+      {kToSjis, "\x1B$B0\x82" "4", "\x88"},                    // ... then a byte left alone
       {kToSjis, "\x1B$B\xA0!x\n", ""},                       // and one whose first is
       {kNecStep, "\x86\xA2\x86\xA4\x86\xAE\n", "\x84\x9F\x84\xA0\x84\xA1\n"},  // ─│┌
       {kJisStep, "\x84\x9F\x84\xA0\x84\xA1\n", "\x86\xA2\x86\xA4\x86\xAE\n"},  // and back
@@ -303,6 +305,10 @@ TEST(ConvertLines, BlocksAsTheLinesOneByOne) {
       lines + "\x82\r\n" + lines + kana + "\n" + lines + "\x1B$\r\n" + kana + "\r\n",
       lines + "\x1B$B0!\x1B(B\r\n\x1B$B0!\r\n" + lines + "\x1B$B\x1B\r\n0!\n" + lines,
       lines + "\x1A" + lines + std::string(1, '\0') + kana + "\r\n" + kana + "\r" + lines,
+      // A LF without CR right after a line the step took; a lead byte before CR LF at the end
+      // of a long run.
+      lines + std::string("x\0y\r\n\n", 6) + lines + lines + std::string(40, 'a') +
+          "\x88\x9F\x88\x9F\x88\x9F\x88\x9F\x88\x9F\x88\x9F\x88\x9F\x88\x9F\x88\x9F\x88\x9F\x82\r\n" + lines,
       // A line the block begins and cannot end (a NUL, a LF without CR far into it), kana first.
       lines + "\xB1" + std::string(70, 'b') + std::string(1, '\0') + "\r\n" + lines + "\xB1" +
           std::string(70, 'c') + "\n" + lines,
