@@ -5,14 +5,14 @@
 #include <cstring>
 
 #include "app/command.h"
-#include "console.h"
 #include "codec/detect.h"
+#include "console.h"
 #include "fileops_native.h"
-#include "undo.h"
-#include "text/frame.h"
-#include "ports/texts.h"
 #include "mail/headers.h"
+#include "ports/texts.h"
+#include "text/frame.h"
 #include "text/transcode.h"
+#include "undo.h"
 
 namespace velko {
 namespace {
@@ -58,7 +58,14 @@ bool ReadHead(File& file, std::string* head) {
 // against it.
 std::string Refusal(const CliCommand& command, const std::string& head) {
   ByteSurvey survey;
-  survey.Add(reinterpret_cast<const unsigned char*>(head.data()), head.size());
+  // Shift_JIS input is refused only when it fits another encoding: no need to read on once it
+  // cannot.
+  constexpr std::size_t kPiece = 256;
+  for (std::size_t at = 0; at < head.size(); at += kPiece) {
+    survey.Add(reinterpret_cast<const unsigned char*>(head.data()) + at,
+               std::min(kPiece, head.size() - at));
+    if (command.sjis_input && survey.OnlyShiftJisLeft()) return "";
+  }
   const Charsets fits = survey.Fits(head.size() == kHeadSize);
   const Charsets jis = Bit(Charset::kJis), utf8 = Bit(Charset::kUtf8),
                  sjis = Bit(Charset::kShiftJis), euc = Bit(Charset::kEucJp);
@@ -105,9 +112,10 @@ std::string Refusal(const CliCommand& command, const std::string& head) {
       if (b >= 0x80 && (b < 0xA1 || b > 0xDF) && first_line == 0) first_line = line;
       line += c == '\n';
     }
-    return Say("is JIS text with %s bytes that are not JIS, first on line %s: not converted "
-               "(--force converts them as they stand)",
-               {std::to_string(eight_bit), std::to_string(first_line)});
+    return Say(
+        "is JIS text with %s bytes that are not JIS, first on line %s: not converted "
+        "(--force converts them as they stand)",
+        {std::to_string(eight_bit), std::to_string(first_line)});
   } else if ((id == BTN_JISTOSJ || id == kJisToUtf8) && (fits & (sjis | euc | utf8)) != 0) {
     seen = fits == utf8  ? N("has no JIS escape sequence and looks like UTF-8: not converted "
                               "(--force converts it)")
@@ -216,14 +224,16 @@ class Converter {
       const HeaderCounts& c = headers_->counts();
       const std::string line = std::to_string(headers_->first_line());
       if (c.kept > 0) {
-        host.Error(Say("%s encoded words in a charset not known here are left as they are, "
-                       "first on line %s",
-                       {std::to_string(c.kept), line}));
+        host.Error(
+            Say("%s encoded words in a charset not known here are left as they are, "
+                "first on line %s",
+                {std::to_string(c.kept), line}));
       }
       if (c.lost > 0) {
-        host.Error(Say("%s characters have no code in the output, written as '?' or U+FFFD, "
-                       "first on line %s",
-                       {std::to_string(c.lost), line}));
+        host.Error(
+            Say("%s characters have no code in the output, written as '?' or U+FFFD, "
+                "first on line %s",
+                {std::to_string(c.lost), line}));
       }
       return c.kept > 0 || c.lost > 0;
     }
@@ -314,7 +324,8 @@ void ConvertStream(LineRun& run, std::unique_ptr<File> in, const std::string& na
   }
   const std::string& out = run.output;
   const EntryKind kind = out.empty() ? EntryKind::kOther : files.Kind(out.c_str(), true);
-  if (kind == EntryKind::kDirectory) return run.host.Error(Say("%s is a folder: not written", {out}));
+  if (kind == EntryKind::kDirectory)
+    return run.host.Error(Say("%s is a folder: not written", {out}));
   // Standard output, a device, a FIFO or a terminal, under any link: written into as it
   // stands, never replaced.
   const bool into = kind == EntryKind::kOther;
@@ -460,14 +471,12 @@ void ConvertFile(LineRun& run, const std::string& file) {
   if (!MakeBackupPath(backup, file.c_str(), "BAK", run.files.Style())) backup[0] = 0;
   Converter converter(run);
   // By what they are, not how they are spelt: ./a.BAK, a.BAK and, on Windows, A.BAK are one.
-  for (const std::string& made : run.backups) {
-    if (run.backup == BackupMode::kSimple && backup[0] &&
-        run.files.SameFile(backup, made.c_str())) {
-      return run.host.Error(
-          Say("its backup %s was made from another file in this run: not converted "
-              "(--backup=numbered keeps both)",
-              {backup}));
-    }
+  if (run.backup == BackupMode::kSimple && backup[0] &&
+      run.backups.count(run.files.Id(backup)) > 0) {
+    return run.host.Error(
+        Say("its backup %s was made from another file in this run: not converted "
+            "(--backup=numbered keeps both)",
+            {backup}));
   }
   Services services{run.host, run.files, run.rules};
   // Read once: what its first bytes look like is found on the way, and a refusal, or a stop at
@@ -481,7 +490,7 @@ void ConvertFile(LineRun& run, const std::string& file) {
     return;
   }
   if (report.unchanged) return run.host.Notice(file, Tr("nothing to convert"));
-  if (report.backup[0]) run.backups.push_back(report.backup);
+  if (report.backup[0]) run.backups.insert(run.files.Id(report.backup));
   run.host.Notice(file, report.kept[0] ? Say("%s; the older %s is kept as %s",
                                              {run.completion, report.backup, report.kept})
                                        : std::string(run.completion));
@@ -523,8 +532,8 @@ int ConvertFiles(const CliCommand& command, const Parsed& parsed,
     const bool to_stdout = run.output.empty() && (file == "-" || output == "-");
     host.Begin(file, !to_stdout);
     if (file.size() >= kPathSize) {
-      host.Error(Say("file name longer than %s bytes: not converted",
-                     {std::to_string(kPathSize - 1)}));
+      host.Error(
+          Say("file name longer than %s bytes: not converted", {std::to_string(kPathSize - 1)}));
     } else if (file == "-") {
       ConvertStream(run, StandardStream(0), file);
     } else if (!output.empty()) {

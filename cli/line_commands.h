@@ -6,6 +6,8 @@
 #define VELKO_CLI_LINE_COMMANDS_H
 
 #include <memory>
+#include <set>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,17 @@
 #include "text/transcode.h"
 
 namespace velko {
+
+// Files by what they are; one that is no file is in no set.
+struct FileIdSet {
+  std::set<std::pair<unsigned long long, unsigned long long>> ids;
+  void insert(const FileId& id) {
+    if (id.known) ids.insert({id.volume, id.index});
+  }
+  std::size_t count(const FileId& id) const {
+    return id.known ? ids.count({id.volume, id.index}) : 0;
+  }
+};
 
 // The options every command that rewrites a text takes.
 constexpr int kBackupKey = 256, kForceKey = 257, kEolKey = 258, kKeepDateKey = 259,
@@ -57,7 +70,7 @@ struct LineRun {
   bool decode_headers = false;      // b64text --decode
   Charset header_to = Charset::kShiftJis;  // and its --to
   bool keep_date = false;
-  std::vector<std::string> backups = {};  // made in this run
+  FileIdSet backups = {};  // made in this run
 };
 
 // `in` (null: it could not be opened, for the reason `open_error`) to standard output, or to

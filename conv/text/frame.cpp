@@ -149,7 +149,32 @@ LinesResult ConvertLines(File& in, File& out, const LineStep& step, char* buffer
   unsigned long long by_line_until = 0;
   const std::size_t block_most = (kStreamBuffer - 5) / step.block_ratio;
   for (unsigned long long number = 1;; ++number) {
-    if (step.block != nullptr && reader.Offset() >= by_line_until) {
+    if (step.lines != nullptr && reader.Offset() >= by_line_until) {
+      char* text;
+      if (std::size_t n = reader.Region(block_most, kReadLimit, &text)) {
+        BlockTaken taken;
+        const std::size_t made = step.lines(writer.Room(step.block_ratio * n + 4), text, n,
+                                            windows, kReadLimit, &taken);
+        if (made == kNoBlock) {
+          by_line_until = reader.Offset() + taken.read;
+        } else {
+          if (taken.marks.lines > 0 && losses) {
+            if (losses->marked == 0) losses->first_marked_line = number + taken.marks.first;
+            losses->marked += taken.marks.lines;
+          }
+          if (!writer.CommitBytes(made)) {
+            in.Close();
+            out.Close();
+            return LinesResult::kWriteError;
+          }
+          reader.Take(taken.read);
+          if (taken.read > 0) {
+            number += taken.lines - 1;
+            continue;
+          }
+        }
+      }
+    } else if (step.block != nullptr && reader.Offset() >= by_line_until) {
       char* lines;
       unsigned long long count;
       if (std::size_t n = reader.ReadLines(kReadLimit, block_most, &lines, &count)) {

@@ -52,6 +52,10 @@ struct LineStep {
   // the text rules leave as they are, and room for block_ratio x length + 4 bytes.
   std::size_t (*block)(char* out, const char* in, std::size_t length, BlockMarks* marks) = nullptr;
   std::size_t block_ratio = 1;
+  // The block form over lines as they were read, which finds the text rules' bytes itself
+  // (jis.h's SjisToJisLines); the frame then looks for no line before it.
+  std::size_t (*lines)(char* out, char* in, std::size_t length, bool windows, std::size_t limit,
+                       BlockTaken* taken) = nullptr;
 };
 
 bool FileExists(FileOps& files, const char* path);
