@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
     std::string sjis((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     sjis.erase(std::remove(sjis.begin(), sjis.end(), '\0'), sjis.end());
     sjis.reserve(sjis.size() + 1);
-    std::vector<char> out(3 * kBlock + 3 * 10000 + 64);
+    std::vector<char> out(8 * kBlock + 8 * 10000 + 64);
     std::string jis;
     const Kernels& scalar = *velko::KernelsFor(velko::Isa::kScalar);
     Pieces(sjis, false, [&](const char* text, std::size_t n) {
@@ -98,8 +98,15 @@ int main(int argc, char** argv) {
       const char* kernel;
       const char* form;
       std::string* text;
-    } rows[] = {{"sjis2jis", "line", &sjis}, {"sjis2jis", "block", &sjis},
-                {"jis2sjis", "line", &jis},  {"jis2sjis", "block", &jis},
+      velko::Kana kana = velko::Kana::k8bit;
+    } rows[] = {{"sjis2jis", "line", &sjis},
+                {"sjis2jis", "block", &sjis},
+                {"sjis2jis, lines as read", "block", &sjis},
+                {"line scan (PlainLines)", "block", &sjis},
+                {"sjis2jis --kana=full", "block", &sjis, velko::Kana::kFull},
+                {"sjis2jis --kana=esc-i", "block", &sjis, velko::Kana::kEscI},
+                {"jis2sjis", "line", &jis},
+                {"jis2sjis", "block", &jis},
                 {"base64", "line", &base64}};
     for (const Row& row : rows) {
       std::printf("| %s | %s | %-8s |", name.c_str(), row.kernel, row.form);
@@ -110,7 +117,7 @@ int main(int argc, char** argv) {
           continue;
         }
         const bool blocks = std::string(row.form) == "block";
-        const bool to_jis = std::string(row.kernel) == "sjis2jis";
+        const bool to_jis = row.text == &sjis;
         unsigned long long fallbacks = 0, pieces = 0;
         velko::UseKernels(isa);
         double speed = Best(row.text->size(), [&] {
@@ -123,6 +130,14 @@ int main(int argc, char** argv) {
             if (row.text == &base64) {  // the whole decoder, a line at a time, as mail has it
               made = velko::DecodeBase64(reinterpret_cast<unsigned char*>(out.data()), text,
                                          n - (n > 0 && text[n - 1] == '\n'));
+            } else if (std::string(row.kernel) == "line scan (PlainLines)") {
+              unsigned long long lines;
+              made = k->plain_lines(text, n, false, 10000, &lines);
+            } else if (std::string(row.kernel) == "sjis2jis, lines as read") {
+              velko::BlockTaken taken;  // the text is the string's own: the NUL it puts goes back
+              made = k->sjis_to_jis_lines(out.data(), const_cast<char*>(text), n, false, 10000, &taken);
+            } else if (row.kana != velko::Kana::k8bit) {
+              made = k->sjis_to_jis_kana_block(out.data(), text, n, &marks, row.kana);
             } else if (to_jis) {
               made = blocks ? k->sjis_to_jis_block(out.data(), text, n, &marks)
                             : k->sjis_to_jis_line(out.data(), text, n, &direct, &kana);

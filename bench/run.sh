@@ -6,6 +6,8 @@
 #   jis2sjis  velko-cli jis2sjis vs nkf -s, the same text after sjis2jis
 #   sjis2utf8 velko-cli sjis2utf8 vs iconv, ICU uconv and nkf -w, Shift_JIS text
 #   utf82sjis velko-cli utf82sjis vs iconv, ICU uconv and nkf -s, the same text after sjis2utf8
+#   utf82jis  velko-cli utf82jis vs iconv, ICU uconv and nkf -j, the same text after sjis2utf8
+#             (the three: encoding_rs and Python's codecs too, where they are here)
 #   b64text   velko-cli b64text vs nkf -m, mail headers with encoded words
 #   b64bin    velko-cli b64bin vs ripmime and munpack, a mail with Base64 attachments
 #   mbox      velko-cli b64bin on an mbox of 10,000 messages (1 GB) vs ripmime and munpack run
@@ -39,8 +41,8 @@ usage() {  # the header comment above
   awk 'NR == 1 { next } /^#/ { sub(/^# ?/, ""); print; next } { exit }' "${BASH_SOURCE[0]}"
 }
 
-sections=(nec2jis jis2nec sjis2jis jis2sjis sjis2utf8 utf82sjis b64text b64bin mbox kernels)
-text_sections=(nec2jis jis2nec sjis2jis jis2sjis sjis2utf8 utf82sjis)
+sections=(nec2jis jis2nec sjis2jis jis2sjis sjis2utf8 utf82sjis utf82jis b64text b64bin mbox kernels)
+text_sections=(nec2jis jis2nec sjis2jis jis2sjis sjis2utf8 utf82sjis utf82jis)
 is_section() {
   local s
   for s in "${sections[@]}" all; do [[ $1 == "$s" ]] && return 0; done
@@ -109,11 +111,11 @@ do_sync=${BENCH_SYNC:-1}
 gnu_time_ok() { [[ -x /usr/bin/time && $(/usr/bin/time --version 2>&1) == *GNU* ]]; }
 
 missing=()
-if wants_any sjis2jis jis2sjis sjis2utf8 utf82sjis b64text; then
+if wants_any sjis2jis jis2sjis sjis2utf8 utf82sjis utf82jis b64text; then
   command -v nkf >/dev/null 2>&1 || missing+=(nkf)
 fi
-if wants_any sjis2jis sjis2utf8 utf82sjis; then command -v iconv >/dev/null 2>&1 || missing+=(libc-bin); fi
-if wants_any sjis2utf8 utf82sjis; then command -v uconv >/dev/null 2>&1 || missing+=(icu-devtools); fi
+if wants_any sjis2jis sjis2utf8 utf82sjis utf82jis; then command -v iconv >/dev/null 2>&1 || missing+=(libc-bin); fi
+if wants_any sjis2utf8 utf82sjis utf82jis; then command -v uconv >/dev/null 2>&1 || missing+=(icu-devtools); fi
 if wants_any b64bin mbox; then
   command -v munpack >/dev/null 2>&1 || missing+=(mpack)
   command -v ripmime >/dev/null 2>&1 || missing+=(ripmime)
@@ -138,8 +140,22 @@ build_gen() {  # build_gen NAME: bench/NAME.cpp into $bench_dir/NAME when stale
 }
 gen_text=$bench_dir/gen_text
 gen_mail=$bench_dir/gen_mail
+limit=$bench_dir/limit
+build_gen limit
 if wants_any "${text_sections[@]}" kernels; then build_gen gen_text; fi
 if wants_any b64text b64bin mbox; then build_gen gen_mail; fi
+
+# encoding_rs and Python's codecs: peers of the commands to and from UTF-8 where they are here
+# (encoding_rs built from Debian's crate: apt-get install cargo librust-encoding-rs-dev).
+encoding_rs=''
+if wants_any sjis2utf8 utf82sjis utf82jis; then
+  if command -v cargo >/dev/null 2>&1 && compgen -G '/usr/share/cargo/registry/encoding_rs-*' >/dev/null; then
+    if (cd "$bench_src/encoding_rs" && CARGO_TARGET_DIR=$bench_dir/cargo cargo build -q --release) >/dev/null 2>&1; then
+      encoding_rs=$bench_dir/cargo/release/encoding_rs_peer
+    fi
+  fi
+  [[ -n $encoding_rs ]] || echo "run.sh: encoding_rs left out (apt-get install cargo librust-encoding-rs-dev)" >&2
+fi
 
 tmp=$(mktemp -d "$bench_dir/run.XXXXXX")
 trap 'rm -rf -- "$tmp"' EXIT
@@ -257,6 +273,9 @@ target_verdict() {
 speed_report() {
   local min=$1 velko=$2 name ratio verdict
   shift 2
+  # Beside cat, the read-copy-write limit run_cat measured with it.
+  local last=${!#}
+  [[ $last != *"|cat FILE > OUT" ]] || set -- "$@" "${last%%|*}|limit FILE > OUT"
   echo
   echo "speed, $(LC_ALL=C awk -v b="${res_bytes[$velko]}" 'BEGIN { printf "%.1f", b / 1e6 }') MB input, best of $runs:"
   print_table "$velko" "$@"
@@ -286,7 +305,8 @@ summarize() {
   else
     shown=-
   fi
-  summary_rows+=("$scope	$sec	$(mb_per_s "$velko")	$shown	$peer_speed	$(mb_per_s "$cat")	$peer_ratio	$(speed_ratio "$velko" "$cat")x	>= ${min}x $target_shown	$(target_verdict "$(speed_ratio "$velko" "$target")" "$min" "$velko")")
+  local limit="${cat%%|*}|limit FILE > OUT"
+  summary_rows+=("$scope	$sec	$(mb_per_s "$velko")	$shown	$peer_speed	$(mb_per_s "$cat")	$(mb_per_s "$limit")	$peer_ratio	$(speed_ratio "$velko" "$cat")x	$(speed_ratio "$velko" "$limit")x	>= ${min}x $target_shown	$(target_verdict "$(speed_ratio "$velko" "$target")" "$min" "$velko")")
 }
 extra_checks=()  # one line each, listed under the closing table
 
@@ -357,9 +377,11 @@ same_or_first_diff() {
   fi
 }
 
-# run_cat SECTION FILE: the floor for SECTION, reading FILE and writing it out again.
+# run_cat SECTION FILE: the floor for SECTION, reading FILE and writing it out again: cat, and
+# the limit of a converter (bench/limit.cpp: read() 64 KiB, memcpy, write()).
 run_cat() {
   bench_one --bytes "$(size_of "$2")" --out "$tmp/cat.out" "$1|cat FILE > OUT" cat "$2"
+  bench_one --bytes "$(size_of "$2")" --out "$tmp/cat.out" "$1|limit FILE > OUT" "$limit" "$2"
   rm -f -- "$tmp/cat.out"
 }
 
@@ -418,7 +440,7 @@ need_utf8() {  # need_utf8 MB: $tmp/utf8$MB.txt, UTF-8
 input_for() {
   case $1 in
     nec2jis|sjis2jis|sjis2utf8) need_text "$2"; input=$tmp/text$2.txt ;;
-    utf82sjis) need_utf8 "$2"; input=$tmp/utf8$2.txt ;;
+    utf82sjis|utf82jis) need_utf8 "$2"; input=$tmp/utf8$2.txt ;;
     jis2nec) need_ruled "$2"; input=$tmp/ruled$2.txt ;;
     jis2sjis) need_jis "$2"; input=$tmp/jis$2.txt ;;
   esac
@@ -600,8 +622,13 @@ fastest() {
 unicode_section() {
   local sec=$1 f bytes text=$tmp/text$speed_mb.txt
   local what='Shift_JIS text' from=CP932 to=UTF-8 nkf_flags='-S -w -x' callback=--from-callback
+  local rs='decode Shift_JIS' py_from=cp932 py_to=utf-8
   if [[ $sec == utf82sjis ]]; then
     what='text after sjis2utf8' from=UTF-8 to=CP932 nkf_flags='-W -s -x' callback=--to-callback
+    rs='encode Shift_JIS' py_from=utf-8 py_to=cp932
+  elif [[ $sec == utf82jis ]]; then
+    what='text after sjis2utf8' from=UTF-8 to=ISO-2022-JP nkf_flags='-W -j -x' callback=--to-callback
+    rs='encode ISO-2022-JP' py_from=utf-8 py_to=iso2022_jp
   fi
   echo
   echo "== $sec, $speed_mb MB $what, $corpus corpus"
@@ -617,12 +644,21 @@ unicode_section() {
   bench_one --in "$f" --out "$tmp/uconv.out" "$n_uconv" uconv "$callback" substitute -f "$from" -t "$to"
   # shellcheck disable=SC2086  # the flags are words
   bench_one --in "$f" --out "$tmp/nkf.out" "$n_nkf" nkf $nkf_flags
+  local peers=("$n_iconv" "$n_uconv" "$n_nkf") n_rs="$sec|encoding_rs $rs" n_py="$sec|python3 $py_from to $py_to"
+  if [[ -n $encoding_rs ]]; then
+    # shellcheck disable=SC2086  # the mode and the label are words
+    bench_one --in "$f" --out "$tmp/rs.out" "$n_rs" "$encoding_rs" $rs
+    peers+=("$n_rs")
+  fi
+  bench_one --in "$f" --out "$tmp/py.out" "$n_py" python3 -c \
+    "import sys; sys.stdout.buffer.write(sys.stdin.buffer.read().decode('$py_from', 'replace').encode('$py_to', 'replace'))"
+  peers+=("$n_py")
   run_cat "$sec" "$f"
 
   local best
-  best=$(fastest "$n_iconv" "$n_uconv" "$n_nkf")
+  best=$(fastest "${peers[@]}")
   local others=()
-  for name in "$n_iconv" "$n_uconv" "$n_nkf"; do [[ $name == "$best" ]] || others+=("$name"); done
+  for name in "${peers[@]}"; do [[ $name == "$best" ]] || others+=("$name"); done
   speed_report 5 "$n_velko" "$best" "${others[@]}" "$n_cat"
   summarize "$sec" 5 "$n_velko" "$n_cat" "$best" "$(label "$best")"
 
@@ -641,13 +677,14 @@ unicode_section() {
     rm -f -- "$tmp/back.txt"
   fi
   report_bak "$work" "$f"
-  rm -rf -- "$work" "$tmp/iconv.out" "$tmp/uconv.out" "$tmp/nkf.out"
+  rm -rf -- "$work" "$tmp/iconv.out" "$tmp/uconv.out" "$tmp/nkf.out" "$tmp/rs.out" "$tmp/py.out"
 
   rss_check "$sec"
 }
 
 section_sjis2utf8() { unicode_section sjis2utf8; }
-section_utf82sjis() { unicode_section utf82sjis; rm -f -- "$tmp"/utf8*.txt; }
+section_utf82sjis() { unicode_section utf82sjis; }
+section_utf82jis() { unicode_section utf82jis; rm -f -- "$tmp"/utf8*.txt; }
 
 # ---------------------------------------------------------------- b64text
 
@@ -881,13 +918,13 @@ print_summary() {
   echo "== summary, $title: $velko, $speed_mb MB inputs, best of $runs, MB = 10^6 bytes of input"
   echo
   {
-    printf 'command\tvelko MB/s\tpeer\tpeer MB/s\tcat MB/s\tvelko/peer\tvelko/cat\ttarget\tverdict\n'
+    printf 'command\tvelko MB/s\tpeer\tpeer MB/s\tcat MB/s\tlimit MB/s\tvelko/peer\tvelko/cat\tvelko/limit\ttarget\tverdict\n'
     printf '%s\n' "${rows[@]}"
   } | LC_ALL=C awk -F '\t' '
     { for (i = 1; i <= NF; i++) { cell[NR, i] = $i; if (length($i) > w[i]) w[i] = length($i) } nf = NF; n = NR }
     function row(r,   i, s) { s = "|"; for (i = 1; i <= nf; i++) s = s " " sprintf(num[i] ? "%" w[i] "s" : "%-" w[i] "s", cell[r, i]) " |"; print s }
     END {
-      for (i = 2; i <= 7; i++) num[i] = (i != 3)
+      for (i = 2; i <= 9; i++) num[i] = (i != 3)
       row(1)
       s = "|"; for (i = 1; i <= nf; i++) { d = ""; while (length(d) < w[i]) d = d "-"; s = s (num[i] ? " " substr(d, 2) ": |" : " " d " |") }
       print s
@@ -910,11 +947,11 @@ started=$(now_us)
 echo "VELKO benchmark  $(date -u '+%Y-%m-%d %H:%M:%S UTC')"
 echo "  host:    $(uname -sm), $(nproc) cpu, $(grep -m1 'model name' /proc/cpuinfo 2>/dev/null | sed 's/.*: //')"
 echo "  velko:   $velko ($("$velko" --version | tail -n 1))"
-if wants_any sjis2jis jis2sjis sjis2utf8 utf82sjis b64text; then
+if wants_any sjis2jis jis2sjis sjis2utf8 utf82sjis utf82jis b64text; then
   echo "  nkf:     $(nkf --version 2>&1 | head -n 1 | sed 's/ *$//')"
 fi
-if wants_any sjis2jis sjis2utf8 utf82sjis; then echo "  iconv:   $(iconv --version 2>&1 | head -n 1)"; fi
-if wants_any sjis2utf8 utf82sjis; then echo "  uconv:   $(uconv --version 2>&1 | head -n 1)"; fi
+if wants_any sjis2jis sjis2utf8 utf82sjis utf82jis; then echo "  iconv:   $(iconv --version 2>&1 | head -n 1)"; fi
+if wants_any sjis2utf8 utf82sjis utf82jis; then echo "  uconv:   $(uconv --version 2>&1 | head -n 1)"; fi
 if wants b64bin; then
   # munpack has no version option; the package knows.
   echo "  munpack: mpack $(dpkg-query -W -f '${Version}' mpack 2>/dev/null || echo '(version unknown)')"
@@ -934,6 +971,7 @@ for corpus in "${corpora[@]}"; do
   if wants jis2sjis; then section_jis2sjis; fi
   if wants sjis2utf8; then section_sjis2utf8; fi
   if wants utf82sjis; then section_utf82sjis; fi
+  if wants utf82jis; then section_utf82jis; fi
   rm -f -- "$tmp"/text*.txt  # shared by the text sections only
 done
 scope='*'

@@ -90,13 +90,17 @@ std::string SafeBaseName(const char* proposed, FileOps& files, bool decoded, std
 }
 
 bool AttachmentFiles::Choose(const Part& part, char* path) {
-  sha_.Restart();
+  sha_[part.slot].Restart();
   chosen_ = false;
   const std::string folder = dir_.empty() ? "." : dir_;
   const std::size_t used = folder.size() + 1;
   std::size_t room = files_.NameRoom(folder.c_str());
   if (used + room >= kPathSize) room = used < kPathSize - 1 ? kPathSize - 1 - used : 0;
   std::string base;
+  if (part.name_kept && decoded_) {
+    console_.Warn(console_.File(), At(part) + Say("an encoded word of its name does not decode, "
+                                                  "and stands as it is: %s", {part.name}));
+  }
   if (part.name_has_nul && decoded_) {
     why_ = Say("its name holds a NUL byte: \"%s\\x00...\"", {part.name});
   } else {
@@ -113,60 +117,134 @@ bool AttachmentFiles::Choose(const Part& part, char* path) {
   if (base.empty()) return false;
   std::string chosen = dir_.empty() || dir_.back() == '/' ? dir_ + base : dir_ + "/" + base;
   std::memcpy(path, chosen.c_str(), chosen.size() + 1);
+  // A mail this run reads, or the manifest, under that name: the next numbered one.
+  if (Reserved(path)) {
+    if (!Renumber(path)) {
+      why_ = Say("%s names a mail of this run or the manifest, and no numbered name is free",
+                 {chosen});
+      return false;
+    }
+    console_.Warn(console_.File(), At(part) + Say("%s names a mail of this run or the manifest; "
+                                                  "saved as %s", {chosen, path}));
+  }
   return true;
 }
 
-Answer AttachmentFiles::Exists(const Part&, char* path) {
-  switch (policy_) {
+bool AttachmentFiles::Reserved(const char* path) {
+  const FileId id = files_.Id(path);
+  for (const FileId& mail : mails_) {
+    if (mail == id) return true;
+  }
+  if (manifest_path_.empty()) return false;
+  // The manifest takes its name only at the end: the same name in the same folder.
+  const char* manifest = manifest_path_.c_str();
+  const std::size_t a = FinalComponent(path, files_.Style());
+  const std::size_t b = FinalComponent(manifest, files_.Style());
+  const std::size_t n = std::strlen(path + a);
+  const bool same = IsWindows(files_.Style()) ? EqualNoCase(path + a, n, manifest + b)
+                                              : std::strcmp(path + a, manifest + b) == 0;
+  return same && files_.Id(a == 0 ? "." : std::string(path, a).c_str()) ==
+                     files_.Id(b == 0 ? "." : std::string(manifest, b).c_str());
+}
+
+bool AttachmentFiles::Renumber(char* path) {
+  // REPORT(1).PDF, REPORT(2).PDF, ...: the first name that is free, its stem cut so that it
+  // fits; the next part of the same name goes on from there.
+  const std::string p = path;
+  const std::size_t name = FinalComponent(path, files_.Style());
+  std::size_t dot = p.rfind('.');
+  if (dot == std::string::npos || dot <= name) dot = p.size();
+  const std::string folder = name == 0 ? "." : p.substr(0, name);
+  const std::size_t room = files_.NameRoom(folder.c_str());
+  const bool sjis = NamesInSjis(files_.Style());
+  const std::size_t ext = p.size() - dot;
+  unsigned long& n = next_number_[p];
+  for (n = n == 0 ? 1 : n; n < 100000; ++n) {
+    const std::string number = "(" + std::to_string(n) + ")";
+    if (number.size() + ext >= room) break;
+    const std::size_t fit =
+        FitCharacters(p.data() + name, dot - name, room - number.size() - ext, sjis);
+    const std::string numbered = p.substr(0, name + fit) + number + p.substr(dot);
+    if (fit == 0 || numbered.size() >= kPathSize) break;
+    if (!files_.Exists(numbered.c_str()) && !Reserved(numbered.c_str())) {
+      std::memcpy(path, numbered.c_str(), numbered.size() + 1);
+      ++n;
+      return true;
+    }
+  }
+  return false;
+}
+
+ExistsPolicy AttachmentFiles::PolicyFor(const Part& part) const {
+  if (policy_ != ExistsPolicy::kDefault) return policy_;
+  return part.archive || archive_ ? ExistsPolicy::kRename : ExistsPolicy::kAsk;
+}
+
+bool AttachmentFiles::Taken(const Part& part, char* path) {
+  return PolicyFor(part) == ExistsPolicy::kRename && Renumber(path);
+}
+
+void AttachmentFiles::Noted(const Part& where, MailNote note) {
+  if (note == MailNote::kTooDeep) {
+    console_.Error(At(where) + Tr("multiparts and forwarded mails nested over 100 deep: this "
+                                  "one is read as one part"));
+  }
+}
+
+ExistsPolicy AttachmentFiles::Ask(const char* path) {
+  static const char* const kWords[] = {"overwrite", "append", "skip", "rename"};
+  for (;;) {
+    console_.Prompt(Say("%s exists: [o]verwrite, [a]ppend, [s]kip, [r]ename (O, A, S, R: the "
+                        "same for all the rest)? ", {path}));
+    std::string answer;
+    if (!ReadAnswer(&answer)) return ExistsPolicy::kAsk;  // the end of input
+    std::string lowered = answer;
+    for (char& c : lowered) c = LowerAscii(c);
+    for (std::size_t i = 0; i < 4; ++i) {
+      const bool letter = answer.size() == 1 && lowered[0] == kWords[i][0];
+      if (!letter && lowered != kWords[i]) continue;
+      const auto chosen = static_cast<ExistsPolicy>(i + 1);  // in --exists' order
+      if (letter && answer[0] != kWords[i][0]) policy_ = chosen;  // a capital: all the rest
+      if (chosen == ExistsPolicy::kSkip) why_ = Say("%s exists, and you said skip", {path});
+      return chosen;
+    }
+  }
+}
+
+Answer AttachmentFiles::Exists(const Part& part, char* path) {
+  ExistsPolicy policy = PolicyFor(part);
+  why_.clear();
+  if (policy == ExistsPolicy::kAsk) {
+    if (!IsTerminal(0)) {
+      why_ = Say("%s exists, and no terminal to ask (see --exists)", {path});
+      return Answer::kCancel;
+    }
+    policy = Ask(path);
+    if (policy == ExistsPolicy::kAsk) {  // no answer: skipped
+      why_ = Say("%s exists, and you said skip", {path});
+      return Answer::kCancel;
+    }
+  }
+  // A name that is only the short (8.3) alias of a file of another name is that file: it is
+  // never written over nor added to, and the part takes a numbered name instead.
+  char stored[kPathSize];
+  if ((policy == ExistsPolicy::kOverwrite || policy == ExistsPolicy::kAppend) &&
+      files_.AliasOf(path, stored, sizeof stored)) {
+    console_.Warn(console_.File(), Say("%s is the short name of %s, which is not written over",
+                                       {path, stored}));
+    policy = ExistsPolicy::kRename;
+  }
+  switch (policy) {
     case ExistsPolicy::kOverwrite: return Answer::kYes;
     case ExistsPolicy::kAppend: return Answer::kNo;
     case ExistsPolicy::kSkip:
-      why_ = Say("%s exists (--exists skip)", {path});
+      if (why_.empty()) why_ = Say("%s exists (--exists skip)", {path});
       chosen_ = true;
       return Answer::kCancel;
-    case ExistsPolicy::kRename: {
-      // REPORT(1).PDF, REPORT(2).PDF, ...: the first name that is free, its stem cut so that
-      // it fits; the next part of the same name goes on from there.
-      const std::string p = path;
-      const std::size_t name = FinalComponent(path, files_.Style());
-      std::size_t dot = p.rfind('.');
-      if (dot == std::string::npos || dot <= name) dot = p.size();
-      const std::string folder = name == 0 ? "." : p.substr(0, name);
-      const std::size_t room = files_.NameRoom(folder.c_str());
-      const bool sjis = NamesInSjis(files_.Style());
-      const std::size_t ext = p.size() - dot;
-      unsigned long& n = next_number_[p];
-      for (n = n == 0 ? 1 : n; n < 100000; ++n) {
-        const std::string number = "(" + std::to_string(n) + ")";
-        if (number.size() + ext >= room) break;
-        const std::size_t fit =
-            FitCharacters(p.data() + name, dot - name, room - number.size() - ext, sjis);
-        const std::string numbered = p.substr(0, name + fit) + number + p.substr(dot);
-        if (fit == 0 || numbered.size() >= kPathSize) break;
-        if (!files_.Exists(numbered.c_str())) {
-          std::memcpy(path, numbered.c_str(), numbered.size() + 1);
-          ++n;
-          return Answer::kYes;
-        }
-      }
+    default:
+      if (Renumber(path)) return Answer::kYes;
       why_ = Say("%s exists, and no numbered name is free", {path});
       return Answer::kCancel;
-    }
-    case ExistsPolicy::kAsk: break;
-  }
-  if (!IsTerminal(0)) {
-    why_ = Say("%s exists, and no terminal to ask (see --exists)", {path});
-    return Answer::kCancel;
-  }
-  for (;;) {
-    console_.Prompt(Say("%s exists: [o]verwrite, [a]ppend, [s]kip? ", {path}));
-    std::string answer;
-    why_ = Say("%s exists, and you said skip", {path});
-    if (!ReadAnswer(&answer)) return Answer::kCancel;  // the end of input: skip
-    for (char& c : answer) c = LowerAscii(c);
-    if (answer == "o" || answer == "overwrite") return Answer::kYes;
-    if (answer == "a" || answer == "append") return Answer::kNo;
-    if (answer == "s" || answer == "skip") return chosen_ = true, Answer::kCancel;
   }
 }
 
@@ -180,17 +258,29 @@ void AttachmentFiles::Row(const Part& part, const std::string& path, unsigned lo
 
 void AttachmentFiles::Written(const Part& part, const char* path, bool appended, const Body& body) {
   ++counts_.saved;
-  Row(part, path, body.bytes, sha_.Hex(), appended ? "appended" : "saved",
+  Row(part, path, body.bytes, sha_[part.slot].Hex(), appended ? "appended" : "saved",
       body.cut ? Tr("the mail ends inside it") : "");
   const std::string bytes = std::to_string(body.bytes);
   if (body.cut) {
     console_.Error(At(part) + Say("%s: the mail ends inside this attachment: saved as far as "
                                   "it decodes (%s bytes)",
                                   {path, bytes}));
+  } else if (body.lone_characters > 0 && decoded_) {
+    console_.Error(At(part) + Say("%s: its Base64 text ends in a character that completes no "
+                                  "group, which is dropped: saved (%s bytes)",
+                                  {path, bytes}));
   } else if (body.lone_characters > 0) {
     console_.Error(At(part) + Say("%s: %s lines end in a character that completes no group, "
                                   "which is dropped: saved (%s bytes)",
                                   {path, std::to_string(body.lone_characters), bytes}));
+  } else if (body.skipped > 0) {
+    console_.Error(At(part) + Say("%s: %s bytes that are no Base64 text passed over: saved (%s "
+                                  "bytes)",
+                                  {path, std::to_string(body.skipped), bytes}));
+  } else if (body.as_it_stands) {
+    console_.Error(At(part) + Say("%s: no \"begin\" line, so not uudecoded: saved as it stands "
+                                  "(%s bytes)",
+                                  {path, bytes}));
   } else {
     console_.Notice(path,
                     Say(appended ? N("appended (%s bytes)") : N("saved (%s bytes)"), {bytes}));

@@ -5,6 +5,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "console.h"
 #include "console_host.h"
@@ -15,7 +16,8 @@
 
 namespace velko {
 
-enum class ExistsPolicy { kAsk, kOverwrite, kAppend, kSkip, kRename };
+// In --exists' order; kDefault: rename in a whole archive (an mbox, a folder), else ask.
+enum class ExistsPolicy { kAsk, kOverwrite, kAppend, kSkip, kRename, kDefault };
 
 // The proposed attachment name (Shift_JIS, or when `decoded` already in the encoding of file
 // names here) reduced to a base name that cannot leave its folder nor name another file, in
@@ -44,22 +46,39 @@ class AttachmentFiles : public PartSink {
 
   bool Choose(const Part& part, char* path) override;
   Answer Exists(const Part& part, char* path) override;
+  bool Taken(const Part& part, char* path) override;
+  void Noted(const Part& where, MailNote note) override;
   void Skipped(const Part& part, SkipReason reason) override;
   void Listed(const Part& part, const Body& body) override;
   void Written(const Part& part, const char* path, bool appended, const Body& body) override;
   void Failed(const Part& part, const char* format, const char* path, const char* other) override;
   // The hash is the manifest's alone: a third of a run's time where there is none.
-  void Bytes(const unsigned char* bytes, std::size_t n) override {
-    if (manifest_) sha_.Update(bytes, n);
+  void Bytes(unsigned slot, const unsigned char* bytes, std::size_t n) override {
+    if (manifest_) sha_[slot].Update(bytes, n);
   }
 
-  // The mail file whose parts come next, for the manifest's rows (`manifest` may be null).
-  void Mail(const std::string& mail, Manifest* manifest) { mail_ = mail, manifest_ = manifest; }
+  // The mail file whose parts come next, for the manifest's rows (`manifest` may be null);
+  // `archive`: it stands in a folder of mails, or is one.
+  void Mail(const std::string& mail, Manifest* manifest, bool archive) {
+    mail_ = mail, manifest_ = manifest, archive_ = archive;
+  }
+  // Names no part may take: the mails of the run, the manifest's.
+  void Reserve(std::vector<FileId> mails, const std::string& manifest) {
+    mails_ = std::move(mails), manifest_path_ = manifest;
+  }
   PartCounts& counts() { return counts_; }
 
  private:
   // "line N: ", naming the part by where its header began.
   static std::string At(const Part& part) { return Say("line %s: ", {std::to_string(part.line)}); }
+  // The policy for this part: the default's is rename in an archive.
+  ExistsPolicy PolicyFor(const Part& part) const;
+  // The first numbered name after `path` (REPORT(1).PDF) that is free, into `path`.
+  bool Renumber(char* path);
+  bool Reserved(const char* path);
+  // The question on the terminal: the policy answered (a capital letter keeps it for all the
+  // rest), kAsk at the end of input.
+  ExistsPolicy Ask(const char* path);
   ConsoleHost& console_;
   FileOps& files_;
   std::string dir_;
@@ -71,7 +90,10 @@ class AttachmentFiles : public PartSink {
   std::string why_;  // why the last attachment was not taken
   bool chosen_ = false;  // and whether the user chose so
   std::map<std::string, unsigned long> next_number_;  // --exists rename: the next free (N)
-  Sha256 sha_;
+  std::map<unsigned, Sha256> sha_;                    // of each part being written
+  bool archive_ = false;
+  std::vector<FileId> mails_;
+  std::string manifest_path_;
   PartCounts counts_;
   std::string mail_;
   Manifest* manifest_ = nullptr;

@@ -17,8 +17,8 @@ const Option kOptions[] = {
     {"dir", kDirKey, "DIR", nullptr,
      N("where the attachments go (default: the current folder; made\nwhen missing)")},
     {"exists", kExistsKey, "WHAT", kPolicies,
-     N("for a file that exists: ask (on a terminal, the default),\noverwrite, append, skip, or "
-       "rename (report(1).pdf)")},
+     N("for a file that exists: ask (on a terminal), overwrite, append,\nskip, or rename "
+       "(report(1).pdf); by default rename in an mbox, a\nMaildir or a folder, else ask")},
     {"names", kNamesKey, "HOW", "decoded|raw",
      N("decoded (the default): each part named as a mail reader names it\n(RFC 2231 filename*=, "
        "RFC 2047 words, unquoted names, the\nContent-Type's name=), its case kept; raw: as the "
@@ -52,7 +52,9 @@ int Run(const CliCommand& command, const Parsed& parsed) {
     host.Error(Tr("the folder for --dir cannot be made") + host.Reason());
     return 1;
   }
-  const auto policy = static_cast<ExistsPolicy>(ChoiceIndex(kPolicies, parsed.Get(kExistsKey, "ask")));
+  const auto policy = parsed.Has(kExistsKey)
+                          ? static_cast<ExistsPolicy>(ChoiceIndex(kPolicies, parsed.Get(kExistsKey)))
+                          : ExistsPolicy::kDefault;
   AttachmentFiles attachments(host, ops, parsed.Has(kDirKey) ? dir : ".", policy, decoded);
   // Raw names are the window's: upper-cased; decoded ones keep the case the mail gave.
   const Services services{host, ops, PlatformTextRules(), !decoded};

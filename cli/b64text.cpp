@@ -12,6 +12,7 @@ const Option kOptions[] = {
     kOutputOption,
     kEolOption,
     kBackupOption,
+    kKeepDateOption,
     kForceOption,
     {"decode", kDecodeKey, nullptr, nullptr,
      N("decode the encoded words of every line, adjacent ones joined and\na header's folded lines "

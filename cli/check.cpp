@@ -140,8 +140,11 @@ int Check(const std::vector<std::string>& files, bool tsv) {
   int status = 0;
   for (const std::string& file : files) {
     host.Begin(file, true);
-    if (ops.Kind(file.c_str(), true) == EntryKind::kDirectory) {
-      host.Error(WindowText(kErrInputOpen, file) + ": " + Tr("it is a folder"));
+    const EntryKind kind = ops.Kind(file.c_str(), true);
+    if (kind == EntryKind::kDirectory || kind == EntryKind::kOther) {
+      host.Error(WindowText(kErrInputOpen, file) + ": " +
+                 Tr(kind == EntryKind::kDirectory ? N("it is a folder")
+                                                  : N("it is no file but a FIFO, a device or a socket")));
       status = 1;
       continue;
     }

@@ -75,9 +75,18 @@ void ConsoleHost::ShowMessage(Owner, const char* text) {
 }
 
 void ConsoleHost::ShowError(Owner, const char* format, const char* path, const char* other) {
-  // A missing file is found missing by a look, which is no failed operation: said here.
-  const std::string reason = format == kErrNoInput ? ": " + NotFoundReason() : Reason();
-  Error(WindowText(format, path, other) + reason);
+  Error(WindowText(format, path, other) + Reason());
+}
+
+void ConsoleHost::ShowFailure(Owner, const Fault& fault) {
+  std::string text = WindowText(FailureText(fault.what), fault.path, fault.other);
+  // A missing file is found missing by a look, which is no failed operation.
+  if (fault.error != 0 || fault.what == Failure::kNoInput) {
+    text += ": " + (fault.error != 0 ? SystemReason(fault.error) : NotFoundReason());
+  }
+  if (fault.left == Left::kNothingChanged) text += Say("; %s is as it was", {File()});
+  if (fault.left == Left::kOriginalAsBackup) text += Say("; the original is %s", {fault.kept});
+  Error(text);
 }
 
 }  // namespace velko

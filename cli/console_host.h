@@ -45,6 +45,8 @@ class ConsoleHost : public Host {
   void ShowMessage(Owner owner, const char* text) override;
   // The window's text in the user's language, and the system's reason for the failure.
   void ShowError(Owner owner, const char* format, const char* path, const char* other) override;
+  // The same of a failure as a value, with the reason it carries and what it left on disk.
+  void ShowFailure(Owner owner, const Fault& fault) override;
   // Nothing to ask, open or close on a console.
   const char* GetFieldText() override { return nullptr; }
   void SetFieldText(const char*) override {}

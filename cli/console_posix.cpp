@@ -27,7 +27,7 @@ void Stopped(int signal) {
 sigset_t StopSignals() {
   sigset_t set;
   sigemptyset(&set);
-  for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&set, s);
+  for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaddset(&set, s);
   return set;
 }
 
@@ -80,7 +80,7 @@ void OnStop(void (*undo)()) {
   struct sigaction action = {};
   action.sa_handler = Stopped;
   action.sa_mask = StopSignals();  // one stop at a time
-  for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaction(s, &action, nullptr);
+  for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaction(s, &action, nullptr);
 }
 
 void BlockStops(bool block) {

@@ -12,6 +12,7 @@ const Option kOptions[] = {
     kOutputOption,
     kEolOption,
     kBackupOption,
+    kKeepDateOption,
     kForceOption,
     {"kana", kKanaKey, "HOW", "8bit|esc-i|full",
      N("half-width kana into JIS: 8bit (as they are, the window's way;\nthe default), esc-i "

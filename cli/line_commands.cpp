@@ -5,14 +5,14 @@
 #include <cstring>
 
 #include "app/command.h"
-#include "console.h"
 #include "codec/detect.h"
+#include "console.h"
 #include "fileops_native.h"
-#include "undo.h"
-#include "text/frame.h"
-#include "ports/texts.h"
 #include "mail/headers.h"
+#include "ports/texts.h"
+#include "text/frame.h"
 #include "text/transcode.h"
+#include "undo.h"
 
 namespace velko {
 namespace {
@@ -33,6 +33,7 @@ class Replayed : public File {
   bool Write(const void* data, std::size_t size) override { return rest_.Write(data, size); }
   bool Close() override { return rest_.Close(); }
   FileId Id() override { return rest_.Id(); }
+  int Error() const override { return rest_.Error(); }
 
  private:
   std::string head_;
@@ -57,7 +58,14 @@ bool ReadHead(File& file, std::string* head) {
 // against it.
 std::string Refusal(const CliCommand& command, const std::string& head) {
   ByteSurvey survey;
-  survey.Add(reinterpret_cast<const unsigned char*>(head.data()), head.size());
+  // Shift_JIS input is refused only when it fits another encoding: no need to read on once it
+  // cannot.
+  constexpr std::size_t kPiece = 256;
+  for (std::size_t at = 0; at < head.size(); at += kPiece) {
+    survey.Add(reinterpret_cast<const unsigned char*>(head.data()) + at,
+               std::min(kPiece, head.size() - at));
+    if (command.sjis_input && survey.OnlyShiftJisLeft()) return "";
+  }
   const Charsets fits = survey.Fits(head.size() == kHeadSize);
   const Charsets jis = Bit(Charset::kJis), utf8 = Bit(Charset::kUtf8),
                  sjis = Bit(Charset::kShiftJis), euc = Bit(Charset::kEucJp);
@@ -95,6 +103,19 @@ std::string Refusal(const CliCommand& command, const std::string& head) {
                                    "converts it; --force converts it as Shift_JIS)")
                                : N("is JIS already: not converted (--force converts it)");
     }
+  } else if ((id == BTN_JISTOSJ || id == kJisToUtf8) && survey.JisEscapes() && fits != jis) {
+    // JIS text with bytes JIS has no place for (Shift_JIS pasted in): named, with where.
+    unsigned long long eight_bit = 0, line = 1, first_line = 0;
+    for (const char c : head) {
+      const unsigned char b = static_cast<unsigned char>(c);
+      eight_bit += b >= 0x80;
+      if (b >= 0x80 && (b < 0xA1 || b > 0xDF) && first_line == 0) first_line = line;
+      line += c == '\n';
+    }
+    return Say(
+        "is JIS text with %s bytes that are not JIS, first on line %s: not converted "
+        "(--force converts them as they stand)",
+        {std::to_string(eight_bit), std::to_string(first_line)});
   } else if ((id == BTN_JISTOSJ || id == kJisToUtf8) && (fits & (sjis | euc | utf8)) != 0) {
     seen = fits == utf8  ? N("has no JIS escape sequence and looks like UTF-8: not converted "
                               "(--force converts it)")
@@ -203,14 +224,16 @@ class Converter {
       const HeaderCounts& c = headers_->counts();
       const std::string line = std::to_string(headers_->first_line());
       if (c.kept > 0) {
-        host.Error(Say("%s encoded words in a charset not known here are left as they are, "
-                       "first on line %s",
-                       {std::to_string(c.kept), line}));
+        host.Error(
+            Say("%s encoded words in a charset not known here are left as they are, "
+                "first on line %s",
+                {std::to_string(c.kept), line}));
       }
       if (c.lost > 0) {
-        host.Error(Say("%s characters have no code in the output, written as '?' or U+FFFD, "
-                       "first on line %s",
-                       {std::to_string(c.lost), line}));
+        host.Error(
+            Say("%s characters have no code in the output, written as '?' or U+FFFD, "
+                "first on line %s",
+                {std::to_string(c.lost), line}));
       }
       return c.kept > 0 || c.lost > 0;
     }
@@ -289,41 +312,46 @@ class Checked : public Conversion {
   std::string refusal_;
 };
 
-// The folder `path` names a file in, as ListFolder takes it.
-std::string FolderOf(const char* path, PathStyle style) {
-  const std::size_t n = FinalComponent(path, style);
-  return n == 0 ? std::string(".") : std::string(path, n);
-}
-
-// Copies `from` to `to` whole; false on a failure of either.
-bool CopyFile(File& from, File& to) {
-  char buffer[64 * 1024];
-  for (long n; (n = from.Read(buffer, sizeof buffer)) != 0;) {
-    if (n < 0 || !to.Write(buffer, static_cast<std::size_t>(n))) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
-void ConvertStream(LineRun& run, std::unique_ptr<File> in, const std::string& name) {
+void ConvertStream(LineRun& run, std::unique_ptr<File> in, const std::string& name,
+                   int open_error) {
+  FileOps& files = run.files;
   if (!in) {
-    const bool exists = run.files.Exists(name.c_str());
-    return run.host.Error(WindowText(exists ? kErrInputOpen : kErrNoInput, name) +
-                          run.host.Reason());
+    const bool exists = files.Exists(name.c_str());
+    return run.host.Error(WindowText(exists ? kErrInputOpen : kErrNoInput, name) + ": " +
+                          (exists ? SystemReason(open_error) : NotFoundReason()));
   }
   const std::string& out = run.output;
+  const EntryKind kind = out.empty() ? EntryKind::kOther : files.Kind(out.c_str(), true);
+  if (kind == EntryKind::kDirectory)
+    return run.host.Error(Say("%s is a folder: not written", {out}));
+  // Standard output, a device, a FIFO or a terminal, under any link: written into as it
+  // stands, never replaced.
+  const bool into = kind == EntryKind::kOther;
+  // A file through a symbolic link: the file it leads to is replaced; the link stays.
+  char real[kPathSize] = "";
+  if (!into && (!FollowLinks(files, out.c_str(), real) || files.Kind(real, true) != kind)) {
+    return run.host.Error(Say("%s: a chain of links too long to follow: not written", {out}));
+  }
+  const std::string sink_name = out.empty() ? Tr("standard output") : out;
+  int error = 0;
+  std::unique_ptr<File> sink = out.empty() ? StandardStream(1)
+                               : into      ? files.Open(out.c_str(), OpenMode::kInto, &error)
+                                           : nullptr;
+  if (into && !sink) {
+    return run.host.Error(WindowText(kErrOutputOpen, out) + ": " + SystemReason(error));
+  }
   const FileId in_id = in->Id();
-  std::unique_ptr<File> stdout_file = out.empty() ? StandardStream(1) : nullptr;
   // Reading a file while writing it would read what was written: without end, or with the
   // input gone before it was read.
-  if (out.empty() ? in_id == stdout_file->Id() : in_id == run.files.Id(out.c_str())) {
+  if (into ? in_id == sink->Id() : in_id == files.Id(real)) {
     return run.host.Error(out.empty() ? Say("standard output is this file too: not converted")
                                       : Say("%s is this file itself: not converted", {out}));
   }
   std::string head;
   if (!ReadHead(*in, &head)) {
-    return run.host.Error(WindowText(kErrInputRead, name) + ": " + SystemReason(LastSystemError()));
+    return run.host.Error(WindowText(kErrInputRead, name) + ": " + SystemReason(in->Error()));
   }
   if (!run.force) {
     const std::string why = Refusal(run.command, head);
@@ -332,72 +360,105 @@ void ConvertStream(LineRun& run, std::unique_ptr<File> in, const std::string& na
   Replayed input(std::move(head), *in);
   Converter converter(run);
   if (!converter.conversion().Prepare()) return run.host.Error(Tr(kErrMemory));
-  if (out.empty()) {
-    // Nothing may reach standard output before the whole text is known to map: it is
-    // converted into a file of its own first.
+  if (into) {
+    // Nothing may reach the output before the whole text is known to map: it is converted
+    // into a spool of its own first, which goes however the run ends.
     char spool[kPathSize] = "";
     std::unique_ptr<File> spooled;
     if (run.fail_unmapped && IsTranscoding(run.command.id)) {
       std::string folder = TemporaryFolder();
       if (folder.back() != '/' && folder.back() != '\\') folder += '/';
-      spooled = OpenTemporary(run.files, (folder + "spool").c_str(), spool);
+      spooled = OpenTemporary(files, (folder + "spool").c_str(), spool, &error);
       if (!spooled) {
-        return run.host.Error(Say("no file can be made in %s: not converted", {folder}) +
-                              run.host.Reason());
+        return run.host.Error(Say("no file can be made in %s: not converted", {folder}) + ": " +
+                              SystemReason(error));
       }
     }
-    const LinesResult r = converter.conversion().Run(input, spooled ? *spooled : *stdout_file);
+    File& to = spooled ? *spooled : *sink;
+    const LinesResult r = converter.conversion().Run(input, to);
     if (r == LinesResult::kStopped) {
-      run.files.Remove(spool);
+      if (spool[0]) files.Remove(spool);
       return converter.TellStop(kNotWritten);
     }
     if (r != LinesResult::kDone) {
-      const std::string reason = SystemReason(LastSystemError());
-      if (spool[0]) run.files.Remove(spool);
-      return run.host.Error((r == LinesResult::kReadError ? WindowText(kErrInputRead, name)
-                                                          : Tr("standard output: write error")) +
-                            ": " + reason);
+      if (spool[0]) files.Remove(spool);
+      return run.host.Error(
+          (r == LinesResult::kReadError ? WindowText(kErrInputRead, name)
+           : spool[0]                   ? Say("%s (the spool): write error", {spool})
+                                        : Say("%s: write error", {sink_name})) +
+          ": " + SystemReason(r == LinesResult::kReadError ? input.Error() : to.Error()));
     }
     if (spool[0]) {
-      std::unique_ptr<File> back = run.files.Open(spool, OpenMode::kRead);
-      const bool copied = back && CopyFile(*back, *stdout_file);
-      if (back) back->Close();
-      run.files.Remove(spool);
-      if (!copied) {
-        return run.host.Error(std::string(Tr("standard output: write error")) + ": " +
-                              SystemReason(LastSystemError()));
+      std::unique_ptr<File> back = files.Open(spool, OpenMode::kRead, &error);
+      std::string failed;  // which side of the copy failed, and why
+      if (!back) failed = Say("%s (the spool): read error", {spool}) + ": " + SystemReason(error);
+      char buffer[64 * 1024];
+      for (long n = 1; back && failed.empty() && n > 0;) {
+        n = back->Read(buffer, sizeof buffer);
+        if (n < 0) {
+          failed = Say("%s (the spool): read error", {spool}) + ": " + SystemReason(back->Error());
+        }
+        if (n > 0 && !sink->Write(buffer, static_cast<std::size_t>(n))) {
+          failed = Say("%s: write error", {sink_name}) + ": " + SystemReason(sink->Error());
+        }
       }
+      if (back) back->Close();
+      // Closed by the conversion where there is no spool.
+      if (failed.empty() && !sink->Close()) {
+        failed = Say("%s: write error", {sink_name}) + ": " + SystemReason(sink->Error());
+      }
+      files.Remove(spool);
+      if (!failed.empty()) return run.host.Error(failed);
     }
+    // No notice: standard output may be where the output went under another name.
     converter.Tell(name, true);
     return;
   }
-  if (run.files.Exists(out.c_str()) && run.files.Kind(out.c_str(), true) != EntryKind::kRegular) {
-    return run.host.Error(Say("%s: not a regular file: not written", {out}));
+  // A file: written beside it and put in its place whole, with its owner and permissions.
+  if (kind != EntryKind::kNone && files.Links(real) > 1) {
+    return run.host.Error(WindowText(kErrHardLinks, out) + ": " + Tr("it has other hard links"));
   }
   char temp[kPathSize];
-  std::unique_ptr<File> file = OpenTemporary(run.files, out.c_str(), temp);
+  std::unique_ptr<File> file = OpenTemporary(files, real, temp, &error);
   if (!file) {
-    return run.host.Error(Say("%s: no file can be made beside it: not written", {out}) +
-                          run.host.Reason());
+    return run.host.Error(Say("%s: no file can be made beside it: not written", {out}) + ": " +
+                          SystemReason(error));
   }
-  if (run.files.Exists(out.c_str()) && !run.files.CopyPermissions(out.c_str(), temp)) {
+  auto refuse = [&](const std::string& why) {
     file->Close();
-    run.files.Remove(temp);
-    return run.host.Error(WindowText(kErrPermissions, out) + run.host.Reason());
+    files.Remove(temp);
+    run.host.Error(why);
+  };
+  if (kind != EntryKind::kNone) {
+    if (FileStatus st = files.KeepOwner(real, temp); !st) {
+      return refuse(WindowText(kErrOwner, out) + ": " + SystemReason(st.code()));
+    }
+    if (FileStatus st = files.CopyPermissions(real, temp); !st) {
+      return refuse(WindowText(kErrPermissions, out) + ": " + SystemReason(st.code()));
+    }
   }
-  LinesResult r = converter.conversion().Run(input, *file);
-  const int code = LastSystemError();
+  const LinesResult r = converter.conversion().Run(input, *file);
+  const int code = r == LinesResult::kReadError ? input.Error() : file->Error();
   if (r == LinesResult::kStopped) {
-    run.files.Remove(temp);
+    files.Remove(temp);
     return converter.TellStop(kNotWritten);
   }
-  if (r != LinesResult::kDone || !run.files.Replace(temp, out.c_str())) {
-    const std::string reason =
-        r == LinesResult::kDone ? run.host.Reason() : ": " + SystemReason(code);
-    run.files.Remove(temp);
+  if (r != LinesResult::kDone) {
+    files.Remove(temp);
     return run.host.Error((r == LinesResult::kReadError ? WindowText(kErrInputRead, name)
                                                         : WindowText(kErrOutputWrite, out)) +
-                          reason);
+                          ": " + SystemReason(code));
+  }
+  // Again, as a write clears the set-id bits.
+  FileStatus st = kind != EntryKind::kNone ? files.CopyPermissions(real, temp) : FileStatus();
+  if (st && run.keep_date && name != "-") st = files.CopyTimes(name.c_str(), temp);
+  if (!st) {
+    files.Remove(temp);
+    return run.host.Error(WindowText(kErrPermissions, out) + ": " + SystemReason(st.code()));
+  }
+  if (FileStatus named = files.Replace(temp, real); !named) {
+    files.Remove(temp);
+    return run.host.Error(WindowText(kErrRename, temp, out) + ": " + SystemReason(named.code()));
   }
   if (!converter.Tell(out, true)) run.host.Notice(out, run.completion);
 }
@@ -409,61 +470,32 @@ void ConvertFile(LineRun& run, const std::string& file) {
   char backup[kPathSize];
   if (!MakeBackupPath(backup, file.c_str(), "BAK", run.files.Style())) backup[0] = 0;
   Converter converter(run);
-  // With --unmapped=fail the file is read once, and converted before anything moves: it stays
-  // as it is unless all maps. Else its first bytes are looked at first.
-  const bool first = run.fail_unmapped && IsTranscoding(run.command.id);
-  if (!first && run.files.Kind(file.c_str(), true) == EntryKind::kRegular) {
-    std::string head;
-    std::unique_ptr<File> in = run.files.Open(file.c_str(), OpenMode::kRead);
-    const std::string why =
-        !run.force && in && ReadHead(*in, &head) ? Refusal(run.command, head) : "";
-    if (!why.empty()) return run.host.Error(why);
-    if (in) in->Close();
-  }
   // By what they are, not how they are spelt: ./a.BAK, a.BAK and, on Windows, A.BAK are one.
-  for (const std::string& made : run.backups) {
-    if (!run.numbered && backup[0] && run.files.SameFile(backup, made.c_str())) {
-      return run.host.Error(
-          Say("its backup %s was made from another file in this run: not converted "
-              "(--backup=numbered keeps both)",
-              {backup}));
-    }
-  }
-  if (run.numbered && backup[0] && run.files.Exists(backup) &&
-      !run.files.SameFile(backup, file.c_str())) {
-    if (run.files.Kind(backup, false) != EntryKind::kRegular) {
-      return run.host.Error(Say("%s is not a regular file: not converted", {backup}));
-    }
-    // The old backup is kept as BAK.~N~, N one above the highest there; the frame then finds
-    // none.
-    const std::string base = backup + FinalComponent(backup, run.files.Style());
-    unsigned long highest = 0;
-    run.files.ListFolder(FolderOf(backup, run.files.Style()).c_str(), [&](const char* name) {
-      const std::size_t n = std::strlen(name);
-      if (n > base.size() + 3 && std::strncmp(name, (base + ".~").c_str(), base.size() + 2) == 0 &&
-          name[n - 1] == '~' && name[base.size() + 2] >= '0' && name[base.size() + 2] <= '9') {
-        char* end = nullptr;
-        const unsigned long number = std::strtoul(name + base.size() + 2, &end, 10);
-        if (end == name + n - 1 && number > highest) highest = number;
-      }
-    });
-    const std::string kept = std::string(backup) + ".~" + std::to_string(highest + 1) + "~";
-    if (!run.files.RenameNoReplace(backup, kept.c_str())) {
-      return run.host.Error(WindowText(kErrRename, backup, kept) + run.host.Reason());
-    }
+  if (run.backup == BackupMode::kSimple && backup[0] &&
+      run.backups.count(run.files.Id(backup)) > 0) {
+    return run.host.Error(
+        Say("its backup %s was made from another file in this run: not converted "
+            "(--backup=numbered keeps both)",
+            {backup}));
   }
   Services services{run.host, run.files, run.rules};
+  // Read once: what its first bytes look like is found on the way, and a refusal, or a stop at
+  // the first sequence without a mapping (--unmapped=fail), leaves everything as it was.
   Checked checked(run, converter.conversion());
-  Conversion& conversion = first ? checked : converter.conversion();
-  if (ConvertInPlace(file.c_str(), conversion, run.completion, nullptr, services, first)) {
-    if (backup[0]) run.backups.push_back(backup);
-    // What the text rules leave out here is the window's way, and the backup keeps it.
-    converter.Tell(file, false);
-  } else if (first && !checked.refusal().empty()) {
-    run.host.Error(checked.refusal());
-  } else if (first && converter.Stopped()) {
-    converter.TellStop(kNotConverted);
+  InPlaceReport report;
+  if (!ConvertInPlace(file.c_str(), checked, "", nullptr, services,
+                      InPlace{run.backup, run.keep_date}, &report)) {
+    if (!checked.refusal().empty()) run.host.Error(checked.refusal());
+    if (checked.refusal().empty() && converter.Stopped()) converter.TellStop(kNotConverted);
+    return;
   }
+  if (report.unchanged) return run.host.Notice(file, Tr("nothing to convert"));
+  if (report.backup[0]) run.backups.insert(run.files.Id(report.backup));
+  run.host.Notice(file, report.kept[0] ? Say("%s; the older %s is kept as %s",
+                                             {run.completion, report.backup, report.kept})
+                                       : std::string(run.completion));
+  // What the text rules leave out here is the window's way, and the backup keeps it.
+  converter.Tell(file, false);
 }
 
 int ConvertFiles(const CliCommand& command, const Parsed& parsed,
@@ -481,14 +513,18 @@ int ConvertFiles(const CliCommand& command, const Parsed& parsed,
   UndoOnStop ops(NativeFileOps(false));
   ConsoleHost host(parsed.Has(kQuietKey), [&ops] { return ops.TakeReason(); });
   const std::string done = Tr(command.done);
+  const std::string backup = parsed.Get(kBackupKey, "numbered");
   LineRun run{command,
               done.c_str(),
               host,
               ops,
               output == "-" ? "" : output,
-              parsed.Get(kBackupKey) == "numbered",
+              backup == "simple" ? BackupMode::kSimple
+              : backup == "none" ? BackupMode::kNone
+                                 : BackupMode::kNumbered,
               parsed.Has(kForceKey),
               rules};
+  run.keep_date = parsed.Has(kKeepDateKey);
   configure(parsed, run);
   bool failed = false;
   for (const std::string& file : files) {
@@ -496,12 +532,14 @@ int ConvertFiles(const CliCommand& command, const Parsed& parsed,
     const bool to_stdout = run.output.empty() && (file == "-" || output == "-");
     host.Begin(file, !to_stdout);
     if (file.size() >= kPathSize) {
-      host.Error(Say("file name longer than %s bytes: not converted",
-                     {std::to_string(kPathSize - 1)}));
+      host.Error(
+          Say("file name longer than %s bytes: not converted", {std::to_string(kPathSize - 1)}));
     } else if (file == "-") {
       ConvertStream(run, StandardStream(0), file);
     } else if (!output.empty()) {
-      ConvertStream(run, ops.Open(file.c_str(), OpenMode::kRead), file);
+      int error = 0;
+      std::unique_ptr<File> in = ops.Open(file.c_str(), OpenMode::kRead, &error);
+      ConvertStream(run, std::move(in), file, error);
     } else {
       ConvertFile(run, file);
     }

@@ -66,14 +66,40 @@ std::vector<std::string> MailFiles(const std::string& file, MailRun& run) {
 
 int ExtractMails(const std::vector<std::string>& files, MailRun& run) {
   ConsoleHost& host = run.host;
-  Manifest manifest(run.files);
-  if (!run.manifest.empty() && !manifest.Open(run.manifest)) {
-    host.Begin(run.manifest, false);
-    host.Error(Tr("the manifest cannot be made beside its name") + host.Reason());
-    return 1;
-  }
-  int status = 0;
+  // Every mail of the run, listed before a file is written: none is ever written over.
+  std::vector<std::vector<std::string>> mails;
+  std::vector<FileId> ids;
   for (const std::string& file : files) {
+    mails.push_back(file.size() < kPathSize ? MailFiles(file, run) : std::vector<std::string>());
+    for (const std::string& mail : mails.back()) {
+      if (mail != "-") ids.push_back(run.files.Id(mail.c_str()));
+    }
+  }
+  Manifest manifest(run.files);
+  if (!run.manifest.empty()) {
+    const char* name = run.manifest.c_str();
+    const EntryKind kind = run.files.Kind(name, true);
+    bool input = false;
+    for (const FileId& id : ids) input = input || id == run.files.Id(name);
+    host.Begin(run.manifest, false);
+    if (kind != EntryKind::kNone && kind != EntryKind::kRegular) {
+      host.Error(Tr("the manifest's name leads to what is no regular file: not replaced"));
+      return 1;
+    }
+    if (input) {
+      host.Error(Tr("the manifest's name is a mail this run reads: not replaced"));
+      return 1;
+    }
+    if (!manifest.Open(run.manifest)) {
+      host.Error(Tr("the manifest cannot be made beside its name") + host.Reason());
+      return 1;
+    }
+  }
+  run.attachments.Reserve(ids, run.manifest);
+  int status = 0;
+  for (std::size_t f = 0; f < files.size(); ++f) {
+    const std::string& file = files[f];
+    const bool folder = file != "-" && run.files.Kind(file.c_str(), true) == EntryKind::kDirectory;
     host.Begin(file, true);
     if (file.size() >= kPathSize) {
       host.Error(Say("file name longer than %s bytes: not converted",
@@ -85,9 +111,9 @@ int ExtractMails(const std::vector<std::string>& files, MailRun& run) {
     counts = PartCounts();
     unsigned long messages = 0;
     bool error = false;
-    for (const std::string& mail : MailFiles(file, run)) {
+    for (const std::string& mail : mails[f]) {
       host.Begin(mail, true);
-      run.attachments.Mail(mail, manifest.open() ? &manifest : nullptr);
+      run.attachments.Mail(mail, manifest.open() ? &manifest : nullptr, folder);
       if (mail.size() >= kPathSize) {
         host.Error(Say("file name longer than %s bytes: not converted",
                        {std::to_string(kPathSize - 1)}));

@@ -13,6 +13,7 @@ const Option kOptions[] = {
     {"eol", kEolKey, "RULES", "keep|crlf",
      N("keep: line ends stay as they are (the default); crlf: a lone LF\nis written as CR LF")},
     kBackupOption,
+    kKeepDateOption,
     kForceOption,
     {"map", kMapKey, "READING", "jis|windows",
      N("jis: read 0x8160 0x8161 0x817C 0x8191 0x8192 0x81CA as JIS X 0208\ndoes (U+301C U+2016 "

@@ -52,8 +52,8 @@ UndoOnStop::UndoOnStop(FileOps& real) : real_(real) {
   OnStop(Undo);
 }
 
-bool UndoOnStop::Noted(bool done) {
-  if (!done) failure_ = LastSystemError();
+FileStatus UndoOnStop::Noted(FileStatus done) {
+  if (!done) failure_ = done.code();
   return done;
 }
 
@@ -72,34 +72,33 @@ void UndoOnStop::Settle() {
   Record([] { return pending.temp[0] = 0, pending.target[0] = 0; });
 }
 
-std::unique_ptr<File> UndoOnStop::Open(const char* path, OpenMode mode) {
+std::unique_ptr<File> UndoOnStop::Open(const char* path, OpenMode mode, int* error) {
   if (mode != OpenMode::kCreate) {
-    std::unique_ptr<File> file = real_.Open(path, mode);
-    Noted(file != nullptr);
+    std::unique_ptr<File> file = real_.Open(path, mode, error);
+    if (!file) failure_ = *error;
     return file;
   }
-  // Every new file the core makes is a temporary that takes its name when whole. A name that
-  // is taken is no failure: another is tried.
+  // Every new file the core makes is a temporary that takes its name when whole (or a spool
+  // that goes). A name that is taken is no failure: another is tried.
   return Record([&] {
-    std::unique_ptr<File> file = real_.Open(path, mode);
-    const int code = LastSystemError();
+    std::unique_ptr<File> file = real_.Open(path, mode, error);
     if (file) Set(pending.temp, path);
-    if (!file && !real_.Exists(path)) failure_ = code;
+    if (!file && !real_.Exists(path)) failure_ = *error;
     return file;
   });
 }
 
-bool UndoOnStop::Remove(const char* path) {
+FileStatus UndoOnStop::Remove(const char* path) {
   return Record([&] {
-    const bool done = Noted(real_.Remove(path));
+    const FileStatus done = Noted(real_.Remove(path));
     if (done && std::strcmp(path, pending.temp) == 0) pending.temp[0] = 0;
     return done;
   });
 }
 
-bool UndoOnStop::RenameNoReplace(const char* from, const char* to) {
+FileStatus UndoOnStop::RenameNoReplace(const char* from, const char* to) {
   return Record([&] {
-    const bool done = Noted(real_.RenameNoReplace(from, to));
+    const FileStatus done = Noted(real_.RenameNoReplace(from, to));
     if (done && std::strcmp(from, pending.temp) == 0) {
       pending.temp[0] = 0, pending.target[0] = 0;  // the new content has the file's name
     } else if (done) {
@@ -109,9 +108,9 @@ bool UndoOnStop::RenameNoReplace(const char* from, const char* to) {
   });
 }
 
-bool UndoOnStop::Replace(const char* from, const char* to) {
+FileStatus UndoOnStop::Replace(const char* from, const char* to) {
   return Record([&] {
-    const bool done = Noted(real_.Replace(from, to));
+    const FileStatus done = Noted(real_.Replace(from, to));
     if (done && std::strcmp(from, pending.temp) == 0) pending.temp[0] = 0;
     return done;
   });

@@ -31,6 +31,22 @@ std::wstring Wide(const char* text, UINT code_page = kNameCodePage) {
   return wide;
 }
 
+// A path as the wide calls take it. A full path past MAX_PATH (a deep folder, or a name and
+// the temporary beside it) gets the \\?\ prefix that lifts the limit; a shorter one stays as
+// it is, so that Windows reads it its own way (trailing dots and blanks, devices).
+std::wstring LongPath(const std::wstring& wide) {
+  const DWORD n = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  // CreateDirectory keeps 12 characters for an 8.3 name.
+  if (n < MAX_PATH - 12 || wide.compare(0, 4, L"\\\\?\\") == 0) return wide;
+  std::wstring full(n, L'\0');
+  full.resize(GetFullPathNameW(wide.c_str(), n, &full[0], nullptr));
+  if (full.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC" + full.substr(1);
+  return L"\\\\?\\" + full;
+}
+std::wstring PathW(const char* path) { return LongPath(Wide(path)); }
+
+FileStatus Done(bool done) { return done ? FileStatus() : FileStatus::Failed(static_cast<int>(GetLastError())); }
+
 std::string Narrow(const wchar_t* text, UINT code_page = kNameCodePage) {
   const int n = WideCharToMultiByte(code_page, 0, text, -1, nullptr, 0, nullptr, nullptr);
   std::string narrow(n > 0 ? n : 1, '\0');
@@ -48,7 +64,8 @@ class Win32File final : public File {
   long Read(void* buffer, std::size_t size) override {
     DWORD got = 0;
     if (!ReadFile(handle_, buffer, static_cast<DWORD>(size), &got, nullptr)) {
-      return GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;  // a pipe's writer has gone: its end
+      const DWORD code = GetLastError();  // a pipe's writer has gone: its end
+      return code == ERROR_BROKEN_PIPE ? 0 : Failed(static_cast<int>(code), -1L);
     }
     return static_cast<long>(got);
   }
@@ -56,9 +73,10 @@ class Win32File final : public File {
     const char* p = static_cast<const char*>(data);
     while (size > 0) {
       DWORD put = 0;
-      if (!WriteFile(handle_, p, static_cast<DWORD>(size), &put, nullptr) || put == 0) {
-        return false;
+      if (!WriteFile(handle_, p, static_cast<DWORD>(size), &put, nullptr)) {
+        return Failed(static_cast<int>(GetLastError()), false);
       }
+      if (put == 0) return Failed(ERROR_WRITE_FAULT, false);
       p += put;
       size -= put;
     }
@@ -67,7 +85,7 @@ class Win32File final : public File {
   bool Close() override {
     HANDLE handle = handle_;
     handle_ = INVALID_HANDLE_VALUE;
-    return CloseHandle(handle) != 0;
+    return CloseHandle(handle) != 0 || Failed(static_cast<int>(GetLastError()), false);
   }
   FileId Id() override { return GetFileType(handle_) == FILE_TYPE_DISK ? IdOf(handle_) : FileId{}; }
 
@@ -99,7 +117,7 @@ constexpr DWORD kLockOffsetHigh = 0x7FFFFFFF;
 bool FileInfo(const char* path, BY_HANDLE_FILE_INFORMATION* info, bool* disk, FileId* id) {
   // No access asked: this only looks. Backup semantics lets a directory open too.
   HANDLE handle =
-      CreateFileW(Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      CreateFileW(PathW(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
   *disk = GetFileType(handle) == FILE_TYPE_DISK;
@@ -109,7 +127,7 @@ bool FileInfo(const char* path, BY_HANDLE_FILE_INFORMATION* info, bool* disk, Fi
   return ok;
 }
 
-DWORD Attributes(const char* path) { return GetFileAttributesW(Wide(path).c_str()); }
+DWORD Attributes(const char* path) { return GetFileAttributesW(PathW(path).c_str()); }
 
 class Win32FileOps final : public FileOps {
  public:
@@ -135,41 +153,96 @@ class Win32FileOps final : public FileOps {
     FileId id;
     return FileInfo(path, &info, &disk, &id) ? id : FileId{};
   }
-  bool Remove(const char* path) override { return DeleteFileW(Wide(path).c_str()) != 0; }
+  unsigned long Links(const char* path) override {
+    BY_HANDLE_FILE_INFORMATION info;
+    bool disk = false;
+    FileId id;
+    return FileInfo(path, &info, &disk, &id) && disk ? info.nNumberOfLinks : 1;
+  }
+  // Windows tells where a chain of links ends, not each step: the full path of the file, when
+  // it is not the path given (a symbolic link or junction on the way; under Wine, a link of
+  // the host's, which shows as a plain file but moves the file it leads to).
+  bool ReadLink(const char* path, char* target, std::size_t size) override {
+    const std::wstring wide = PathW(path);
+    HANDLE handle = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    std::wstring final(32768, L'\0');
+    final.resize(GetFinalPathNameByHandleW(handle, &final[0], 32768, FILE_NAME_NORMALIZED));
+    CloseHandle(handle);
+    if (final.compare(0, 8, L"\\\\?\\UNC\\") == 0) {
+      final = L"\\" + final.substr(7);
+    } else if (final.compare(0, 4, L"\\\\?\\") == 0) {
+      final = final.substr(4);
+    }
+    std::wstring full(32768, L'\0');
+    full.resize(GetFullPathNameW(wide.c_str(), 32768, &full[0], nullptr));
+    if (full.compare(0, 4, L"\\\\?\\") == 0) full = full.substr(4);
+    if (final.empty() ||
+        CompareStringOrdinal(final.c_str(), -1, full.c_str(), -1, TRUE) == CSTR_EQUAL) {
+      return false;
+    }
+    // A path the names' code page cannot hold is not followed: the name given still works.
+    const std::string narrow = Narrow(final.c_str());
+    if (narrow.size() >= size || Wide(narrow.c_str()) != final) return false;
+    std::memcpy(target, narrow.c_str(), narrow.size() + 1);
+    return true;
+  }
+  // The folder's listing gives the long name a short one stands for.
+  bool AliasOf(const char* path, char* name, std::size_t size) override {
+    WIN32_FIND_DATAW found;
+    const std::wstring wide = Wide(path);
+    HANDLE find = FindFirstFileW(LongPath(wide).c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return false;
+    FindClose(find);
+    const std::wstring own = wide.substr(wide.find_last_of(L"\\/:") + 1);
+    const std::string stored = Narrow(found.cFileName);
+    if (CompareStringOrdinal(own.c_str(), -1, found.cFileName, -1, TRUE) == CSTR_EQUAL ||
+        stored.size() >= size) {
+      return false;
+    }
+    std::memcpy(name, stored.c_str(), stored.size() + 1);
+    return true;
+  }
+  FileStatus Remove(const char* path) override { return Done(DeleteFileW(PathW(path).c_str()) != 0); }
   // MoveFile never replaces an existing file.
-  bool RenameNoReplace(const char* from, const char* to) override {
-    return MoveFileW(Wide(from).c_str(), Wide(to).c_str()) != 0;
+  FileStatus RenameNoReplace(const char* from, const char* to) override {
+    return Done(MoveFileW(PathW(from).c_str(), PathW(to).c_str()) != 0);
   }
-  bool Replace(const char* from, const char* to) override {
-    return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+  FileStatus Replace(const char* from, const char* to) override {
+    return Done(MoveFileExW(PathW(from).c_str(), PathW(to).c_str(), MOVEFILE_REPLACE_EXISTING) !=
+                0);
   }
-  std::unique_ptr<File> Open(const char* path, OpenMode mode) override {
-    if (mode != OpenMode::kRead && !write_through_links_) {
+  std::unique_ptr<File> Open(const char* path, OpenMode mode, int* error) override {
+    if (mode != OpenMode::kRead && mode != OpenMode::kInto && !write_through_links_) {
       DWORD attributes = Attributes(path);
       if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        SetLastError(ERROR_CANT_ACCESS_FILE);
+        *error = ERROR_CANT_ACCESS_FILE;
         return nullptr;
       }
     }
     DWORD access = mode == OpenMode::kRead ? GENERIC_READ : GENERIC_WRITE;
-    DWORD disposition = mode == OpenMode::kRead     ? OPEN_EXISTING
-                        : mode == OpenMode::kWrite  ? CREATE_ALWAYS
-                        : mode == OpenMode::kCreate ? CREATE_NEW
-                                                    : OPEN_ALWAYS;
-    HANDLE handle = CreateFileW(Wide(path).c_str(), access, FILE_SHARE_READ, nullptr, disposition,
+    DWORD disposition = mode == OpenMode::kRead || mode == OpenMode::kInto ? OPEN_EXISTING
+                        : mode == OpenMode::kWrite                        ? CREATE_ALWAYS
+                        : mode == OpenMode::kCreate                       ? CREATE_NEW
+                                                                          : OPEN_ALWAYS;
+    const DWORD share =
+        mode == OpenMode::kInto ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ;
+    HANDLE handle = CreateFileW(PathW(path).c_str(), access, share, nullptr, disposition,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return nullptr;
-    // A device (CON, NUL, COM1) or a pipe is no file to convert or to fill.
-    if (GetFileType(handle) != FILE_TYPE_DISK ||
+    if (handle == INVALID_HANDLE_VALUE) return *error = static_cast<int>(GetLastError()), nullptr;
+    // A device (CON, NUL, COM1) or a pipe is no file to convert or to fill, and only they
+    // are written into as they stand.
+    if ((GetFileType(handle) == FILE_TYPE_DISK) == (mode == OpenMode::kInto) ||
         (mode == OpenMode::kAppend &&
          SetFilePointer(handle, 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER &&
          GetLastError() != NO_ERROR)) {
       CloseHandle(handle);
-      SetLastError(ERROR_BAD_FILE_TYPE);
+      *error = mode == OpenMode::kInto ? ERROR_FILE_EXISTS : ERROR_BAD_FILE_TYPE;
       return nullptr;
     }
     std::unique_ptr<File> file(new (std::nothrow) Win32File(handle));
-    if (!file) CloseHandle(handle);
+    if (!file) *error = ERROR_NOT_ENOUGH_MEMORY, CloseHandle(handle);
     return file;
   }
   // Code page 932 and UTF-8 names meet through VELKO's own tables, as its commands read and
@@ -195,11 +268,31 @@ class Win32FileOps final : public FileOps {
     }
     name[n] = 0;
   }
-  // A new file takes its folder's access rights, as every file made there does.
-  bool CopyPermissions(const char*, const char*) override { return true; }
+  // A new file takes its folder's access rights and its maker as owner, as every file made
+  // there does.
+  FileStatus KeepOwner(const char*, const char*) override { return FileStatus(); }
+  FileStatus CopyPermissions(const char*, const char*) override { return FileStatus(); }
+  FileStatus CopyTimes(const char* from, const char* to) override {
+    HANDLE in = CreateFileW(PathW(from).c_str(), FILE_READ_ATTRIBUTES,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (in == INVALID_HANDLE_VALUE) return Done(false);
+    FILETIME access, write;
+    const bool got = GetFileTime(in, nullptr, &access, &write) != 0;
+    CloseHandle(in);
+    if (!got) return Done(false);
+    HANDLE out = CreateFileW(PathW(to).c_str(), FILE_WRITE_ATTRIBUTES,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (out == INVALID_HANDLE_VALUE) return Done(false);
+    const bool set = SetFileTime(out, nullptr, &access, &write) != 0;
+    const FileStatus status = Done(set);
+    CloseHandle(out);
+    return status;
+  }
   // Every share mode, or the hold would keep the file from being renamed to its backup.
   LockResult Lock(const char* path, std::unique_ptr<File>* hold) override {
-    HANDLE handle = CreateFileW(Wide(path).c_str(), GENERIC_READ,
+    HANDLE handle = CreateFileW(PathW(path).c_str(), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return LockResult::kNotAvailable;
@@ -216,28 +309,31 @@ class Win32FileOps final : public FileOps {
     *hold = std::move(file);
     return LockResult::kHeld;
   }
-  // The calls take a full path of MAX_PATH characters at most, the NUL included.
+  // New names stay within MAX_PATH, so that every program opens them; the temporary beside
+  // one goes by the \\?\ prefix, which no limit but a component's holds.
   std::size_t NameRoom(const char* folder) override {
     wchar_t full[MAX_PATH];
     const DWORD used = GetFullPathNameW(Wide(folder).c_str(), MAX_PATH, full, nullptr) + 1;
     return used >= MAX_PATH - 1 ? 0 : std::min<std::size_t>(255, MAX_PATH - 1 - used);
   }
-  bool MakeFolder(const char* path) override {
+  FileStatus MakeFolder(const char* path) override {
     const std::wstring wide = Wide(path);
     for (std::size_t i = 1; i <= wide.size(); ++i) {  // each folder of the path in turn
       if (i < wide.size() && wide[i] != L'\\' && wide[i] != L'/') continue;
       if (i >= 2 && wide[i - 1] == L':') continue;  // a drive
-      const std::wstring part = wide.substr(0, i);
+      const std::wstring part = LongPath(wide.substr(0, i));
       if (!CreateDirectoryW(part.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
-        return false;
+        return Done(false);
       }
     }
-    const DWORD attributes = GetFileAttributesW(wide.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    const DWORD attributes = GetFileAttributesW(LongPath(wide).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)
+               ? FileStatus()
+               : FileStatus::Failed(ERROR_DIRECTORY);
   }
   bool ListFolder(const char* folder, const std::function<void(const char*)>& each) override {
     WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW((Wide(folder) + L"\\*").c_str(), &found);
+    HANDLE find = FindFirstFileW(LongPath(Wide(folder) + L"\\*").c_str(), &found);
     if (find == INVALID_HANDLE_VALUE) return false;
     do {
       const std::string name = Narrow(found.cFileName);

@@ -22,12 +22,12 @@ mail() {  # mail NAME BASE64 ...
 # Options anywhere, '--' ends them; a line for each file, naming it; status 1 for an error, with
 # the system's reason. The backup of あ.txt is あ.BAK; x.eml would replace x.BAK made from x.txt.
 printf '\x8a\xbf\n' | tee 'あ.txt' x.txt x.eml >-q
-"$cli" sjis2jis missing.txt 'あ.txt' x.txt -- x.eml -q >out 2>err; check "status 1" 1 "$?"
+"$cli" sjis2jis --backup=simple missing.txt 'あ.txt' x.txt -- x.eml -q >out 2>err; check "status 1" 1 "$?"
 check "stdout" "あ.txt: $sj|x.txt: $sj|-q: $sj" "$(lines out)"
 check "stderr" "velko-cli: missing.txt: C'ant find input file. [missing.txt]: $nf|velko-cli: x.eml: its backup x.BAK was made from another file in this run: not converted (--backup=numbered keeps both)" "$(lines err)"
 check "backups, -q as a file after --" "8a bf 0a|$(hex x.eml)|1b 24 42 34 41 1b 28 4a 0a" \
   "$(hex 'あ.BAK')|$(hex x.BAK)|$(hex ./-q)"
-"$cli" -q sjis2jis --backup=numbered x.eml >out; check "numbered" "0||x.BAK.~1~" "$?|$(cat out)|$(echo x.BAK.*)"
+"$cli" -q sjis2jis x.eml >out; check "numbered by default" "0||x.BAK.~1~" "$?|$(cat out)|$(echo x.BAK.*)"
 # Usage errors: one line and the pointer to --help, status 2; an unknown option as typed.
 for args in "" "frob a" "sjis2jis --bogus a" "b64bin --names=odd m" "b64bin -o x m" "sjis2jis -o o a b" \
   "sjis2jis --backup=often a" "b64bin --exists maybe m" "jis2sjis --dir . a" "sjis2jis --eol=lf a"; do
@@ -77,7 +77,13 @@ check "--exists append, skip, overwrite, rename" "7 1 6 1 6" "$sizes $(wc -c <'d
 check "no terminal" "velko-cli: two.eml: line 1: attachment not extracted: d/report.pdf exists, and no terminal to ask (see --exists)" "$(head -1 err)"
 printf 'o' >d/report.pdf
 printf 'maybe\nAPPEND\ns\n' | script -qec "$cli b64bin --dir d two.eml" /dev/null >out
-check "asked" "3 7 3" "$(grep -o 'exists: \[o\]verwrite, \[a\]ppend, \[s\]kip? ' out | wc -l) $(wc -c <d/report.pdf) $(wc -c <d/漢字)"
+check "asked" "3 7 3" "$(grep -o 'exists: \[o\]verwrite, \[a\]ppend, \[s\]kip, \[r\]ename' out | wc -l) $(wc -c <d/report.pdf) $(wc -c <d/漢字)"
+# A capital answers for all the rest; an mbox or a folder of mails renames by default.
+printf 'R\n' | script -qec "$cli b64bin --dir d two.eml" /dev/null >out
+check "R for all" "1 6 3" "$(grep -c 'exists: ' out) $(wc -c <'d/report(2).pdf') $(wc -c <'d/漢字(1)')"
+{ printf 'From a\n'; cat two.eml; printf '\nFrom b\n'; cat two.eml; } >two.mbox && mkdir m arc && cp two.eml m/
+printf o >arc/report.pdf && "$cli" b64bin --dir arc two.mbox m </dev/null >/dev/null 2>err
+s=$?; check "archives renamed" "0 0 3 o" "$s $(wc -l <err) $(ls arc | grep -c 'report(') $(cat arc/report.pdf)"
 
 # Names that try to leave --dir keep their last part (a quoted backslash is a mail's escape, so
 # '..\..\e4' is ....e4); a lead byte before '/' smuggles no folder in; unusable names are
@@ -86,8 +92,8 @@ mkdir -p a/b/out
 mail ../../e1 QUJD "$work/e2" QUJD 'C:\e3' QUJD '..\..\e4' QUJD .. QUJD $'t\tab' QUJD \
   "$(printf 'a\x81/e5')" QUJD "$(printf '\x8a\xbf%.0s' {1..100}).pdf" QUJD > escape.eml
 "$cli" b64bin --dir a/b/out escape.eml >/dev/null 2>err </dev/null; check "escape status" 0 "$?"
-check "escape files" "....e4 e1 e2 e3 e5 escape-1-5.txt escape-1-6.txt $(printf '漢%.0s' {1..83}).pdf" "$(ls -A a/b/out | sort | tr '\n' ' ' | sed 's/ $//')"
-check "escape renamed" "2 0" "$(grep -c 'no usable file name in .*; saved as escape-1-[56].txt' err) $(grep -c "attachment not extracted" err)"
+check "escape files" "....e4 e1 e2 e3 e5 escape-1-1.4.txt escape-1-1.5.txt $(printf '漢%.0s' {1..83}).pdf" "$(ls -A a/b/out | sort | tr '\n' ' ' | sed 's/ $//')"
+check "escape renamed" "2 0" "$(grep -c 'no usable file name in .*; saved as escape-1-1.[45].txt' err) $(grep -c "attachment not extracted" err)"
 check "nothing outside" "" "$(find . -iname 'e[1-5]' -not -path './a/b/out/*')"
 # The locale: its language, and its encoding, where what it cannot show is '?'.
 got=$(for l in C ja_JP.UTF-8; do LC_ALL=$l "$cli" b64bin --dir d --exists overwrite two.eml | sed -n 2,3p; done)

@@ -4,11 +4,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "codec/base64.h"
 #include "app/command.h"
+#include "codec/base64.h"
+#include "codec/detect.h"
 #include "codec/kernels.h"
-#include "support.h"  // the line steps, the file operations, the standard library's strings
 #include "ports/texts.h"
+#include "support.h"  // the line steps, the file operations, the standard library's strings
 
 namespace velko {
 namespace {
@@ -37,6 +38,8 @@ TEST(LineSteps, Vectors) {
       {kToSjis, "a\x1B$", "a\x1B$"},                        // ESC $ at the end is copied
       {kToSjis, "\x1B$B0!\x1B(", "\x88\x9F"},               // an ESC cut off in a run
       {kToSjis, "\x1B$B0\x82x\n", "\x88"},                   // a pair whose second byte is 0
+      {kToSjis, "\x1B$B0\x82\x1B(", "\x88"},                  // ... then an ESC cut off
+      {kToSjis, "\x1B$B0\x82" "4", "\x88"},                    // ... then a byte left alone
       {kToSjis, "\x1B$B\xA0!x\n", ""},                       // and one whose first is
       {kNecStep, "\x86\xA2\x86\xA4\x86\xAE\n", "\x84\x9F\x84\xA0\x84\xA1\n"},  // ─│┌
       {kJisStep, "\x84\x9F\x84\xA0\x84\xA1\n", "\x86\xA2\x86\xA4\x86\xAE\n"},  // and back
@@ -120,7 +123,8 @@ TEST(LineSteps, TheRuledLineTableHoldsEveryNecCodeOnceAndTheJisCodesInOrder) {
 // What stands on disk, or fails, before the command runs.
 enum Given { kNone, kOldBackup, kNoExists, kNoRemove, kNoRename, kNoRead, kNoWrite, kWriteAt12,
              kReadAt12, kNoClose, kLinkToBackup, kHardLink, kDanglingBackup, kFifo, kFolder,
-             kFolderBackup, kFifoBackup, kLocked, kNoPermissions, kNoFinalRename };
+             kFolderBackup, kFifoBackup, kLocked, kNoPermissions, kNoFinalRename, kNoOwner,
+             kOldBackups, kTwin };
 
 void Arrange(Given given, FaultyFileOps& ops, const char* t, const char* b, const std::string& out,
              std::unique_ptr<File>* hold) {
@@ -134,12 +138,15 @@ void Arrange(Given given, FaultyFileOps& ops, const char* t, const char* b, cons
     case kLocked: NativeFileOps().Lock(t, hold); break;  // another run converts it now
     case kNoPermissions: ops.fail_permissions = true; break;
     case kNoRead: ops.fail_open_read = true; break;
-    case kNoWrite: ops.fail_write_open = 1; break;
+    case kNoWrite: ops.fail_write_open = 1, WriteFile(b, "o"); break;  // no room, no inode
+    case kNoOwner: ops.fail_owner = true; break;
+    case kOldBackups: WriteFile(b, "o"), WriteFile(std::string(b) + ".~2~", "2"); break;
     case kWriteAt12: ops.write_fails_at = 12; break;
     case kReadAt12: ops.read_fails_at = 12; break;
     case kNoClose: ops.fail_write_close = 1; break;
     case kLinkToBackup: ASSERT_EQ(::rename(t, b) | ::symlink(b, t), 0); break;
     case kHardLink: ASSERT_EQ(::link(t, b), 0); break;
+    case kTwin: ASSERT_EQ(::link(t, (out + "/twin").c_str()), 0); break;
     case kDanglingBackup: ASSERT_EQ(::symlink((out + "/created").c_str(), b), 0); break;
     case kFifo: ::rename(t, b), ::mkfifo(t, 0600); break;
     case kFolder: ::rename(t, b), ::mkdir(t, 0700); break;
@@ -152,6 +159,7 @@ TEST(ConvertInPlace, OneBoxAndTheOriginalKeptWhateverHappens) {
   const std::string big = "a\r\n" + std::string(300000, 'a');  // a write fails mid-run
   const std::string two = "line one\r\n\x8A\xBF two\r\n", no = "<missing>";
   const std::string lf_nul = "\x82)" + std::string(20, 'x') + "\n\x82\x1F" + std::string(20, 'y') + "\nz";
+  const std::string one = "line one\r\n\x1B$B4A\x1B(J two\r\n";  // `two` converted
   const struct {
     Given given;
     std::string input, target_after, backup_after;  // "<missing>": no file there
@@ -159,7 +167,8 @@ TEST(ConvertInPlace, OneBoxAndTheOriginalKeptWhateverHappens) {
     int id = BTN_SJTOJIS;
     const char* name = "notes.txt";
     TextRules rules = TextRules::kWindows;
-    bool first = false;  // converted before anything moves, read through the hold
+    BackupMode mode = BackupMode::kSimple;
+    std::string numbered = "<missing>";  // notes.BAK.~3~ after
   } cases[] = {
       {kNone, "\x8A\xBF\nb", "\x1B$B4A\x1B(J\r\nb", "\x8A\xBF\nb", nullptr},
       // A converted pair that gives a LF or a NUL: written by the general rule.
@@ -168,35 +177,38 @@ TEST(ConvertInPlace, OneBoxAndTheOriginalKeptWhateverHappens) {
       {kNone, "\x84\x9F\n", "\x86\xA2\r\n", "\x84\x9F\n", nullptr, BTN_JISTONEC},
       {kNone, "\x1B$B0!\x1B(B", "\x88\x9F", "\x1B$B0!\x1B(B", nullptr, BTN_JISTOSJ},
       {kNone, "=?shift_jis?B?QUI=?=", "AB", "=?shift_jis?B?QUI=?=", nullptr, BTN_B64TEXT},
-      {kOldBackup, "x", "x", "x", nullptr},
+      // A result that is the input changes nothing: the old backup stays.
+      {kOldBackup, "x", "x", "o", nullptr},
+      {kOldBackup, two, one, two, nullptr},
+      {kOldBackups, two, one, two, nullptr, BTN_SJTOJIS, "notes.txt", TextRules::kWindows,
+       BackupMode::kNumbered, "o"},
+      {kOldBackup, two, one, "o", nullptr, BTN_SJTOJIS, "notes.txt", TextRules::kWindows,
+       BackupMode::kNone},
       // A file of bytes: CR, 0x1A and a last line without LF stay as they are.
       {kNone, "a\r\nb\x1A\x8A\xBF\n\x1A", "a\r\nb\x1A\x1B$B4A\x1B(J\n\x1A", "a\r\nb\x1A\x8A\xBF\n\x1A", nullptr,
        BTN_SJTOJIS, "notes.txt", TextRules::kBytes},
       {kNoExists, two, two, no, "C'ant find input file. [{T}]\n"},
+      // Nothing is removed or renamed before the new content is whole.
       {kNoRemove, two, two, "o", "Remove err. [{B}]\n"},
       {kNoRename, two, two, no, "Rename err. [{T} => {B}]\n"},
-      {kNoRead, two, no, two, "Input file open err. [{B}]\n"},
-      {kNoWrite, two, no, two, "Output file open err. [{T}]\n"},
-      {kWriteAt12, big, no, big, "Output file wrute err. [{T}]\n"},  // no half file under its name
-      {kReadAt12, two, no, two, "Input file read err. [{B}]\n"},
-      {kNoClose, two, no, two, "Output file wrute err. [{T}]\n"},
+      {kNoRead, two, two, no, "Input file open err. [{T}]\n"},
+      {kNoWrite, two, two, "o", "Output file open err. [{T}]\n"},
+      {kWriteAt12, big, big, no, "Output file wrute err. [{T}]\n"},
+      {kReadAt12, two, two, no, "Input file read err. [{T}]\n"},
+      {kNoClose, two, two, no, "Output file wrute err. [{T}]\n"},
       {kNoFinalRename, two, no, two, "Rename err. [{tmp} => {T}]\n"},  // the whole result kept
       {kLocked, two, two, no, "File busy err. [{T}]\n"},
       {kNoPermissions, two, two, no, "Permission copy err. [{T}]\n"},
+      {kNoOwner, two, two, no, "Owner err. [{T}]\n"},
       {kNone, "x", "x", no, "Backup name err. [{T}]\n", BTN_SJTOJIS, "mail.bAk"},
       {kLinkToBackup, "x", "x", "x", "Backup name err. [{T}]\n"},
       {kHardLink, "x", "x", "x", "Backup name err. [{T}]\n"},
-      {kDanglingBackup, "x", "x", "x", nullptr},
+      {kTwin, two, two, no, "Hard link err. [{T}]\n"},  // not parted from its other name
+      {kDanglingBackup, two, one, two, nullptr},
       {kFifo, "x", no, "x", "Input file open err. [{T}]\n"},
       {kFolder, "x", no, "x", "Input file open err. [{T}]\n"},
-      {kFolderBackup, "x", "x", no, "Remove err. [{B}]\n"},
-      {kFifoBackup, "x", "x", no, "Remove err. [{B}]\n"},
-      // Converted first: a failure before the end leaves the file and its old backup alone.
-      {kOldBackup, two, "line one\r\n\x1B$B4A\x1B(J two\r\n", two, nullptr, BTN_SJTOJIS, "notes.txt", TextRules::kWindows, true},
-      {kWriteAt12, big, big, no, "Output file wrute err. [{T}]\n", BTN_SJTOJIS, "notes.txt", TextRules::kWindows, true},
-      {kReadAt12, two, two, no, "Input file read err. [{T}]\n", BTN_SJTOJIS, "notes.txt", TextRules::kWindows, true},
-      {kNoRemove, two, two, "o", "Remove err. [{B}]\n", BTN_SJTOJIS, "notes.txt", TextRules::kWindows, true},
-      {kNoFinalRename, two, no, two, "Rename err. [{tmp} => {T}]\n", BTN_SJTOJIS, "notes.txt", TextRules::kWindows, true},
+      {kFolderBackup, two, two, no, "Remove err. [{B}]\n"},
+      {kFifoBackup, two, two, no, "Remove err. [{B}]\n"},
   };
   // clang-format on
   for (const auto& c : cases) {
@@ -209,8 +221,8 @@ TEST(ConvertInPlace, OneBoxAndTheOriginalKeptWhateverHappens) {
     const bool root = ::geteuid() == 0;
     ::umask(022);
     ASSERT_EQ(::mkdir(out.c_str(), 0700), 0);
-    ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
-    ASSERT_EQ(root ? ::chown(target.c_str(), 12, 34) : 0, 0);
+    ASSERT_EQ(root ? ::chown(target.c_str(), 12, 34) : 0, 0);  // which clears set-id bits
+    ASSERT_EQ(::chmod(target.c_str(), 06750), 0);
     FaultyFileOps ops;
     std::unique_ptr<File> hold;
     Arrange(c.given, ops, target.c_str(), backup.c_str(), out, &hold);
@@ -219,15 +231,25 @@ TEST(ConvertInPlace, OneBoxAndTheOriginalKeptWhateverHappens) {
     Services sv{host, ops, c.rules};
     const char* done = FindCommand(c.id)->completion;
     LineConversion conversion(*LineStepFor(c.id), c.rules);
-    EXPECT_EQ(ConvertInPlace(target.c_str(), conversion, done, nullptr, sv, c.first), !c.message);
+    InPlaceReport report;
+    EXPECT_EQ(
+        ConvertInPlace(target.c_str(), conversion, done, nullptr, sv, InPlace{c.mode}, &report),
+        !c.message);
+    // Where the original is after a failure in the last rename, for a console to say.
+    EXPECT_EQ(report.fault.kept, c.given == kNoFinalRename ? backup : "");
+    const std::string numbered = backup + ".~3~";
+    EXPECT_EQ(ReadFile(numbered), c.numbered);
     // Nothing else is left in the folder, but the whole result when it could not be named.
     std::vector<std::string> left;
     for (const auto& e : std::filesystem::directory_iterator(dir.dir)) {
-      if (e.path() != target && e.path() != backup && e.path() != out) left.push_back(e.path());
+      if (e.path() != target && e.path() != backup && e.path() != out && e.path() != numbered &&
+          e.path() != backup + ".~2~") {
+        left.push_back(e.path());
+      }
     }
     ASSERT_EQ(left.size(), c.given == kNoFinalRename ? 1u : 0u);
     const std::string temp = left.empty() ? "" : left[0];
-    EXPECT_EQ(ReadFile(temp), left.empty() ? no : "line one\r\n\x1B$B4A\x1B(J two\r\n");
+    EXPECT_EQ(ReadFile(temp), left.empty() ? no : one);
     std::string want = c.message ? c.message : done;
     for (auto [key, path] :
          {std::pair<std::string, std::string>{"{T}", target}, {"{B}", backup}, {"{tmp}", temp}}) {
@@ -240,15 +262,17 @@ TEST(ConvertInPlace, OneBoxAndTheOriginalKeptWhateverHappens) {
     EXPECT_EQ(host.boxes[0].kind, c.message ? BoxKind::kError : BoxKind::kMessage);
     EXPECT_EQ(ReadFile(target), c.target_after);
     EXPECT_EQ(ReadFile(backup), c.backup_after);
-    EXPECT_TRUE(std::filesystem::is_empty(out));
+    EXPECT_EQ(ReadFile(out + "/twin"), c.given == kTwin ? two : no);  // and nothing else there
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), {}), c.given == kTwin);
     struct stat st;
     if (c.message || ::stat(target.c_str(), &st) != 0) continue;
-    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(st.st_mode & 07777, 06750u);
     if (root) {
       EXPECT_EQ(st.st_uid, 12u);
       EXPECT_EQ(st.st_gid, 34u);
     }
-  }  // A conversion that stops, converted first: no box, nothing moved, nothing left behind.
+  }
+  // A conversion that stops: no box, nothing moved, nothing left behind.
   TempDir dir;
   const std::string target = dir.Path("s.txt"), backup = dir.Path("s.BAK");
   WriteFile(target, "a\n\x85\x40");
@@ -258,11 +282,69 @@ TEST(ConvertInPlace, OneBoxAndTheOriginalKeptWhateverHappens) {
   FaultyFileOps ops;
   ScriptedHost host;
   Services sv{host, ops, TextRules::kBytes};
-  EXPECT_FALSE(ConvertInPlace(target.c_str(), stopping, "done", nullptr, sv, true));
+  EXPECT_FALSE(ConvertInPlace(target.c_str(), stopping, "done", nullptr, sv));
   EXPECT_TRUE(host.boxes.empty());
   EXPECT_EQ(ReadFile(target), "a\n\x85\x40");
   EXPECT_EQ(ReadFile(backup), "o");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.dir), {}), 2);
+}
+
+TEST(FollowLinks, ReachesTheFileRelativeToEachLinksFolder) {
+  TempDir dir;
+  const std::string d = dir.dir + "/";
+  ASSERT_EQ(::mkdir((d + "sub").c_str(), 0700) | ::mkdir((d + "far").c_str(), 0700), 0);
+  const struct {
+    const char* link;
+    const char* to;  // what the link holds; "" makes no link
+  } links[] = {{"sub/one", "two"},
+               {"sub/two", "../far/end"},
+               {"sub/abs", "@far/end"},
+               {"sub/loop", "loop"},
+               {"far/end", ""}};
+  for (const auto& l : links) {
+    const std::string to = l.to[0] == '@' ? d + (l.to + 1) : l.to;
+    if (l.to[0] == 0) {
+      WriteFile(d + l.link, "x");
+    } else {
+      ASSERT_EQ(::symlink(to.c_str(), (d + l.link).c_str()), 0);
+    }
+  }
+  const struct {
+    const char* path;
+    const char* file;  // "@": the folder's path before it; null: none
+  } cases[] = {{"far/end", "@far/end"},        {"sub/two", "@sub/../far/end"},
+               {"sub/one", "@sub/../far/end"}, {"sub/abs", "@far/end"},
+               {"sub/loop", nullptr},          {"sub/none", "@sub/none"}};
+  for (const auto& c : cases) {
+    char out[kPathSize];
+    const bool ok = FollowLinks(NativeFileOps(), (d + c.path).c_str(), out);
+    EXPECT_EQ(ok, c.file != nullptr) << c.path;
+    EXPECT_EQ(ok ? std::string(out) : "", c.file ? d + (c.file + 1) : "") << c.path;
+  }
+}
+
+TEST(NumberedBackupName, OneAboveTheHighestNumberThere) {
+  const struct {
+    std::vector<const char*> there;
+    const char* kept;
+  } cases[] = {
+      {{}, "a.BAK.~1~"},
+      {{"a.BAK.~1~", "a.BAK.~9~", "a.BAK.~10~"}, "a.BAK.~11~"},
+      // Not numbered backups of a.BAK: none of these counts.
+      {{"a.BAK.~7", "a.BAK~7~", "b.BAK.~7~", "a.BAK.~7x~", "a.BAK.~~", "xa.BAK.~7~"}, "a.BAK.~1~"}};
+  for (const auto& c : cases) {
+    TempDir dir;
+    for (const char* name : c.there) WriteFile(dir.Path(name), "");
+    char out[kPathSize];
+    ASSERT_TRUE(NumberedBackupName(NativeFileOps(), dir.Path("a.BAK").c_str(), out));
+    EXPECT_EQ(out, dir.Path(c.kept));
+  }
+  // A name that just fits the path buffer, and one a byte longer.
+  char out[kPathSize];
+  const std::string fits = "/none/" + std::string(kPathSize - 1 - 6 - 4, 'a');
+  EXPECT_TRUE(NumberedBackupName(NativeFileOps(), fits.c_str(), out));
+  EXPECT_EQ(std::strlen(out), kPathSize - 1);
+  EXPECT_FALSE(NumberedBackupName(NativeFileOps(), (fits + "a").c_str(), out));
 }
 
 TEST(MakeBackupPath, SplitsNamesAsThePlatformDoes) {
@@ -318,19 +400,31 @@ TEST(RunCommand, DispatchesTheEightAndNothingElse) {
 // Whole lines at once give what the lines one by one give, on every kernel set: the bytes, and
 // which lines the step marks, across reads of any size.
 TEST(ConvertLines, BlocksAsTheLinesOneByOne) {
-  const std::string kana = "\xB1\x82\xA0", lines = std::string(40, 'a') + "\x82\xA0" "b\r\n";
+  const std::string kana = "\xB1\x82\xA0", lines = std::string(40, 'a') +
+                                                   "\x82\xA0"
+                                                   "b\r\n";
   std::vector<std::string> texts = {
       lines + kana + "\r\n" + lines + "x" + kana + kana + "\r\n" + lines + kana,
       lines + "\x82\r\n" + lines + kana + "\n" + lines + "\x1B$\r\n" + kana + "\r\n",
       lines + "\x1B$B0!\x1B(B\r\n\x1B$B0!\r\n" + lines + "\x1B$B\x1B\r\n0!\n" + lines,
       lines + "\x1A" + lines + std::string(1, '\0') + kana + "\r\n" + kana + "\r" + lines,
+      // A LF without CR right after a line the step took; a lead byte before CR LF at the end
+      // of a long run.
+      lines + std::string("x\0y\r\n\n", 6) + lines + lines + std::string(40, 'a') +
+          "\x88\x9F\x88\x9F\x88\x9F\x88\x9F\x88\x9F\x88\x9F\x88\x9F\x88\x9F\x88\x9F\x88\x9F\x82\r"
+          "\n" +
+          lines,
+      // A line the block begins and cannot end (a NUL, a LF without CR far into it), kana first.
+      lines + "\xB1" + std::string(70, 'b') + std::string(1, '\0') + "\r\n" + lines + "\xB1" +
+          std::string(70, 'c') + "\n" + lines,
       "\xB1\r\n" + kana + "\r\n\xB1\r\n" + lines + "\xB1",
-      lines + "\x86\xA2\x84\x9F\x86\x86\xA2\r\n\x84\xA0\x86\r\n" + lines + "\x86\xA2\x1B$B\x26!\r\n",
+      lines + "\x86\xA2\x84\x9F\x86\x86\xA2\r\n\x84\xA0\x86\r\n" + lines +
+          "\x86\xA2\x1B$B\x26!\r\n",
       std::string(12000, 'y') + kana + "\n" + lines + "\x89\x29\r\n" + lines + "\x1B$B!)\r\n",
       // Encoded words: one that decodes to a LF, to a zero byte, to a CR; unclosed; no prefix.
       lines + "=?ISO-2022-JP?B?GyRCJCIbKEI=?= x =?shift_jis?B?gqA=?=\r\n" + lines +
-          "a =?SHIFT_JIS?B?YQpi?=\r\n=?shift_jis?B?YQBi?=c\n" + lines + "=?iso-2022-jp?B?QQ0=?=\r\n" +
-          "=?shift_jis?B?QQ\r\n=?x?= =?=\r\n" + lines,
+          "a =?SHIFT_JIS?B?YQpi?=\r\n=?shift_jis?B?YQBi?=c\n" + lines +
+          "=?iso-2022-jp?B?QQ0=?=\r\n" + "=?shift_jis?B?QQ\r\n=?x?= =?=\r\n" + lines,
   };
   // JIS runs of every length at every place of a window; then escapes the line step reads
   // its own way (ESC ( B in single-byte mode, a run of an odd length, a pair that becomes a LF).
@@ -339,26 +433,41 @@ TEST(ConvertLines, BlocksAsTheLinesOneByOne) {
     jis += std::string(k % 17, 'a') + "\x1B$B" + std::string(2 * (k * 5 % 23 + 1), "0!"[k % 2]) +
            (k % 3 ? "\x1B(J" : "\x1B(B") + std::string(k % 5, 'b') + (k % 4 ? "\r\n" : "\n");
   }
-  const std::string odd_jis[] = {"\x1B(Bab\x1B(Bcd\x1B$B0!\x1B(B\r\n", "c\x1B$B0!0\x1B(B\r\n", "\x1B$B!\xEA\x1B(B\r\n",
-                                 "\x1B$\x1B$B0!\x1B$Bab\x1B(Bcd\r\n", "\x1B$B0!\x1B(\r\n"};
+  const std::string odd_jis[] = {"\x1B(Bab\x1B(Bcd\x1B$B0!\x1B(B\r\n", "c\x1B$B0!0\x1B(B\r\n",
+                                 "\x1B$B!\xEA\x1B(B\r\n", "\x1B$\x1B$B0!\x1B$Bab\x1B(Bcd\r\n",
+                                 "\x1B$B0!\x1B(\r\n"};
   for (const std::string& odd : odd_jis) texts.push_back(jis + odd + jis);
-  texts.push_back(std::string(28, 'a') + "\x1B$B$\x1B$B!!\x1B$B!!\x1B(B\r\n" + jis);  // a pair's ESC, 32 bytes in
-  for (int id : {BTN_SJTOJIS, BTN_JISTOSJ, BTN_NECTOJIS, BTN_JISTONEC, BTN_B64TEXT}) {
-    LineStep by_lines = *LineStepFor(id);
+  texts.push_back(std::string(28, 'a') + "\x1B$B$\x1B$B!!\x1B$B!!\x1B(B\r\n" +
+                  jis);  // a pair's ESC, 32 bytes in
+  // Half-width kana at every place of a window, with and without the marks they join, beside
+  // double-byte runs, a trail byte in the kana's range, and long runs of both.
+  std::string kanas;
+  for (int k = 0; k < 48; ++k) {
+    kanas += std::string(k % 29, 'a') + (k % 3 ? "\x8A\xBF" : "") +
+             "\xB6\xDE\xCA\xDF\xB3\xDE\xB1\xDE\xDF" + std::string(k % 7, '\xCE') +
+             (k % 2 ? "\x82\xB1\xCA" : "b\xDE") + (k % 4 ? "\r\n" : "\xB1\n");
+  }
+  texts.push_back(kanas + std::string(70, '\xB1') + "\r\n" + std::string(70, 'x') + kanas);
+  for (const LineStep* step :
+       {LineStepFor(BTN_SJTOJIS), LineStepFor(BTN_JISTOSJ), LineStepFor(BTN_NECTOJIS),
+        LineStepFor(BTN_JISTONEC), LineStepFor(BTN_B64TEXT), &SjisToJisKanaStep(Kana::kFull),
+        &SjisToJisKanaStep(Kana::kEscI)}) {
+    LineStep by_lines = *step;
     by_lines.block = nullptr;
+    by_lines.lines = nullptr;
     for (Isa isa : kIsas) {
       if (!UseKernels(isa)) continue;
       for (TextRules rules : {TextRules::kWindows, TextRules::kBytes}) {
         for (const std::string& text : texts) {
           for (std::size_t chunk : {0, 7, 64}) {
-            SCOPED_TRACE(testing::Message() << id << " " << static_cast<int>(isa) << " "
-                                            << static_cast<int>(rules) << " " << chunk);
+            SCOPED_TRACE(testing::Message() << step->work_size << " " << static_cast<int>(isa)
+                                            << " " << static_cast<int>(rules) << " " << chunk);
             Losses want_losses, losses;
             MemoryFile in(text, chunk), out("", 0), want_in(text, 0), want("", 0);
             auto buffers = LineBuffers(by_lines);
             ASSERT_EQ(ConvertLines(want_in, want, by_lines, buffers.get(), rules, &want_losses),
                       LinesResult::kDone);
-            ASSERT_EQ(ConvertLines(in, out, *LineStepFor(id), buffers.get(), rules, &losses),
+            ASSERT_EQ(ConvertLines(in, out, *step, buffers.get(), rules, &losses),
                       LinesResult::kDone);
             EXPECT_EQ(out.data, want.data);
             EXPECT_EQ(losses.marked, want_losses.marked);
@@ -371,28 +480,70 @@ TEST(ConvertLines, BlocksAsTheLinesOneByOne) {
   for (Isa isa : kIsas) UseKernels(isa);  // the widest again, for the tests after
 }
 
+// Each byte the encodings tell apart, after a run of plain ASCII long enough for the wide
+// paths, ending at every place of a vector; fed whole and in pieces of every size.
+TEST(ByteSurvey, TellsTheEncodingsWhateverThePiecesAndWhereverTheByte) {
+  struct V {
+    std::string tail;
+    Charsets fits;
+  };
+  const V vectors[] = {
+      {"", Bit(Charset::kAscii)},
+      {"\x1B$B0!\x1B(B", Bit(Charset::kJis)},
+      {"\x1B$B0!\x1B(B\xB1", Bit(Charset::kJis)},  // half-width kana as 8-bit bytes in JIS
+      {std::string("a\0b", 3), kBinary},
+      {"\x7F\x01\xE3\x81\x82", Bit(Charset::kUtf8)},
+      {"\x82\xA0\x8A\xBF", Bit(Charset::kShiftJis)},
+      {"\xA4\xA2\xA4\xFE", Bit(Charset::kEucJp)},
+      {"\xB1\xB2", Bit(Charset::kShiftJis) | Bit(Charset::kEucJp)},
+      {"\x80", kBinary},
+      {"\x1B$B" + std::string(40, '!') + "\x1B(B",
+       Bit(Charset::kJis)},  // plain bytes inside a character
+      {"\x82" + std::string(40, 'A'), Bit(Charset::kShiftJis)},
+  };
+  for (const auto& v : vectors) {
+    for (std::size_t before = 0; before < 80; before += 7) {
+      const std::string text = std::string(before, 'x') + v.tail + std::string(before % 40, 'y');
+      SCOPED_TRACE(testing::Message() << before << " " << v.tail);
+      for (std::size_t piece = 1; piece <= text.size() + 1; ++piece) {
+        ByteSurvey survey;
+        for (std::size_t at = 0; at < text.size(); at += piece) {
+          survey.Add(reinterpret_cast<const unsigned char*>(text.data()) + at,
+                     std::min(piece, text.size() - at));
+        }
+        ASSERT_EQ(survey.Fits(false), v.fits) << piece;
+      }
+    }
+  }
+}
+
 TEST(DecodeBase64Lines, TakesTheLinesOfBase64AloneAndStopsBeforeAnyOther) {
   using namespace std::string_literals;
   struct Vector {
     std::string text;
-    std::size_t max_line, taken;
+    std::size_t max_line, taken, whole;  // taken, and taken when lines must be whole groups
     std::string bytes;
     unsigned long long lines, lone;
   };
   constexpr std::size_t kAny = ~std::size_t{0};
   const Vector vectors[] = {
-      {"QUJD\r\nREVG\n-", kAny, 11, "ABCDEF", 2, 0},
-      {"QQ==\nQUI=\nQUJD\n", kAny, 15, "AABABC", 3, 0},
-      {"QQ==QUJD\nQ\nQU\nQUJ\n", kAny, 18, "AABCAAB", 4, 1},  // padding inside; short groups
-      {"QUJD \n", kAny, 0, "", 0, 0},                            // a space is no Base64
-      {"QUJD\n\nQUJD\n", kAny, 5, "ABC", 1, 0},                 // a blank line
-      {"QUJD\n\r\n", kAny, 5, "ABC", 1, 0},
-      {"QUJD", kAny, 0, "", 0, 0},  // no line end, or half of one
-      {"QUJD\r", kAny, 0, "", 0, 0},
-      {"QUJD\rQUJD\n", kAny, 0, "", 0, 0},
-      {"QU\0D\n"s, kAny, 0, "", 0, 0},
-      {"QUJD\r\nQUJDQUJD\n", 6, 6, "ABC", 1, 0},  // at most max_line bytes with the end
-      {"QUJD\r\nQUJDQUJD\n", 5, 0, "", 0, 0},
+      {"QUJD\r\nREVG\n-", kAny, 11, 11, "ABCDEF", 2, 0},
+      {"QQ==\nQUI=\nQUJD\n", kAny, 15, 15, "AABABC", 3, 0},
+      {"QQ==QUJD\nQ\nQU\nQUJ\n", kAny, 18, 0, "AABCAAB", 4, 1},  // padding inside; short groups
+      {"QUJD \n", kAny, 0, 0, "", 0, 0},                         // a space is no Base64
+      {"QUJD\n\nQUJD\n", kAny, 5, 5, "ABC", 1, 0},               // a blank line
+      {"QUJD\n\r\n", kAny, 5, 5, "ABC", 1, 0},
+      {"QUJD", kAny, 0, 0, "", 0, 0},  // no line end, or half of one
+      {"QUJD\r", kAny, 0, 0, "", 0, 0},
+      {"QUJD\rQUJD\n", kAny, 0, 0, "", 0, 0},
+      {"QU\0D\n"s, kAny, 0, 0, "", 0, 0},
+      {"QUJD\r\nQUJDQUJD\n", 6, 6, 6, "ABC", 1, 0},  // at most max_line bytes with the end
+      {"QUJD\r\nQUJDQUJD\n", 5, 0, 0, "", 0, 0},
+      {"QUJD\nQ=JD\n", kAny, 10, 5,
+       "ABC@\x02"
+       "C",
+       2, 0},  // '=' inside a group
+      {"QUI=\nQQ=\n", kAny, 9, 5, "ABA", 2, 0},
   };
   // Each also after a line long enough for the wide paths, ending at another place of a window.
   const std::string quad = "QUJD";
@@ -405,18 +556,22 @@ TEST(DecodeBase64Lines, TakesTheLinesOfBase64AloneAndStopsBeforeAnyOther) {
     if (!UseKernels(isa)) continue;
     for (const Vector& v : vectors) {
       for (const auto& prefix : prefixes) {
-        if (!prefix[0].empty() && v.max_line != kAny) continue;
-        const std::string text = prefix[0] + v.text;
-        SCOPED_TRACE(testing::Message() << static_cast<int>(isa) << " " << text);
-        std::vector<unsigned char> out(text.size());  // the room the contract names, no more
-        Base64Lines run;
-        const std::size_t taken =
-            DecodeBase64Lines(out.data(), text.data(), text.size(), v.max_line, &run);
-        EXPECT_EQ(taken, prefix[0].size() + v.taken);
-        EXPECT_EQ(std::string(out.begin(), out.begin() + static_cast<long>(run.written)),
-                  prefix[1] + v.bytes);
-        EXPECT_EQ(run.lines, v.lines + !prefix[0].empty());
-        EXPECT_EQ(run.lone, v.lone);
+        for (const bool whole : {false, true}) {
+          if (!prefix[0].empty() && v.max_line != kAny) continue;
+          if (whole && &prefix == &prefixes[2]) continue;  // its line's last group is short
+          const std::string text = prefix[0] + v.text;
+          SCOPED_TRACE(testing::Message() << static_cast<int>(isa) << " " << text);
+          std::vector<unsigned char> out(text.size());  // the room the contract names, no more
+          Base64Lines run;
+          const std::size_t taken =
+              DecodeBase64Lines(out.data(), text.data(), text.size(), v.max_line, whole, &run);
+          EXPECT_EQ(taken, prefix[0].size() + (whole ? v.whole : v.taken));
+          if (whole) continue;
+          EXPECT_EQ(std::string(out.begin(), out.begin() + static_cast<long>(run.written)),
+                    prefix[1] + v.bytes);
+          EXPECT_EQ(run.lines, v.lines + !prefix[0].empty());
+          EXPECT_EQ(run.lone, v.lone);
+        }
       }
     }
   }

@@ -8,6 +8,8 @@
 
 #include "app/command.h"
 #include "mail/mailnames.h"
+#include "mail/mime.h"
+#include "mail/transfer.h"
 #include "support.h"  // the standard library's strings, vectors, files
 #include "ports/texts.h"
 
@@ -169,6 +171,97 @@ TEST(ExtractAttachments, WritesEveryAnnouncedAttachmentOrStopsWithOneErrorBox) {
                           : c.error ? BoxKind::kError
                                     : BoxKind::kMessage);
     }
+  }
+}
+
+// The transfer decoders against Python's binascii (a2b_base64 with email's padding, a2b_qp,
+// a2b_uu) where the comment names no other rule, fed in pieces of every size.
+TEST(TransferDecoders, DecodeTheSameWhateverThePieces) {
+  enum Kind { kB64, kQp, kUu };
+  const struct {
+    Kind kind;
+    std::string in, out;
+    unsigned long long skipped;
+    bool lone;
+  } cases[] = {
+      {kB64, "QUJD\r\nREVG\n", "ABCDEF", 0, false},
+      {kB64, "QU\nJD\r\nQQ", "ABCA", 0, false},      // groups across lines, one left unpadded
+      {kB64, "QUJ D\tQ Q==", "ABCA", 0, false},      // blanks inside are nothing
+      {kB64, "QUJD\rQQ==", "ABCA", 0, false},        // a lone CR is a line's end like any
+      {kB64, "Q=UJD", "ABC", 0, false},              // '=' one character into a group: nothing
+      {kB64, "QU*JD", "ABC", 1, false},              // other bytes passed over, counted
+      {kB64, "QUJDQ", "ABC", 0, true},               // six bits make no byte
+      {kB64, "QQ==\nQUI=\nQUJD", "AABABC", 0, false},  // the window's rule: padded texts in turn
+      {kB64, std::string(3000, 'A') + "QUJD", std::string(2250, '\0') + "ABC", 0, false},
+      {kQp, "a=41b=\r\nc\r\n", "aAbc\r\n", 0, false},
+      {kQp, "=e9\n=zz a=", "\xE9\n=zz a", 0, false},
+      {kQp, "x  \r\ny\t\n= \r\nz", "x\r\ny\nz", 0, false},  // RFC 2045 6.7: transport blanks go
+      {kQp, "==41\r", "=A\r", 0, false},  // Python: "=41", taking "==" for one '='
+      {kUu, "#86)C\n`\nend\nmore\n", "abc", 0, false},
+      {kUu, "+:&5L;&\\@=V]R;&0 \n end \n", "hello world", 0, false},
+      {kUu, "$86)C\n", std::string("abc\0", 4), 0, false},  // a character it lacks counts as 0
+  };
+  struct Collect {
+    static bool Take(void* out, const unsigned char* bytes, std::size_t n) {
+      static_cast<std::string*>(out)->append(reinterpret_cast<const char*>(bytes), n);
+      return true;
+    }
+  };
+  for (const auto& c : cases) {
+    for (std::size_t piece = 1; piece <= c.in.size(); ++piece) {
+      SCOPED_TRACE(c.in + " in pieces of " + std::to_string(piece));
+      std::string out;
+      Base64Stream base64;
+      QuotedPrintable qp;
+      Uudecode uu;
+      for (std::size_t at = 0; at < c.in.size(); at += piece) {
+        const std::size_t n = std::min(piece, c.in.size() - at);
+        const char* p = c.in.data() + at;
+        if (c.kind == kB64) base64.Feed(p, n, Collect::Take, &out);
+        if (c.kind == kQp) qp.Feed(p, n, Collect::Take, &out);
+        if (c.kind == kUu) uu.Feed(p, n, Collect::Take, &out);
+      }
+      base64.Finish(Collect::Take, &out), qp.Finish(Collect::Take, &out), uu.Finish(Collect::Take, &out);
+      EXPECT_EQ(out, c.out);
+      const TransferNotes& notes = c.kind == kB64 ? base64.notes() : c.kind == kQp ? qp.notes() : uu.notes();
+      EXPECT_EQ(notes.bytes, c.out.size());
+      EXPECT_EQ(notes.skipped, c.skipped);
+      EXPECT_EQ(notes.lone, c.lone);
+    }
+  }
+}
+
+// Another run takes the chosen name while the part is written: the sink's next name, or the
+// part whole under its temporary name and the failure told.
+TEST(PartFile, ANameTakenMeanwhileGoesToTheSinksNextOne) {
+  struct Sink : PartSink {
+    std::string dir, failed;
+    bool renames = true;
+    bool Choose(const velko::Part&, char* path) override {
+      return std::strcpy(path, (dir + "/x").c_str()), true;
+    }
+    Answer Exists(const velko::Part&, char*) override { return Answer::kCancel; }
+    bool Taken(const velko::Part&, char* path) override {
+      return renames && std::strcpy(path, (dir + "/x(1)").c_str());
+    }
+    void Skipped(const velko::Part&, SkipReason) override {}
+    void Listed(const velko::Part&, const velko::Body&) override {}
+    void Written(const velko::Part&, const char*, bool, const velko::Body&) override {}
+    void Failed(const velko::Part&, const char* format, const char*, const char*) override { failed = format; }
+  };
+  for (const bool renames : {true, false}) {
+    TempDir dir;
+    FaultyFileOps ops;
+    ops.taken = dir.Path("x");
+    ScriptedHost host;
+    Services sv{host, ops, TextRules::kBytes, false};
+    Sink sink;
+    sink.dir = dir.dir, sink.renames = renames;
+    MemoryFile mail("Content-Type: a/b\nContent-Transfer-Encoding: base64\n\nQUJD\n", 0);
+    unsigned long messages;
+    ExtractArchive(mail, "m", sv, ArchiveMode(), sink, &messages);
+    EXPECT_EQ(ReadFile(dir.Path("x")), "another run's");
+    EXPECT_EQ(renames ? ReadFile(dir.Path("x(1)")) : sink.failed, renames ? "ABC" : kErrRename);
   }
 }
 

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -78,8 +79,9 @@ constexpr std::size_t kNever = static_cast<std::size_t>(-1);
 struct FaultyFileOps : FileOps {
   explicit FaultyFileOps(bool write_through_links = true)
       : real(NativeFileOps(write_through_links)) {}
-  bool fail_exists = false, fail_open_read = false, fail_permissions = false;
+  bool fail_exists = false, fail_open_read = false, fail_permissions = false, fail_owner = false;
   int fail_remove = 0, fail_rename = 0, removes = 0, renames = 0;  // 0: never
+  std::string taken;  // another run takes this name just before it is given to a file
   int fail_write_open = 0, fail_write_close = 0;
   std::size_t read_fails_at = kNever, write_fails_at = kNever;
   std::uint32_t short_reads = 0;  // seed of the read sizes; 0: as much as asked
@@ -93,46 +95,61 @@ struct FaultyFileOps : FileOps {
   bool Exists(const char* p) override { return !fail_exists && real.Exists(p); }
   EntryKind Kind(const char* p, bool follow) override { return real.Kind(p, follow); }
   FileId Id(const char* p) override { return real.Id(p); }
-  bool Remove(const char* p) override { return ++removes != fail_remove && real.Remove(p); }
-  bool RenameNoReplace(const char* f, const char* t) override {
-    return ++renames != fail_rename && real.RenameNoReplace(f, t);
+  FileStatus Remove(const char* p) override {
+    return ++removes == fail_remove ? FileStatus::Failed(EIO) : real.Remove(p);
   }
-  bool Replace(const char* f, const char* t) override { return real.Replace(f, t); }
+  FileStatus RenameNoReplace(const char* f, const char* t) override {
+    if (!taken.empty() && taken == t) std::ofstream(t) << "another run's", taken.clear();
+    return ++renames == fail_rename ? FileStatus::Failed(EIO) : real.RenameNoReplace(f, t);
+  }
+  unsigned long Links(const char* p) override { return real.Links(p); }
+  bool ReadLink(const char* p, char* t, std::size_t n) override { return real.ReadLink(p, t, n); }
+  bool AliasOf(const char* p, char* n, std::size_t s) override {
+    return real.AliasOf(p, n, s);
+  }
+  FileStatus Replace(const char* f, const char* t) override { return real.Replace(f, t); }
   void AppendName(char* name, std::size_t size, const char* text, std::size_t n,
                   bool utf8) override {
     real.AppendName(name, size, text, n, utf8);
   }
-  bool CopyPermissions(const char* f, const char* t) override {
-    return real.CopyPermissions(f, t) && !fail_permissions;
+  FileStatus KeepOwner(const char* f, const char* t) override {
+    return fail_owner ? FileStatus::Failed(EPERM) : real.KeepOwner(f, t);
   }
-  // The hold reads with the faults too (a conversion may read through it); it is never closed,
-  // only let go, so it is not counted.
+  FileStatus CopyPermissions(const char* f, const char* t) override {
+    return fail_permissions ? FileStatus::Failed(ENOTSUP) : real.CopyPermissions(f, t);
+  }
+  FileStatus CopyTimes(const char* f, const char* t) override { return real.CopyTimes(f, t); }
+  // The hold is read as the file is: with the same faults, but never counted as left open.
   LockResult Lock(const char* p, std::unique_ptr<File>* hold) override {
+    if (fail_open_read) return LockResult::kNotAvailable;
     const LockResult r = real.Lock(p, hold);
-    if (*hold) *hold = std::make_unique<Faulty>(*this, std::move(*hold));
+    if (*hold) *hold = std::make_unique<Faulty>(*this, std::move(*hold), false);
     return r;
   }
   bool ListFolder(const char* f, const std::function<void(const char*)>& each) override {
     return real.ListFolder(f, each);
   }
   std::size_t NameRoom(const char* folder) override { return real.NameRoom(folder); }
-  bool MakeFolder(const char* path) override { return real.MakeFolder(path); }
-  std::unique_ptr<File> Open(const char* path, OpenMode mode) override {
+  FileStatus MakeFolder(const char* path) override { return real.MakeFolder(path); }
+  using FileOps::Open;
+  std::unique_ptr<File> Open(const char* path, OpenMode mode, int* error) override {
     bool refused = mode == OpenMode::kRead ? fail_open_read
                                            : fail_write_open && ++write_opens >= fail_write_open;
-    std::unique_ptr<File> file = refused ? nullptr : real.Open(path, mode);
+    if (refused) *error = ENOSPC;
+    std::unique_ptr<File> file = refused ? nullptr : real.Open(path, mode, error);
     open += file != nullptr;
     return file ? std::make_unique<Faulty>(*this, std::move(file)) : nullptr;
   }
 
   struct Faulty : File {
-    Faulty(FaultyFileOps& ops, std::unique_ptr<File> real) : ops(ops), real(std::move(real)) {}
+    Faulty(FaultyFileOps& ops, std::unique_ptr<File> real, bool counted = true)
+        : ops(ops), real(std::move(real)), counted(counted) {}
     long Read(void* buffer, std::size_t size) override {
       if (ops.short_reads != 0) {
         ops.short_reads = ops.short_reads * 1103515245u + 12345u;
         size = std::min<std::size_t>(size, 1 + (ops.short_reads >> 16) % 4096);
       }
-      if (ops.read >= ops.read_fails_at) return Fail(-1);
+      if (ops.read >= ops.read_fails_at) return Failed(EIO, Fail(-1));
       long n = real->Read(buffer, std::min(size, ops.read_fails_at - ops.read));
       ops.read += n > 0 ? n : 0;
       return n;
@@ -142,19 +159,21 @@ struct FaultyFileOps : FileOps {
       std::size_t n =
           std::min(size, ops.write_fails_at - std::min(ops.write_fails_at, ops.written));
       ops.written += n;
-      return real->Write(data, n) && (n == size || Fail(0));
+      if (!real->Write(data, n)) return Failed(real->Error(), false);
+      return n == size || Failed(ENOSPC, Fail(0) != 0);
     }
     bool Close() override {
-      ops.open -= !closed;
+      ops.open -= counted && !closed;
       closed = true;
       bool fails = written && ops.fail_write_close && ++ops.write_closes >= ops.fail_write_close;
-      return real->Close() && (!fails || Fail(0));
+      if (!real->Close()) return Failed(real->Error(), false);
+      return !fails || Failed(ENOSPC, Fail(0) != 0);
     }
     FileId Id() override { return real->Id(); }
     long Fail(long result) { return ops.failed = true, result; }
     FaultyFileOps& ops;
     std::unique_ptr<File> real;
-    bool written = false, closed = false;
+    bool written = false, closed = false, counted;
   };
 };
 

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # velko-cli.exe under Wine (a Japanese Windows, code page 932), beside velko-cli on Linux:
-#   wine_cli_test.sh WINE_SH VELKO_CLI_EXE VELKO_CLI
+#   wine_cli_test.sh WINE_SH VELKO_CLI_EXE VELKO_CLI DRIVER_EXE
 set -u
-wine=$(realpath "$1") exe=$(realpath "$2") linux=$(realpath "$3")
+wine=$(realpath "$1") exe=$(realpath "$2") linux=$(realpath "$3") driver=$(realpath "$4")
 work=$(mktemp -d) && trap 'rm -rf "$work"' EXIT && cd "$work" || exit 1
 failed=0
 check() {  # check WHAT EXPECTED ACTUAL
@@ -32,8 +32,9 @@ check "no best fit" "1|8a bf 0a|no" "$s|$(hex Unicode.txt)|$([ -e Unicode.BAK ] 
 cp "$exe" velko-cli.exe && timeout 60 "$wine" wineconsole cmd /c "chcp 65001 >nul & velko-cli.exe jis2sjis no.txt > u8 2>&1"
 check "UTF-8 after chcp 65001" "velko-cli: no.txt: 入力ファイルが見つかりません。[no.txt]" "$(sed 's/\]: .*/]/' u8)"
 
-# One file by two spellings: A.BAK is a.BAK, so the second file is refused; one file in and out.
-printf '\x8a\xbf\n' | tee a.txt >A.md && "$wine" "$exe" -q sjis2jis a.txt A.md >/dev/null 2>err; s=$?
+# One file by two spellings: A.BAK is a.BAK, so with --backup=simple the second file is refused;
+# one file in and out.
+printf '\x8a\xbf\n' | tee a.txt >A.md && "$wine" "$exe" -q sjis2jis --backup=simple a.txt A.md >/dev/null 2>err; s=$?
 printf '\x1b$B4A\x1b(B\n' >j && "$wine" "$exe" jis2sjis <j >>j 2>>err
 check "one file by two names, in and out" "1 1 2 8a bf 0a" "$s $? $(wc -l <err) $(hex a.BAK)"
 
@@ -48,6 +49,30 @@ printf 'Content-Transfer-Encoding: base64\r\nfilename="%s"\r\n\r\nQUJD\r\n\r\n' 
 "$wine" "$exe" b64bin --names=raw --dir dd dev.eml >/dev/null 2>err; s="$? $(ls dd | grep -v p | xargs) $(wc -l <err)"
 "$wine" "$exe" b64bin --names=raw --dir "$deep" long.eml >/dev/null 2>>err; full="Z:$PWD/$deep/$(ls "$deep")"
 check "Windows names" "1 _AUX _COM1 _CON _CON.TXT _CONOUT\$ _LPT1.TXT _NUL.PDF _PRN 3 0 259 Q.TXT" "$s $? ${#full} ${full: -5}"
+
+# In place in a folder of 250 characters (its temporary past MAX_PATH): converted, and the
+# backups as on Linux (an older one kept as .~1~; simple replaces it; a run with nothing to
+# convert changes nothing); an attachment there gets a name within MAX_PATH.
+far=ff/$(printf 'r%.0s' {1..120})/$(printf 's%.0s' $(seq $((123 - ${#PWD})))) && mkdir -p "$far" lin-far
+for d in "$far" lin-far; do printf '\x8a\xbf\n' | tee $d/a.txt $d/b.txt >/dev/null; printf old | tee $d/a.BAK $d/b.BAK >/dev/null; done
+"$wine" "$exe" -q sjis2jis "$far/a.txt" && "$wine" "$exe" -q sjis2jis --backup=simple "$far/b.txt"
+"$linux" -q --eol=crlf sjis2jis lin-far/a.txt && "$linux" -q --eol=crlf sjis2jis --backup=simple lin-far/b.txt
+"$wine" "$exe" sjis2jis --force "$far/b.txt" >out 2>&1
+check "in place, far down" "250|a.BAK a.BAK.~1~ a.txt b.BAK b.txt||1" \
+  "$(printf 'Z:%s/%s' "$PWD" "$far" | wc -c)|$(ls "$far" | xargs)|$(diff -r "$far" lin-far)|$(iconv -f CP932 -t UTF-8 out | grep -c '変換するものはありません')"
+part 'filename="long-attachment-name.txt"' QUJD >far.eml && "$wine" "$exe" -q b64bin --names=raw --dir "$far" far.eml
+check "an attachment far down" "259" "$(printf 'Z:%s/%s/%s' "$PWD" "$far" "$(ls "$far" | grep -v '^[ab]\.')" | wc -c)"
+
+# Through a link (the host's, which Wine shows as a file): the file it leads to is converted,
+# its backup beside it, and the link stays.
+mkdir lk && printf '\x8a\xbf\n' >lk/n.txt && ln -s lk/n.txt n.txt && "$wine" "$exe" -q sjis2jis n.txt
+check "a link" "lk/n.txt|1b 24 42 34 41 1b 28 4a 0d 0a|8a bf 0a|no" \
+  "$(readlink n.txt)|$(hex lk/n.txt)|$(hex lk/n.BAK)|$([ -e n.BAK ] && echo yes || echo no)"
+
+# A name that is the short (8.3) name of another file is that file: never written over.
+printf mine >report-2024.pdf && short=$("$wine" "$driver" --short report-2024.pdf | tr -d '\r')
+part "filename=\"$short\"" QUJD >short.eml && "$wine" "$exe" -q b64bin --exists overwrite --dir . short.eml 2>/dev/null
+check "short name" "mine|ABC" "$(cat report-2024.pdf)|$(cat "${short%.*}(1).${short##*.}")"
 
 # A Maildir, read in name order, and the manifest's SHA-256 by Windows' own hashing.
 mkdir -p md/cur md/new

@@ -15,5 +15,5 @@ status=$?
 iconv -c -f CP932 -t UTF-8 "$tmp/log"
 for bmp in "$tmp"/shots/*.bmp; do convert "$bmp" "$artefacts/$(basename "${bmp%.bmp}").png"; done
 # velko-cli.exe, in the same prefix, beside velko-cli on Linux.
-bash "$(dirname "$0")/wine_cli_test.sh" "$wine" "$4" "$5" || status=1
+bash "$(dirname "$0")/wine_cli_test.sh" "$wine" "$4" "$5" "$2" || status=1
 exit $status

@@ -50,11 +50,18 @@ LineText JisToSjisStep(const char* line, std::size_t length, char* work) {
 // text and 3 bytes; a ruled-line step on a JIS line keeps its Shift_JIS form as well.
 constexpr LineStep kNecToJis = {NecToJisStep, 4 * kReadLimit + 4, NecToJisBlock, 1};
 constexpr LineStep kJisToNec = {JisToNecStep, 4 * kReadLimit + 4, JisToNecBlock, 1};
-constexpr LineStep kSjisToJis = {SjisToJisStep, 3 * kReadLimit + 3, SjisToJisBlock, 3};
+constexpr LineStep kSjisToJis = {SjisToJisStep, 3 * kReadLimit + 3, SjisToJisBlock, 3,
+                                 SjisToJisLines};
 constexpr LineStep kJisToSjis = {JisToSjisStep, kReadLimit, JisToSjisBlock, 1};
 // An escape sequence and a JIS pair may stand for one byte of half-width kana.
-constexpr LineStep kSjisToJisEscI = {SjisToJisKanaStep<Kana::kEscI>, 8 * kReadLimit + 3};
-constexpr LineStep kSjisToJisFull = {SjisToJisKanaStep<Kana::kFull>, 8 * kReadLimit + 3};
+template <Kana kana>
+std::size_t SjisToJisKanaBlockOf(char* out, const char* in, std::size_t length, BlockMarks* marks) {
+  return SjisToJisKanaBlock(out, in, length, marks, kana);
+}
+constexpr LineStep kSjisToJisEscI = {SjisToJisKanaStep<Kana::kEscI>, 8 * kReadLimit + 3,
+                                     SjisToJisKanaBlockOf<Kana::kEscI>, 8};
+constexpr LineStep kSjisToJisFull = {SjisToJisKanaStep<Kana::kFull>, 8 * kReadLimit + 3,
+                                     SjisToJisKanaBlockOf<Kana::kFull>, 8};
 constexpr LineStep kB64Text = {B64TextStep, 2 * kReadLimit + 2, B64TextBlock, 2};
 
 // The field's text into TargetPath. A text too long for it (only a faulty host gives one) or no

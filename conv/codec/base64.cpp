@@ -64,8 +64,8 @@ std::size_t DecodeBase64(unsigned char* out, const char* text, std::size_t lengt
 }
 
 std::size_t DecodeBase64Lines(unsigned char* out, const char* text, std::size_t length,
-                              std::size_t max_line, Base64Lines* run) {
-  return ActiveKernels().decode_base64_lines(out, text, length, max_line, run);
+                              std::size_t max_line, bool whole_groups, Base64Lines* run) {
+  return ActiveKernels().decode_base64_lines(out, text, length, max_line, whole_groups, run);
 }
 
 }  // namespace velko

@@ -30,9 +30,10 @@ struct Base64Lines {
 // it. Each is decoded whole, as DecodeBase64 decodes it, into `out` (room for `length` bytes),
 // one after the other; the first other line, or one not ended within `length`, stops them.
 // Returns the bytes of the lines taken, their ends included. One pass: each character is
-// checked and decoded where it is read.
+// checked and decoded where it is read. `whole_groups`: only lines of whole groups, '=' only
+// as their last one or two characters, which a stream of Base64 reads the same way.
 std::size_t DecodeBase64Lines(unsigned char* out, const char* text, std::size_t length,
-                              std::size_t max_line, Base64Lines* run);
+                              std::size_t max_line, bool whole_groups, Base64Lines* run);
 
 // Base64 text that comes in pieces (a body's lines, and lines a read limit cut), decoded a
 // piece at a time; a group cut between two pieces waits for the rest.

@@ -4,6 +4,7 @@
 
 #include "codec/cp932.h"
 #include "codec/jis.h"
+#include "codec/simd.h"
 #include "velko/utf8.h"
 
 namespace velko {
@@ -12,6 +13,9 @@ void ByteSurvey::AddUtf8(const unsigned char* bytes, std::size_t n) {
   for (std::size_t i = 0; utf8_ok_ && i < n;) {
     if (utf8_held_ == 0 && bytes[i] < 0x80) {
       ++i;
+#if VELKO_SIMD
+      while (n - i >= simd::kWidth && simd::Mask(simd::Load(bytes + i)) == 0) i += simd::kWidth;
+#endif
       continue;
     }
     // The sequence at i, after the bytes of it the last piece ended with.
@@ -37,6 +41,18 @@ void ByteSurvey::AddUtf8(const unsigned char* bytes, std::size_t n) {
 void ByteSurvey::Add(const unsigned char* bytes, std::size_t n) {
   AddUtf8(bytes, n);
   for (std::size_t i = 0; i < n; ++i) {
+#if VELKO_SIMD
+    // Between characters, a byte 0x01-0x7F but ESC changes nothing: whole vectors of them pass.
+    if (sjis_lead_ == 0 && euc_need_ == 0 && escape_ == 0) {
+      while (n - i >= simd::kWidth) {
+        const simd::V v = simd::Load(bytes + i);
+        const simd::V plain = simd::AndNot(simd::Eq(v, 0x1B), simd::InRange(v, 0x01, 0x7F));
+        if (simd::Mask(plain) != simd::kAll) break;
+        i += simd::kWidth;
+      }
+      if (i == n) break;
+    }
+#endif
     const unsigned char c = bytes[i];
     nul_ |= c == 0;
     if (c >= 0x80) {

@@ -44,13 +44,34 @@ struct SjisByteClasses {
 };
 inline constexpr SjisByteClasses kSjisClass;
 
-}  // namespace VELKO_SIMD_ABI
-void JisCharToSjis(unsigned char result[2], const unsigned char pair[2]);
-
 // The Shift_JIS code of the full-width form of the half-width kana `kana` (0xA1-0xDF). A
 // voiced or semi-voiced mark in `next` that makes one character with it (ｶﾞ ガ, ﾊﾟ パ, ｳﾞ ヴ)
 // is taken in, and `*joined` set.
-unsigned FullWidthKana(unsigned char kana, unsigned char next, bool* joined);
+constexpr unsigned FullWidthKana(unsigned char kana, unsigned char next, bool* joined) {
+  constexpr unsigned short kFullKana[63] = {
+      0x8142, 0x8175, 0x8176, 0x8141, 0x8145, 0x8392, 0x8340, 0x8342, 0x8344, 0x8346, 0x8348,
+      0x8383, 0x8385, 0x8387, 0x8362, 0x815B, 0x8341, 0x8343, 0x8345, 0x8347, 0x8349, 0x834A,
+      0x834C, 0x834E, 0x8350, 0x8352, 0x8354, 0x8356, 0x8358, 0x835A, 0x835C, 0x835E, 0x8360,
+      0x8363, 0x8365, 0x8367, 0x8369, 0x836A, 0x836B, 0x836C, 0x836D, 0x836E, 0x8371, 0x8374,
+      0x8377, 0x837A, 0x837D, 0x837E, 0x8380, 0x8381, 0x8382, 0x8384, 0x8386, 0x8388, 0x8389,
+      0x838A, 0x838B, 0x838C, 0x838D, 0x838F, 0x8393, 0x814A, 0x814B,
+  };
+  constexpr unsigned char kVoiced = 0xDE, kSemiVoiced = 0xDF;
+  const unsigned full = kFullKana[kana - 0xA1];
+  *joined = true;
+  // ｶ-ﾄ and ﾊ-ﾎ take a voiced mark as the next code, ﾊ-ﾎ a semi-voiced one as the one after.
+  if (next == kVoiced && kana == 0xB3) return 0x8394;
+  if (next == kVoiced && ((kana >= 0xB6 && kana <= 0xC4) || (kana >= 0xCA && kana <= 0xCE))) {
+    return full + 1;
+  }
+  if (next == kSemiVoiced && kana >= 0xCA && kana <= 0xCE) return full + 2;
+  *joined = false;
+  return full;
+}
+
+}  // namespace VELKO_SIMD_ABI
+void JisCharToSjis(unsigned char result[2], const unsigned char pair[2]);
+
 
 // Convert one line, its NUL at in[length] (a NUL before it ends the line there), into `out`,
 // NUL-terminated, and return the length written up to that NUL. `out` must not overlap `in`.
@@ -85,6 +106,23 @@ struct BlockMarks {
 };
 std::size_t SjisToJisBlock(char* out, const char* in, std::size_t length, BlockMarks* marks);
 std::size_t JisToSjisBlock(char* out, const char* in, std::size_t length, BlockMarks* marks);
+// The same over lines as they were read (`in`, `length` bytes, the last ended by its LF, a NUL
+// after it): from the start, the lines that the text rules leave as they are (kernels.h's
+// PlainLines, with `windows` and `limit`) and that need no line step, converted one after the
+// other into `out` (3 x length + 4 bytes); `taken` tells their bytes, their LFs and the lines
+// marked. Returns the bytes written; kNoBlock when the first lines' run needs the line step,
+// `taken->read` its bytes. A NUL may be put into `in` for a while; it is as it was after.
+struct BlockTaken {
+  std::size_t read = 0;
+  unsigned long long lines = 0;
+  BlockMarks marks;
+};
+std::size_t SjisToJisLines(char* out, char* in, std::size_t length, bool windows,
+                           std::size_t limit, BlockTaken* taken);
+// SjisToJisKanaLine's lines one after the other (k8bit: SjisToJisBlock's), in room for
+// 8 x length + 4 bytes; no line is marked.
+std::size_t SjisToJisKanaBlock(char* out, const char* in, std::size_t length, BlockMarks* marks,
+                               Kana kana);
 
 }  // namespace velko
 

@@ -34,15 +34,16 @@ bool CpuHasAvx2() {
   __cpuid(r, 0);
   if (r[0] < 7) return false;
   __cpuid(r, 1);
-  const int osxsave = 1 << 27, avx = 1 << 28;
-  if ((r[2] & (osxsave | avx)) != (osxsave | avx)) return false;
+  const int popcnt = 1 << 23, osxsave = 1 << 27, avx = 1 << 28;
+  if ((r[2] & (popcnt | osxsave | avx)) != (popcnt | osxsave | avx)) return false;
   if ((_xgetbv(0) & 6) != 6) return false;  // the system saves the YMM registers
   __cpuidex(r, 7, 0);
   return (r[1] & (1 << 5)) != 0;
 #elif defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-  // Checks the system's support of the YMM registers too.
+  // Checks the system's support of the YMM registers too. The AVX2 kernels count bits with
+  // POPCNT, which every AVX2 CPU has.
   __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2");
+  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
 #else
   return false;
 #endif
@@ -120,6 +121,21 @@ std::size_t SjisToJisBlock(char* out, const char* in, std::size_t length, BlockM
 
 std::size_t JisToSjisBlock(char* out, const char* in, std::size_t length, BlockMarks* marks) {
   return Active()->jis_to_sjis_block(out, in, length, marks);
+}
+
+std::size_t SjisToJisKanaBlock(char* out, const char* in, std::size_t length, BlockMarks* marks,
+                               Kana kana) {
+  return Active()->sjis_to_jis_kana_block(out, in, length, marks, kana);
+}
+
+std::size_t PlainLines(const char* text, std::size_t length, bool windows, std::size_t limit,
+                       unsigned long long* lines) {
+  return Active()->plain_lines(text, length, windows, limit, lines);
+}
+
+std::size_t SjisToJisLines(char* out, char* in, std::size_t length, bool windows,
+                           std::size_t limit, BlockTaken* taken) {
+  return Active()->sjis_to_jis_lines(out, in, length, windows, limit, taken);
 }
 
 }  // namespace velko

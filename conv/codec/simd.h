@@ -46,8 +46,14 @@ inline unsigned First(std::uint32_t mask) {
   return static_cast<unsigned>(__builtin_ctz(mask));
 #endif
 }
-// How many bits of the mask are set (no POPCNT: not every SSE2 CPU has it).
+// How many bits of the mask are set (POPCNT where the build has it: every AVX2 CPU does, not
+// every SSE2 one).
 inline unsigned Count(std::uint32_t m) {
+#if defined(__POPCNT__)
+  return static_cast<unsigned>(__builtin_popcount(m));
+#elif defined(_MSC_VER) && !defined(__clang__) && defined(__AVX2__)
+  return __popcnt(m);
+#endif
   m = m - ((m >> 1) & 0x55555555u);
   m = (m & 0x33333333u) + ((m >> 2) & 0x33333333u);
   return (((m + (m >> 4)) & 0x0F0F0F0Fu) * 0x01010101u) >> 24;

@@ -9,6 +9,7 @@
 #include "codec/bytes.h"
 #include "codec/jis.h"
 #include "mail/mailnames.h"
+#include "mail/mime.h"
 #include "mail/partfile.h"
 #include "text/textio.h"
 #include "ports/texts.h"
@@ -16,247 +17,291 @@
 namespace velko {
 namespace {
 
-constexpr std::size_t kStreamBuffer = 256 * 1024;
-
-// All buffers of one run, taken at its start.
-struct Areas {
-  char line[MAXCHRS];
-  char scan[MAXCHRS];
-  char input[kStreamBuffer];
-  char output[kStreamBuffer];
-  PartHeader header;  // the part's header lines, as a mail reader takes them
-  char name[kPathSize];
-  char work[kNameWork];
-};
-
-enum class Outcome { kDone, kStopped };
-
-class Extraction {
- public:
-  Extraction(const char* target, Owner owner, const Services& sv, Areas& areas, File& input,
-             const ExtractMode& mode, PartSink* sink)
-      : target_(target),
-        owner_(owner),
-        sv_(sv),
-        a_(areas),
-        input_(input),
-        mode_(mode),
-        sink_(sink),
-        mail_id_(input.Id()),
-        reader_(input, false, areas.input, kStreamBuffer) {}
-
-  // True when the end of the mail was reached; the input is closed either way.
-  bool Run();
-
- private:
-  void ShowError(const char* format, const char* arg) {
-    sv_.host.ShowError(owner_, format, arg, "");
-  }
-  // Reads one line into the line area; false at the end of the file. A read failure is
-  // reported (the input closed first) and sets stopped_.
-  bool ReadLine(std::size_t* length);
-  // A line outside a body: the window's header scan, and the part's header kept whole.
-  void Scan(const char* line);
-  Outcome BlankLine();
-  Outcome ExtractOne(bool window);
-  // The failure of the part being written: the window's error box, which ends the command
-  // (kStopped), or a sink's report, after which the next part follows.
-  Outcome Fail(const Part& part, const char* format, const char* path, const char* other = "");
-  Part ThisPart(bool window) const { return {part_line_, form_, a_.name, name_nul_, window}; }
-  void Report(SkipReason reason) {
-    if (sink_) sink_->Skipped(ThisPart(false), reason);
-  }
-
-  const char* target_;
-  Owner owner_;
-  const Services& sv_;
-  Areas& a_;
-  File& input_;
-  const ExtractMode& mode_;
-  PartSink* sink_;
-  FileId mail_id_;
-  LineReader reader_;
-  ExtractState state_{};
-  bool stopped_ = false;
-  Base64Pieces base64_;
-  long line_ = 0, next_line_ = 1;  // the line just read, and the next one
-  long part_line_ = 0;             // where the header lines now kept began
-  bool in_header_ = false;         // header lines are being kept
-  bool announced_ = false;         // they announced Base64 to the window's scan
-  NameForm form_ = NameForm::kNone;
-  bool name_nul_ = false;  // the name as decoded held a NUL
-};
-
-bool Extraction::ReadLine(std::size_t* length) {
-  ReadResult r = reader_.ReadLine(a_.line, kReadLimit, length);
-  if (r == ReadResult::kError) {
-    input_.Close();
-    ShowError(kErrInputRead, target_);
-    stopped_ = true;
-  }
-  line_ = next_line_;
-  if (r == ReadResult::kLine && a_.line[*length - 1] == '\n') ++next_line_;
-  return r == ReadResult::kLine;
+// The bytes before the first NUL of the first `length`.
+std::size_t TextLength(const char* text, std::size_t length) {
+  const void* nul = std::memchr(text, 0, length);
+  return nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - text) : length;
 }
 
-void Extraction::Scan(const char* line) {
+}  // namespace
+
+Answer DialogSink::Exists(const Part&, char*) { return host_.AskYesNoCancel(owner_, kAskOverwrite); }
+
+WindowScan::WindowScan(const Services& sv, PartSink& sink, const char* target, FileId mail,
+                       Areas& areas, const ExtractMode& mode, File* input, bool follow)
+    : sv_(sv), sink_(sink), mail_(mail), a_(areas), mode_(mode),
+      input_(input), follow_(follow),
+      file_(new PartFile(sv, &sink, target, mail, areas.output, kOutput)) {}
+
+WindowScan::~WindowScan() = default;
+
+Part WindowScan::ThisPart(bool window) const {
+  Part part = context;
+  part.line = part_line_, part.form = form_, part.name = a_.name, part.name_has_nul = name_nul_;
+  part.window = window;
+  if (follow_) part.number = number_, part.made_name = a_.made, part.type = a_.type;
+  if (follow_) part.slot = kSlotWindow;
+  return part;
+}
+
+// A line outside a body: the window's header scan, and the part's header kept whole.
+void WindowScan::Scan(const char* line, std::size_t length) {
+  length = TextLength(line, length);
+  const std::size_t span = Base64Span(line, length);
   // Body lines left in the mail (Base64 text only, or a blank) start no header.
-  if (line[0] != '\n' && line[0] != '\r' &&
-      (in_header_ || line[Base64Span(line, std::strlen(line))] > '\r')) {
+  if (length > 0 && line[0] != '\n' && line[0] != '\r' &&
+      (in_header_ || (span < length && line[span] > '\r'))) {
     if (!in_header_) {
       in_header_ = true, announced_ = false, part_line_ = line_;
       a_.header.length = 0, a_.header.text[0] = 0;
     }
-    AddHeaderLine(a_.header, line);
+    AddHeaderLine(a_.header, line, length);
   }
-  if (ScanHeaderLine(state_.PendingName, line, a_.scan)) {
+  if (ScanHeaderLine(state_.PendingName, line, length, a_.scan)) {
     state_.Base64Announced = true, announced_ = true;
   }
 }
 
 // The blank line after header lines: the window's rule, or a mail reader's, starts an
 // extraction here; a part announced as Base64 that is not extracted is told to the sink.
-Outcome Extraction::BlankLine() {
+WindowScan::Step WindowScan::BlankLine() {
   ExtractState& s = state_;
   const bool window = s.Base64Announced && s.PendingName[0] != 0;
   const bool ended = in_header_;
   in_header_ = false;
-  const bool base64 = ended && (mode_.list ? AnnouncesBase64(a_.header) : announced_);
+  const bool base64 = !follow_ && ended && (mode_.list ? AnnouncesBase64(a_.header) : announced_);
   if (base64 || window) form_ = DecodePartName(a_.header, sv_.files, a_.name, a_.work, &name_nul_);
+  window_ = window;
+  if (follow_) {  // the reading may take this part as its own before its first line
+    if (window) s.Base64Announced = false, starting_ = true;
+    return Step::kGoOn;
+  }
   if (mode_.list) {
     if (window) s.Base64Announced = false;
-    return base64 ? ExtractOne(window) : Outcome::kDone;
+    return base64 ? Start() : Step::kGoOn;
   }
-  if (window) return ExtractOne(true);
-  if (base64) Report(SkipReason::kNoName);
-  return Outcome::kDone;
+  if (window) return Start();
+  if (base64) sink_.Skipped(ThisPart(false), SkipReason::kNoName);
+  return Step::kGoOn;
 }
 
-Outcome Extraction::Fail(const Part& part, const char* format, const char* path,
-                         const char* other) {
-  if (sink_) {
-    sink_->Failed(part, format, path, other);
-    return Outcome::kDone;
+WindowScan::Step WindowScan::Fail(const Part& part, const char* format, const char* path,
+                                  const char* other) {
+  if (!sink_.Stops()) {
+    sink_.Failed(part, format, path, other);
+    return Step::kGoOn;
   }
-  input_.Close();
-  sv_.host.ShowError(owner_, format, path, other);
-  return Outcome::kStopped;
+  if (input_) input_->Close();
+  sink_.Failed(part, format, path, other);
+  return Step::kStopped;
 }
 
-// One body, from the line after the blank one: written to the file the host chooses, or, for
-// --list, only counted (`window`: the window's rules would extract it).
-Outcome Extraction::ExtractOne(bool window) {
+// A body from the next piece on: written to the file the sink chooses, or, for --list, only
+// counted.
+WindowScan::Step WindowScan::Start() {
   ExtractState& s = state_;
-  const Part part = ThisPart(window);
-  PartFile file(sv_, owner_, sink_, target_, mail_id_, a_.output, kStreamBuffer);
-  bool writing = false;
-  const char* failure = nullptr;  // the part's; a sink's body is still read, and only counted
+  starting_ = false;
+  if (follow_) {
+    std::snprintf(number_, sizeof number_, "%s.%u", context.number, files ? ++*files : ++parts_);
+    FieldToken(a_.header, "content-type", a_.type, sizeof a_.type);
+    if (std::strchr(a_.type, '/') == nullptr) std::strcpy(a_.type, "text/plain");
+    std::snprintf(a_.made, kPathSize, "%.300s%s%s", made_stem, number_, ExtensionOf(a_.type));
+    if (form_ == NameForm::kNone) {  // the quoted name the window found, wherever it stood
+      PlainName(s.PendingName, std::strlen(s.PendingName), sv_.files, a_.name, a_.work);
+      form_ = NameForm::kQuoted;
+    }
+  }
+  const Part part = ThisPart(window_);
+  writing_ = false, failure_ = nullptr, ok_ = true, continued_ = false;
   if (!mode_.list) {
     s.Base64Announced = false;
-    const PartFile::Choice choice = file.Choose(part, s.PendingName);
+    char* path = s.PendingName;
+    if (follow_) std::strcpy(path, a_.name);  // a name in the encoding the reading names in
+    const PartFile::Choice choice = file_->Choose(part, path);
     if (choice != PartFile::Choice::kTaken) {
       s.PendingName[0] = 0;  // its body: scanned as lines
-      Report(choice == PartFile::Choice::kKept ? SkipReason::kKept : SkipReason::kNotTaken);
-      return Outcome::kDone;
+      sink_.Skipped(part, choice == PartFile::Choice::kKept ? SkipReason::kKept
+                                                            : SkipReason::kNotTaken);
+      return Step::kGoOn;
     }
-    failure = file.Open();
-    if (failure != nullptr) {
-      file.Drop();
-      if (!sink_) return Fail(part, failure, s.PendingName);
+    failure_ = file_->Open();
+    if (failure_ != nullptr) {
+      file_->Drop();
+      if (sink_.Stops()) return Fail(part, failure_, s.PendingName);
     }
-    writing = failure == nullptr;
+    writing_ = failure_ == nullptr;
   }
-  PartFile* out = writing ? &file : nullptr;
-  // Bytes go to the file, or (none to write, or a write failed) are only counted.
-  auto emit = [&out](const unsigned char* bytes, std::size_t n) {
-    return !out || out->Write(bytes, n);
-  };
   base64_.Reset();
-  bool continued = false;  // the last read ended inside a line (the read limit cut it)
-  bool ok = true;
-  std::size_t length = 0;
-  for (;;) {
-    if (!ReadLine(&length)) {
-      if (stopped_) return Outcome::kStopped;  // the file dropped with `file`
-      a_.line[0] = 0;
-      break;
-    }
-    char* text = a_.line;
-    // A line of one byte (a lone LF) or one that starts with a NUL ends the body.
-    if (!continued && (text[0] == 0 || text[1] == 0)) break;
-    // The line end goes, CR LF or a lone LF; a line without one keeps all it holds.
-    bool whole = length > 0 && text[length - 1] == '\n';
-    if (whole) text[--length] = 0;
-    if (length > 0 && text[length - 1] == '\r') text[--length] = 0;
-    // One pass tells both whether it is Base64 text and how long it is; a NUL ends the
-    // text, as it ends every string here.
-    std::size_t span = Base64Span(text, length);
-    if (text[span] != 0) break;
-    length = span;
-    if (length == 0 && !continued) break;  // the blank line after the body
-    continued = !whole;
-    if (ok) ok = base64_.Feed(text, length, whole, emit);
-    if (ok && whole && base64_.idle()) {  // lines one read of kReadLimit takes whole
-      Base64Lines run;
-      ok = TakeBase64Lines(reader_, out, reinterpret_cast<unsigned char*>(a_.scan), MAXCHRS,
-                           kReadLimit - 1, base64_, &run);
-      next_line_ += static_cast<long>(run.lines);
-      line_ = next_line_ - 1;
-    }
-    if (!ok && !sink_) break;
-    if (!ok) out = nullptr;  // the rest only counted: it is the next part's no more
-  }
-  // The mail ended inside a line: what came is kept, and said.
-  const bool cut = continued && a_.line[0] == 0;
-  if (!ok) out = nullptr;
-  ok = base64_.Finish(emit) && ok;
-  const Body body = {base64_.bytes(), cut, base64_.lone()};
-  const char *path = s.PendingName, *other = "";
-  if (writing) {
-    if (ok) {
-      failure = file.Finish(&path, &other);
-    } else {
-      file.Drop();
-      failure = kErrOutputWrite;
-    }
-  }
-  if (failure != nullptr) {
-    if (Fail(part, failure, path, other) == Outcome::kStopped) return Outcome::kStopped;
-  } else if (writing && sink_) {
-    sink_->Written(part, s.PendingName, file.appended(), body);
-  } else if (!writing && mode_.list && sink_) {
-    sink_->Listed(part, body);
-  }
-  if (window) s.PendingName[0] = 0;
-  // The line that ended the body may be a header line of the next part.
-  Scan(a_.line);
-  return Outcome::kDone;
+  body_ = BodyOf::kOwn;
+  return Step::kGoOn;
 }
 
-bool Extraction::Run() {
+namespace {
+
+struct Writer {
+  PartFile* out;
+  bool operator()(const unsigned char* bytes, std::size_t n) const {
+    return !out || out->Write(bytes, n);
+  }
+};
+
+}  // namespace
+
+bool WindowScan::Idle() const {
+  return body_ == BodyOf::kOwn && !continued_ && ok_ && base64_.idle();
+}
+
+WindowScan::Step WindowScan::BodyPiece(const char* text, std::size_t length) {
+  // A line of one byte (a lone LF) or one that starts with a NUL ends the body.
+  if (!continued_ && (text[0] == 0 || text[1] == 0)) return EndBody(text, length);
+  // The line end goes, CR LF or a lone LF; a line without one keeps all it holds.
+  const bool whole = length > 0 && text[length - 1] == '\n';
+  std::size_t n = length - whole;
+  if (n > 0 && text[n - 1] == '\r') --n;
+  // One pass tells both whether it is Base64 text and how long it is; a NUL ends the text,
+  // as it ends every string here.
+  const std::size_t span = Base64Span(text, n);
+  if (span < n && text[span] != 0) return EndBody(text, n);
+  if (span == 0 && !continued_) return EndBody(text, n);  // the blank line after the body
+  continued_ = !whole;
+  if (body_ == BodyOf::kFollowed) return Step::kGoOn;
+  if (ok_) ok_ = base64_.Feed(text, span, whole, Writer{writing_ ? file_.get() : nullptr});
+  // A failed write ends the window's command at once; velko-cli reads the body on, counted.
+  return !ok_ && sink_.Stops() ? EndBody("", 0) : Step::kGoOn;
+}
+
+WindowScan::Step WindowScan::TakeLines(LineReader& reader, unsigned long long* lines) {
+  Base64Lines run;
+  ok_ = TakeBase64Lines(reader, writing_ ? file_.get() : nullptr,
+                        reinterpret_cast<unsigned char*>(a_.scan), MAXCHRS, kReadLimit - 1,
+                        false, &run);
+  base64_.Count(run);
+  *lines = run.lines;
+  return !ok_ && sink_.Stops() ? EndBody("", 0) : Step::kGoOn;
+}
+
+// The end of a body at `line` (`length` bytes as the window scans it then), or at the end of
+// the mail (`line` null): the file finished and told, the line scanned.
+WindowScan::Step WindowScan::EndBody(const char* line, std::size_t length) {
   ExtractState& s = state_;
-  s.PendingName[0] = 0;
-  s.Base64Announced = false;
-  std::size_t length = 0;
-  while (ReadLine(&length)) {
-    const char* line = a_.line;
-    if (line[0] == '\n' || line[0] == '\r') {
-      if (BlankLine() == Outcome::kStopped) return false;
-    } else {
-      Scan(line);
+  const BodyOf body = body_;
+  body_ = BodyOf::kNone;
+  const bool cut = continued_ && line == nullptr;
+  continued_ = false;
+  if (body == BodyOf::kOwn) {
+    const Part part = ThisPart(window_);
+    const bool ok = ok_ && base64_.Finish(Writer{writing_ ? file_.get() : nullptr});
+    const Body decoded = {base64_.bytes(), cut, base64_.lone()};
+    const char *path = s.PendingName, *other = "";
+    const char* failure = failure_;
+    if (writing_) {
+      if (ok) {
+        failure = file_->Finish(&path, &other);
+      } else {
+        file_->Drop();
+        failure = kErrOutputWrite;
+      }
+    }
+    if (failure != nullptr) {
+      if (Fail(part, failure, path, other) == Step::kStopped) return Step::kStopped;
+    } else if (writing_) {
+      sink_.Written(part, s.PendingName, file_->appended(), decoded);
+    } else if (mode_.list) {
+      sink_.Listed(part, decoded);
     }
   }
-  if (stopped_) return false;
-  input_.Close();
+  if (window_) s.PendingName[0] = 0;
+  // The line that ended the body may be a header line of the next part.
+  if (line != nullptr) Scan(line, length);
+  return Step::kGoOn;
+}
+
+WindowScan::Step WindowScan::Piece(const char* piece, std::size_t length, long line) {
+  line_ = line;
+  if (starting_) {
+    const Step step = Start();
+    if (step != Step::kGoOn) return step;
+  }
+  if (body_ != BodyOf::kNone) return BodyPiece(piece, length);
+  if (piece[0] == '\n' || piece[0] == '\r') return BlankLine();
+  Scan(piece, length);
+  return Step::kGoOn;
+}
+
+WindowScan::Step WindowScan::End() {
+  if (starting_) {
+    const Step step = Start();
+    if (step != Step::kGoOn) return step;
+  }
+  return body_ != BodyOf::kNone ? EndBody(nullptr, 0) : Step::kGoOn;
+}
+
+void WindowScan::Abort() {
+  file_->Drop();
+  body_ = BodyOf::kNone, starting_ = false;
+}
+
+namespace {
+
+constexpr std::size_t kStreamBuffer = 256 * 1024;
+
+// All buffers of one run of the window's command, taken at its start.
+struct Areas {
+  char line[kReadLimit];
+  char input[kStreamBuffer];
+  WindowScan::Areas scan;
+};
+
+// The window's command over a whole mail: every piece its reads give to the scan.
+bool Extract(File& input, const char* target, const Services& sv, const ExtractMode& mode,
+             PartSink& sink, Areas& a) {
+  LineReader reader(input, false, a.input, kStreamBuffer);
+  WindowScan scan(sv, sink, target, input.Id(), a.scan, mode, &input, false);
+  long line = 1;
+  for (;;) {
+    std::size_t length = 0;
+    const ReadResult r = reader.ReadLine(a.line, kReadLimit, &length);
+    if (r == ReadResult::kError) {
+      scan.Abort();
+      input.Close();
+      sv.host.ShowError(nullptr, kErrInputRead, target, "");
+      return false;
+    }
+    if (r == ReadResult::kEnd) break;
+    if (scan.Piece(a.line, length, line) == WindowScan::Step::kStopped) return false;
+    if (a.line[length - 1] == '\n') ++line;
+    if (scan.Idle()) {  // lines one read of kReadLimit takes whole
+      unsigned long long lines = 0;
+      if (scan.TakeLines(reader, &lines) == WindowScan::Step::kStopped) return false;
+      line += static_cast<long>(lines);
+    }
+  }
+  if (scan.End() == WindowScan::Step::kStopped) return false;
+  input.Close();
   return true;
 }
 
 }  // namespace
 
 bool ScanHeaderLine(char* pending_name, const char* line, char* scan_area) {
+  return ScanHeaderLine(pending_name, line, std::strlen(line), scan_area);
+}
+
+bool ScanHeaderLine(char* pending_name, const char* line, std::size_t length, char* scan_area) {
+  length = TextLength(line, length);
+  // Without an '=' there is no FILENAME=, and the encoding's line begins with its name or an
+  // escape: no conversion can make either (no Shift_JIS byte of a JIS pair is '=' or a letter
+  // at the start).
+  const char c = length > 0 ? UpperAscii(line[0]) : 0;
+  if (c != 'C' && c != 0x1B && std::memchr(line, '=', length) == nullptr) return false;
   bool direct;
-  JisToSjisLine(scan_area, line, std::strlen(line), &direct);
-  if (const char* keyword = FindNoCase(scan_area, "FILENAME=")) {
+  JisToSjisLine(scan_area, line, length, &direct);
+  // FILENAME= where an '=' ends it: the first such '=' ends the first one.
+  const char* keyword = nullptr;
+  for (const char* eq = std::strchr(scan_area, '='); eq && !keyword; eq = std::strchr(eq + 1, '=')) {
+    if (eq - scan_area >= 8 && EqualNoCase(eq - 8, 8, "FILENAME")) keyword = eq - 8;
+  }
+  if (keyword) {
     const char* open = std::strchr(keyword, '"');
     const char* close = open ? std::strchr(open + 1, '"') : nullptr;
     if (close) {
@@ -299,20 +344,23 @@ bool ExtractAttachmentsFrom(File& input, const char* target, const char* complet
   std::unique_ptr<Areas> areas(new (std::nothrow) Areas);
   if (!areas) {
     input.Close();
-    sv.host.ShowError(owner, kErrMemory, "", "");
+    sv.host.ShowFailure(owner, Fault(Failure::kMemory, ""));
     return false;
   }
-  if (!Extraction(target, owner, sv, *areas, input, mode, sink).Run()) return false;
+  DialogSink dialogs(sv.host, owner);
+  if (!Extract(input, target, sv, mode, sink ? *sink : dialogs, *areas)) return false;
   sv.host.ShowMessage(owner, completion);
   return true;
 }
 
 bool ExtractAttachments(const char* target, const char* completion, Owner owner, const Services& sv,
                         const ExtractMode& mode, PartSink* sink) {
-  if (!FileExists(sv.files, target))
-    return sv.host.ShowError(owner, kErrNoInput, target, ""), false;
-  std::unique_ptr<File> input = sv.files.Open(target, OpenMode::kRead);
-  if (!input) return sv.host.ShowError(owner, kErrInputOpen, target, ""), false;
+  if (!FileExists(sv.files, target)) {
+    return sv.host.ShowFailure(owner, Fault(Failure::kNoInput, target)), false;
+  }
+  int error = 0;
+  std::unique_ptr<File> input = sv.files.Open(target, OpenMode::kRead, &error);
+  if (!input) return sv.host.ShowFailure(owner, Fault(Failure::kInputOpen, target, error)), false;
   return ExtractAttachmentsFrom(*input, target, completion, owner, sv, mode, sink);
 }
 

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <memory>
 
-#include "codec/cp932.h"
+#include "velko/codec.h"
 #include "text/frame.h"
 #include "text/textio.h"
 #include "text/transcode.h"
@@ -15,14 +15,31 @@ namespace velko {
 
 // What decoding could not do.
 struct HeaderCounts {
-  unsigned long long kept = 0;  // encoded words left as they are: a charset not known here
+  unsigned long long kept = 0;  // encoded words left as they are: a charset not known here, or
+                                // B text that is no Base64
   unsigned long long lost = 0;  // characters with no code in the output, written as '?' or U+FFFD
 };
+
+// Where a text with encoded words goes: the text between the words, and their characters.
+class WordSink {
+ public:
+  virtual ~WordSink() = default;
+  virtual void Literal(const char* text, std::size_t n) = 0;
+  virtual void Utf8(const char* text, std::size_t n) = 0;
+  // A byte sequence in a word that is no character: U+FFFD.
+  virtual void Malformed() { Utf8("\xEF\xBF\xBD", 3); }
+};
+
+// The RFC 2047 words of `text` (n bytes) decoded as Python's decode_header and make_header
+// read them: adjacent words of one charset joined as bytes before they are read (a character
+// or a JIS shift state runs on from one word to the next), blanks between two words dropped.
+// A word of a charset not known here, or whose B text is no Base64, stays as it stands; a
+// sequence that is no character is U+FFFD. True when it held a word that decoded.
+bool DecodeWords(const char* text, std::size_t n, WordSink& sink, HeaderCounts* counts);
 
 class HeaderText {
  public:
   explicit HeaderText(Charset to) : to_(to) {}
-  // The way back into code page 932, where the output needs it; false without memory.
   bool Prepare();
   // `text` (n bytes: a header's value or any line, without its line end) with its encoded
   // words decoded, into `out` (`room` bytes, NUL-terminated, cut at a character when full);
@@ -32,7 +49,6 @@ class HeaderText {
 
  private:
   Charset to_;
-  Cp932Encoder encoder_;
 };
 
 // b64text --decode: every line's encoded words decoded, and in a header (from the file's start,

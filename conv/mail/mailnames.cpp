@@ -6,7 +6,10 @@
 #include "codec/base64.h"
 #include "codec/bytes.h"
 #include "text/frame.h"
+#include "codec/cp932.h"
 #include "codec/jis.h"
+#include "mail/headers.h"
+#include "velko/utf8.h"
 
 namespace velko {
 
@@ -68,43 +71,53 @@ namespace {
 // The name, built piece by piece in the platform's encoding for file names.
 struct Name {
   FileOps& files;
-  char* text;        // kLongName bytes, NUL-terminated
-  char* work;        // 3 x kLongName bytes
-  bool nul = false;  // a NUL came in: the name stops there, and says so
+  char* text;         // kLongName bytes, NUL-terminated
+  char* work;         // 3 x kLongName bytes
+  bool nul = false;   // a NUL came in: the name stops there, and says so
+  bool kept = false;  // an encoded word stands as it is
 
-  // `bytes` in `charset`: Japanese ones become code page 932 here, UTF-8 stays UTF-8, bytes of
-  // any other charset outside ASCII become '_'.
+  // `bytes` in `charset`, as UTF-8 into the name; what is no character there becomes '_', as
+  // the bytes of a charset not known here past ASCII do.
   void Add(const char* bytes, std::size_t n, Charset charset) {
     if (n >= kLongName) n = kLongName - 1;
     nul |= std::memchr(bytes, 0, n) != nullptr;
-    char* out = work + kLongName;
+    char* out = work;  // 2 x kLongName bytes: the bytes come from past them
     std::size_t m = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-      unsigned char c = static_cast<unsigned char>(bytes[i]), d = i + 1 < n ? bytes[i + 1] : 0;
-      if (charset == Charset::kEucJp && c == 0x8E && d >= 0xA1) {
-        out[m++] = static_cast<char>(d), ++i;  // half-width katakana
-      } else if (charset == Charset::kEucJp && c >= 0xA1 && d >= 0xA1) {
-        const unsigned char jis[2] = {static_cast<unsigned char>(c & 0x7F),
-                                      static_cast<unsigned char>(d & 0x7F)};
-        JisCharToSjis(reinterpret_cast<unsigned char*>(out + m), jis);
-        m += 2, ++i;
-      } else if (charset == Charset::kLatin1 && c >= 0x80) {
-        out[m++] = static_cast<char>(0xC0 | c >> 6), out[m++] = static_cast<char>(0x80 | (c & 0x3F));
-      } else {
-        bool foreign = c >= 0x80 && (charset == Charset::kUnknown || charset == Charset::kEucJp ||
-                                     charset == Charset::kAscii);
-        out[m++] = foreign ? '_' : static_cast<char>(c);
-      }
+    Decoder decoder(charset == Charset::kUnknown ? Charset::kAscii : charset);
+    for (std::size_t at = 0; at < n;) {
+      const CodecResult r =
+          decoder.DecodeToUtf8(bytes + at, n - at, out + m, 2 * kLongName - 1 - m, true);
+      m += r.written, at += r.read;
+      if (r.status != CodecStatus::kMalformed) break;
+      out[m++] = '_';
     }
-    out[m] = 0;
-    if (charset == Charset::kJis) {
-      bool direct;
-      m = JisToSjisLine(work, out, m, &direct);  // never longer than its input
-      out = work;
-    }
-    files.AppendName(text, kLongName, out, m,
-                     charset == Charset::kUtf8 || charset == Charset::kLatin1);
+    files.AppendName(text, kLongName, out, m, true);
   }
+};
+
+// How a name's bytes that no charset labels are read: with JIS escapes as JIS, as UTF-8 when
+// they are UTF-8, else as Shift_JIS.
+Charset RawCharset(const char* bytes, std::size_t n) {
+  for (std::size_t i = 0; i + 2 < n; ++i) {  // ESC $ B, ESC ( B, ...: a JIS shift
+    if (bytes[i] == 0x1B && (bytes[i + 1] == '$' || bytes[i + 1] == '(')) return Charset::kJis;
+  }
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes);
+  for (std::size_t i = 0; i < n;) {
+    const Utf8Read r = ReadUtf8(p + i, n - i);
+    if (r.kind != Utf8Kind::kCharacter) return Charset::kShiftJis;
+    i += r.length;
+  }
+  return Charset::kUtf8;
+}
+
+struct NameWords : WordSink {
+  explicit NameWords(Name& n) : name(n) {}
+  void Literal(const char* text, std::size_t n) override {
+    if (n > 0) name.Add(text, n, RawCharset(text, n));
+  }
+  void Utf8(const char* text, std::size_t n) override { name.Add(text, n, Charset::kUtf8); }
+  void Malformed() override { name.Add("_", 1, Charset::kUtf8); }
+  Name& name;
 };
 
 // A field of the header ("content-disposition"), found at a line's start: its value, or null.
@@ -127,16 +140,38 @@ struct Param {
   const char* value = nullptr;  // quoted: between the quotes, backslashes still in
   std::size_t value_length = 0;
   bool quoted = false;
+  bool sjis = false;  // a quoted Shift_JIS string, whose 0x5C may be a second byte
 };
+
+// The end of a quoted string from `s` on (after its opening quote): its closing quote, or the
+// line's end. A backslash escapes the next byte, but never the line's end; in a string of
+// Shift_JIS (one that is no UTF-8), a 0x5C after a lead byte is that character's second byte.
+const char* QuotedEnd(const char* s, bool* sjis) {
+  for (int pass = 0; pass < 2; ++pass) {
+    const char* end = s;
+    while (*end != 0 && *end != '\n' && *end != '"') {
+      const unsigned char c = static_cast<unsigned char>(*end);
+      const unsigned char d = static_cast<unsigned char>(end[1]);
+      end += (pass == 1 && IsSjisLeadByte(c) && IsSjisTrailByte(d)) ||
+                     (c == '\\' && d != 0 && d != '\n')
+                 ? 2
+                 : 1;
+    }
+    *sjis = pass == 1;
+    if (pass == 1 || RawCharset(s, static_cast<std::size_t>(end - s)) != Charset::kShiftJis) {
+      return end;
+    }
+  }
+  return s;
+}
 
 // The next parameter of a field's value from `*p` on (the first one: after the first ';').
 bool NextParam(const char** p, Param* param) {
   const char* s = *p;
-  bool quoted = false;
-  while (*s != 0 && *s != '\n' && (quoted || *s != ';')) {
-    if (*s == '"') quoted = !quoted;
-    if (*s == '\\' && quoted && s[1] != 0 && s[1] != '\n') ++s;
-    ++s;
+  while (*s != 0 && *s != '\n' && *s != ';') {
+    bool sjis;
+    s = *s == '"' ? QuotedEnd(s + 1, &sjis) : s;
+    if (*s != 0 && *s != '\n') ++s;
   }
   if (*s != ';') return false;
   ++s;
@@ -158,10 +193,7 @@ bool NextParam(const char** p, Param* param) {
     param->value = s + param->quoted;
     const char* end = param->value;
     if (param->quoted) {
-      // A backslash escapes the next character, but never the line's end.
-      while (*end != 0 && *end != '\n' && *end != '"') {
-        end += *end == '\\' && end[1] != 0 && end[1] != '\n' ? 2 : 1;
-      }
+      end = QuotedEnd(param->value, &param->sjis);
     } else {
       while (*end != 0 && *end != '\n' && *end != ';' && *end != ' ' && *end != '\t') ++end;
     }
@@ -185,8 +217,14 @@ bool FindParam(const PartHeader& header, const char* field, const char* attribut
 // A quoted value without its backslashes, or a token as it is, into `out`; its length.
 std::size_t Unquote(const Param& param, char* out, std::size_t size) {
   std::size_t n = 0;
-  for (std::size_t i = 0; i < param.value_length && n + 1 < size; ++i) {
-    if (param.quoted && param.value[i] == '\\' && i + 1 < param.value_length) ++i;
+  const std::size_t length = param.value_length;
+  for (std::size_t i = 0; i < length && n + 2 < size; ++i) {
+    const unsigned char c = static_cast<unsigned char>(param.value[i]);
+    if (param.sjis && IsSjisLeadByte(c) && i + 1 < length) {
+      out[n++] = param.value[i++];  // and its second byte, whatever it is
+    } else if (param.quoted && c == '\\' && i + 1 < length) {
+      ++i;
+    }
     out[n++] = param.value[i];
   }
   out[n] = 0;
@@ -252,32 +290,23 @@ bool DecodeRfc2231(const PartHeader& header, const char* field, const char* base
   return found && length > 0;
 }
 
-// A value with RFC 2047 words in it, decoded; blanks between two words vanish. True when it
-// held one.
+// A value with RFC 2047 words in it, decoded; the text between them read as RawCharset says.
+// True when it held a word.
 bool DecodeRfc2047(const char* value, std::size_t n, Name& name) {
-  bool any = false;
-  std::size_t literal = 0;  // start of the text not yet added
-  std::size_t at, length;
-  EncodedWord word;
-  for (std::size_t from = 0; FindEncodedWord(value, n, from, &at, &length, &word);) {
-    // The text before this word, unless it is only blanks between two words.
-    bool blanks = any;
-    for (std::size_t k = literal; k < at && blanks; ++k) blanks = value[k] == ' ' || value[k] == '\t';
-    if (!blanks && at > literal) name.Add(value + literal, at - literal, Charset::kJis);
-    char* bytes = name.work + 2 * kLongName;
-    name.Add(bytes, WordBytes(word, bytes, kLongName - 1),
-             CharsetOf(word.charset, word.charset_length));
-    any = true;
-    from = literal = at + length;
-  }
-  if (any && literal < n) name.Add(value + literal, n - literal, Charset::kJis);
+  HeaderCounts counts;
+  NameWords words(name);
+  const bool any = DecodeWords(value, n, words, &counts);
+  name.kept = name.kept || counts.kept > 0;
   return any;
 }
 
 }  // namespace
 
 void AddHeaderLine(PartHeader& header, const char* line) {
-  std::size_t n = std::strlen(line);
+  AddHeaderLine(header, line, std::strlen(line));
+}
+
+void AddHeaderLine(PartHeader& header, const char* line, std::size_t n) {
   while (n > 0 && (line[n - 1] == '\n' || line[n - 1] == '\r')) --n;
   const bool continued = (line[0] == ' ' || line[0] == '\t') && header.length > 0;
   if (continued) --header.length;  // over the LF of the line it continues
@@ -338,12 +367,12 @@ void CutName(const char* whole, FileOps& files, char* name) {
 void PlainName(const char* bytes, std::size_t n, FileOps& files, char* name, char* work) {
   work[0] = 0;
   Name out{files, work, work + kLongName};
-  out.Add(bytes, n, Charset::kJis);
+  out.Add(bytes, n, RawCharset(bytes, n));
   CutName(work, files, name);
 }
 
 NameForm DecodePartName(const PartHeader& header, FileOps& files, char* name, char* work,
-                        bool* nul) {
+                        bool* nul, bool* kept) {
   char* whole = work;  // the name as decoded, possibly long
   whole[0] = 0;
   Name out{files, whole, work + kLongName};
@@ -362,10 +391,10 @@ NameForm DecodePartName(const PartHeader& header, FileOps& files, char* name, ch
   if (form != NameForm::kNone && form != NameForm::kRfc2231) {
     std::size_t n = Unquote(param, value, kHeaderSize);
     if (DecodeRfc2047(value, n, out) && form != NameForm::kContentType) form = NameForm::kEncoded;
-    if (whole[0] == 0) out.Add(value, n, Charset::kJis);
   }
   CutName(whole, files, name);
   *nul = out.nul;
+  if (kept) *kept = out.kept;
   return name[0] != 0 ? form : NameForm::kNone;
 }
 

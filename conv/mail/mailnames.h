@@ -51,6 +51,7 @@ struct PartHeader {
 // Adds one line as read (CR LF or LF at its end) to `header`; a line beginning with a blank or
 // a tab continues the one before it.
 void AddHeaderLine(PartHeader& header, const char* line);
+void AddHeaderLine(PartHeader& header, const char* line, std::size_t length);
 
 // True when the part says Content-Transfer-Encoding: base64.
 bool AnnouncesBase64(const PartHeader& header);
@@ -73,7 +74,7 @@ bool FieldParameter(const PartHeader& header, const char* field, const char* att
 constexpr std::size_t kLongName = 2 * kPathSize;  // a name as decoded, before it is cut to fit
 constexpr std::size_t kNameWork = kHeaderSize + 4 * kLongName;  // the work area's size
 NameForm DecodePartName(const PartHeader& header, FileOps& files, char* name, char* work,
-                        bool* nul);
+                        bool* nul, bool* kept = nullptr);
 // A name as it stands in a mail (Shift_JIS or JIS, as the window reads names), the same way.
 void PlainName(const char* bytes, std::size_t n, FileOps& files, char* name, char* work);
 

@@ -8,15 +8,13 @@ namespace velko {
 
 PartFile::Choice PartFile::Choose(const Part& part, char* path) {
   path_ = path;
+  part_ = part;
   mode_ = OpenMode::kWrite;
-  if (!(sink_ ? sink_->Choose(part, path) : sv_.host.SaveFileDialog(owner_, path))) {
-    return Choice::kNotTaken;
-  }
+  if (!sink_->Choose(part, path)) return Choice::kNotTaken;
   path[kPathSize - 1] = 0;
   if (sv_.upper_case_names) UpperCaseChosenPath(path, sv_.files.Style());
   if (FileExists(sv_.files, path)) {
-    const Answer answer =
-        sink_ ? sink_->Exists(part, path) : sv_.host.AskYesNoCancel(owner_, kAskOverwrite);
+    const Answer answer = sink_->Exists(part, path);
     path[kPathSize - 1] = 0;
     if (answer == Answer::kCancel) return Choice::kKept;
     mode_ = answer == Answer::kYes ? OpenMode::kWrite : OpenMode::kAppend;
@@ -52,28 +50,29 @@ const char* PartFile::Open() {
 }
 
 bool PartFile::Write(const void* bytes, std::size_t n) {
-  if (sink_) sink_->Bytes(static_cast<const unsigned char*>(bytes), n);
+  sink_->Bytes(part_.slot, static_cast<const unsigned char*>(bytes), n);
   return out_->Write(bytes, n);
 }
 
 bool PartFile::Made(std::size_t m) {
-  if (sink_) sink_->Bytes(room_, m);
+  sink_->Bytes(part_.slot, room_, m);
   return out_->CommitBytes(m);
 }
 
 bool TakeBase64Lines(LineReader& reader, PartFile* file, unsigned char* scratch,
-                     std::size_t scratch_size, std::size_t max_line, Base64Pieces& base64,
-                     Base64Lines* run) {
+                     std::size_t scratch_size, std::size_t max_line, bool whole_groups,
+                     Base64Lines* run, const char** where, std::size_t* bytes) {
   const char* text;
   std::size_t n = reader.Ahead(&text);
   const std::size_t room = file ? file->room() : scratch_size;  // no line's bytes outnumber its text's
   if (n > room) n = room;
   *run = Base64Lines();
+  if (where) *where = text;
   const std::size_t taken =
-      DecodeBase64Lines(file ? file->Room(n) : scratch, text, n, max_line, run);
+      DecodeBase64Lines(file ? file->Room(n) : scratch, text, n, max_line, whole_groups, run);
+  if (bytes) *bytes = taken;
   if (taken == 0) return true;
   reader.Skip(taken);
-  base64.Count(*run);
   return !file || file->Made(run->written);
 }
 
@@ -88,9 +87,16 @@ const char* PartFile::Finish(const char** path, const char** other) {
     Drop();
     return kErrOutputWrite;
   }
-  if (temp_[0] != 0 && !(mode_ == OpenMode::kWrite && !existed_
-                             ? sv_.files.RenameNoReplace(temp_, path_)
-                             : sv_.files.Replace(temp_, path_))) {
+  bool named = temp_[0] == 0 || (mode_ == OpenMode::kWrite && !existed_
+                                     ? sv_.files.RenameNoReplace(temp_, path_)
+                                     : sv_.files.Replace(temp_, path_));
+  // Another writer took the name meanwhile: the sink may give the next one.
+  for (int tries = 0; !named && tries < 100 && mode_ == OpenMode::kWrite && !existed_ &&
+                      sv_.files.Exists(path_) && sink_->Taken(part_, path_);
+       ++tries) {
+    named = static_cast<bool>(sv_.files.RenameNoReplace(temp_, path_));
+  }
+  if (!named) {
     // Whole, and kept under the name the message gives.
     std::memcpy(kept_, temp_, kPathSize);
     temp_[0] = 0;

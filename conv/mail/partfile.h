@@ -15,16 +15,15 @@ namespace velko {
 class PartFile {
  public:
   // `mail` (named `target` in messages) is never written; `buffer` (`size` bytes) is the
-  // output area.
-  PartFile(const Services& sv, Owner owner, PartSink* sink, const char* target, FileId mail,
-           char* buffer, std::size_t size)
-      : sv_(sv), owner_(owner), sink_(sink), target_(target), mail_(mail), buffer_(buffer),
-        size_(size) {}
+  // output area; `sink` names the file and decides for one that exists.
+  PartFile(const Services& sv, PartSink* sink, const char* target, FileId mail, char* buffer,
+           std::size_t size)
+      : sv_(sv), sink_(sink), target_(target), mail_(mail), buffer_(buffer), size_(size) {}
   ~PartFile() { Drop(); }
 
   enum class Choice { kTaken, kNotTaken, kKept };
-  // `path` (kPathSize bytes) holds the name the mail gives: the sink or the dialog chooses the
-  // file, the sink or the question decides for one that exists. kTaken: `path` is the file.
+  // `path` (kPathSize bytes) holds the name the mail gives: the sink chooses the file and
+  // decides for one that exists. kTaken: `path` is the file. `part` is kept until Finish.
   Choice Choose(const Part& part, char* path);
   // Opens the file chosen; the failure's text (texts.h), or null.
   const char* Open();
@@ -46,13 +45,13 @@ class PartFile {
 
  private:
   const Services& sv_;
-  Owner owner_;
   PartSink* sink_;
+  Part part_{};
   const char* target_;
   FileId mail_;
   char* buffer_;
   std::size_t size_;
-  const char* path_ = nullptr;  // the chosen file, held by the caller
+  char* path_ = nullptr;  // the chosen file, held by the caller
   OpenMode mode_ = OpenMode::kWrite;
   bool existed_ = false;
   char temp_[kPathSize] = "";
@@ -63,13 +62,14 @@ class PartFile {
 };
 
 // After a body line that left no group waiting: the lines already read ahead that hold Base64
-// alone (each at most `max_line` bytes with its end), as the body loops would take them one by
-// one, decoded where they lie straight into `file`'s output area, or, with no file to write,
-// into `scratch` (`scratch_size` bytes), only counted. `*run` tells what was taken; false when a
-// write failed.
+// alone (each at most `max_line` bytes with its end; with `whole_groups`, of whole groups), as
+// the body loops would take them one by one, decoded where they lie straight into `file`'s
+// output area, or, with no file to write, into `scratch` (`scratch_size` bytes), only counted.
+// `*run` tells what was taken; `*text` and `*bytes` (when asked) where the lines lay, valid
+// until the next read, and their bytes. False when a write failed.
 bool TakeBase64Lines(LineReader& reader, PartFile* file, unsigned char* scratch,
-                     std::size_t scratch_size, std::size_t max_line, Base64Pieces& base64,
-                     Base64Lines* run);
+                     std::size_t scratch_size, std::size_t max_line, bool whole_groups,
+                     Base64Lines* run, const char** text = nullptr, std::size_t* bytes = nullptr);
 
 }  // namespace velko
 

@@ -4,17 +4,12 @@
 
 #include <cstddef>
 
+#include "ports/failure.h"
+
 namespace velko {
 
 // The main window's handle, passed unchanged to every box and dialog it owns.
 using Owner = void*;
-
-// Size of every path buffer, the NUL included: 512 as the Windows program has always had it
-// (its ANSI calls take less), the platform's PATH_MAX where the build says so.
-#ifndef VELKO_PATH_SIZE
-#define VELKO_PATH_SIZE 512
-#endif
-constexpr std::size_t kPathSize = VELKO_PATH_SIZE;
 
 enum class Answer { kYes, kNo, kCancel };
 
@@ -33,6 +28,8 @@ class Host {
   // printf-style texts of texts.h (ending in a line feed that belongs to it) with its paths.
   virtual void ShowMessage(Owner owner, const char* text) = 0;
   virtual void ShowError(Owner owner, const char* format, const char* path, const char* other) = 0;
+  // A failure: the windows show its text (texts.h) with its paths; a console adds the reason.
+  virtual void ShowFailure(Owner owner, const Fault& fault);
   // Modal question with Yes, No and Cancel; anything else counts as Cancel.
   virtual Answer AskYesNoCancel(Owner owner, const char* text) = 0;
   // File-open dialog for existing files. `path` (kPathSize bytes) holds the proposed name

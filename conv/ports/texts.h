@@ -3,6 +3,8 @@
 #ifndef VELKO_CONV_PORTS_TEXTS_H
 #define VELKO_CONV_PORTS_TEXTS_H
 
+#include "ports/failure.h"
+
 namespace velko {
 
 inline constexpr char kCaptionMessage[] = "VELKO.EXE Message";
@@ -23,7 +25,32 @@ inline constexpr char kErrBackupName[] = "Backup name err. [%s]\n";
 inline constexpr char kErrBusy[] = "File busy err. [%s]\n";
 // A file whose access control list or extended attributes the new file could not be given.
 inline constexpr char kErrPermissions[] = "Permission copy err. [%s]\n";
+// A file with other hard links, which a new file under one name would part from the rest.
+inline constexpr char kErrHardLinks[] = "Hard link err. [%s]\n";
+// A file whose owner or group the new file could not be given.
+inline constexpr char kErrOwner[] = "Owner err. [%s]\n";
 inline constexpr char kErrMemory[] = "MemoryErr!";
+
+// The text each failure is shown with.
+constexpr const char* FailureText(Failure failure) {
+  switch (failure) {
+    case Failure::kNone: return "";
+    case Failure::kNoInput: return kErrNoInput;
+    case Failure::kRemove: return kErrRemove;
+    case Failure::kRename: return kErrRename;
+    case Failure::kInputOpen: return kErrInputOpen;
+    case Failure::kInputRead: return kErrInputRead;
+    case Failure::kOutputOpen: return kErrOutputOpen;
+    case Failure::kOutputWrite: return kErrOutputWrite;
+    case Failure::kBackupName: return kErrBackupName;
+    case Failure::kBusy: return kErrBusy;
+    case Failure::kPermissions: return kErrPermissions;
+    case Failure::kOwner: return kErrOwner;
+    case Failure::kHardLinks: return kErrHardLinks;
+    case Failure::kMemory: return kErrMemory;
+  }
+  return "";
+}
 
 inline constexpr char kDoneNecToJis[] = "ＮＥＣからＪＩＳ罫線への変換完了しました";
 inline constexpr char kDoneJisToNec[] = "ＪＩＳからＮＥＣ罫線への変換完了しました";

@@ -52,6 +52,10 @@ struct LineStep {
   // the text rules leave as they are, and room for block_ratio x length + 4 bytes.
   std::size_t (*block)(char* out, const char* in, std::size_t length, BlockMarks* marks) = nullptr;
   std::size_t block_ratio = 1;
+  // The block form over lines as they were read, which finds the text rules' bytes itself
+  // (jis.h's SjisToJisLines); the frame then looks for no line before it.
+  std::size_t (*lines)(char* out, char* in, std::size_t length, bool windows, std::size_t limit,
+                       BlockTaken* taken) = nullptr;
 };
 
 bool FileExists(FileOps& files, const char* path);
@@ -61,8 +65,13 @@ std::size_t FinalComponent(const char* path, PathStyle style);
 
 // A new, empty file in the folder of `beside`, under a name no other file has (into `name`,
 // kPathSize bytes), for a result that takes its real name only when whole; null, `name` empty,
-// when the folder takes none.
-std::unique_ptr<File> OpenTemporary(FileOps& files, const char* beside, char* name);
+// the system's code in `*error`, when the folder takes none.
+std::unique_ptr<File> OpenTemporary(FileOps& files, const char* beside, char* name,
+                                    int* error = nullptr);
+
+// The file `path` leads to through symbolic links, into `out` (kPathSize bytes): `path` itself
+// when it is no link. False when the chain is too long or its path does not fit.
+bool FollowLinks(FileOps& files, const char* path, char* out);
 
 // Builds into `out` (kPathSize bytes) the path with its extension replaced by `ext` ("." and
 // `ext` appended; nothing when `ext` is empty). False, leaving `out` empty, when the directory
@@ -115,14 +124,43 @@ class LineConversion : public Conversion {
   Losses losses_;
 };
 
-// Converts `target` in place, keeping the old content under the BAK name. The new content is
-// written under a temporary name and takes the target's name only when whole. Shows exactly
-// one message box: `completion` when every line was converted, and then returns true; else
-// the failure. With `convert_first` the target is read once, through the hold that keeps
-// other runs off it, and converted before the old backup or the target moves: a conversion
-// that stops (kStopped) leaves everything as it was, with no box.
-bool ConvertInPlace(const char* target, Conversion& conversion, const char* completion, Owner owner,
-                    const Services& sv, bool convert_first = false);
+// What becomes of the old content of a file converted in place.
+enum class BackupMode {
+  kSimple,    // kept under the BAK name; an older backup there is removed (the window's rule)
+  kNumbered,  // the same, an older backup first kept as BAK.~N~, N one above the highest there
+  kNone,      // not kept: the new content takes the file's place in one step
+};
+
+struct InPlace {
+  BackupMode backup = BackupMode::kSimple;
+  bool keep_date = false;  // the result keeps the original's times of access and modification
+};
+
+// What a conversion in place did, for a caller that says more than the box.
+struct InPlaceReport {
+  bool unchanged = false;       // the result was the input byte for byte: nothing was touched
+  char file[kPathSize] = "";    // the file converted: the target, or the one its link leads to
+  char backup[kPathSize] = "";  // where its old content went; "" with kNone
+  char kept[kPathSize] = "";    // where an older backup went (kNumbered); "" when none
+  Fault fault;                  // the failure shown, if one was
+};
+
+// The name an older `backup` is kept under (into `out`, kPathSize bytes): BAK.~N~, N one above
+// the highest in its folder. False when it does not fit.
+bool NumberedBackupName(FileOps& files, const char* backup, char* out);
+
+// Converts `target` in place. The new content is written under a temporary name beside the
+// file (through a symbolic link: beside the file it leads to), with its owner, group and
+// permissions; when it is whole and differs from the old, the old content goes to the BAK name
+// as `how` says and the new takes the file's name. A result that is the input changes nothing.
+// Nothing is removed or renamed before the new content is whole, and a file with other hard
+// links, or whose owner cannot be kept, is refused before anything. Shows exactly one message
+// box: `completion` when the conversion is done or changed nothing, and then returns true;
+// else the failure. The file is read once, through the hold that keeps other runs off it; a
+// conversion that stops (kStopped) leaves everything as it was, with no box.
+bool ConvertInPlace(const char* target, Conversion& conversion, const char* completion,
+                    Owner owner, const Services& sv, const InPlace& how = InPlace(),
+                    InPlaceReport* report = nullptr);
 // The same through `step` under the services' text rules.
 bool ConvertInPlace(const char* target, const LineStep& step, const char* completion, Owner owner,
                     const Services& sv);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "codec/kernels.h"
 #include "codec/simd.h"
 
 namespace velko {
@@ -92,51 +93,11 @@ std::size_t LineReader::ReadLines(std::size_t limit, std::size_t most, char** te
                                   unsigned long long* lines) {
   Restore();
   if (pos_ == end_ && !Fill()) return 0;
-  const unsigned char* const p = buffer_ + pos_;
   std::size_t room = end_ - pos_;
   if (room > most) room = most;
-  // The lines end where the first byte the rules treat apart stands, or the first LF after
-  // too long a line; a LF first of all has its CR, if any, in the block before.
-  std::size_t line_start = 0, good = 0;
   unsigned long long count = 0;
-  std::size_t i = 0;
-  bool too_long = false;
-#if VELKO_SIMD
-  std::uint32_t after_cr = 0;  // the CR before the block, at the place of its first byte
-  for (; i + simd::kWidth <= room && !too_long; i += simd::kWidth) {
-    simd::V v = simd::Load(p + i);
-    std::uint32_t lf = simd::Mask(simd::Eq(v, '\n'));
-    std::uint32_t bad = simd::Mask(simd::Eq(v, 0));
-    if (text_) {
-      std::uint32_t crs = simd::Mask(simd::Eq(v, '\r'));
-      bad |= simd::Mask(simd::Eq(v, kCtrlZ)) | (lf & ~(crs << 1 | after_cr));
-      after_cr = crs >> (simd::kWidth - 1);
-    }
-    if (bad != 0) break;  // the bytes below find where
-    // Only the first line ending here can be long: the others are shorter than the block.
-    // Lines are short, so this is rarely looked at, and nothing below waits on a branch.
-    if (i + simd::kWidth - line_start >= limit && lf != 0 &&
-        i + simd::First(lf) + 1 - line_start >= limit) {
-      too_long = true;
-      break;
-    }
-    line_start = lf != 0 ? i + simd::Last(lf) + 1 : line_start;
-    count += simd::Count(lf);
-  }
-  good = line_start;
-#endif
-  bool cr = i > 0 && p[i - 1] == '\r';  // the byte before is a CR
-  for (; i < room && !too_long; ++i) {
-    unsigned char c = p[i];
-    if (c == '\n') {
-      if ((text_ && !cr) || i + 1 - line_start >= limit) break;
-      line_start = good = i + 1;
-      ++count;
-    } else if (c == 0 || (text_ && c == kCtrlZ)) {
-      break;
-    }
-    cr = c == '\r';
-  }
+  const std::size_t good =
+      PlainLines(reinterpret_cast<const char*>(buffer_ + pos_), room, text_, limit, &count);
   if (good == 0) return 0;
   restore_ = pos_ + good;
   restore_byte_ = buffer_[restore_];
@@ -145,6 +106,34 @@ std::size_t LineReader::ReadLines(std::size_t limit, std::size_t most, char** te
   *text = reinterpret_cast<char*>(buffer_) + (pos_ - good);
   *lines = count;
   return good;
+}
+
+std::size_t LineReader::Region(std::size_t most, std::size_t limit, char** text) {
+  Restore();
+  if (pos_ == end_ && !Fill()) return 0;
+  const unsigned char* const p = buffer_ + pos_;
+  std::size_t room = end_ - pos_;
+  if (room > most) room = most;
+  // Lines are short: the last LF is a few bytes from the end. A line longer than one read
+  // goes to the line step anyway, so no further than that.
+  std::size_t n = room;
+  const std::size_t stop = room > limit ? room - limit : 0;
+  while (n > stop && p[n - 1] != '\n') --n;
+  if (n == stop) {
+    const unsigned char* lf = FindByte(p, p + room, '\n');
+    n = lf < p + room ? static_cast<std::size_t>(lf - p) + 1 : 0;
+  }
+  if (n == 0) return 0;
+  restore_ = pos_ + n;
+  restore_byte_ = buffer_[restore_];
+  buffer_[restore_] = 0;
+  *text = reinterpret_cast<char*>(buffer_) + pos_;
+  return n;
+}
+
+void LineReader::Take(std::size_t n) {
+  Restore();
+  Skip(n);
 }
 
 std::size_t LineReader::Ahead(const char** text) {

@@ -45,6 +45,12 @@ class LineReader {
                         unsigned long long* lines);
   // Gives back the last `n` bytes read by ReadLines, to be read again.
   void Unread(std::size_t n);
+  // The bytes read ahead (read now when there are none) up to the last LF among the first
+  // `most`, or the first LF when a line too long for one read ends them; 0 when there is none.
+  // Left where they lie with a NUL after them until the next call; Take(n) takes the first `n`
+  // of them as read.
+  std::size_t Region(std::size_t most, std::size_t limit, char** text);
+  void Take(std::size_t n);
 
   // For a binary-mode caller that reads lines in place: the bytes already read ahead, as they
   // are (none read now), and Skip(n), which takes the first `n` of them as read.

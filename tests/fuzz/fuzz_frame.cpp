@@ -1,6 +1,7 @@
 // The in-place frame on any file read in short pieces, a read, write or close failing at a random
-// point: the output is the design's reader's pieces through the design's step, none after a
-// failure, no failure passes for success, and the backup holds the whole original.
+// point: the output is the design's reader's pieces through the design's step, the file as it
+// was after a failure, no failure passes for success, and the backup holds the whole original
+// (none when the result is the input).
 // Reader and writer also run on their own at a small buffer and limit.
 // The frame runs under either text rules, with the kernels of any instruction set.
 // Input: [command] [seed] [seed] [fault] then the file's bytes. Bit 4 of the command byte: byte
@@ -60,13 +61,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // the conversion whole: either outcome is right there, as long as a success is the right one.
   const std::size_t text_end = windows ? original.find('\x1a') : std::string::npos;
   const bool past_end = text_end != std::string::npos && (data[3] & 3) == 1 && at > text_end;
-  if (host.boxes.size() != 1 || ReadFile(dir.Path("F.BAK")) != original ||
+  const bool changed = done && expected != original;
+  if (host.boxes.size() != 1 || ReadFile(dir.Path("F.BAK")) != (changed ? original : "<missing>") ||
       (done == files.failed && !(done && past_end)) ||
-      written != (done ? expected : "<missing>") || entries != 1u + done) {
+      written != (done ? expected : original) || entries != 1u + changed) {
     std::abort();
   }
   const std::size_t area_size = 2 + data[1] % 64, limit = 2 + data[2] % 16;
   const bool text = data[0] & 8;
+  WriteFile(dir.Path("F.BAK"), original);
   std::unique_ptr<File> in = NativeFileOps().Open(dir.Path("F.BAK").c_str(), OpenMode::kRead);
   std::unique_ptr<File> out = NativeFileOps().Open(dir.Path("OUT").c_str(), OpenMode::kWrite);
   std::vector<char> area(area_size), copy(limit), out_area(area_size / 2);

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -150,6 +151,15 @@ bool Play(const Row& r, const Str& name) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // --short FILE: the short (8.3) name Windows gives FILE, which names it too.
+  if (argc == 3 && std::string(argv[1]) == "--short") {
+    char name[MAX_PATH];
+    const DWORD n = GetShortPathNameA(argv[2], name, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return 1;
+    const char* slash = std::strrchr(name, '\\');
+    std::printf("%s\n", slash ? slash + 1 : name);
+    return 0;
+  }
   if (argc != 4 || !SetCurrentDirectoryA(argv[2])) return 2;
   shots = argv[3];
   // clang-format off
@@ -158,7 +168,7 @@ int main(int argc, char** argv) {
   const Str open = "開く|keep.txt|テキスト&電子メイル ファイル(TXT,TEXT,EML)|5";  // u is a folder
   const Str ask = "-+++|VELKO.EXE|上書きしてよろしいですか？\r\n　上書きなら　「はい」\r\n"
       "　追記なら　　「いいえ」\r\n　中止なら　　「キャンセル」\r\nをクリックして下さい。";
-  const Want done = {note + "Ｂａｓｅ６４展開完了しました"}, saved = {save + "10"};
+  const Want done = {note + "Ｂａｓｅ６４展開完了しました"}, saved = {save + "9"};
   const Row rows[] = {
     {"", "", 0, {{"0,0 350x270 14CA0000 101 [VELKO 1.0.0]\n"
         "10,140 160x30 50010001 0 [NEC=>JIS 罫線]\n180,140 160x30 50010001 0 [JIS=>NEC 罫線]\n"
@@ -168,6 +178,7 @@ int main(int argc, char** argv) {
         "10,50 330x30 50000084 200 [] focus\n", 0, "1-main-window"}}},
     {"keep.txt", "", 1003, {{open, IDCANCEL, "4-open-dialog"}}, "keep.txt"},
     {"keep.txt", "", 1003, {{open}}, argv[2] + Str("\\keep.txt")},
+    // Nothing in a.txt to convert: the box as ever, and no a.BAK (the dialogs list one less).
     {"a.txt", "", 1001, {{note + "ＮＥＣからＪＩＳ罫線への変換完了しました", IDOK, "2-box"}}},
     {"a.txt", "", 1002, {{note + "ＪＩＳからＮＥＣ罫線への変換完了しました"}}},
     {"a.txt", "", 1006, {{note + "ＪＩＳからＳｈｉｆｔＪＩＳへの変換完了しました"}}},
@@ -181,7 +192,7 @@ int main(int argc, char** argv) {
     // A line break set reaches the command; a typed Enter is refused and typing stops at 256.
     {"a\r\nb", "", 1006, {{missing + "a\r\nb]\n", IDOK, "3-error-box"}}},
     {"", "a\r" + Str(300, 'x'), 1001, {{missing + "a" + Str(255, 'x') + "]\n"}}},
-    {"mail.eml", "", 1008, {{save + "9", IDOK, "5-save-dialog"}, done}, "REPORT.PDF=3"},
+    {"mail.eml", "", 1008, {{save + "8", IDOK, "5-save-dialog"}, done}, "REPORT.PDF=3"},
     {"mail.eml", "", 1008, {saved, {ask, IDNO, "6-question"}, done}, "REPORT.PDF=6"},
     {"mail.eml", "", 1008, {saved, {ask, IDCANCEL}, done}, "REPORT.PDF=6"},
     {"mail.eml", "", 1008, {saved, {ask, IDYES}, done}, "REPORT.PDF=3"},
@@ -189,7 +200,7 @@ int main(int argc, char** argv) {
   for (const char* name : {"a.txt", "c.text", "d.dat", "keep.txt"}) std::ofstream(name) << "a\n";
   CreateDirectoryA("u", nullptr);
   std::ofstream("u\\Unicode.txt") << "a\n";
-  std::ofstream("velko-a.BAK") << "keep";
+  std::ofstream("velko-a.BAK") << "漢字";  // converted, so that a backup is made
   std::ofstream("mail.eml") << "Content-Transfer-Encoding: base64\n"  // text mode: CR LF
                                "filename=\"report.pdf\"\n\nQUJD\n\n";
   // clang-format on

@@ -96,7 +96,7 @@ std::size_t DecodeBase64Blocks(unsigned char* out, const char* text, std::size_t
 }
 
 std::size_t DecodeBase64Lines(unsigned char* out, const char* text, std::size_t length,
-                              std::size_t max_line, Base64Lines* run) {
+                              std::size_t max_line, bool whole_groups, Base64Lines* run) {
   const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
   const auto& values = kBase64Values.of;
   std::size_t taken = 0;    // the lines decoded, with their ends
@@ -120,6 +120,13 @@ std::size_t DecodeBase64Lines(unsigned char* out, const char* text, std::size_t 
     const std::size_t characters = last - taken;
     const std::size_t end = last + (last < length && p[last] == '\r');  // its LF
     if (characters == 0 || end >= length || p[end] != '\n' || end + 1 - taken > max_line) break;
+    if (whole_groups) {  // groups of four, '=' only as the last one or two
+      std::size_t pad = at;
+      while (pad < last && p[pad] != '=') ++pad;
+      std::size_t pads = 0;
+      while (pad + pads < last && p[pad + pads] == '=') ++pads;
+      if (characters % 4 != 0 || pad + pads != last || pads > 2) break;
+    }
     o += DecodeBase64Groups(o, p + at, last - at);
     r.lone += characters % 4 == 1;
     ++r.lines;

@@ -78,9 +78,15 @@ class KanaLines {
     for (; counted_ < p; ++counted_) line_ += *counted_ == '\n';
     if (marks_->lines++ == 0) marks_->first = line_;
     line_end_ = FindByte(p, end_, '\n');
+    told_ = p;
+  }
+  // The lines from `from` on were not taken after all: the last one told may be among them.
+  void Forget(const unsigned char* from) {
+    if (told_ != nullptr && told_ >= from) --marks_->lines;
   }
 
  private:
+  const unsigned char* told_ = nullptr;  // the kana of the last line told
   const unsigned char* counted_;  // the LFs before it are in line_
   const unsigned char* end_;
   const unsigned char* line_end_ = nullptr;  // the LF of the last line told
@@ -154,19 +160,68 @@ struct State {
   __m256i last = _mm256_setzero_si256();  // the bytes before, the last of them at place 31
 };
 
+enum class Stop { kEnd, kNoBlock, kKana };
+
+// The text rules over raw lines, window by window (PlainLines' rules), and where the last line
+// that the windows took whole ends, in the input and in the output.
+struct Lines {
+  const unsigned char* start;  // of the text
+  bool windows;                // the Windows text rules
+  std::size_t limit;           // more than 64
+  std::uint64_t after_cr = 0;  // a CR before the window, at the place of its first byte
+  std::size_t line_start = 0;  // after the last LF taken
+  unsigned char* line_out;     // where its output ends
+  unsigned long long lines = 0;
+
+  // The LFs of the window at `s`, or ~0 when it holds a byte the rules treat apart or ends a
+  // line too long.
+  std::uint64_t Check(__m256i x, const unsigned char* s) {
+    const std::uint64_t lf = Bits(_mm256_cmpeq_epi8(x, Splat('\n')));
+    std::uint64_t bad = Bits(_mm256_cmpeq_epi8(x, _mm256_setzero_si256()));
+    if (windows) {
+      const std::uint64_t cr = Bits(_mm256_cmpeq_epi8(x, Splat('\r')));
+      bad |= Bits(_mm256_cmpeq_epi8(x, Splat(0x1A))) | (lf & ~((cr << 1) | after_cr) & kWindow);
+      after_cr = cr >> 31;
+    }
+    // Only the first line ending here can be too long: the others are shorter than a window.
+    const std::size_t at = static_cast<std::size_t>(s - start);
+    if (at + 32 - line_start >= limit &&
+        (lf == 0 || at + simd::First(static_cast<std::uint32_t>(lf)) + 1 - line_start >= limit)) {
+      bad = 1;
+    }
+    return bad != 0 ? ~0ull : lf;
+  }
+  // After the window at `s`, written from `out` with escapes before the bytes `escapes_at`.
+  void Took(const unsigned char* s, std::uint64_t lf, unsigned char* out, std::uint64_t escapes_at) {
+    // By masks: a branch on whether the window holds a LF would fail on every other line.
+    const unsigned last = simd::Last(static_cast<std::uint32_t>(lf | 1));
+    const std::size_t has = 0 - static_cast<std::size_t>(lf != 0);
+    const std::size_t after = static_cast<std::size_t>(s - start) + last + 1;
+    unsigned char* const end = out + last + 1 + 3 * simd::Count(static_cast<std::uint32_t>(
+                                                     escapes_at & ((2ull << last) - 1)));
+    line_start = (line_start & ~has) | (after & has);
+    line_out = lf != 0 ? end : line_out;
+    lines += simd::Count(static_cast<std::uint32_t>(lf));
+  }
+};
+
 // Converts from `*s` while 64 bytes or more are left, so that the last window's stores stay
-// within the 3 x length + 4 bytes of room. False (for kNoBlock) at a trail byte that
-// is a CR, a LF or a NUL, or becomes a LF or a NUL.
-template <typename Kana>
-bool Convert(const unsigned char*& s, const unsigned char* end, unsigned char*& d, State& st,
-             unsigned& half, Kana&& kana_at) {
+// within the 3 x length + 4 bytes of room: kEnd. kNoBlock at a trail byte that is a CR, a LF
+// or a NUL, or becomes a LF or a NUL. kStopAtKana: kKana before a window with half-width
+// kana, `*s` at its start, for a caller that writes them another way.
+// `lines`: the text is raw lines, checked here as the windows go (kNoBlock at a window that
+// holds a byte the rules treat apart).
+template <bool kStopAtKana, typename Kana>
+Stop Convert(const unsigned char*& s, const unsigned char* end, unsigned char*& d, State& st,
+             unsigned& half, Kana&& kana_at, Lines* lines = nullptr) {
   const __m128i escapes = _mm_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, kEsc, '$', 'B', '(', 'J', 0, 0, 0);
   const __m128i low8 = _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, 0, 0, 0, 0, 0, 0, 0, 0);
   for (; end - s >= 64; s += 32) {
     const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s));
+    const std::uint64_t lf = lines ? lines->Check(x, s) : 0;
+    if (lf == ~0ull) return Stop::kNoBlock;
     const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 1));
     const __m256i prev = Previous(x, st.last);
-    st.last = x;
     std::uint64_t m = Bits(_mm256_or_si256(Between(x, 0x81, 0x9F), Between(x, 0xE0, 0xFC)));
     const std::uint64_t first_trail = st.carry ? 1u : 0u;
     m &= ~first_trail;
@@ -183,8 +238,10 @@ bool Convert(const unsigned char*& s, const unsigned char* end, unsigned char*& 
     bad = _mm256_or_si256(bad, _mm256_cmpeq_epi8(x, _mm256_setzero_si256()));
     bad = _mm256_or_si256(bad, _mm256_cmpeq_epi8(x, Splat(')')));
     bad = _mm256_or_si256(bad, _mm256_cmpeq_epi8(x, Splat(0x1F)));
-    if ((Bits(bad) & trails) != 0) return false;
+    if ((Bits(bad) & trails) != 0) return Stop::kNoBlock;
     const std::uint64_t kana_bytes = Bits(Between(x, 0xA1, 0xDF)) & ~in_pair;
+    if (kStopAtKana && kana_bytes != 0) return Stop::kKana;
+    st.last = x;
     for (std::uint64_t k = kana_bytes; k != 0; k &= k - 1) {
       kana_at(s + simd::First(static_cast<std::uint32_t>(k)));
     }
@@ -205,6 +262,7 @@ bool Convert(const unsigned char*& s, const unsigned char* end, unsigned char*& 
     st.open = (in_pair >> 31) & 1;
     st.carry = (leads >> 31) & 1;
     // The escapes in: eight bytes at a time with their escapes, stored whole.
+    unsigned char* const window_out = d;
     for (unsigned quarter = 0; quarter < 4; ++quarter) {
       __m128i source = quarter < 2 ? _mm256_castsi256_si128(converted)
                                    : _mm256_extracti128_si256(converted, 1);
@@ -218,12 +276,35 @@ bool Convert(const unsigned char*& s, const unsigned char* end, unsigned char*& 
                           _mm256_shuffle_epi8(_mm256_broadcastsi128_si256(source), control));
       d += kShuffles.length[index];
     }
+    if (lines) lines->Took(s, lf, window_out, escapes_at);
   }
-  return true;
+  return Stop::kEnd;
 }
 
 }  // namespace windows
 #endif
+
+// The pairs of a double-byte run a vector at a time, while whole vectors are left; stops
+// before the first byte that is no lead byte with a trail (kBlock: a CR or a LF is none).
+template <bool kBlock>
+inline void WidePairs([[maybe_unused]] const unsigned char*& s,
+                      [[maybe_unused]] const unsigned char* end, [[maybe_unused]] unsigned char*& d,
+                      [[maybe_unused]] unsigned& odd) {
+#if VELKO_SIMD
+  while (end - s >= simd::kWidth) {
+    V v = simd::Load(s);
+    V stop = simd::Eq(v, 0);
+    if (kBlock) stop = simd::Or(stop, simd::Or(simd::Eq(v, '\n'), simd::Eq(v, '\r')));
+    unsigned pairs = LeadingPairs(simd::Mask(simd::LeadBytes(v)), simd::Mask(stop));
+    simd::Store(d, SjisPairsToJis(v));
+    odd |= simd::Mask(simd::Or(simd::Eq(v, ')'), simd::Eq(v, 0x1F))) & (kEven << 1) &
+           Below(2 * pairs);
+    s += 2 * pairs;
+    d += 2 * pairs;
+    if (pairs < kPairs) break;
+  }
+#endif
+}
 
 // kBlock: `in` is a run of whole lines; a lead byte before a CR or a LF (which the line step
 // copies alone, or pairs with the CR the text rules would have taken away) gives kNoBlock.
@@ -253,8 +334,9 @@ std::size_t SjisToJis(char* out, const char* in, std::size_t length, bool* direc
 #if VELKO_SIMD && defined(__AVX2__)
   if (kBlock) {
     windows::State st;
-    if (!windows::Convert(s, end, d, st, half,
-                          [&](const unsigned char* p) { kana_lines.At(p); })) {
+    if (windows::Convert<false>(s, end, d, st, half,
+                                [&](const unsigned char* p) { kana_lines.At(p); }) ==
+        windows::Stop::kNoBlock) {
       return kNoBlock;
     }
     // The rest from a character's start, a run closed.
@@ -310,21 +392,140 @@ std::size_t SjisToJis(char* out, const char* in, std::size_t length, bool* direc
     d[1] = '$';
     d[2] = 'B';
     d += 3;
-#if VELKO_SIMD
-    while (end - s >= simd::kWidth) {
-      V v = simd::Load(s);
-      V stop = simd::Eq(v, 0);
-      if (kBlock) stop = simd::Or(stop, simd::Or(simd::Eq(v, '\n'), simd::Eq(v, '\r')));
-      unsigned pairs = LeadingPairs(simd::Mask(simd::LeadBytes(v)), simd::Mask(stop));
-      simd::Store(d, SjisPairsToJis(v));
-      odd |= simd::Mask(simd::Or(simd::Eq(v, ')'), simd::Eq(v, 0x1F))) & (kEven << 1) &
-             Below(2 * pairs);
-      s += 2 * pairs;
-      d += 2 * pairs;
-      if (pairs < kPairs) break;
+    WidePairs<kBlock>(s, end, d, odd);
+    last_pairs_and_close();
+  }
+}
+
+// Half-width kana into 7-bit JIS over a block of whole lines, as SjisToJisKanaLine writes each
+// line: kFull as the full-width characters inside the double-byte runs, a voiced or semi-voiced
+// mark joined to its kana; kEscI in runs of ESC ( I. Lines without kana come out as the
+// default's, so the AVX2 windows take every stretch without them.
+struct FullKanaJis {
+  struct Entry {
+    unsigned char jis[2];
+    unsigned char joined;
+  };
+  Entry of[63][3];  // [kana - 0xA1][the byte after it: another, a voiced mark, a semi-voiced one]
+  constexpr FullKanaJis() : of() {
+    for (unsigned kana = 0; kana < 63; ++kana) {
+      for (unsigned mark = 0; mark < 3; ++mark) {
+        bool joined = false;
+        const unsigned code = FullWidthKana(static_cast<unsigned char>(0xA1 + kana),
+                                            mark == 1 ? 0xDE : mark == 2 ? 0xDF : 0, &joined);
+        const unsigned char pair[2] = {static_cast<unsigned char>(code >> 8),
+                                       static_cast<unsigned char>(code)};
+        SjisCharToJis(of[kana][mark].jis, pair);
+        of[kana][mark].joined = joined;
+      }
+    }
+  }
+};
+constexpr FullKanaJis kFullKanaJis;
+
+template <Kana kKana>
+std::size_t SjisToJisKana(char* out, const char* in, std::size_t length) {
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(in);
+  [[maybe_unused]] const unsigned char* const end = s + length;
+  unsigned char* const start = reinterpret_cast<unsigned char*>(out);
+  unsigned char* d = start;
+  enum Run { kSingle, kDouble, kKanaRun } run = kSingle;
+  auto shift = [&](Run to) {
+    if (run == to) return;
+    d[0] = kEsc;
+    d[1] = to == kDouble ? '$' : '(';
+    d[2] = to == kDouble ? 'B' : to == kKanaRun ? 'I' : 'J';
+    d += 3;
+    run = to;
+  };
+  unsigned odd = 0;  // a trail byte ')' or 0x1F, which convert to LF and NUL
+#if VELKO_SIMD && defined(__AVX2__)
+  const unsigned char* windows_from = s;  // past the window the windows last left
+#endif
+  for (;;) {
+#if VELKO_SIMD && defined(__AVX2__)
+    if (run != kKanaRun && s >= windows_from && end - s >= 64) {
+      windows::State st;
+      st.open = run == kDouble;
+      unsigned half = 0;
+      if (windows::Convert<true>(s, end, d, st, half, [](const unsigned char*) {}) ==
+          windows::Stop::kNoBlock) {
+        return kNoBlock;
+      }
+      if (st.carry) {  // the trail of the pair the last window began
+        if (*s == 0 || LineEnd(*s) || *s == ')' || *s == 0x1F) return kNoBlock;
+        unsigned char jis[2];
+        SjisCharToJis(jis, s - 1);
+        *d++ = jis[1];
+        ++s;
+      }
+      run = st.open ? kDouble : kSingle;
+      windows_from = s + 32;
     }
 #endif
-    last_pairs_and_close();
+    const unsigned c = kSjisClass.of[*s];
+    if (c == kSjisNul) {
+      shift(kSingle);
+      *d = 0;
+      return odd == 0 ? static_cast<std::size_t>(d - start) : kNoBlock;
+    }
+    if (c == kSjisLead && s[1] != 0) {
+      if (LineEnd(s[1])) return kNoBlock;
+      shift(kDouble);
+      WidePairs<true>(s, end, d, odd);
+      while (kSjisClass.of[s[0]] == kSjisLead && s[1] != 0 && !LineEnd(s[1])) {
+        SjisCharToJis(d, s);
+        odd |= (s[1] == ')') | (s[1] == 0x1F);
+        d += 2;
+        s += 2;
+      }
+      continue;
+    }
+    if (c == kSjisHalfKana && kKana == Kana::kEscI) {
+      shift(kKanaRun);
+#if VELKO_SIMD
+      while (end - s >= simd::kWidth) {
+        const V v = simd::Load(s);
+        const std::uint32_t kana = simd::Mask(simd::InRange(v, 0xA1, 0xDF));
+        simd::Store(d, simd::Sub8(v, simd::Splat(0x80)));
+        const unsigned n = kana == simd::kAll ? simd::kWidth : simd::First(~kana);
+        s += n;
+        d += n;
+        if (n < simd::kWidth) break;
+      }
+#endif
+      while (kSjisClass.of[*s] == kSjisHalfKana) *d++ = static_cast<unsigned char>(*s++ - 0x80);
+      continue;
+    }
+    if (c == kSjisHalfKana) {
+      shift(kDouble);
+      do {
+        const unsigned mark = (s[1] == 0xDE) + 2 * (s[1] == 0xDF);
+        const FullKanaJis::Entry& e = kFullKanaJis.of[*s - 0xA1][mark];
+        d[0] = e.jis[0];
+        d[1] = e.jis[1];
+        d += 2;
+        s += 1 + e.joined;
+      } while (kSjisClass.of[*s] == kSjisHalfKana);
+      continue;
+    }
+    // Single bytes up to the next lead byte, kana or NUL; the first may be a lead byte the NUL
+    // cuts off.
+    shift(kSingle);
+    *d++ = *s++;
+#if VELKO_SIMD
+    while (end - s >= simd::kWidth) {
+      const V v = simd::Load(s);
+      simd::Store(d, v);
+      const std::uint32_t stop = simd::Mask(simd::Or(
+          simd::Or(simd::LeadBytes(v), simd::Eq(v, 0)), simd::InRange(v, 0xA1, 0xDF)));
+      const unsigned n = stop == 0 ? simd::kWidth : simd::First(stop);
+      s += n;
+      d += n;
+      if (n < simd::kWidth) break;
+    }
+#endif
+    while (kSjisClass.of[*s] == 0) *d++ = *s++;
   }
 }
 
@@ -541,6 +742,60 @@ std::size_t SjisToJisBlock(char* out, const char* in, std::size_t length, BlockM
   *marks = BlockMarks();
   std::size_t n = SjisToJis<true>(out, in, length, &direct, &kana, marks);
   return direct ? n : kNoBlock;
+}
+
+// The AVX2 windows check the rules as they go and stop before a window they cannot take; what
+// they leave (the line cut there, and the last bytes) goes through PlainLines and the block.
+std::size_t SjisToJisLines(char* out, char* in, std::size_t length, bool windows_rules,
+                           std::size_t limit, BlockTaken* taken) {
+  *taken = BlockTaken();
+  std::size_t from = 0;  // the lines before are taken
+  unsigned char* d = reinterpret_cast<unsigned char*>(out);
+#if VELKO_SIMD && defined(__AVX2__)
+  if (limit > 64) {
+    const unsigned char* s = reinterpret_cast<const unsigned char*>(in);
+    windows::Lines lines{s, windows_rules, limit, 0, 0, d, 0};
+    windows::State st;
+    unsigned half = 0;
+    KanaLines kana_lines(s, s + length, &taken->marks);
+    const windows::Stop stop = windows::Convert<false>(
+        s, s + length, d, st, half, [&](const unsigned char* p) { kana_lines.At(p); }, &lines);
+    kana_lines.Forget(reinterpret_cast<const unsigned char*>(in) + lines.line_start);
+    from = taken->read = lines.line_start;
+    taken->lines = lines.lines;
+    d = lines.line_out;
+    if (stop != windows::Stop::kEnd) return static_cast<std::size_t>(d - reinterpret_cast<unsigned char*>(out));
+  }
+#endif
+  unsigned long long count = 0;
+  const std::size_t good = VELKO_ISA::PlainLines(in + from, length - from, windows_rules, limit, &count);
+  if (good == 0) return static_cast<std::size_t>(d - reinterpret_cast<unsigned char*>(out));
+  const char kept = in[from + good];
+  in[from + good] = 0;
+  BlockMarks marks;
+  const std::size_t made =
+      VELKO_ISA::SjisToJisBlock(reinterpret_cast<char*>(d), in + from, good, &marks);
+  in[from + good] = kept;
+  if (made == kNoBlock) {
+    if (from > 0) return static_cast<std::size_t>(d - reinterpret_cast<unsigned char*>(out));
+    taken->read = good;
+    return kNoBlock;
+  }
+  if (marks.lines > 0) {
+    if (taken->marks.lines == 0) taken->marks.first = taken->lines + marks.first;
+    taken->marks.lines += marks.lines;
+  }
+  taken->read = from + good;
+  taken->lines += count;
+  return static_cast<std::size_t>(d - reinterpret_cast<unsigned char*>(out)) + made;
+}
+
+std::size_t SjisToJisKanaBlock(char* out, const char* in, std::size_t length, BlockMarks* marks,
+                               Kana kana) {
+  if (kana == Kana::k8bit) return VELKO_ISA::SjisToJisBlock(out, in, length, marks);
+  *marks = BlockMarks();
+  return kana == Kana::kFull ? SjisToJisKana<Kana::kFull>(out, in, length)
+                             : SjisToJisKana<Kana::kEscI>(out, in, length);
 }
 
 std::size_t JisToSjisBlock(char* out, const char* in, std::size_t length, BlockMarks* marks) {

@@ -29,12 +29,21 @@ std::size_t SjisToJisLine(char* out, const char* in, std::size_t length, bool* d
 std::size_t JisToSjisLine(char* out, const char* in, std::size_t length, bool* direct);
 std::size_t SjisToJisBlock(char* out, const char* in, std::size_t length, BlockMarks* marks);
 std::size_t JisToSjisBlock(char* out, const char* in, std::size_t length, BlockMarks* marks);
+std::size_t SjisToJisKanaBlock(char* out, const char* in, std::size_t length, BlockMarks* marks,
+                               Kana kana);
+std::size_t SjisToJisLines(char* out, char* in, std::size_t length, bool windows,
+                           std::size_t limit, BlockTaken* taken);
+// The longest run of whole lines from the start of `text`, each ended by its LF, that the text
+// rules leave as they are (no NUL; with `windows`, no 0x1A and every LF after a CR), none of
+// `limit` bytes or more; `*lines` gets their count.
+std::size_t PlainLines(const char* text, std::size_t length, bool windows, std::size_t limit,
+                       unsigned long long* lines);
 // Decodes whole blocks from the start of `text` while they hold only alphabet characters (no
 // '='), keeping 4 characters unread after the last; returns the characters read, 4/3 of the
 // bytes written.
 std::size_t DecodeBase64Blocks(unsigned char* out, const char* text, std::size_t length);
 std::size_t DecodeBase64Lines(unsigned char* out, const char* text, std::size_t length,
-                              std::size_t max_line, Base64Lines* run);
+                              std::size_t max_line, bool whole_groups, Base64Lines* run);
 
 extern const Kernels kKernels;
 

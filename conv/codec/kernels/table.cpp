@@ -22,6 +22,9 @@ const Kernels kKernels = {VELKO_ISA_ENUM,
                           VELKO_LINES::JisToSjisLine,
                           SjisToJisBlock,
                           JisToSjisBlock,
+                          SjisToJisKanaBlock,
+                          SjisToJisLines,
+                          PlainLines,
                           DecodeBase64Blocks,
                           DecodeBase64Lines};
 
