@@ -104,10 +104,10 @@ std::string HumanLine(const Findings& f) {
          : f.fits == Bit(Charset::kEucJp)  ? "eucjp2utf8"
                                            : "jis2utf8",
          keeps, loses);
-  effect(f.to_euc_lost, "utf82eucjp", keeps, loses);
   effect(f.to_sjis_lost, "utf82sjis", keeps, loses);
   effect(f.to_jis_lost, "utf82jis", keeps, loses);
   effect(f.jis_vendor, "utf82jis", nullptr, N("%s writes %s as codes of the vendor rows"));
+  effect(f.to_euc_lost, "utf82eucjp", keeps, loses);
   if (f.to_jis_lost != kNone) {
     effect(static_cast<long long>(c.kana), "utf82jis", nullptr,
            N("%s makes %s half-width kana full-width"));

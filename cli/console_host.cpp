@@ -37,9 +37,7 @@ std::string Shown(const std::string& text) {
       continue;
     }
     const unsigned char* b = reinterpret_cast<const unsigned char*>(p);
-    const unsigned code = n == 1   ? b[0]
-                          : n == 2 ? b[1]
-                                   : (b[0] & 0x0F) << 12 | (b[1] & 0x3F) << 6 | (b[2] & 0x3F);
+    const unsigned code = n == 1 ? b[0] : static_cast<unsigned>(ReadUtf8(b, n).character);
     char escaped[8];
     std::snprintf(escaped, sizeof escaped, n == 1 ? "\\x%02X" : "\\u%04X", code);
     visible += escaped;

@@ -228,6 +228,8 @@ TEST(Codec, EverySplitGivesWhatOneCallGives) {
 
 TEST(Codec, BadSequencesToldWhereTheyAre) {
   constexpr CodecStatus M = CodecStatus::kMalformed, U = CodecStatus::kUnmappable;
+  const Coder kJisOut8bit{false, Charset::kJis, {}, {false, Kana::k8bit}};
+  const Coder kLatin1Out{false, Charset::kLatin1}, kAsciiOut{false, Charset::kAscii};
   constexpr char32_t X = kNoCharacter;
   const struct {
     const Coder& coder;
@@ -251,6 +253,11 @@ TEST(Codec, BadSequencesToldWhereTheyAre) {
       {kJisOut, "\xE4\xBA\x9C\x1B\xE4\xBA\x9C\xC2\xA5", {"\x1B$B0!\x1B(B\x1B$B0!\x1B(B", {{U, 3, "\x1B", 0x1B}, {U, 7, "\xC2\xA5", 0xA5}}}},
       // IBM extensions as their NEC-selected copies.
       {kEucOut, "\xE2\x82\xAC\xE7\xBA\x8A\xE2\x85\xB0", {"\xF9\xA1\xFC\xF1", {{U, 0, "\xE2\x82\xAC", 0x20AC}}}},
+      // SO has no code in JIS, nor has U+0080; a kana as an 8-bit byte is written in ASCII.
+      {kJisOut, "\xE4\xBA\x9C\x0E\xC2\x80", {"\x1B$B0!\x1B(B", {{U, 3, "\x0E", 0x0E}, {U, 4, "\xC2\x80", 0x80}}}},
+      {kJisOut8bit, "\xE4\xBA\x9C\xEF\xBD\xB1", {"\x1B$B0!\x1B(B\xB1", {}}},
+      {kLatin1Out, "\xC3\xA9\xC4\x80\xC3\xBF", {"\xE9\xFF", {{U, 2, "\xC4\x80", 0x100}}}},
+      {kAsciiOut, "a\xC2\x80\x7F", {"a\x7F", {{U, 1, "\xC2\x80", 0x80}}}},
       // A kana takes the voiced or semi-voiced mark after it in, where JIS has the character.
       {kJisOut, "\xEF\xBD\xB6\xEF\xBE\x9E\xEF\xBD\xB3\xEF\xBE\x9E\xEF\xBE\x9F", {"\x1B$B%,%t!,\x1B(B", {}}},
       // clang-format on
@@ -258,6 +265,10 @@ TEST(Codec, BadSequencesToldWhereTheyAre) {
   for (const auto& v : vectors) {
     SCOPED_TRACE(::testing::PrintToString(v.in));
     EXPECT_EQ(v.coder.Run(v.in), v.want);
+    // A byte of room at a time, where each character takes one.
+    if (&v.coder == &kLatin1Out) {
+      EXPECT_EQ(v.coder.Run(v.in, 0, 1), v.want);
+    }
   }
   // Codes that strict JIS decoders refuse, counted, and where the first began.
   Encoder euc(Charset::kEucJp);

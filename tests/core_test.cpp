@@ -272,6 +272,21 @@ TEST(ConvertInPlace, OneBoxAndTheOriginalKeptWhateverHappens) {
       EXPECT_EQ(st.st_gid, 34u);
     }
   }
+  // A conversion that stops: no box, nothing moved, nothing left behind.
+  TempDir dir;
+  const std::string target = dir.Path("s.txt"), backup = dir.Path("s.BAK");
+  WriteFile(target, "a\n\x85\x40");
+  WriteFile(backup, "o");
+  Transcoding stopping(
+      {Charset::kShiftJis, Charset::kUtf8, false, false, Kana::kFull, false, false, true});
+  FaultyFileOps ops;
+  ScriptedHost host;
+  Services sv{host, ops, TextRules::kBytes};
+  EXPECT_FALSE(ConvertInPlace(target.c_str(), stopping, "done", nullptr, sv));
+  EXPECT_TRUE(host.boxes.empty());
+  EXPECT_EQ(ReadFile(target), "a\n\x85\x40");
+  EXPECT_EQ(ReadFile(backup), "o");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.dir), {}), 2);
 }
 
 TEST(FollowLinks, ReachesTheFileRelativeToEachLinksFolder) {
@@ -583,6 +598,8 @@ TEST(Transcoding, SameWhateverTheReadsGive) {
       {{F::kUtf8, F::kJis}, "\xEF\xBD\xB6\xEF\xBE\x9E\xEF\xBE\x8A\xEF\xBE\x9F\xEF\xBE\x9E" "a\x1B", "\x1B$B%,%Q!+\x1B(Ba?", 1, 1, 17},
       {{F::kUtf8, F::kJis, false, false, Kana::kEscI}, "\xEF\xBD\xB1\xE4\xBA\x9C\xEF\xBD\xB1\n", "\x1B(I1\x1B$B0!\x1B(I1\x1B(B\n", 0, 0, 0},
       {{F::kUtf8, F::kJis}, "\xE2\x91\xA0\xC2\xA5", "\x1B$B-!\x1B(B?", 1, 1, 4},
+      // A kana waits for what follows it: a line end read with it comes after the place told.
+      {{F::kUtf8, F::kJis}, "\xEF\xBD\xB1\x0F\nx", "\x1B$B%\"\x1B(B?\nx", 1, 1, 4},
       {{F::kShiftJis, F::kUtf8, false, false, Kana::kFull, true, true}, "a\nb\r\nc\r", "\xEF\xBB\xBF" "a\r\nb\r\nc\r", 0, 0, 0},
       {{F::kEucJp, F::kUtf8}, "a\xA4\xA2\n\x8F\xA2x\x8E\xB1", "aあ\n\uFFFDxｱ", 1, 2, 1},
       // JIS X 0212 for what code page 932 lacks; an IBM extension as its NEC-selected copy.

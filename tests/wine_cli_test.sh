@@ -93,12 +93,26 @@ done
 # The commands to and from UTF-8 keep line ends on both unless asked.
 printf 'a\r\n\x86\xa2\x8a\xbf\xb1\n\x85\x40\x1a\n' >s.txt
 printf '\xe2\x94\x84\xef\xbd\xb1\xe2\x91\xa0\r\n\xc2\xa5\n' >u.txt
-for c in sjis2utf8:s.txt utf82sjis:u.txt utf82jis:u.txt jis2utf8:t.txt; do
+printf 'a\xa4\xa2\x8e\xb1\x8f\xb0\xa1\xab\xa4\r\n\xa1\xc1\n' >e.txt
+for c in sjis2utf8:s.txt utf82sjis:u.txt utf82jis:u.txt jis2utf8:t.txt eucjp2utf8:e.txt \
+         utf82eucjp:u.txt; do
   "$wine" "$exe" --force ${c%:*} -o - ${c#*:} >win/${c%:*} 2>/dev/null
   "$linux" --force ${c%:*} -o - ${c#*:} >lin/${c%:*} 2>/dev/null
 done
 "$wine" "$exe" sjis2utf8 --eol=crlf -o - s.txt >win/crlf 2>/dev/null
 "$linux" sjis2utf8 --eol=crlf -o - s.txt >lin/crlf 2>/dev/null
+# --unmapped=fail in place reads the file once, through the hold on it, and moves nothing.
+cp s.txt sf.txt && cp s.txt sl.txt
+"$wine" "$exe" sjis2utf8 --unmapped=fail sf.txt 2>/dev/null; s=$?
+"$linux" sjis2utf8 --unmapped=fail sl.txt 2>/dev/null
+check "--unmapped=fail in place" "1 no" "$s $([ -e sf.BAK ] && echo yes || echo no)"
+mv sf.txt win/fail && mv sl.txt lin/fail
+# and where all maps, renames the file it holds open to its backup and puts the new one in place.
+printf 'a\x82\xa0\r\n' >cw.txt && cp cw.txt cl.txt
+"$wine" "$exe" sjis2utf8 --unmapped=fail cw.txt >/dev/null 2>&1; s=$?
+"$linux" sjis2utf8 --unmapped=fail cl.txt >/dev/null 2>&1
+check "--unmapped=fail in place, all mapped" "0 $(hex cl.BAK)" "$s $(hex cw.BAK)"
+mv cw.txt win/clean && mv cl.txt lin/clean
 # Text long enough for the wide kernels' blocks, with every kernel set Windows chooses.
 for i in $(seq 2000); do
   printf '%*s\x8a\xbf%s\xb1\x82\xa0\x82\xa0%*s\r\n' $((i % 37)) '' "$i" $((i % 5)) ''
@@ -111,5 +125,5 @@ for isa in scalar sse2 avx2; do
 done
 rm lin/g.*
 check "the same bytes on both" "" "$(diff -r win lin 2>&1)"
-check "and there are some" "12" "$(ls win | wc -l)"
+check "and there are some" "16" "$(ls win | wc -l)"
 exit $((failed > 0))

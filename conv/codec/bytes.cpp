@@ -39,13 +39,16 @@ const char* FindNoCase(const char* text, const char* word) {
 std::size_t ControlLength(const char* text, bool utf8) {
   const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
   if (p[0] < 0x20 || p[0] == 0x7F) return 1;
-  if (!utf8) return 0;
-  if (p[0] == 0xC2 && p[1] >= 0x80 && p[1] <= 0x9F) return 2;
-  if (p[0] != 0xE2) return 0;
-  const bool marks =
-      p[1] == 0x80 && (p[2] == 0x8E || p[2] == 0x8F || (p[2] >= 0xAA && p[2] <= 0xAE));
-  const bool isolates = p[1] == 0x81 && p[2] >= 0xA6 && p[2] <= 0xA9;
-  return marks || isolates ? 3 : 0;
+  if (!utf8 || p[0] < 0x80) return 0;
+  // A NUL ends the text: never more than 4 bytes are looked at, and none past it.
+  std::size_t n = 1;
+  while (n < 4 && p[n] != 0) ++n;
+  const Utf8Read r = ReadUtf8(p, n);
+  const char32_t c = r.character;
+  const bool control = r.kind == Utf8Kind::kCharacter &&
+                       ((c >= 0x80 && c <= 0x9F) || c == 0x200E || c == 0x200F ||
+                        (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069));
+  return control ? r.length : 0;
 }
 
 void AppendUtf8(char* name, std::size_t size, const char* text, std::size_t length) {

@@ -36,15 +36,6 @@ inline void PutPacked(std::uint32_t packed, unsigned char** d) {
   *d = p + n;
 }
 
-// The input up to which every character fits the room left without a check, at most 3 bytes
-// of output for a byte of input and 8 bytes spare for the wide stores.
-inline const unsigned char* RoomyEnd(const unsigned char* s, const unsigned char* end,
-                                     const unsigned char* d, const unsigned char* dend) {
-  const std::size_t room = static_cast<std::size_t>(dend - d);
-  if (room >= 3 * static_cast<std::size_t>(end - s) + 8) return end;
-  return room > 8 ? s + (room - 8) / 3 : s;
-}
-
 // The escape sequences 7-bit JIS text holds, and the set each one selects.
 struct Escape {
   const char* bytes;  // after the ESC
@@ -73,7 +64,7 @@ struct DecoderCore {
     unsigned char* d = d0;
     unsigned char* const dend = d0 + room;
     while (s < end) {
-      const Bytes roomy = RoomyEnd(s, end, d, dend);
+      const Bytes roomy = RoomyEnd(s, end, d, dend, 3);
       const std::size_t ascii = CopyAscii(d, s, roomy, false);
       s += ascii;
       d += ascii;
@@ -90,13 +81,22 @@ struct DecoderCore {
         d += 6;
         s += 4;
       }
+      // Where the next one starts is foreseen too: a branch, not arithmetic on the row.
       while (roomy - s >= 2 && *s >= 0x80) {
         const int row = rows[*s];
-        const std::uint32_t packed = row >= 0 ? pairs[row * 256 + s[1]] : singles[*s];
-        if ((packed & 0xFF000000u) != kPackedThree) break;
-        StorePacked(packed, d);
-        d += 3;
-        s += row >= 0 ? 2 : 1;
+        if (row >= 0) {
+          const std::uint32_t packed = pairs[row * 256 + s[1]];
+          if ((packed & 0xFF000000u) != kPackedThree) break;
+          StorePacked(packed, d);
+          d += 3;
+          s += 2;
+        } else {
+          const std::uint32_t packed = singles[*s];
+          if ((packed & 0xFF000000u) != kPackedThree) break;
+          StorePacked(packed, d);
+          d += 3;
+          s += 1;
+        }
       }
       if (s == end) break;
       if (*s < 0x80 && s < roomy) continue;  // ASCII again: copied at once
@@ -142,7 +142,7 @@ struct DecoderCore {
         if (end - s < 2 && !last) return stop(CodecStatus::kInputEmpty);
         if (end - s < 2 || s[1] < 0x21 || s[1] > 0x7E) return bad(1);
         // Pairs one after another while they are characters of three bytes of UTF-8.
-        const Bytes roomy = RoomyEnd(s, end, d, dend);
+        const Bytes roomy = RoomyEnd(s, end, d, dend, 3);
         while (roomy - s >= 2 && s[0] >= 0x21 && s[0] <= 0x7E && s[1] >= 0x21 && s[1] <= 0x7E) {
           unsigned char sjis[2];
           JisCharToSjis(sjis, s);
@@ -223,7 +223,7 @@ struct DecoderCore {
     unsigned char* const dend = d0 + room;
     auto in_range = [](unsigned b) { return b >= 0xA1 && b <= 0xFE; };
     while (s < end) {
-      const Bytes roomy = RoomyEnd(s, end, d, dend);
+      const Bytes roomy = RoomyEnd(s, end, d, dend, 3);
       const std::size_t ascii = CopyAscii(d, s, roomy, false);
       s += ascii;
       d += ascii;

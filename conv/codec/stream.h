@@ -34,6 +34,16 @@ inline CodecResult Bad(CodecStatus status, const unsigned char* from, const unsi
   return r;
 }
 
+// The input up to which every character fits the room left without a check, at most `ratio`
+// bytes of output for a byte of input and 8 bytes spare.
+inline const unsigned char* RoomyEnd(const unsigned char* s, const unsigned char* end,
+                                     const unsigned char* d, const unsigned char* dend,
+                                     std::size_t ratio) {
+  const std::size_t room = static_cast<std::size_t>(dend - d);
+  if (room >= ratio * static_cast<std::size_t>(end - s) + 8) return end;
+  return room > 8 ? s + (room - 8) / ratio : s;
+}
+
 // Runs `core(in, n, out, room, last, base)` on the pending bytes and `src`, as on one stream.
 // The core takes whole sequences only: it stops with kInputEmpty before a sequence the end of
 // its input cuts (unless `last`), changing no state for it; those bytes are kept for the next

@@ -39,11 +39,11 @@ bool Transcoding::Tracking() const {
 }
 
 void Transcoding::CountLines(unsigned long long to) {
-  // Before the block: counted already, and no LF since (a bad sequence holds none).
-  if (to <= base_) return;
+  if (to <= base_) return;  // counted with the blocks before
   const unsigned char* const end = block_ + (to - base_ < block_size_ ? to - base_ : block_size_);
   const unsigned char* p = counted_;
   if (p >= end) return;
+  const unsigned char* const from = p;
   unsigned long long lines = 0;
 #if VELKO_SIMD
   // A count a byte, summed every 255 blocks before one could overflow.
@@ -57,21 +57,46 @@ void Transcoding::CountLines(unsigned long long to) {
 #endif
   for (; p < end; ++p) lines += *p == '\n';
   if (lines > 0) {
-    const unsigned char* last = end - 1;
-    while (*last != '\n') --last;
     line_ += lines;
-    line_start_ = base_ + (last - block_) + 1;
+    // The last LFs, the latest last, for a place the coder tells after they were counted.
+    const unsigned char* last[kLastLfs];
+    unsigned found = 0;
+    for (const unsigned char* q = end; q > from && found < kLastLfs;) {
+      if (*--q == '\n') last[found++] = q;
+    }
+    const unsigned keep = last_lfs_ + found > kLastLfs ? kLastLfs - found : last_lfs_;
+    std::memmove(lfs_, lfs_ + last_lfs_ - keep, keep * sizeof lfs_[0]);
+    for (unsigned i = 0; i < found; ++i) lfs_[keep + i] = base_ + (last[found - 1 - i] - block_);
+    last_lfs_ = keep + found;
+    line_start_ = lfs_[last_lfs_ - 1] + 1;
   }
   counted_ = end;
 }
 
+void Transcoding::Place(unsigned long long at, unsigned long long* line,
+                        unsigned long long* column) {
+  CountLines(at);
+  *line = line_;
+  unsigned long long start = line_start_;
+  // A sequence the coder kept from a block counted whole may lie before the last LFs counted
+  // (a kana waiting for what follows it, and the line end after it): those come off again.
+  if (last_lfs_ > 0 && lfs_[last_lfs_ - 1] >= at) {
+    start = 0;
+    for (unsigned i = last_lfs_; i-- > 0;) {
+      if (lfs_[i] < at) {
+        start = lfs_[i] + 1;
+        break;
+      }
+      --*line;
+    }
+  }
+  *column = at - start + 1;
+}
+
 void Transcoding::Lost(const CodecResult& r, unsigned char** d) {
   if (report_.unmapped < TranscodeReport::kShown) {
-    const unsigned long long at = r.at + skipped_;
-    CountLines(at);
     Unmapped& u = report_.shown[report_.unmapped];
-    u.line = line_;
-    u.column = at - line_start_ + 1;
+    Place(r.at + skipped_, &u.line, &u.column);
     std::memcpy(u.bytes, r.bytes, sizeof u.bytes);
     u.length = r.length;
     u.character = r.character;
@@ -112,6 +137,7 @@ LinesResult Transcoding::Run(File& in, File& out) {
   base_ = 0;
   line_ = 1;
   line_start_ = 0;
+  last_lfs_ = 0;
   const bool from_utf8 = options_.from == Charset::kUtf8;
   bool bom_seen = !from_utf8;  // one at the start of UTF-8 is dropped
   unsigned char* d = out_.get();
@@ -148,8 +174,8 @@ LinesResult Transcoding::Run(File& in, File& out) {
       taken += r.read;
       d += r.written;
       if (encoder_.VendorCodes() > 0 && report_.first_vendor_line == 0) {
-        CountLines(encoder_.FirstVendorCode() + skipped_);
-        report_.first_vendor_line = line_;
+        unsigned long long column;
+        Place(encoder_.FirstVendorCode() + skipped_, &report_.first_vendor_line, &column);
       }
       if (r.status == CodecStatus::kInputEmpty) break;
       // Room for the replacement, or for what did not fit.

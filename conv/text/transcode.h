@@ -53,7 +53,10 @@ class Transcoding : public Conversion {
   // Sends out_[0, *d) to `out`, each lone LF as CR LF when asked; false on a write failure.
   bool Flush(File& out, unsigned char** d);
   void Lost(const CodecResult& r, unsigned char** d);
+  // Counts the lines up to the stream's offset `to`.
   void CountLines(unsigned long long to);
+  // The line and column of the stream's offset `at`.
+  void Place(unsigned long long at, unsigned long long* line, unsigned long long* column);
   bool Tracking() const;
 
   TranscodeOptions options_;
@@ -68,6 +71,11 @@ class Transcoding : public Conversion {
   unsigned long long base_ = 0;
   const unsigned char* counted_ = nullptr;  // lines are counted up to here
   unsigned long long line_ = 1, line_start_ = 0;
+  // The offsets of the last LFs counted; a bad sequence the coder kept from a block begins
+  // at most 7 bytes before its end, so 8 are enough.
+  static constexpr unsigned kLastLfs = 8;
+  unsigned long long lfs_[kLastLfs] = {};
+  unsigned last_lfs_ = 0;
 };
 
 }  // namespace velko
