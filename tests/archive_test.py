@@ -274,6 +274,8 @@ for key, (name, payload) in wanted.items():
                                                r[11] == hashlib.sha256(payload).hexdigest()))):
         wrong.append((key, name, r[8:13], r[2:5] != headers[key[:2]]))
 check(not wrong, "%d parts differ from Python's, first %s" % (len(wrong), wrong[:3]))
+print("%d messages: %d parts as Python's walk finds them, %d of them with other names or bytes"
+      % (len(messages), len(wanted), len(wrong)))
 saved = sum(1 for r in rows if r[12] == "saved")
 in_mbox = sum(1 for k in got if k[0] == "inbox.mbox")
 check(re.search(r"inbox.mbox: %d saved, 0 skipped, 0 failed \(messages: %d\)" % (in_mbox, count), out)
