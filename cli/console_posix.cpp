@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "catalog.h"
 #include "console.h"
 #include "undo.h"
 
@@ -58,21 +59,6 @@ bool Utf8Locale() {
   return codeset == nullptr || std::strcmp(codeset, "UTF-8") == 0;
 }
 
-// The catalogs beside the program when it runs from its build folder, else where it is
-// installed.
-std::string CatalogFolder() {
-  char self[4096];
-  const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-  if (n > 0) {
-    std::string dir(self, static_cast<std::size_t>(n));
-    dir.erase(dir.rfind('/') + 1);
-    if (::access((dir + "locale/ja/LC_MESSAGES/velko-cli.mo").c_str(), R_OK) == 0) {
-      return dir + "locale";
-    }
-  }
-  return VELKO_LOCALEDIR;
-}
-
 }  // namespace
 
 void OnStop(void (*undo)()) {
@@ -90,7 +76,7 @@ void BlockStops(bool block) {
 
 std::vector<std::string> InitConsole(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
-  bindtextdomain("velko-cli", CatalogFolder().c_str());
+  bindtextdomain("velko-cli", CatalogFolder(VELKO_LOCALE_FROM_BIN, VELKO_LOCALEDIR).c_str());
   bind_textdomain_codeset("velko-cli", "UTF-8");  // converted on the way out, with the names
   return std::vector<std::string>(argv, argv + argc);
 }

@@ -2,12 +2,49 @@
 # The packages as a user gets them, made by CPack from this build.
 #   package_test.sh deb CPACK_CONFIG VERSION   the .deb unpacked into a scratch root
 #   package_test.sh zip CPACK_CONFIG VERSION DIR   the zip unpacked into DIR (the Wine test runs it)
+#   package_test.sh prefix BUILD_DIR               cmake --install to a scratch prefix
 set -u
-mode=$1 config=$2 version=$3
+mode=$1 config=$2 version=${3:-}
 work=$(mktemp -d) && trap 'rm -rf "$work"' EXIT
-cpack --config "$config" -B "$work/out" >"$work/log" 2>&1 || { cat "$work/log"; exit 1; }
 status=0
 fail() { echo "FAIL: $*"; status=1; }
+# Runs a command under ja_JP.UTF-8: the system's, or one made in the scratch folder when the
+# system has none (LOCPATH; no root, no display needed).
+locales=
+if ! locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\?8'; then
+  locales=$work/locales && mkdir -p "$locales"
+  localedef -i ja_JP -f UTF-8 "$locales/ja_JP.UTF-8" 2>/dev/null || fail "no ja_JP.UTF-8 locale can be made"
+fi
+japanese() { env ${locales:+LOCPATH=$locales} -u LANGUAGE LC_ALL=ja_JP.UTF-8 "$@"; }
+# The installed programs under root ROOT speak Japanese in a Japanese locale: their help, and an
+# error with the system's reason.
+speaks_japanese() {
+  local root=$1 line
+  [ "$(japanese locale charmap 2>/dev/null)" = UTF-8 ] || fail "ja_JP.UTF-8 is not in effect"
+  line=$(japanese "$root/bin/velko-cli" --help | head -n 1)
+  [ "$line" = "使い方: velko-cli コマンド [オプション]... FILE..." ] || fail "velko-cli --help in $root: $line"
+  line=$(cd "$work" && japanese "$root/bin/velko-cli" sjis2jis missing.txt 2>&1)
+  [ "$line" = "velko-cli: missing.txt: 入力ファイルが見つかりません。[missing.txt]: そのようなファイルやディレクトリはありません" ] ||
+    fail "velko-cli's error in $root: $line"
+  if [ -x "$root/bin/velko" ]; then
+    line=$(japanese "$root/bin/velko" --help | head -n 1)
+    [ "$line" = "使い方: velko [FILE]" ] || fail "velko --help in $root: $line"
+  fi
+  # Through a link elsewhere (as /usr/local/bin links to a program kept in /opt), still found.
+  ln -sf "$root/bin/velko-cli" "$work/linked-cli"
+  line=$(japanese "$work/linked-cli" --help | head -n 1)
+  [[ $line == 使い方:* ]] || fail "velko-cli through a link: $line"
+}
+if [ "$mode" = prefix ]; then
+  # An install where the build never looked: the programs find their catalogue from their own
+  # folder.
+  prefix=$work/some/prefix
+  cmake --install "$config" --prefix "$prefix" >"$work/log" 2>&1 || { cat "$work/log"; exit 1; }
+  [ -f "$prefix/share/locale/ja/LC_MESSAGES/velko-cli.mo" ] || fail "no catalogue under $prefix"
+  speaks_japanese "$prefix"
+  exit $status
+fi
+cpack --config "$config" -B "$work/out" >"$work/log" 2>&1 || { cat "$work/log"; exit 1; }
 if [ "$mode" = zip ]; then
   zip=$work/out/velko-$version-win64.zip dir=$4
   rm -rf "$dir" && mkdir -p "$dir" && unzip -q "$zip" -d "$dir" || exit 1
@@ -59,6 +96,7 @@ velko=$root/usr/bin/velko
 "$velko" --bogus 2>/dev/null; [ $? = 2 ] || fail "velko --bogus"
 [ "$("$root/usr/bin/velko-cli" --version | sed -n 2p)" = "License: MIT" ] || fail "velko-cli --version names no licence"
 cli=$root/usr/bin/velko-cli
+speaks_japanese "$root/usr"
 [ "$("$cli" --version | head -n 1)" = "velko-cli $version" ] || fail "installed velko-cli --version: $("$cli" --version)"
 [ "$(printf '\x8a\xbf\n' | "$cli" sjis2jis | od -An -tx1 | xargs)" = "1b 24 42 34 41 1b 28 4a 0a" ] ||
   fail "installed velko-cli sjis2jis"
