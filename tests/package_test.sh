@@ -42,6 +42,11 @@ if [ "$mode" = prefix ]; then
   cmake --install "$config" --prefix "$prefix" >"$work/log" 2>&1 || { cat "$work/log"; exit 1; }
   [ -f "$prefix/share/locale/ja/LC_MESSAGES/velko-cli.mo" ] || fail "no catalogue under $prefix"
   speaks_japanese "$prefix"
+  here=$(dirname "$0")/..
+  cmp -s "$prefix/share/bash-completion/completions/velko-cli" "$here/res/completion/velko-cli.bash" ||
+    fail "bash completion not installed"
+  cmp -s "$prefix/share/zsh/vendor-completions/_velko-cli" "$here/res/completion/_velko-cli" ||
+    fail "zsh completion not installed"
   exit $status
 fi
 cpack --config "$config" -B "$work/out" >"$work/log" 2>&1 || { cat "$work/log"; exit 1; }
@@ -76,13 +81,20 @@ deb=$work/out/velko_${version}_amd64.deb root=$work/root
 dpkg-deb -x "$deb" "$root" || exit 1
 files=$(cd "$root" && find . -type f | sort | tr '\n' ' ')
 want="./usr/bin/velko ./usr/bin/velko-cli ./usr/share/applications/velko.desktop "
+want+="./usr/share/bash-completion/completions/velko-cli "
 want+="./usr/share/doc/velko/changelog.gz ./usr/share/doc/velko/copyright "
 for size in 128 16 256 32 48 64; do want+="./usr/share/icons/hicolor/${size}x$size/apps/velko.png "; done
 want+="./usr/share/icons/hicolor/scalable/apps/velko.svg "
 want+="./usr/share/locale/ja/LC_MESSAGES/velko-cli.mo ./usr/share/man/man1/velko-cli.1.gz ./usr/share/man/man1/velko.1.gz "
+want+="./usr/share/zsh/vendor-completions/_velko-cli "
 [ "$files" = "$want" ] || fail "the .deb holds $files"
 depends=$(dpkg-deb -f "$deb" Depends)
 [[ $depends == *libfltk1.3* && $depends == *"fonts-ipafont-gothic | fonts-japanese-gothic"* ]] || fail "Depends: $depends"
+# apt search finds it by what people look for.
+description=$(dpkg-deb -f "$deb" Description)
+for word in UTF-8 Shift_JIS ISO-2022-JP EUC-JP PC-98 attachments; do
+  grep -qF -- "$word" <<<"$description" || fail "the description never says $word"
+done
 # As a packager checks it: no error, no warning, no pedantic or informational tag.
 if command -v lintian >/dev/null; then
   tags=$(lintian --pedantic -I --fail-on none "$deb" 2>&1 | grep -E '^(E|W|P|I):')
