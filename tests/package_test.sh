@@ -41,6 +41,9 @@ if [ "$mode" = prefix ]; then
   prefix=$work/some/prefix
   cmake --install "$config" --prefix "$prefix" >"$work/log" 2>&1 || { cat "$work/log"; exit 1; }
   [ -f "$prefix/share/locale/ja/LC_MESSAGES/velko-cli.mo" ] || fail "no catalogue under $prefix"
+  for page in man1/velko-cli.1.gz ja/man1/velko-cli.1.gz; do
+    [ -f "$prefix/share/man/$page" ] || fail "no $page under $prefix"
+  done
   speaks_japanese "$prefix"
   here=$(dirname "$0")/..
   cmp -s "$prefix/share/bash-completion/completions/velko-cli" "$here/res/completion/velko-cli.bash" ||
@@ -85,7 +88,9 @@ want+="./usr/share/bash-completion/completions/velko-cli "
 want+="./usr/share/doc/velko/changelog.gz ./usr/share/doc/velko/copyright "
 for size in 128 16 256 32 48 64; do want+="./usr/share/icons/hicolor/${size}x$size/apps/velko.png "; done
 want+="./usr/share/icons/hicolor/scalable/apps/velko.svg "
-want+="./usr/share/locale/ja/LC_MESSAGES/velko-cli.mo ./usr/share/man/man1/velko-cli.1.gz ./usr/share/man/man1/velko.1.gz "
+want+="./usr/share/locale/ja/LC_MESSAGES/velko-cli.mo "
+want+="./usr/share/man/ja/man1/velko-cli.1.gz ./usr/share/man/ja/man1/velko.1.gz "
+want+="./usr/share/man/man1/velko-cli.1.gz ./usr/share/man/man1/velko.1.gz "
 want+="./usr/share/zsh/vendor-completions/_velko-cli "
 [ "$files" = "$want" ] || fail "the .deb holds $files"
 depends=$(dpkg-deb -f "$deb" Depends)
@@ -120,16 +125,27 @@ for size in 16 32 48 64 128 256; do
   file "$root/usr/share/icons/hicolor/${size}x$size/apps/velko.png" | grep -q "PNG image data, $size x $size" ||
     fail "the ${size}x$size icon"
 done
-# The manual page renders cleanly and names the options the commands' help names, no more and
-# no fewer.
-for page in velko velko-cli; do
-  gunzip -c "$root/usr/share/man/man1/$page.1.gz" >"$work/$page.1"
-  warnings=$(LC_ALL=C.UTF-8 groff -man -Tutf8 -ww -z "$work/$page.1" 2>&1) && [ -z "$warnings" ] || fail "groff $page: $warnings"
-done
-man=$work/velko-cli.1
+# The manual pages, English and Japanese, render cleanly, point to the others and the peers, and
+# name the options the commands' help names, no more and no fewer.
 options() { grep -o -- '--[a-z][a-z-]*' | sort -u | tr '\n' ' '; }
 commands=$("$cli" --help | sed -n 's/^  \([a-z0-9]*\)  *[A-Za-z0-9].*/\1/p')
-in_help=$(for c in $commands; do "$cli" help "$c"; done | options) in_man=$(sed 's/\\-/-/g' "$man" | options)
-[ "$in_help" = "$in_man" ] || fail "options: --help has $in_help, the manual $in_man"
-grep -q "\"velko $version\"" "$man" || fail "the manual's version"
+in_help=$(for c in $commands; do "$cli" help "$c"; done | options)
+for lang in "" ja/; do
+  for page in velko velko-cli; do
+    man=$work/$page.${lang%/}.1
+    gunzip -c "$root/usr/share/man/${lang}man1/$page.1.gz" >"$man"
+    warnings=$(LC_ALL=C.UTF-8 preconv "$man" | groff -man -Tutf8 -ww -z 2>&1) && [ -z "$warnings" ] ||
+      fail "groff ${lang}$page: $warnings"
+    for other in velko velko-cli nkf iconv munpack; do
+      [ $other = $page ] || sed -n '/^\.SH \(SEE ALSO\|関連項目\)/,$p' "$man" | grep -q "^\.BR $other (1)" ||
+        fail "${lang}$page names no $other(1)"
+    done
+    grep -q "\"velko $version\"" "$man" || fail "the version of ${lang}$page"
+  done
+  in_man=$(sed 's/\\-/-/g' "$work/velko-cli.${lang%/}.1" | options)
+  [ "$in_help" = "$in_man" ] || fail "options: --help has $in_help, the ${lang}manual $in_man"
+done
+# man -L ja finds the Japanese page, and it reads in Japanese.
+line=$(MANPATH=$root/usr/share/man MANWIDTH=80 japanese man -L ja velko-cli 2>&1 | sed -n 3p)
+[ "$line" = "名前" ] || fail "man -L ja velko-cli: $line"
 exit $status
