@@ -83,7 +83,7 @@ int Overview() {
   std::string list;
   for (const velko::CliCommand& command : velko::CliCommands()) {
     const std::string name = command.name;
-    list += "  " + name + std::string(name.size() < 10 ? 10 - name.size() : 1, ' ') +
+    list += "  " + name + std::string(name.size() < 12 ? 12 - name.size() : 1, ' ') +
             Tr(command.what) + "\n";
   }
   velko::WriteText(stdout, Say(kOverview, {list}) + Tr("Examples:") + "\n" + kExamples);
