@@ -75,7 +75,7 @@ std::string HumanLine(const Findings& f) {
   const Census& c = f.census;
   std::string counts, effects;
   auto add = [](std::string* list, const std::string& item) {
-    *list += (list->empty() ? "" : ", ") + item;
+    *list += (list->empty() ? "" : Tr(", ")) + item;  // a list's comma, as the language writes it
   };
   auto count = [&](unsigned long long n, const char* what) {
     if (n > 0) add(&counts, Say(what, {std::to_string(n)}));
