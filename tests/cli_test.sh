@@ -115,11 +115,11 @@ cd .. || exit 1
 # Names in the terminal's encoding: one in Shift_JIS read as Shift_JIS under UTF-8, one in the
 # locale's EUC-JP as EUC-JP, bytes that read as neither as \xNN (iconv is the reference).
 mkdir -p names && cd names || exit 1
-sjis=$(printf '日本.txt' | iconv -t CP932) euc=$(printf '表.txt' | iconv -t EUC-JP) bad=$(printf 'b\xff.txt')
+sjis=$(printf '日本.txt' | iconv -t CP932) euc=$(printf '表.txt' | iconv -t EUC-JP) bad=$(printf 'b\x80\xff.txt')
 printf 'a\n' | tee "$sjis" "$euc" "$bad" >/dev/null
 localedef -i ja_JP -f EUC-JP "$work/ja_JP.EUC-JP" 2>/dev/null
 check "Shift_JIS name, UTF-8 terminal" "$(printf '%s' "$sjis" | iconv -f CP932 -t UTF-8)" "$("$cli" check --tsv "$sjis" | sed -n '2s/\t.*//p')"
-check "bytes that read as nothing" 'b\xFF.txt' "$("$cli" check --tsv "$bad" | sed -n '2s/\t.*//p')"
+check "bytes that read as nothing" 'b\x80\xFF.txt' "$("$cli" check --tsv "$bad" | sed -n '2s/\t.*//p')"
 check "EUC-JP name, EUC-JP terminal" "$euc" "$(LOCPATH=$work LC_ALL=ja_JP.EUC-JP "$cli" check --tsv "$euc" | sed -n '2s/\t.*//p')"
 check "error naming it" "velko-cli: $(printf '%s' "$sjis" | iconv -f CP932 -t UTF-8): C'ant find input file." \
   "$("$cli" sjis2jis "$sjis.none" 2>&1 | sed 's/\.none.*/: C'"'"'ant find input file./')"
