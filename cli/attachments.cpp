@@ -230,8 +230,8 @@ Answer AttachmentFiles::Exists(const Part& part, char* path) {
   char stored[kPathSize];
   if ((policy == ExistsPolicy::kOverwrite || policy == ExistsPolicy::kAppend) &&
       files_.AliasOf(path, stored, sizeof stored)) {
-    console_.Warn(console_.File(), Say("%s is the short name of %s, which is not written over",
-                                       {path, stored}));
+    console_.Warn(console_.File(),
+                  Say("%s is the short name of %s, which is not written over", {path, stored}));
     policy = ExistsPolicy::kRename;
   }
   switch (policy) {
@@ -260,30 +260,31 @@ void AttachmentFiles::Written(const Part& part, const char* path, bool appended,
   ++counts_.saved;
   Row(part, path, body.bytes, sha_[part.slot].Hex(), appended ? "appended" : "saved",
       body.cut ? Tr("the mail ends inside it") : "");
-  const std::string bytes = std::to_string(body.bytes);
+  const std::string bytes = ByteCount(body.bytes);
   if (body.cut) {
     console_.Error(At(part) + Say("%s: the mail ends inside this attachment: saved as far as "
-                                  "it decodes (%s bytes)",
+                                  "it decodes (%s)",
                                   {path, bytes}));
   } else if (body.lone_characters > 0 && decoded_) {
     console_.Error(At(part) + Say("%s: its Base64 text ends in a character that completes no "
-                                  "group, which is dropped: saved (%s bytes)",
+                                  "group, which is dropped: saved (%s)",
                                   {path, bytes}));
   } else if (body.lone_characters > 0) {
-    console_.Error(At(part) + Say("%s: %s lines end in a character that completes no group, "
-                                  "which is dropped: saved (%s bytes)",
-                                  {path, std::to_string(body.lone_characters), bytes}));
+    console_.Error(At(part) + SayN("%s: %s line ends in a character that completes no group, "
+                                   "which is dropped: saved (%s)",
+                                   "%s: %s lines end in a character that completes no group, "
+                                   "which is dropped: saved (%s)",
+                                   body.lone_characters,
+                                   {path, std::to_string(body.lone_characters), bytes}));
   } else if (body.skipped > 0) {
-    console_.Error(At(part) + Say("%s: %s bytes that are no Base64 text passed over: saved (%s "
-                                  "bytes)",
-                                  {path, std::to_string(body.skipped), bytes}));
+    console_.Error(At(part) + Say("%s: %s that are not Base64 text passed over: saved (%s)",
+                                  {path, ByteCount(body.skipped), bytes}));
   } else if (body.as_it_stands) {
     console_.Error(At(part) + Say("%s: no \"begin\" line, so not uudecoded: saved as it stands "
-                                  "(%s bytes)",
+                                  "(%s)",
                                   {path, bytes}));
   } else {
-    console_.Notice(path,
-                    Say(appended ? N("appended (%s bytes)") : N("saved (%s bytes)"), {bytes}));
+    console_.Notice(path, Say(appended ? N("appended (%s)") : N("saved (%s)"), {bytes}));
   }
 }
 
@@ -317,10 +318,10 @@ void AttachmentFiles::Listed(const Part& part, const Body& body) {
   Row(part, "", body.bytes, "", "listed", "");
   std::string name = part.form == NameForm::kNone ? Tr("(no name)") : part.name;
   if (part.name_has_nul) name += "\\x00...";
-  console_.Print(console_.File() + ": " + At(part) +
-                 Say(part.window ? N("%s (%s bytes), the window extracts it")
-                                 : N("%s (%s bytes), the window does not"),
-                     {name, std::to_string(body.bytes)}));
+  console_.Print(
+      console_.File() + ": " + At(part) +
+      Say(part.window ? N("%s (%s), also with --names=raw") : N("%s (%s), not with --names=raw"),
+          {name, ByteCount(body.bytes)}));
 }
 
 }  // namespace velko

@@ -21,14 +21,14 @@ const Option kOptions[] = {
        "(report(1).pdf); by default rename in an mbox, a\nMaildir or a folder, else ask")},
     {"names", kNamesKey, "HOW", "decoded|raw",
      N("decoded (the default): each part named as a mail reader names it\n(RFC 2231 filename*=, "
-       "RFC 2047 words, unquoted names, the\nContent-Type's name=), its case kept; raw: as the "
-       "window names it\n(a quoted filename= only, upper-cased)")},
+       "RFC 2047 words, unquoted names, the\nContent-Type's name=), its case kept; raw: as "
+       "velko names it\n(a quoted filename= only, upper-cased)")},
     {"decode-names", kDecodeNamesKey, nullptr, nullptr, N("the same as --names=decoded")},
     {"list", kListKey, nullptr, nullptr,
-     N("one line per attachment: its name, its size, and whether the\nwindow extracts it; nothing "
-       "is written")},
+     N("one line per attachment: its name, its size, and whether\n--names=raw extracts it too; "
+       "nothing is written")},
     {"encodings", kEncodingsKey, "WHICH", "all|base64",
-     N("all (the default), or base64: the window's choice")},
+     N("all (the default), or base64: velko's choice")},
     {"manifest", kManifestKey, "FILE", nullptr,
      N("one tab-separated row per part: mail, message, date, subject,\nfrom, part, type, "
        "encoding, name, path, size, SHA-256, status, why;\nwritten whole at the end, or when the "
@@ -39,7 +39,7 @@ int Run(const CliCommand& command, const Parsed& parsed) {
   std::vector<std::string> files = parsed.operands;
   const bool decoded = parsed.Get(kNamesKey, "decoded") == "decoded" || parsed.Has(kDecodeNamesKey);
   if (!decoded && parsed.Get(kEncodingsKey) == "all") {
-    return Usage(Tr("--names=raw reads a mail as the window does, its Base64 parts only"));
+    return Usage(Tr("--names=raw reads a mail as velko does, its Base64 parts only"));
   }
   if (files.empty() && !IsTerminal(0)) files.push_back("-");
   if (files.empty()) return Usage(Tr("no FILE given"));

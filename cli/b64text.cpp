@@ -37,9 +37,9 @@ int Run(const CliCommand& command, const Parsed& parsed) {
 const Family kB64TextFamily = {
     N("[OPTION]... FILE..."),
     N("Expands the encoded words that begin with =?ISO-2022-JP?B? or =?shift_jis?B? as the\n"
-      "window's button does, in place, keeping the old content as FILE's name with the extension\n"
-      "BAK; with FILE '-', or with no FILE when standard input is no terminal, reads standard\n"
-      "input and writes standard output.\n"),
+      "button of velko (the window) does, in place, keeping the old content as FILE's name with\n"
+      "the extension BAK; with FILE '-', or with no FILE when standard input is not a terminal,\n"
+      "reads standard input and writes standard output.\n"),
     kOptions,
     sizeof kOptions / sizeof kOptions[0],
     Run,

@@ -75,10 +75,13 @@ std::string HumanLine(const Findings& f) {
   const Census& c = f.census;
   std::string counts, effects;
   auto add = [](std::string* list, const std::string& item) {
-    *list += (list->empty() ? "" : ", ") + item;
+    *list += (list->empty() ? "" : Tr(", ")) + item;  // a list's comma, as the language writes it
   };
   auto count = [&](unsigned long long n, const char* what) {
     if (n > 0) add(&counts, Say(what, {std::to_string(n)}));
+  };
+  auto counted = [&](unsigned long long n, const char* one, const char* many) {
+    if (n > 0) add(&counts, SayN(one, many, n, {std::to_string(n)}));
   };
   count(c.lf, N("%s LF"));
   count(c.crlf, N("%s CR LF"));
@@ -88,10 +91,10 @@ std::string HumanLine(const Findings& f) {
   if (f.invalid != kNone) {
     count(c.kana, N("%s half-width kana"));
     count(c.nec_row13, N("%s NEC row 13"));
-    count(c.ibm, N("%s IBM extensions"));
+    counted(c.ibm, "%s IBM extension", "%s IBM extensions");
     count(c.user, N("%s user-defined"));
-    count(c.pc98, N("%s PC-98 ruled lines"));
-    count(c.jis_ruled, N("%s JIS ruled lines"));
+    counted(c.pc98, "%s PC-98 ruled line", "%s PC-98 ruled lines");
+    counted(c.jis_ruled, "%s JIS ruled line", "%s JIS ruled lines");
   }
   auto effect = [&](long long n, const char* command, const char* none, const char* some) {
     if (n == 0 && none) add(&effects, Say(none, {command}));
@@ -113,9 +116,10 @@ std::string HumanLine(const Findings& f) {
            N("%s makes %s half-width kana full-width"));
   }
   effect(f.sjis2jis_8bit, "sjis2jis", nullptr, N("%s leaves %s half-width kana 8-bit"));
-  if (f.sjis2jis_8bit != kNone) {
-    effect(static_cast<long long>(c.ibm + c.user), "sjis2jis", nullptr,
-           N("%s writes %s codes outside the JIS rows"));
+  if (f.sjis2jis_8bit != kNone && c.ibm + c.user > 0) {
+    add(&effects,
+        SayN("%s writes %s code outside the JIS rows", "%s writes %s codes outside the JIS rows",
+             c.ibm + c.user, {"sjis2jis", std::to_string(c.ibm + c.user)}));
   }
   effect(f.nec2jis, "nec2jis", nullptr, N("%s changes %s"));
   effect(f.jis2nec, "jis2nec", nullptr, N("%s changes %s"));
@@ -143,8 +147,9 @@ int Check(const std::vector<std::string>& files, bool tsv) {
     const EntryKind kind = ops.Kind(file.c_str(), true);
     if (kind == EntryKind::kDirectory || kind == EntryKind::kOther) {
       host.Error(WindowText(kErrInputOpen, file) + ": " +
-                 Tr(kind == EntryKind::kDirectory ? N("it is a folder")
-                                                  : N("it is no file but a FIFO, a device or a socket")));
+                 Tr(kind == EntryKind::kDirectory
+                        ? N("it is a folder")
+                        : N("it is not a file but a FIFO, a device or a socket")));
       status = 1;
       continue;
     }

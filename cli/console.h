@@ -22,6 +22,9 @@ std::string TemporaryFolder();
 // An English text of velko-cli's in the language of the user's locale (Japanese under a
 // Japanese one, English under any other), in UTF-8.
 const char* Tr(const char* english);
+// Tr of a text with a count: `one` or `many` in English by `n`, the form the language has for
+// `n` in another.
+const char* TrN(const char* one, const char* many, unsigned long long n);
 // Writes a message (UTF-8) as the console shows it: in the locale's encoding, or on Windows
 // through a console's Unicode output and in the console's code page to a pipe or a file; what
 // cannot be shown becomes '?'. False when it could not be written.
@@ -37,6 +40,11 @@ constexpr const char* N(const char* english) { return english; }
 
 // Tr(english) with each "%s" in turn replaced by an argument.
 std::string Say(const char* english, std::initializer_list<std::string> args = {});
+// Say of the form for the count `n` (TrN).
+std::string SayN(const char* one, const char* many, unsigned long long n,
+                 std::initializer_list<std::string> args);
+// "1 byte", "2 bytes": a count of bytes in the user's language.
+std::string ByteCount(unsigned long long n);
 // One of the window's texts (texts.h) with its paths, as a line in the user's language.
 std::string WindowText(const char* format, const std::string& path, const std::string& other = "");
 

@@ -8,8 +8,10 @@
 
 namespace velko {
 
-std::string Say(const char* english, std::initializer_list<std::string> args) {
-  std::string text = Tr(english), said;
+namespace {
+
+std::string Fill(const std::string& text, std::initializer_list<std::string> args) {
+  std::string said;
   auto arg = args.begin();
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text.compare(i, 2, "%s") == 0 && arg != args.end()) {
@@ -20,6 +22,21 @@ std::string Say(const char* english, std::initializer_list<std::string> args) {
     }
   }
   return said;
+}
+
+}  // namespace
+
+std::string Say(const char* english, std::initializer_list<std::string> args) {
+  return Fill(Tr(english), args);
+}
+
+std::string SayN(const char* one, const char* many, unsigned long long n,
+                 std::initializer_list<std::string> args) {
+  return Fill(TrN(one, many, n), args);
+}
+
+std::string ByteCount(unsigned long long n) {
+  return SayN("%s byte", "%s bytes", n, {std::to_string(n)});
 }
 
 std::string WindowText(const char* format, const std::string& path, const std::string& other) {

@@ -153,6 +153,12 @@ const char* Tr(const char* english) {
   return translated && *translated ? translated : english;
 }
 
+// The catalogue is Japanese, which has one form for every count.
+const char* TrN(const char* one, const char* many, unsigned long long n) {
+  const char* translated = catalog.data ? catalog.Find(one) : nullptr;
+  return translated && *translated ? translated : n == 1 ? one : many;
+}
+
 bool WriteText(std::FILE* stream, const std::string& text) {
   std::fflush(stream);
   HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));

@@ -15,7 +15,7 @@ const Option kOptions[] = {
     kKeepDateOption,
     kForceOption,
     {"kana", kKanaKey, "HOW", "8bit|esc-i|full",
-     N("half-width kana into JIS: 8bit (as they are, the window's way;\nthe default), esc-i "
+     N("half-width kana into JIS: 8bit (as they are, as velko writes them;\nthe default), esc-i "
        "(ESC ( I) or full (full-width, which strict\ndecoders take)"),
      "sjis2jis"},
 };
@@ -33,9 +33,9 @@ int Run(const CliCommand& command, const Parsed& parsed) {
 
 const Family kConvertFamily = {
     N("[OPTION]... FILE..."),
-    N("Rewrites FILE in place as the window's button does and keeps its old content as FILE's\n"
-      "name with the extension BAK. With FILE '-', or with no FILE when standard input is no\n"
-      "terminal, reads standard input and writes standard output. New content goes to a\n"
+    N("Rewrites FILE in place as the button of velko (the window) does and keeps its old content\n"
+      "as FILE's name with the extension BAK. With FILE '-', or with no FILE when standard input\n"
+      "is not a terminal, reads standard input and writes standard output. New content goes to a\n"
       "temporary file beside its file and takes its name when whole; a stopped run puts the\n"
       "original back, a file another run converts is refused. --eol=crlf writes byte for byte\n"
       "what the Windows program writes.\n"),

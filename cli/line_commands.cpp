@@ -74,11 +74,11 @@ std::string Refusal(const CliCommand& command, const std::string& head) {
   if (id == kUtf8ToSjis || id == kUtf8ToJis || id == kUtf8ToEucJp) {
     seen = fits == jis       ? N("is JIS (ISO-2022-JP), not UTF-8: not converted (--force "
                                        "converts it)")
-           : fits & sjis     ? N("is no UTF-8 and looks like Shift_JIS: not converted (--force "
+           : fits & sjis     ? N("is not UTF-8 and looks like Shift_JIS: not converted (--force "
                                      "converts it)")
-           : fits & euc      ? N("is no UTF-8 and looks like EUC-JP: not converted (--force "
+           : fits & euc      ? N("is not UTF-8 and looks like EUC-JP: not converted (--force "
                                       "converts it)")
-           : fits == kBinary ? N("is no UTF-8 text: not converted (--force converts it)")
+           : fits == kBinary ? N("is not UTF-8 text: not converted (--force converts it)")
                              : nullptr;
   } else if (id == kEucJpToUtf8) {
     seen = fits == utf8   ? N("looks like UTF-8, not EUC-JP: not converted (--force converts it)")
@@ -112,10 +112,12 @@ std::string Refusal(const CliCommand& command, const std::string& head) {
       if (b >= 0x80 && (b < 0xA1 || b > 0xDF) && first_line == 0) first_line = line;
       line += c == '\n';
     }
-    return Say(
+    return SayN(
+        "is JIS text with %s byte that is not JIS, on line %s: not converted (--force "
+        "converts it as it stands)",
         "is JIS text with %s bytes that are not JIS, first on line %s: not converted "
         "(--force converts them as they stand)",
-        {std::to_string(eight_bit), std::to_string(first_line)});
+        eight_bit, {std::to_string(eight_bit), std::to_string(first_line)});
   } else if ((id == BTN_JISTOSJ || id == kJisToUtf8) && (fits & (sjis | euc | utf8)) != 0) {
     seen = fits == utf8  ? N("has no JIS escape sequence and looks like UTF-8: not converted "
                               "(--force converts it)")
@@ -158,9 +160,10 @@ bool TellLosses(ConsoleHost& host, const Losses& lost) {
                    {std::to_string(lost.first_ctrl_z), std::to_string(lost.ctrl_z)}));
   }
   if (lost.nul_cuts > 0) {
-    host.Error(Say(
+    host.Error(SayN(
+        "byte %s: a NUL ends its line's text; the rest of that line is dropped (%s line in all)",
         "byte %s: a NUL ends its line's text; the rest of that line is dropped (%s lines in all)",
-        {std::to_string(lost.first_nul), std::to_string(lost.nul_cuts)}));
+        lost.nul_cuts, {std::to_string(lost.first_nul), std::to_string(lost.nul_cuts)}));
   }
   return lost.text_end != kNowhere || lost.ctrl_z > 0 || lost.nul_cuts > 0;
 }
@@ -183,7 +186,7 @@ void TellUnmapped(ConsoleHost& host, const TranscodeReport& report, Charset to) 
     } else if (to == Charset::kUtf8) {
       host.Error(Say("line %s, column %s: bytes %s stand for no character", {line, column, bytes}));
     } else {
-      host.Error(Say("line %s, column %s: bytes %s are no UTF-8", {line, column, bytes}));
+      host.Error(Say("line %s, column %s: bytes %s are not UTF-8", {line, column, bytes}));
     }
   }
   if (report.unmapped > shown) {
@@ -225,15 +228,19 @@ class Converter {
       const std::string line = std::to_string(headers_->first_line());
       if (c.kept > 0) {
         host.Error(
-            Say("%s encoded words in a charset not known here are left as they are, "
-                "first on line %s",
-                {std::to_string(c.kept), line}));
+            SayN("%s encoded word in a charset not known here is left as it is, on "
+                 "line %s",
+                 "%s encoded words in a charset not known here are left as they are, "
+                 "first on line %s",
+                 c.kept, {std::to_string(c.kept), line}));
       }
       if (c.lost > 0) {
         host.Error(
-            Say("%s characters have no code in the output, written as '?' or U+FFFD, "
-                "first on line %s",
-                {std::to_string(c.lost), line}));
+            SayN("%s character has no code in the output, written as '?' or U+FFFD, "
+                 "on line %s",
+                 "%s characters have no code in the output, written as '?' or U+FFFD, "
+                 "first on line %s",
+                 c.lost, {std::to_string(c.lost), line}));
       }
       return c.kept > 0 || c.lost > 0;
     }
@@ -249,10 +256,13 @@ class Converter {
     const TranscodeReport& report = transcoding_->report();
     if (report.vendor > 0) {
       host.Warn(about,
-                Say("%s characters are written as codes of the Windows vendor rows or "
-                    "the PC-98 ruled lines, which strict decoders refuse, first on "
-                    "line %s",
-                    {std::to_string(report.vendor), std::to_string(report.first_vendor_line)}));
+                SayN("%s character is written as a code of the Windows vendor rows or the "
+                     "PC-98 ruled lines, which strict decoders refuse, on line %s",
+                     "%s characters are written as codes of the Windows vendor rows or "
+                     "the PC-98 ruled lines, which strict decoders refuse, first on "
+                     "line %s",
+                     report.vendor,
+                     {std::to_string(report.vendor), std::to_string(report.first_vendor_line)}));
     }
     if (report.unmapped == 0) return false;
     TellUnmapped(host, report, run_.transcode.to);

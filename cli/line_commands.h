@@ -46,7 +46,7 @@ inline constexpr Option kEolOption = {
 inline constexpr Option kBackupOption = {
     "backup", kBackupKey, "CONTROL", "numbered|simple|none",
     N("numbered: an older BAK is first kept as BAK.~N~, so no backup is\never removed "
-      "(default); simple: it is replaced, as the window does;\nnone: no BAK is kept")};
+      "(default); simple: it is replaced, as velko does;\nnone: no BAK is kept")};
 inline constexpr Option kKeepDateOption = {
     "keep-date", kKeepDateKey, nullptr, nullptr,
     N("the result keeps the modification time of FILE (in place and\nwith -o)")};

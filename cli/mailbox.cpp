@@ -83,7 +83,7 @@ int ExtractMails(const std::vector<std::string>& files, MailRun& run) {
     for (const FileId& id : ids) input = input || id == run.files.Id(name);
     host.Begin(run.manifest, false);
     if (kind != EntryKind::kNone && kind != EntryKind::kRegular) {
-      host.Error(Tr("the manifest's name leads to what is no regular file: not replaced"));
+      host.Error(Tr("the manifest's name leads to what is not a regular file: not replaced"));
       return 1;
     }
     if (input) {
@@ -102,8 +102,8 @@ int ExtractMails(const std::vector<std::string>& files, MailRun& run) {
     const bool folder = file != "-" && run.files.Kind(file.c_str(), true) == EntryKind::kDirectory;
     host.Begin(file, true);
     if (file.size() >= kPathSize) {
-      host.Error(Say("file name longer than %s bytes: not converted",
-                     {std::to_string(kPathSize - 1)}));
+      host.Error(
+          Say("file name longer than %s bytes: not converted", {std::to_string(kPathSize - 1)}));
       status = 1;
       continue;
     }
@@ -115,8 +115,8 @@ int ExtractMails(const std::vector<std::string>& files, MailRun& run) {
       host.Begin(mail, true);
       run.attachments.Mail(mail, manifest.open() ? &manifest : nullptr, folder);
       if (mail.size() >= kPathSize) {
-        host.Error(Say("file name longer than %s bytes: not converted",
-                       {std::to_string(kPathSize - 1)}));
+        host.Error(
+            Say("file name longer than %s bytes: not converted", {std::to_string(kPathSize - 1)}));
       } else if (run.decoded) {
         std::unique_ptr<File> in = mail == "-" ? StandardStream(0)
                                                : run.files.Open(mail.c_str(), OpenMode::kRead);
@@ -143,9 +143,11 @@ int ExtractMails(const std::vector<std::string>& files, MailRun& run) {
     host.Begin(file, true);
     const std::string skipped = std::to_string(counts.chosen + counts.left);
     if (run.list) {
-      host.Notice(file, run.decoded ? Say("%s attachments (messages: %s)",
-                                          {std::to_string(counts.listed), std::to_string(messages)})
-                                    : Say("%s Base64 parts", {std::to_string(counts.listed)}));
+      const std::string listed = std::to_string(counts.listed);
+      host.Notice(file, run.decoded
+                            ? SayN("%s attachment (messages: %s)", "%s attachments (messages: %s)",
+                                   counts.listed, {listed, std::to_string(messages)})
+                            : SayN("%s Base64 part", "%s Base64 parts", counts.listed, {listed}));
     } else if (run.decoded) {
       host.Notice(file, Say("%s saved, %s skipped, %s failed (messages: %s)",
                             {std::to_string(counts.saved), skipped, std::to_string(counts.failed),

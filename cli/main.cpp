@@ -61,11 +61,12 @@ const char* const kOverview = velko::N(
     "Usage: velko-cli COMMAND [OPTION]... FILE...\n"
     "       velko-cli help [COMMAND] | --help | --version\n"
     "Converts Japanese text and mail files: Shift_JIS (code page 932), 7-bit JIS\n"
-    "(ISO-2022-JP), EUC-JP and UTF-8. Commands:\n"
+    "(ISO-2022-JP), EUC-JP and UTF-8: the commands of velko, the VELKO window, and more.\n"
+    "Commands:\n"
     "%s"
     "'velko-cli help COMMAND' (or 'velko-cli COMMAND --help') tells a command's options.\n"
     "The commands that rewrite a text do it in place and keep its old content as FILE's name\n"
-    "with the extension BAK; with FILE '-', or with no FILE when standard input is no\n"
+    "with the extension BAK; with FILE '-', or with no FILE when standard input is not a\n"
     "terminal, they read standard input and write standard output.\n"
     "Messages: 'FILE: TEXT' on stdout, 'velko-cli: FILE: TEXT' on stderr, in the locale's\n"
     "language and encoding. Exit status: 0 no error, 1 an error for some FILE, 2 usage error.\n");
@@ -82,7 +83,7 @@ int Overview() {
   std::string list;
   for (const velko::CliCommand& command : velko::CliCommands()) {
     const std::string name = command.name;
-    list += "  " + name + std::string(name.size() < 10 ? 10 - name.size() : 1, ' ') +
+    list += "  " + name + std::string(name.size() < 12 ? 12 - name.size() : 1, ' ') +
             Tr(command.what) + "\n";
   }
   velko::WriteText(stdout, Say(kOverview, {list}) + Tr("Examples:") + "\n" + kExamples);

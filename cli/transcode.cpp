@@ -63,8 +63,9 @@ int Run(const CliCommand& command, const Parsed& parsed) {
 const Family kTranscodeFamily = {
     N("[OPTION]... FILE..."),
     N("Rewrites FILE in place and keeps its old content as FILE's name with the extension BAK;\n"
-      "with FILE '-', or with no FILE when standard input is no terminal, reads standard input\n"
-      "and writes standard output. Code page 932 is read as Windows reads it (NEC row 13, the\n"
+      "with FILE '-', or with no FILE when standard input is not a terminal, reads standard\n"
+      "input and writes standard output. Code page 932 is read as Windows reads it (NEC row 13, "
+      "the\n"
       "IBM extensions, user-defined codes as U+E000-U+E757, half-width kana as U+FF61-U+FF9F)\n"
       "and the PC-98 ruled lines 0x86A2-0x86ED as U+2500-U+254B in order. Where several codes\n"
       "read as one character, the way back is Windows' choice: a JIS row before NEC row 13\n"

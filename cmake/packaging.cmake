@@ -14,7 +14,7 @@ if(DEFINED ENV{DEBEMAIL} AND NOT "$ENV{DEBEMAIL}" STREQUAL "")
 endif()
 set(CPACK_PACKAGE_CONTACT "${VELKO_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-    "Converts Japanese text and mail files between Shift_JIS and JIS")
+    "Japanese text and mail converter: Shift_JIS, ISO-2022-JP, EUC-JP, UTF-8")
 set(CPACK_STRIP_FILES ON)
 
 if(WIN32)
@@ -29,6 +29,10 @@ if(WIN32)
 else()
   install(TARGETS velko-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${VELKO_JA_MO} DESTINATION ${CMAKE_INSTALL_LOCALEDIR}/ja/LC_MESSAGES)
+  # Where bash-completion and zsh look for a command's completion.
+  install(FILES res/completion/velko-cli.bash RENAME velko-cli
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+  install(FILES res/completion/_velko-cli DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)
   # Manual pages and the changelog gzipped as Debian has them: -9, no name or time inside.
   find_program(VELKO_GZIP gzip REQUIRED)
   set(docs ${PROJECT_BINARY_DIR}/docs)
@@ -39,7 +43,10 @@ else()
   set(zipped)
   foreach(page IN LISTS pages)
     configure_file(docs/${page}.in ${docs}/${page} @ONLY)
-    list(APPEND zipped ${docs}/${page}.gz)
+    # The Japanese page under the same name, in a folder of its own (man -L ja).
+    string(REGEX REPLACE "\\.1$" ".ja.1" ja ${page})
+    configure_file(docs/${ja}.in ${docs}/ja/${page} @ONLY)
+    list(APPEND zipped ${docs}/${page}.gz ${docs}/ja/${page}.gz)
   endforeach()
   configure_file(res/changelog.in ${docs}/changelog @ONLY)
   list(APPEND zipped ${docs}/changelog.gz)
@@ -50,6 +57,7 @@ else()
   add_custom_target(velko_docs ALL DEPENDS ${zipped})
   foreach(page IN LISTS pages)
     install(FILES ${docs}/${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    install(FILES ${docs}/ja/${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/ja/man1)
   endforeach()
   install(FILES ${docs}/changelog.gz res/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
   if(TARGET velko)
@@ -76,12 +84,16 @@ else()
   # FLTK and the C++ runtime come from dpkg-shlibdeps; the window's labels need the font.
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic | fonts-japanese-gothic")
   # The summary above is the first line; CPack indents these.
+  # What people search for (apt search UTF-8, Shift_JIS, PC-98, attachments) is in these words.
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-      "VELKO converts Japanese text and mail files in Shift_JIS (code page 932)
-and 7-bit JIS (ISO-2022-JP): Shift_JIS to JIS and back, NEC ruled-line
-characters to JIS ones and back, in place with a .BAK backup; it expands
-Base64 MIME encoded words and saves the Base64 attachments of mails.
-velko is the window, velko-cli the same commands for scripts.")
+      "VELKO converts Japanese text and mail files between Shift_JIS (code page
+932, as Windows writes it), 7-bit JIS (ISO-2022-JP, as mail carries it),
+EUC-JP and UTF-8, in place with a .BAK backup or as a filter. It exchanges
+the NEC (PC-98) ruled-line characters for the JIS ones and back, expands
+Base64 MIME encoded words, and saves the attachments of mails, mboxes and
+Maildirs (Base64, quoted-printable, uuencode) under their decoded names.
+velko is the window, velko-cli the same commands for scripts, with manual
+pages in English and Japanese and completion for bash and zsh.")
 endif()
 # The library and its headers are for building other programs: not in the packages.
 set(CPACK_INSTALL_CMAKE_PROJECTS "${PROJECT_BINARY_DIR};${PROJECT_NAME};Unspecified;/")

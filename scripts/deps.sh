@@ -17,6 +17,7 @@ if [ "$mode" = test ]; then
     pkgconf                                                # the library built as others build
     acl attr                                               # access lists kept
     desktop-file-utils groff-base lintian icoutils         # the packages' tests
+    zsh                                                    # the completions asked in zsh
     xvfb xauth xdotool x11-utils imagemagick               # GUI tests and their screenshots
     wine64 wine fonts-wine locales                         # velko.exe under Wine
   )

@@ -1,11 +1,14 @@
 // Start-up, the main window procedure and the event loop, on FLTK.
 #include <FL/Fl.H>
 #include <FL/fl_draw.H>
+#include <libintl.h>
 
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 
 #include "app/command.h"
+#include "catalog.h"
 #include "fileops_native.h"
 #include "host_window.h"
 #include "layout.h"
@@ -60,19 +63,27 @@ int RunVelko(int argc, char** argv) {
     bool help = std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0;
     bool version = std::strcmp(argv[1], "--version") == 0 || std::strcmp(argv[1], "-V") == 0;
     std::FILE* to = help || version ? stdout : stderr;
-    if (!help && !version) std::fprintf(stderr, "velko: unknown option %s\n", argv[1]);
+    // On the terminal in the user's language, from velko-cli's catalogue (gettext converts to
+    // the locale's encoding); the window itself keeps its own texts.
+    std::setlocale(LC_ALL, "");
+    bindtextdomain("velko-cli", CatalogFolder(VELKO_LOCALE_FROM_BIN, VELKO_LOCALEDIR).c_str());
+    if (!help && !version) {
+      std::fprintf(stderr, dgettext("velko-cli", "velko: unknown option %s\n"), argv[1]);
+    }
     if (version) {
       std::fputs("velko " VELKO_VERSION "\nLicense: " VELKO_LICENSE "\n", to);
     } else {
-      std::fputs(
-          "Usage: velko [FILE]\n"
-          "The VELKO window, FILE in its field: NEC and JIS ruled lines, Shift_JIS and JIS,\n"
-          "Base64 encoded words and mail attachments. velko-cli runs the same commands on\n"
-          "files from the command line.\n\n"
-          "  -h, --help     this help\n"
-          "  -V, --version  the version\n"
-          "  --             what follows is the file, even if it starts with -\n",
-          to);
+      std::fputs(dgettext("velko-cli",
+                          "Usage: velko [FILE]\n"
+                          "The VELKO window, FILE in its field: NEC and JIS ruled lines, "
+                          "Shift_JIS and JIS,\n"
+                          "Base64 encoded words and mail attachments. velko-cli runs the same "
+                          "commands on\n"
+                          "files from the command line.\n\n"
+                          "  -h, --help     this help\n"
+                          "  -V, --version  the version\n"
+                          "  --             what follows is the file, even if it starts with -\n"),
+                 to);
     }
     // Nothing shown, nothing changed: a full disk or a closed output is a failure.
     bool written = std::fflush(to) == 0 && !std::ferror(to);

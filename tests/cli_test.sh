@@ -100,4 +100,28 @@ got=$(for l in C ja_JP.UTF-8; do LC_ALL=$l "$cli" b64bin --dir d --exists overwr
 check "locales C and ja_JP.UTF-8" "d/??: saved (3 bytes)|two.eml: $bin|d/漢字: 保存しました (3 バイト)|two.eml: 保存 2、スキップ 0、失敗 0 (メッセージ: 1)" \
   "$(tr '\n' '|' <<<"$got" | sed 's/|$//')"
 check "Japanese help" "使い方: velko-cli コマンド [オプション]... FILE..." "$(LC_ALL=ja_JP.UTF-8 "$cli" --help | head -1)"
+# Counts in the grammar of the language: one thing, or several (English); one form (Japanese).
+mkdir -p plural && cd plural || exit 1
+printf '\xfa\x40\n' >one.txt && printf '\xfa\x40\xfa\x41\n' >two.txt
+mail a.bin QQ== >one.eml && mail a.bin QUI= >two.eml
+for l in C.UTF-8 ja_JP.UTF-8; do
+  for n in one two; do
+    LC_ALL=$l "$cli" check $n.txt | grep -o '[0-9] IBM[^,;]*\|IBM 拡張文字 [0-9]\|sjis2jis writes [0-9] codes*[^,;]*\|外のコードを [0-9] 個'
+    LC_ALL=$l "$cli" b64bin --list $n.eml | sed -n 's/.*a.bin (\([^)]*\)).*/\1/p'
+  done
+done >got
+check "one and several" "1 IBM extension|sjis2jis writes 1 code outside the JIS rows|1 byte|2 IBM extensions|sjis2jis writes 2 codes outside the JIS rows|2 bytes|IBM 拡張文字 1|外のコードを 1 個|1 バイト|IBM 拡張文字 2|外のコードを 2 個|2 バイト" "$(lines got)"
+cd .. || exit 1
+# Names in the terminal's encoding: one in Shift_JIS read as Shift_JIS under UTF-8, one in the
+# locale's EUC-JP as EUC-JP, bytes that read as neither as \xNN (iconv is the reference).
+mkdir -p names && cd names || exit 1
+sjis=$(printf '日本.txt' | iconv -t CP932) euc=$(printf '表.txt' | iconv -t EUC-JP) bad=$(printf 'b\x80\xff.txt')
+printf 'a\n' | tee "$sjis" "$euc" "$bad" >/dev/null
+localedef -i ja_JP -f EUC-JP "$work/ja_JP.EUC-JP" 2>/dev/null
+check "Shift_JIS name, UTF-8 terminal" "$(printf '%s' "$sjis" | iconv -f CP932 -t UTF-8)" "$("$cli" check --tsv "$sjis" | sed -n '2s/\t.*//p')"
+check "bytes that read as nothing" 'b\x80\xFF.txt' "$("$cli" check --tsv "$bad" | sed -n '2s/\t.*//p')"
+check "EUC-JP name, EUC-JP terminal" "$euc" "$(LOCPATH=$work LC_ALL=ja_JP.EUC-JP "$cli" check --tsv "$euc" | sed -n '2s/\t.*//p')"
+check "error naming it" "velko-cli: $(printf '%s' "$sjis" | iconv -f CP932 -t UTF-8): C'ant find input file." \
+  "$("$cli" sjis2jis "$sjis.none" 2>&1 | sed 's/\.none.*/: C'"'"'ant find input file./')"
+cd .. || exit 1
 exit $((failed > 0))

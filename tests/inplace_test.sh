@@ -78,7 +78,7 @@ check "-o into" "0 0 0|$j$j$j|/proc/self/fd/1|fifo" \
 mkdir outdir && "$cli" sjis2jis o.txt -o outdir 2>err; check "-o a folder" "1 velko-cli: o.txt: outdir is a folder: not written" "$? $(cat err)"
 
 # check on a FIFO says what it is.
-"$cli" check fifo 2>err; check "check a FIFO" "1 velko-cli: fifo: Input file open err. [fifo]: it is no file but a FIFO, a device or a socket" "$? $(cat err)"
+"$cli" check fifo 2>err; check "check a FIFO" "1 velko-cli: fifo: Input file open err. [fifo]: it is not a file but a FIFO, a device or a socket" "$? $(cat err)"
 
 # A spool goes however the run ends: a closed pipe, a full disk (told as the spool's).
 mkdir spool && printf '\x8a\xbf%.0s' {1..200000} >u.txt

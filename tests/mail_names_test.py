@@ -83,7 +83,8 @@ with tempfile.TemporaryDirectory() as work:
         os.mkdir(out + "w")
         window = run("--names=raw", "--dir", out + "w")
         told_by_window = window.stderr.decode().count("attachment not extracted") + window.stdout.decode().count(": saved (")
-        lines = ["%s (%d bytes), the window " % (n, len(p.get_payload(decode=True))) for n, p in zip(names, parts)]
+        sizes = [len(p.get_payload(decode=True)) for p in parts]
+        lines = ["%s (%d byte%s), " % (n, k, "" if k == 1 else "s") for n, k in zip(names, sizes)]
         ok = (decoded.returncode == 0 and got == want and len(told) == len(lines)
               and all(t.startswith(l) for t, l in zip(told, lines)) and told_by_window == len(parts))
         if not ok:
