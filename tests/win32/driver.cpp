@@ -254,6 +254,8 @@ bool Play(const Row& r, const Str& name) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Places in the screen's own pixels, whatever DPI velko.exe runs at.
+  SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
   // --short FILE: the short (8.3) name Windows gives FILE, which names it too.
   if (argc == 3 && std::string(argv[1]) == "--short") {
     char name[MAX_PATH];
@@ -423,6 +425,18 @@ int main(int argc, char** argv) {
       WaitFor([&] { return Escaped(WideText(edit)) == Escaped(l.row.shows); }), Play(l.row, name);
     Check(PostMessageA(main_window, WM_SYSCOMMAND, SC_CLOSE, 0) && Ended(), name + " ends");
   }
+  // At 144 dots per inch (150 %) the window is laid out to scale: Windows does not stretch a
+  // program that knows the DPI.
+  HKEY desktop = nullptr;
+  RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, KEY_SET_VALUE, &desktop);
+  for (DWORD dots : {144, 96}) {
+    RegSetValueExA(desktop, "LogPixels", 0, REG_DWORD, reinterpret_cast<BYTE*>(&dots), 4);
+    const Str name = "at " + std::to_string(dots) + " DPI";
+    if (Check(Start(), name + ": the window"))
+      Play({"", "", 0, {{Main(0, "", 0, dots), 0, dots == 144 ? "10-dpi-144" : nullptr}}}, name);
+    Check(PostMessageA(main_window, WM_SYSCOMMAND, SC_CLOSE, 0) && Ended(), name + ": ends");
+  }
+  RegCloseKey(desktop);
   std::printf("%d checks, %d failed\n", checks, failed);
   return failed != 0;
 }
