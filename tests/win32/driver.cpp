@@ -417,12 +417,12 @@ int main(int argc, char** argv) {
         {},
         L"u\\\u00DCn\u00EFcode.txt"}},
       {L"--", {"", "", 0, {{Main(0)}}, "", kAsGiven}},
-      {L"-- --", {"", "", 0, {{Main(0, "--")}}, "", kAsGiven}},
+      {L"-- --", {"", "", 0, {{Main(0, "--")}}, "", kAsGiven, {}, {}, L"--"}},
   };
   for (const Launch& l : launches) {
     const Str name = "velko.exe " + Escaped(l.args);
-    if (Check(Start(l.args), name + " shows its window"))
-      WaitFor([&] { return Escaped(WideText(edit)) == Escaped(l.row.shows); }), Play(l.row, name);
+    // The field has its text before the loop answers, so Start has waited for it.
+    if (Check(Start(l.args), name + " shows its window")) Play(l.row, name);
     Check(PostMessageA(main_window, WM_SYSCOMMAND, SC_CLOSE, 0) && Ended(), name + " ends");
   }
   // At 144 dots per inch (150 %) the window is laid out to scale: Windows does not stretch a
