@@ -32,7 +32,7 @@ UINT DpiOf(HWND window) {
   HDC screen = GetDC(nullptr);
   const int dots = GetDeviceCaps(screen, LOGPIXELSX);
   ReleaseDC(nullptr, screen);
-  return dots > 0 ? static_cast<UINT>(dots) : USER_DEFAULT_SCREEN_DPI;
+  return static_cast<UINT>(dots);
 }
 
 // The table's places at the window's DPI; at 96 they are the table's own.
@@ -113,16 +113,12 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wparam, LPARAM lp
       return RunCommand(LOWORD(wparam), window, services);
     }
     case WM_DROPFILES: TakeDrop(reinterpret_cast<HDROP>(wparam)); return 0;
+    // As a dialog does: the focus comes back where it was when a box or another window took
+    // the window's away, or when the window itself gets it.
     case WM_ACTIVATE:
-      // As a dialog does: the focus comes back where it was when a box or another window
-      // took it away.
-      if (LOWORD(wparam) == WA_INACTIVE) {
-        HWND focus = GetFocus();
-        if (focus && IsChild(window, focus)) last_focus = focus;
-      } else if (!HIWORD(wparam)) {
-        SetFocus(last_focus && IsWindow(last_focus) ? last_focus : FILEEDIT.handle);
-      }
-      return 0;
+      if (LOWORD(wparam) == WA_INACTIVE && IsChild(window, GetFocus())) last_focus = GetFocus();
+      return DefWindowProcA(window, message, wparam, lparam);
+    case WM_SETFOCUS: SetFocus(last_focus ? last_focus : FILEEDIT.handle); return 0;
     case WM_DPICHANGED: {
       dpi = HIWORD(wparam);
       const RECT* r = reinterpret_cast<const RECT*>(lparam);

@@ -423,6 +423,14 @@ int main(int argc, char** argv) {
     const Str name = "velko.exe " + Escaped(l.args);
     // The field has its text before the loop answers, so Start has waited for it.
     if (Check(Start(l.args), name + " shows its window")) Play(l.row, name);
+    // Minimized and restored, the window gives the field the focus again.
+    for (WPARAM command : {SC_MINIMIZE, SC_RESTORE}) {
+      if (l.row.button) break;
+      PostMessageA(main_window, WM_SYSCOMMAND, command, 0);
+      WaitFor([&] { return !IsIconic(main_window) == (command == SC_RESTORE); });
+    }
+    if (!l.row.button)
+      Play({"", "", 0, {{Main(0, Escaped(l.row.shows))}}, "", kAsGiven}, name + ", restored");
     Check(PostMessageA(main_window, WM_SYSCOMMAND, SC_CLOSE, 0) && Ended(), name + " ends");
   }
   // At 144 dots per inch (150 %) the window is laid out to scale: Windows does not stretch a
