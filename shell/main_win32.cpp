@@ -62,7 +62,6 @@ void PaintLabels() {
 // becomes '?' when a command reads it, never a best-fitted neighbour.
 void ShowInField(const wchar_t* name) {
   SendMessageW(FILEEDIT.handle, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name));
-  FILEEDIT.GetText();
 }
 
 // The first file of a drop on the window, as the Linux window takes the first of a list.
@@ -120,10 +119,11 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wparam, LPARAM lp
       return DefWindowProcA(window, message, wparam, lparam);
     case WM_SETFOCUS: SetFocus(last_focus ? last_focus : FILEEDIT.handle); return 0;
     case WM_DPICHANGED: {
+      // Where Windows puts the window; its size follows from the layout.
       dpi = HIWORD(wparam);
-      const RECT* r = reinterpret_cast<const RECT*>(lparam);
-      SetWindowPos(window, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
+      const RECT* place = reinterpret_cast<const RECT*>(lparam);
+      SetWindowPos(window, nullptr, place->left, place->top, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
       Layout();
       return 0;
     }

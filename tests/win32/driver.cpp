@@ -146,8 +146,15 @@ void Type(const std::vector<int>& strokes) {
   }
 }
 
-// A drop as the shell makes it: a DROPFILES record of wide names, in velko.exe's memory,
-// handed over by WM_DROPFILES.
+// `record` copied into velko.exe's memory, for a message that hands over a pointer.
+LPARAM Inject(const Str& record) {
+  void* there = VirtualAllocEx(velko, nullptr, record.size(), MEM_COMMIT, PAGE_READWRITE);
+  return there && WriteProcessMemory(velko, there, record.data(), record.size(), nullptr)
+             ? reinterpret_cast<LPARAM>(there)
+             : 0;
+}
+
+// A drop as the shell makes it: a DROPFILES record of wide names, handed over by WM_DROPFILES.
 bool Drop(const std::vector<std::wstring>& files) {
   DROPFILES head = {sizeof head, {5, 5}, FALSE, TRUE};
   std::wstring names;
@@ -155,9 +162,8 @@ bool Drop(const std::vector<std::wstring>& files) {
   names += L'\0';
   Str record(reinterpret_cast<char*>(&head), sizeof head);
   record.append(reinterpret_cast<const char*>(names.data()), names.size() * sizeof(wchar_t));
-  void* there = VirtualAllocEx(velko, nullptr, record.size(), MEM_COMMIT, PAGE_READWRITE);
-  return there && WriteProcessMemory(velko, there, record.data(), record.size(), nullptr) &&
-         PostMessageA(main_window, WM_DROPFILES, reinterpret_cast<WPARAM>(there), 0);
+  const LPARAM there = Inject(record);
+  return there && PostMessageA(main_window, WM_DROPFILES, static_cast<WPARAM>(there), 0);
 }
 
 // velko.exe's main window as Seen shows it at `dpi`: the controls in Tab's order, `text` in the
@@ -442,6 +448,19 @@ int main(int argc, char** argv) {
     const Str name = "at " + std::to_string(dots) + " DPI";
     if (Check(Start(), name + ": the window"))
       Play({"", "", 0, {{Main(0, "", 0, dots), 0, dots == 144 ? "10-dpi-144" : nullptr}}}, name);
+    // Moved to a monitor of 120 DPI, the window goes where Windows says and lays itself out.
+    const RECT place = {40, 30, 41, 31};
+    LPARAM there = 0;
+    if (dots == 96 &&
+        Check((there = Inject(Str(reinterpret_cast<const char*>(&place), 16))) &&
+                  PostMessageA(main_window, WM_DPICHANGED, MAKEWPARAM(120, 120), there),
+              "to 120 DPI")) {
+      Play({"", "", 0, {{Main(0, "", 0, 120), 0, "11-dpi-120"}}}, "to 120 DPI");
+      RECT r = {};
+      GetWindowRect(main_window, &r);
+      Expect("to 120 DPI: its place", "40,30",
+             std::to_string(r.left) + "," + std::to_string(r.top));
+    }
     Check(PostMessageA(main_window, WM_SYSCOMMAND, SC_CLOSE, 0) && Ended(), name + ": ends");
   }
   RegCloseKey(desktop);
