@@ -146,6 +146,18 @@ void Type(const std::vector<int>& strokes) {
   }
 }
 
+// Whether the rectangle, in the main window's client pixels, is of one colour: nothing drawn.
+bool Blank(RECT r) {
+  MapWindowPoints(main_window, nullptr, reinterpret_cast<POINT*>(&r), 2);
+  HDC screen = GetDC(nullptr);
+  const COLORREF first = GetPixel(screen, r.left, r.top);
+  bool same = first != CLR_INVALID;
+  for (int y = r.top; y < r.bottom; ++y)
+    for (int x = r.left; x < r.right; ++x) same = same && GetPixel(screen, x, y) == first;
+  ReleaseDC(nullptr, screen);
+  return same;
+}
+
 // `record` copied into velko.exe's memory, for a message that hands over a pointer.
 LPARAM Inject(const Str& record) {
   void* there = VirtualAllocEx(velko, nullptr, record.size(), MEM_COMMIT, PAGE_READWRITE);
@@ -456,6 +468,8 @@ int main(int argc, char** argv) {
                   PostMessageA(main_window, WM_DPICHANGED, MAKEWPARAM(120, 120), there),
               "to 120 DPI")) {
       Play({"", "", 0, {{Main(0, "", 0, 120), 0, "11-dpi-120"}}}, "to 120 DPI");
+      // Between the field and "↑ 変換ﾌｧｲﾙ名", where that label stood at 96 DPI: painted anew.
+      Check(Blank({40, 101, 150, 111}), "to 120 DPI: nothing left of the old labels");
       RECT r = {};
       GetWindowRect(main_window, &r);
       Expect("to 120 DPI: its place", "40,30",
