@@ -15,8 +15,9 @@ struct ControlSpec {
   std::uint32_t ex_style;
 };
 
-// WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_AUTOHSCROLL, sunken by WS_EX_CLIENTEDGE.
-constexpr ControlSpec kFileEditSpec = {0, 10, 50, 330, 30, 0x50000084, 0x200};
+// WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_MULTILINE | ES_AUTOHSCROLL, sunken by
+// WS_EX_CLIENTEDGE.
+constexpr ControlSpec kFileEditSpec = {0, 10, 50, 330, 30, 0x50010084, 0x200};
 // WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, on every one of the eight.
 constexpr std::uint32_t kButtonStyle = 0x50010001;
 // In the order the objects are constructed.
@@ -33,6 +34,10 @@ constexpr ControlSpec kButtonSpecs[8] = {
 // The order in which the start-up creates the buttons' windows.
 constexpr int kButtonCreateOrder[8] = {BTN_NECTOJIS, BTN_JISTONEC, BTN_SANSYOU, BTN_QUIT,
                                        BTN_SJTOJIS,  BTN_JISTOSJ,  BTN_B64TEXT, BTN_B64BIN};
+
+// Tab's way through the controls (0: the field): as they are read, top to bottom, left to right.
+constexpr int kTabOrder[9] = {BTN_QUIT,    0,           BTN_SANSYOU, BTN_NECTOJIS, BTN_JISTONEC,
+                              BTN_SJTOJIS, BTN_JISTOSJ, BTN_B64TEXT, BTN_B64BIN};
 
 constexpr int kClientWidth = 350;
 constexpr int kClientHeight = 270;
