@@ -1,0 +1,165 @@
+#!/usr/bin/env python3
+"""toutf8 on a seeded tree of every kind (gen_tree.py) against Python's codecs, file by file:
+cp932 with the PC-98 rule (0x86A2 + k is U+2500 + k), iso2022_jp, euc_jp; UTF-8, ASCII and
+binaries byte for byte; the summary's counts; a dry run, a mirror (--out) and in place, names
+renamed; a second run that finds nothing to do; a run stopped by INT leaves every file whole.
+
+    tree_test.py VELKO_CLI
+"""
+import codecs, os, re, signal, subprocess, sys, tempfile, time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import gen_tree
+
+cli = sys.argv[1]
+os.chdir(tempfile.mkdtemp(prefix="velko-tree-"))
+ENV = dict(os.environ, LC_ALL="C.UTF-8", LANGUAGE="")
+failures = []
+
+
+def check(ok, what):
+    if not ok:
+        failures.append(what)
+        print("FAIL:", what)
+
+
+def pc98_read(e):
+    code = int.from_bytes(e.object[e.start:e.start + 2], "big")
+    if 0x86A2 <= code <= 0x86ED:
+        return chr(0x2500 + code - 0x86A2), e.start + 2
+    raise e
+
+
+codecs.register_error("pc98-read", pc98_read)
+READ = {"sjis": ("cp932", "pc98-read"), "jis": ("iso2022_jp", "strict"),
+        "euc": ("euc_jp", "strict")}
+PASSED = 5  # .cache, .git, CVS, the link, the FIFO
+
+
+def want(kind, data):  # what a file of that kind must become
+    return data.decode(*READ[kind]).encode("utf-8") if kind in READ else data
+
+
+def utf8_name(path):  # a path of names in Shift_JIS or EUC-JP, as --rename-files names it
+    out = []
+    for name in path.split("/"):
+        raw = name.encode("latin-1")
+        for codec in ("utf-8", "euc_jp", "cp932"):
+            try:
+                out.append(raw.decode(codec))
+                break
+            except UnicodeDecodeError:
+                pass
+    return "/".join(out)
+
+
+def run(*args):
+    p = subprocess.run([cli, "toutf8", *args], capture_output=True, env=ENV)
+    return p.returncode, p.stdout.decode("utf-8", "replace"), p.stderr.decode("utf-8", "replace")
+
+
+def counts(out):
+    m = re.search(r"converted: (\d+) \(Shift_JIS (\d+), JIS (\d+), EUC-JP (\d+)\); already "
+                  r"UTF-8: (\d+); ASCII: (\d+); passed over: (\d+); refused: (\d+); failed: (\d+)",
+                  out)
+    return tuple(map(int, m.groups())) if m else None
+
+
+def expected_counts(listing):
+    n = lambda *kinds: sum(k in kinds for k in listing.values())
+    return (n("sjis", "jis", "euc"), n("sjis"), n("jis"), n("euc"), n("utf8", "utf8bom"),
+            n("ascii"), n("binary") + PASSED, 0, 0)
+
+
+def snapshot(root):
+    found = {}
+    for folder, _, names in os.walk(root.encode()):
+        for name in names:
+            full = os.path.join(folder, name)
+            if os.path.isfile(full) and not os.path.islink(full):
+                with open(full, "rb") as f:
+                    found[os.path.relpath(full, root.encode()).decode("latin-1")] = (
+                        f.read(), os.stat(full).st_mtime_ns)
+    return found
+
+
+def files_as(root, listing, before, rename, what):
+    after = snapshot(root)
+    for path, kind in listing.items():
+        target = utf8_name(path) if rename else path
+        target = target.encode("utf-8").decode("latin-1") if rename else target
+        data, mtime = before[path]
+        got = after.get(target)
+        check(got is not None and got[0] == want(kind, data), "%s: %s (%s) not as Python has it"
+              % (what, target, kind))
+        check(got is None or got[1] == mtime, "%s: %s lost its date" % (what, target))
+    return after
+
+
+# Small enough for a test, large enough that the threads share it; one large Shift_JIS file.
+SIZE = dict(files=240, seed=7, large=1, large_size=1 << 20)
+listing = gen_tree.make("a", **SIZE)
+before = snapshot("a")
+
+# A plan: a row per file, nothing changed.
+status, out, err = run("-r", "--dry-run", "--rename-files", "a")
+rows = {}
+for line in out.splitlines():
+    rows.setdefault(line.split("\t")[0], line.split("\t"))
+ACTION = {"sjis": "convert", "jis": "convert", "euc": "convert", "utf8": "keep",
+          "utf8bom": "keep", "ascii": "keep", "binary": "skip"}
+for path, kind in listing.items():
+    row = rows.get("a/" + path.encode("latin-1").decode("utf-8", "replace"))
+    check(row is not None and row[2] == ACTION[kind] and row[3] in ("0", "-"),
+          "dry run: %s (%s): %s" % (path, kind, row))
+check(status == 0 and counts(out) == expected_counts(listing),
+      "dry run: status %d, counts %s" % (status, counts(out)))
+check(snapshot("a") == before, "dry run: the tree changed")
+
+# A mirror with names in UTF-8; the originals untouched, the passed-over folders not copied.
+status, out, err = run("-r", "--out", "o", "--rename-files", "-j", "3", "a")
+check(status == 0 and counts(out) == expected_counts(listing),
+      "--out: status %d, counts %s: %s" % (status, counts(out), err[:300]))
+mirror = files_as("o/a", listing, before, True, "--out")
+check(len(mirror) == len(listing), "--out: %d files, not %d" % (len(mirror), len(listing)))
+check(snapshot("a") == before, "--out: the originals changed")
+
+# In place, two threads: each converted file beside its backup, the original.
+gen_tree.make("b", **SIZE)
+before_b = snapshot("b")
+status, out, err = run("-r", "--rename-files", "-j", "2", "b")
+check(status == 0 and counts(out) == expected_counts(listing),
+      "in place: status %d, counts %s: %s" % (status, counts(out), err[:300]))
+after = files_as("b", listing, before_b, True, "in place")
+for path, kind in listing.items():
+    folder, _, name = path.rpartition("/")  # the backup keeps its name, in a folder renamed
+    folder = utf8_name(folder).encode("utf-8").decode("latin-1") + "/" if folder else ""
+    stem = folder + name.rsplit(".", 1)[0] + ".BAK"
+    check((stem in after and after[stem][0] == before[path][0]) == (kind in READ),
+          "in place: %s (%s): backup wrong" % (stem, kind))
+check(not any(".velko-" in p for p in after), "in place: a temporary left")
+status, out, err = run("-r", "b")
+check(status == 0 and counts(out)[0] == 0, "second run converted: %s" % out[-300:])
+
+# INT as the run starts: it ends at a file's end, says so, and every file is whole.
+gen_tree.make("c", **SIZE)
+p = subprocess.Popen([cli, "toutf8", "-r", "-j", "2", "--backup=none", "c"], env=ENV,
+                     stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+deadline = time.time() + 20
+while time.time() < deadline:  # until velko-cli catches INT
+    caught = [l for l in open("/proc/%d/status" % p.pid) if l.startswith("SigCgt:")]
+    if caught and int(caught[0].split()[1], 16) & (1 << (signal.SIGINT - 1)):
+        break
+p.send_signal(signal.SIGINT)
+out, err = (s.decode("utf-8", "replace") for s in p.communicate(timeout=60))
+check(p.returncode == 130 and "stopped:" in err, "INT: status %d, %s" % (p.returncode, err[-300:]))
+now = snapshot("c")
+old = sum(now[path][0] == before[path][0] for path in listing if path in now)
+untouched = sum(now[p][0] == before[p][0] for p, kind in listing.items() if p in now and kind in READ)
+new = sum(now[path][0] == want(kind, before[path][0]) for path, kind in listing.items()
+          if path in now and kind in READ)
+check(old + new >= len(listing) and untouched > 0,
+      "INT: %d files, %d as they were, %d converted, of %d" % (len(now), old, new, len(listing)))
+
+print("%d failures" % len(failures))
+sys.exit(1 if failures else 0)
