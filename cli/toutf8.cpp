@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -178,6 +179,32 @@ std::string Mirror(FileOps& files, const std::string& from, const std::string& t
   return failed + ": " + SystemReason(code);
 }
 
+// What check finds a file to be, by its fixed byte rules. Their first pass settles all but the
+// files it finds no text: those it reads again with every decoder.
+bool Surveyed(FileOps& files, const std::string& path, Findings* f, unsigned long long* bytes) {
+  std::unique_ptr<File> in = files.Open(path.c_str(), OpenMode::kRead);
+  if (!in) return false;
+  ByteSurvey survey;
+  unsigned char buffer[64 * 1024];
+  *bytes = 0;
+  for (long n; (n = in->Read(buffer, sizeof buffer)) != 0;) {
+    if (n < 0) return false;
+    survey.Add(buffer, static_cast<std::size_t>(n));
+    *bytes += static_cast<unsigned long long>(n);
+  }
+  in->Close();
+  f->fits = survey.Candidates();
+  f->doubt = (f->fits & (f->fits - 1)) != 0;
+  return f->fits != kBinary || Examine(files, path, f);
+}
+
+// What a thread keeps from file to file: the conversions' room, taken once, and the backups it
+// made.
+struct Worker {
+  FileIdSet backups;
+  std::unique_ptr<Transcoding> from[8];  // by the charset read
+};
+
 // The work of the run, shared by its threads; each entry is done by one of them.
 class Run {
  public:
@@ -191,8 +218,8 @@ class Run {
   std::vector<Outcome>& outcomes() { return outcomes_; }
 
   // One entry, as one unit of the run.
-  void Do(std::size_t i, FileIdSet* backups) {
-    Outcome o = Examined(entries_[i], targets_[i], backups);
+  void Do(std::size_t i, Worker& worker) {
+    Outcome o = Examined(entries_[i], targets_[i], worker);
     std::lock_guard<std::mutex> lock(mutex_);
     outcomes_[i] = std::move(o);
     done_bytes_ += outcomes_[i].bytes;
@@ -215,8 +242,8 @@ class Run {
   }
 
  private:
-  Outcome Examined(const TreeEntry& entry, const std::string& target, FileIdSet* backups);
-  void Convert(const TreeEntry& entry, const std::string& target, Outcome& o, FileIdSet* backups);
+  Outcome Examined(const TreeEntry& entry, const std::string& target, Worker& worker);
+  void Convert(const TreeEntry& entry, const std::string& target, Outcome& o, Worker& worker);
 
   const Settings& settings_;
   const std::vector<TreeEntry> entries_;
@@ -228,7 +255,7 @@ class Run {
   unsigned long long done_bytes_ = 0;
 };
 
-Outcome Run::Examined(const TreeEntry& entry, const std::string& target, FileIdSet* backups) {
+Outcome Run::Examined(const TreeEntry& entry, const std::string& target, Worker& worker) {
   FileOps& files = NativeFileOps(false);
   Outcome o;
   auto error = [&](Outcome::Kind kind, const std::string& text) {
@@ -276,7 +303,7 @@ Outcome Run::Examined(const TreeEntry& entry, const std::string& target, FileIdS
     return passed("-", Tr("the backup of an earlier run"));
   }
   Findings findings;
-  if (!Examine(files, entry.path, &findings, &o.bytes)) {
+  if (!Surveyed(files, entry.path, &findings, &o.bytes)) {
     return error(Outcome::kFailed,
                  WindowText(kErrInputRead, entry.path) + ": " + SystemReason(LastSystemError()));
   }
@@ -306,22 +333,29 @@ Outcome Run::Examined(const TreeEntry& entry, const std::string& target, FileIdS
     }
     return o;
   }
-  Convert(entry, target, o, backups);
+  Convert(entry, target, o, worker);
   return o;
 }
 
 void Run::Convert(const TreeEntry& entry, const std::string& target, Outcome& o,
-                  FileIdSet* backups) {
+                  Worker& worker) {
   FileOps& files = NativeFileOps(false);
-  TranscodeOptions options;
-  options.from = o.from;
-  options.to = Charset::kUtf8;
-  Transcoding transcoding(options);
   auto fail = [&](Outcome::Kind kind, const std::string& text) {
     o.kind = kind;
     o.said.emplace_back(true, text);
   };
-  if (!transcoding.Prepare()) return fail(Outcome::kFailed, Tr(kErrMemory));
+  std::unique_ptr<Transcoding>& made = worker.from[static_cast<int>(o.from)];
+  if (!made) {
+    TranscodeOptions options;
+    options.from = o.from;
+    options.to = Charset::kUtf8;
+    made = std::make_unique<Transcoding>(options);
+    if (!made->Prepare()) {
+      made.reset();
+      return fail(Outcome::kFailed, Tr(kErrMemory));
+    }
+  }
+  Transcoding& transcoding = *made;
   o.kind = Outcome::kConverted;
   if (settings_.dry_run) {
     int error = 0;
@@ -339,7 +373,7 @@ void Run::Convert(const TreeEntry& entry, const std::string& target, Outcome& o,
     if (!MakeBackupPath(backup, entry.path.c_str(), "BAK", files.Style())) backup[0] = 0;
     // A.TXT and A.DOC share A.BAK: the first one's backup is not replaced by the second's.
     if (settings_.backup == BackupMode::kSimple && backup[0] &&
-        backups->count(files.Id(backup)) > 0) {
+        worker.backups.count(files.Id(backup)) > 0) {
       return fail(Outcome::kRefused,
                   Say("its backup %s was made from another file in this run: not converted "
                       "(--backup=numbered keeps both)",
@@ -353,7 +387,7 @@ void Run::Convert(const TreeEntry& entry, const std::string& target, Outcome& o,
       return fail(Refusal(host.fault.what) ? Outcome::kRefused : Outcome::kFailed,
                   FailureLine(host.fault, entry.path));
     }
-    if (report.backup[0]) backups->insert(files.Id(report.backup));
+    if (report.backup[0]) worker.backups.insert(files.Id(report.backup));
     if (report.kept[0]) {
       o.said.emplace_back(false, Say("%s; the older %s is kept as %s",
                                      {Tr(Done(o.from)), report.backup, report.kept}));
@@ -508,11 +542,11 @@ int RunToUtf8(const CliCommand&, const Parsed& parsed) {
   StopOnRequest(&stop);
   std::atomic<std::size_t> next(0);
   auto work = [&] {
-    FileIdSet backups;
+    Worker worker;
     for (std::size_t u; !stop.load() && (u = next++) < units.size();) {
       for (std::size_t i : units[u]) {
         if (stop.load()) break;
-        run.Do(i, &backups);
+        run.Do(i, worker);
       }
     }
   };
