@@ -32,8 +32,8 @@ constexpr int kRecurseKey = 'r', kDryRunKey = 'n', kJobsKey = 'j', kOutKey = 310
 
 const Option kOptions[] = {
     {"recursive", kRecurseKey, nullptr, nullptr,
-     N("each PATH that is a folder: every file below it; links, hidden\nand version-control "
-       "folders, FIFOs and devices are passed over and told")},
+     N("each PATH that is a folder: every file below it (links, hidden\nand version-control "
+       "folders, FIFOs and devices passed over and\ntold)")},
     {"dry-run", kDryRunKey, nullptr, nullptr,
      N("change nothing: a row per file (path, what it is, what would be\ndone, sequences "
        "without a mapping), then the summary")},
@@ -337,8 +337,7 @@ Outcome Run::Examined(const TreeEntry& entry, const std::string& target, Worker&
   return o;
 }
 
-void Run::Convert(const TreeEntry& entry, const std::string& target, Outcome& o,
-                  Worker& worker) {
+void Run::Convert(const TreeEntry& entry, const std::string& target, Outcome& o, Worker& worker) {
   FileOps& files = NativeFileOps(false);
   auto fail = [&](Outcome::Kind kind, const std::string& text) {
     o.kind = kind;
