@@ -180,7 +180,7 @@ std::string Mirror(FileOps& files, const std::string& from, const std::string& t
 }
 
 // What check finds a file to be, by its fixed byte rules. Their first pass settles all but the
-// files it finds no text: those it reads again with every decoder.
+// files it finds no text without a NUL: those it reads again with every decoder.
 bool Surveyed(FileOps& files, const std::string& path, Findings* f, unsigned long long* bytes) {
   std::unique_ptr<File> in = files.Open(path.c_str(), OpenMode::kRead);
   if (!in) return false;
@@ -195,7 +195,7 @@ bool Surveyed(FileOps& files, const std::string& path, Findings* f, unsigned lon
   in->Close();
   f->fits = survey.Candidates();
   f->doubt = (f->fits & (f->fits - 1)) != 0;
-  return f->fits != kBinary || Examine(files, path, f);
+  return f->fits != kBinary || survey.Nul() || Examine(files, path, f);
 }
 
 // What a thread keeps from file to file: the conversions' room, taken once, and the backups it
