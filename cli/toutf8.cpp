@@ -591,20 +591,24 @@ int RunToUtf8(const CliCommand&, const Parsed& parsed) {
   };
   std::size_t total = 0;
   for (const TreeEntry& e : entries) total += e.what == TreeEntry::kFile;
+  auto last = start;
+  auto tick = [&] {
+    const auto now = std::chrono::steady_clock::now();
+    const double seconds = std::chrono::duration<double>(now - start).count();
+    if (!progress || seconds <= 1.0 || now - last < std::chrono::milliseconds(200)) return;
+    last = now;
+    std::size_t files_done = 0;
+    unsigned long long bytes = 0;
+    run.Progress(&files_done, &bytes);
+    WriteText(stderr, "\r\033[K" + Say("%s of %s files, %s, %s/s",
+                                       {std::to_string(files_done), std::to_string(total),
+                                        Megabytes(static_cast<double>(bytes)),
+                                        Megabytes(static_cast<double>(bytes) / seconds)}));
+    progress_shown = true;
+  };
   for (; said < entries.size(); ++said) {
     while (!run.WaitFor(said, std::chrono::milliseconds(200))) {
-      std::size_t files_done = 0;
-      unsigned long long bytes = 0;
-      run.Progress(&files_done, &bytes);
-      const double seconds =
-          std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-      if (progress && seconds > 1.0) {
-        WriteText(stderr, "\r\033[K" + Say("%s of %s files, %s, %s/s",
-                                           {std::to_string(files_done), std::to_string(total),
-                                            Megabytes(static_cast<double>(bytes)),
-                                            Megabytes(static_cast<double>(bytes) / seconds)}));
-        progress_shown = true;
-      }
+      tick();
       if (stop.load() && threads.empty()) break;
       if (stop.load()) {
         for (std::thread& t : threads) t.join();
@@ -613,6 +617,7 @@ int RunToUtf8(const CliCommand&, const Parsed& parsed) {
     }
     if (!run.Finished(said)) break;
     say(said);
+    tick();
   }
   for (std::thread& t : threads) t.join();
   clear();
