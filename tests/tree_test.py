@@ -116,6 +116,14 @@ check(status == 0 and counts(out) == expected_counts(listing),
       "dry run: status %d, counts %s" % (status, counts(out)))
 check(snapshot("a") == before, "dry run: the tree changed")
 
+# check on the same tree: a line per file it reads, standard input as '-'.
+p = subprocess.run([cli, "check", "-r", "a"], capture_output=True, env=ENV)
+check(len(p.stdout.splitlines()) == len(listing) and p.stderr.count(b"passed over") == PASSED,
+      "check -r: %d lines for %d files" % (len(p.stdout.splitlines()), len(listing)))
+one = next(path for path, kind in listing.items() if kind == "euc")
+p = subprocess.run([cli, "check"], input=before[one][0], capture_output=True, env=ENV)
+check(p.stdout.startswith(b"-: EUC-JP"), "check < an EUC-JP file: %s" % p.stdout[:60])
+
 # A mirror with names in UTF-8; the originals untouched, the passed-over folders not copied.
 status, out, err = run("-r", "--out", "o", "--rename-files", "-j", "3", "a")
 check(status == 0 and counts(out) == expected_counts(listing),
