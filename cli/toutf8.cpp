@@ -78,10 +78,8 @@ class Kept : public Host {
   const char* GetFieldText() override { return nullptr; }
   void SetFieldText(const char*) override {}
   void ShowMessage(Owner, const char*) override {}
-  void ShowError(Owner, const char* format, const char* path, const char* other) override {
-    (void)format, (void)path, (void)other;
-    shown = true;  // the frame shows its failures as values: nothing reaches here
-  }
+  // The frame shows its failures as values: nothing reaches here.
+  void ShowError(Owner, const char*, const char*, const char*) override { shown = true; }
   void ShowFailure(Owner, const Fault& f) override { fault = f, shown = true; }
   Answer AskYesNoCancel(Owner, const char*) override { return Answer::kCancel; }
   bool OpenFileDialog(Owner, char*) override { return false; }
@@ -285,6 +283,7 @@ Outcome Run::Examined(const TreeEntry& entry, const std::string& target, Worker&
     }
     return o;
   }
+  if (entry.unread) return error(Outcome::kFailed, Tr(entry.why));
   if (entry.what == TreeEntry::kPassedOver) {
     o.kind = Outcome::kPassedOver;
     o.said.emplace_back(false, Say("passed over: %s", {Tr(entry.why)}));
@@ -564,12 +563,13 @@ int RunToUtf8(const CliCommand&, const Parsed& parsed) {
   if (settings.dry_run) WriteText(stdout, "file\tencoding\taction\tunmapped\n");
   std::size_t counts[8] = {}, converted[6] = {};
   unsigned long long unmapped = 0;
-  std::size_t said = 0;
+  std::size_t said = 0, files_said = 0;
   ConsoleHost host(quiet, [] { return std::string(); });
   auto say = [&](std::size_t i) {
     const Outcome& o = run.outcomes()[i];
     const TreeEntry& entry = entries[i];
     ++counts[o.kind];
+    files_said += entry.what == TreeEntry::kFile;
     if (o.kind == Outcome::kConverted) ++converted[static_cast<int>(o.from)];
     unmapped += o.unmapped;
     if (o.kind == Outcome::kFolder || o.kind == Outcome::kNone) return;
@@ -665,14 +665,12 @@ int RunToUtf8(const CliCommand&, const Parsed& parsed) {
   }
 
   if (stopped_at < entries.size()) {
-    WriteText(stderr,
-              Shown(Say("velko-cli: stopped: %s of %s files done, every file whole; "
-                        "the first not done is %s",
-                        {std::to_string(counts[Outcome::kConverted] + counts[Outcome::kUtf8] +
-                                        counts[Outcome::kAscii] + counts[Outcome::kRefused] +
-                                        counts[Outcome::kFailed]),
-                         std::to_string(total), entries[stopped_at].path})) +
-                  "\n");
+    WriteText(
+        stderr,
+        Shown(Say("velko-cli: stopped: %s of %s files done, every file whole; "
+                  "the first not done is %s",
+                  {std::to_string(files_said), std::to_string(total), entries[stopped_at].path})) +
+            "\n");
   }
   std::string summary =
       Say("converted: %s (Shift_JIS %s, JIS %s, EUC-JP %s); already UTF-8: %s; ASCII: %s; "

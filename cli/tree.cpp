@@ -32,8 +32,8 @@ void Walk(FileOps& files, const std::string& path, const std::string& relative, 
   out->push_back({TreeEntry::kFolder, path, relative, nullptr, operand});
   std::vector<std::string> names;
   if (!files.ListFolder(path.c_str(), [&](const char* each) { names.emplace_back(each); })) {
-    out->back() = {TreeEntry::kPassedOver, path, relative, N("a folder that cannot be read"),
-                   operand};
+    out->back() = {
+        TreeEntry::kPassedOver, path, relative, N("a folder that cannot be read"), operand, true};
     return;
   }
   std::sort(names.begin(), names.end());

@@ -17,6 +17,7 @@ struct TreeEntry {
   std::string relative;  // below the operand it was found in; the operand's last name for itself
   const char* why = nullptr;  // kPassedOver: English (N), what it is
   bool operand = false;       // named on the command line
+  bool unread = false;        // a folder that could not be listed
 };
 
 // The operands in their order; a folder's entries in byte order of their names, each folder
