@@ -149,6 +149,16 @@ check(not any(".velko-" in p for p in after), "in place: a temporary left")
 status, out, err = run("-r", "b")
 check(status == 0 and counts(out)[0] == 0, "second run converted: %s" % out[-300:])
 
+# Refusals: a file with another name (hard link), a name whose UTF-8 form is taken.
+os.makedirs("d")
+sjis = "メモ".encode("cp932")
+for name, data in (("x.txt", sjis), (sjis + b".txt", b"memo\n"), ("メモ.txt", b"memo\n")):
+    open(os.path.join(b"d", name.encode() if isinstance(name, str) else name), "wb").write(data)
+os.link("d/x.txt", "d/y.txt")
+status, out, err = run("-r", "--rename-files", "d")
+check(status == 1 and counts(out)[-2:] == (3, 0) and open("d/x.txt", "rb").read() == sjis
+      and os.path.exists(b"d/" + sjis + b".txt"), "refusals: %d %s %s" % (status, out, err))
+
 # INT as the run starts: it ends at a file's end, says so, and every file is whole.
 gen_tree.make("c", **SIZE)
 p = subprocess.Popen([cli, "toutf8", "-r", "-j", "2", "--backup=none", "c"], env=ENV,
