@@ -159,6 +159,16 @@ status, out, err = run("-r", "--rename-files", "d")
 check(status == 1 and counts(out)[-2:] == (3, 0) and open("d/x.txt", "rb").read() == sjis
       and os.path.exists(b"d/" + sjis + b".txt"), "refusals: %d %s %s" % (status, out, err))
 
+# In doubt (one code without a character): passed over; --assume converts it and tells where.
+doubtful = ("あいうえお" * 30 + "\n").encode("cp932") + b"\x85\x40\n"
+open("d/doubt.txt", "wb").write(doubtful)
+status, out, err = run("d/doubt.txt")
+check(status == 0 and counts(out)[6] == 1, "in doubt: %d %s" % (status, out))
+status, out, err = run("--assume=sjis", "d/doubt.txt")
+check(status == 1 and "line 2, column 1: bytes 85" in err and "1 without a mapping" in err
+      and open("d/doubt.txt", "rb").read() == doubtful.decode("cp932", "replace").encode(),
+      "--assume=sjis: %d %s" % (status, err))
+
 # INT as the run starts: it ends at a file's end, says so, and every file is whole.
 gen_tree.make("c", **SIZE)
 p = subprocess.Popen([cli, "toutf8", "-r", "-j", "2", "--backup=none", "c"], env=ENV,
