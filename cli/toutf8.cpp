@@ -622,7 +622,7 @@ int RunToUtf8(const CliCommand&, const Parsed& parsed) {
   for (std::thread& t : threads) t.join();
   clear();
   // What was done after the first entry left undone is said too.
-  const std::size_t stopped_at = said;
+  std::size_t stopped_at = said;
   for (std::size_t i = said; i < entries.size(); ++i) {
     if (run.Finished(i)) say(i);
   }
@@ -665,12 +665,17 @@ int RunToUtf8(const CliCommand&, const Parsed& parsed) {
   }
 
   if (stopped_at < entries.size()) {
-    WriteText(
-        stderr,
-        Shown(Say("velko-cli: stopped: %s of %s files done, every file whole; "
-                  "the first not done is %s",
-                  {std::to_string(files_said), std::to_string(total), entries[stopped_at].path})) +
-            "\n");
+    // Named by the first file left undone: folders and what is passed over take no time.
+    std::size_t first = stopped_at;
+    while (first + 1 < entries.size() &&
+           (entries[first].what != TreeEntry::kFile || run.Finished(first))) {
+      ++first;
+    }
+    WriteText(stderr,
+              Shown(Say("velko-cli: stopped: %s of %s files done, every file whole; "
+                        "the first not done is %s",
+                        {std::to_string(files_said), std::to_string(total), entries[first].path})) +
+                  "\n");
   }
   std::string summary =
       Say("converted: %s (Shift_JIS %s, JIS %s, EUC-JP %s); already UTF-8: %s; ASCII: %s; "

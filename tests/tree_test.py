@@ -152,12 +152,15 @@ check(status == 0 and counts(out)[0] == 0, "second run converted: %s" % out[-300
 # Refusals: a file with another name (hard link), a name whose UTF-8 form is taken.
 os.makedirs("d")
 sjis = "メモ".encode("cp932")
-for name, data in (("x.txt", sjis), (sjis + b".txt", b"memo\n"), ("メモ.txt", b"memo\n")):
+both = "日記".encode("euc_jp")  # Shift_JIS half-width kana too: in doubt
+for name, data in (("x.txt", sjis), (sjis + b".txt", b"memo\n"), ("メモ.txt", b"memo\n"),
+                   (both, b"diary\n")):
     open(os.path.join(b"d", name.encode() if isinstance(name, str) else name), "wb").write(data)
 os.link("d/x.txt", "d/y.txt")
 status, out, err = run("-r", "--rename-files", "d")
-check(status == 1 and counts(out)[-2:] == (3, 0) and open("d/x.txt", "rb").read() == sjis
-      and os.path.exists(b"d/" + sjis + b".txt"), "refusals: %d %s %s" % (status, out, err))
+check(status == 1 and counts(out)[-2:] == (4, 0) and open("d/x.txt", "rb").read() == sjis
+      and os.path.exists(b"d/" + sjis + b".txt") and os.path.exists(b"d/" + both)
+      and err.count("not renamed") == 2, "refusals: %d %s %s" % (status, out, err))
 
 # In doubt (one code without a character): passed over; --assume converts it and tells where.
 doubtful = ("あいうえお" * 30 + "\n").encode("cp932") + b"\x85\x40\n"
@@ -180,8 +183,12 @@ while time.time() < deadline:  # until velko-cli catches INT
         break
 p.send_signal(signal.SIGINT)
 out, err = (s.decode("utf-8", "replace") for s in p.communicate(timeout=60))
-check(p.returncode == 130 and "stopped:" in err, "INT: status %d, %s" % (p.returncode, err[-300:]))
+stopped = re.search(r"stopped: (\d+) of (\d+) files done, every file whole; the first not done "
+                    r"is c/(.*)", err)
 now = snapshot("c")
+check(p.returncode == 130 and stopped and int(stopped.group(2)) == len(listing) and
+      now.get(stopped.group(3), (0,))[0] == before[stopped.group(3)][0],
+      "INT: status %d, %s" % (p.returncode, err[-300:]))
 old = sum(now[path][0] == before[path][0] for path in listing if path in now)
 untouched = sum(now[p][0] == before[p][0] for p, kind in listing.items() if p in now and kind in READ)
 new = sum(now[path][0] == want(kind, before[path][0]) for path, kind in listing.items()
