@@ -162,6 +162,16 @@ check(status == 1 and counts(out)[-2:] == (4, 0) and open("d/x.txt", "rb").read(
       and os.path.exists(b"d/" + sjis + b".txt") and os.path.exists(b"d/" + both)
       and err.count("not renamed") == 2, "refusals: %d %s %s" % (status, out, err))
 
+# Two files of one backup name: numbered keeps both originals, simple refuses the second.
+for mode, want_status, backups in (("simple", 1, 1), ("numbered", 0, 2)):
+    os.makedirs(mode)
+    for name in ("m.doc", "m.txt"):
+        open(os.path.join(mode, name), "wb").write(sjis + name.encode())
+    status, out, err = run("--backup=" + mode, "-j", "2", mode + "/m.doc", mode + "/m.txt")
+    kept = sorted(open(os.path.join(mode, n), "rb").read() for n in os.listdir(mode) if ".BAK" in n)
+    check(status == want_status and kept == [sjis + b"m.doc", sjis + b"m.txt"][:backups],
+          "--backup=%s: %d %s %s" % (mode, status, kept, err))
+
 # In doubt (one code without a character): passed over; --assume converts it and tells where.
 doubtful = ("あいうえお" * 30 + "\n").encode("cp932") + b"\x85\x40\n"
 open("d/doubt.txt", "wb").write(doubtful)
