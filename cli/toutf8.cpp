@@ -74,13 +74,12 @@ struct Outcome {
 class Kept : public Host {
  public:
   Fault fault;
-  bool shown = false;
   const char* GetFieldText() override { return nullptr; }
   void SetFieldText(const char*) override {}
   void ShowMessage(Owner, const char*) override {}
   // The frame shows its failures as values: nothing reaches here.
-  void ShowError(Owner, const char*, const char*, const char*) override { shown = true; }
-  void ShowFailure(Owner, const Fault& f) override { fault = f, shown = true; }
+  void ShowError(Owner, const char*, const char*, const char*) override {}
+  void ShowFailure(Owner, const Fault& f) override { fault = f; }
   Answer AskYesNoCancel(Owner, const char*) override { return Answer::kCancel; }
   bool OpenFileDialog(Owner, char*) override { return false; }
   bool SaveFileDialog(Owner, char*) override { return false; }
@@ -206,8 +205,10 @@ struct Worker {
 // The work of the run, shared by its threads; each entry is done by one of them.
 class Run {
  public:
-  Run(const Settings& settings, std::vector<TreeEntry> entries, std::vector<std::string> targets)
-      : settings_(settings),
+  Run(FileOps& files, const Settings& settings, std::vector<TreeEntry> entries,
+      std::vector<std::string> targets)
+      : files_(files),
+        settings_(settings),
         entries_(std::move(entries)),
         targets_(std::move(targets)),
         outcomes_(entries_.size()) {}
@@ -243,6 +244,7 @@ class Run {
   Outcome Examined(const TreeEntry& entry, const std::string& target, Worker& worker);
   void Convert(const TreeEntry& entry, const std::string& target, Outcome& o, Worker& worker);
 
+  FileOps& files_;
   const Settings& settings_;
   const std::vector<TreeEntry> entries_;
   const std::vector<std::string> targets_;  // with --out, where each entry goes
@@ -254,7 +256,7 @@ class Run {
 };
 
 Outcome Run::Examined(const TreeEntry& entry, const std::string& target, Worker& worker) {
-  FileOps& files = NativeFileOps(false);
+  FileOps& files = files_;
   Outcome o;
   auto error = [&](Outcome::Kind kind, const std::string& text) {
     o.kind = kind;
@@ -337,7 +339,7 @@ Outcome Run::Examined(const TreeEntry& entry, const std::string& target, Worker&
 }
 
 void Run::Convert(const TreeEntry& entry, const std::string& target, Outcome& o, Worker& worker) {
-  FileOps& files = NativeFileOps(false);
+  FileOps& files = files_;
   auto fail = [&](Outcome::Kind kind, const std::string& text) {
     o.kind = kind;
     o.said.emplace_back(true, text);
@@ -347,11 +349,9 @@ void Run::Convert(const TreeEntry& entry, const std::string& target, Outcome& o,
     TranscodeOptions options;
     options.from = o.from;
     options.to = Charset::kUtf8;
-    made = std::make_unique<Transcoding>(options);
-    if (!made->Prepare()) {
-      made.reset();
-      return fail(Outcome::kFailed, Tr(kErrMemory));
-    }
+    auto fresh = std::make_unique<Transcoding>(options);
+    if (!fresh->Prepare()) return fail(Outcome::kFailed, Tr(kErrMemory));
+    made = std::move(fresh);
   }
   Transcoding& transcoding = *made;
   o.kind = Outcome::kConverted;
@@ -507,7 +507,7 @@ int RunToUtf8(const CliCommand&, const Parsed& parsed) {
     }
   }
 
-  Run run(settings, entries, targets);
+  Run run(files, settings, entries, targets);
   for (std::size_t i = 0; i < entries.size(); ++i) {
     if (early[i].empty()) continue;
     run.outcomes()[i].kind = Outcome::kRefused;
