@@ -1,6 +1,7 @@
 #include "tree.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "console.h"
 
@@ -48,10 +49,12 @@ void Walk(FileOps& files, const std::string& path, const std::string& relative, 
 std::vector<TreeEntry> WalkTree(FileOps& files, const std::vector<std::string>& operands,
                                 bool recurse, const FileId& skip) {
   std::vector<TreeEntry> entries;
+  // Windows takes '\\' too, and its names reach here as UTF-8, where no byte of a character is one.
+  const char* separators = IsWindows(files.Style()) ? "/\\" : "/";
   for (const std::string& operand : operands) {
     std::string trimmed = operand;
-    while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
-    const std::size_t slash = trimmed.find_last_of('/');
+    while (trimmed.size() > 1 && std::strchr(separators, trimmed.back())) trimmed.pop_back();
+    const std::size_t slash = trimmed.find_last_of(separators);
     std::string name = slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
     if (name.empty() || name == "." || name == "..") name = ".";
     Walk(files, operand, name, true, recurse, skip, &entries);
