@@ -114,6 +114,9 @@ for path, kind in listing.items():
           "dry run: %s (%s): %s" % (path, kind, row))
 check(status == 0 and counts(out) == expected_counts(listing),
       "dry run: status %d, counts %s" % (status, counts(out)))
+fields = [len(line.split("\t")) for line in out.splitlines()[:-1]]
+check(fields == [4] * (len(listing) + PASSED + 1 + out.count("\trename ")),
+      "dry run: rows %s" % fields)
 check(snapshot("a") == before, "dry run: the tree changed")
 
 # check on the same tree: a line per file it reads, standard input as '-'.
@@ -131,6 +134,12 @@ check(status == 0 and counts(out) == expected_counts(listing),
 mirror = files_as("o/a", listing, before, True, "--out")
 check(len(mirror) == len(listing), "--out: %d files, not %d" % (len(mirror), len(listing)))
 check(snapshot("a") == before, "--out: the originals changed")
+
+# A file where the mirror's folder should be: each file there fails, and says why.
+open("blocked", "w").close()
+status, out, err = run("--out", "blocked", "a/" + one, "a/" + sorted(listing)[0])
+check(status == 1 and counts(out)[-1] == 2 and err.count("blocked: the folder cannot be made") == 2,
+      "--out over a file: %d %s %s" % (status, out, err))
 
 # In place, two threads: each converted file beside its backup, the original.
 gen_tree.make("b", **SIZE)
