@@ -103,6 +103,7 @@ before = snapshot("a")
 
 # A plan: a row per file, nothing changed.
 status, out, err = run("-r", "--dry-run", "--rename-files", "a")
+renames = out.count("\trename ")
 rows = {}
 for line in out.splitlines():
     rows.setdefault(line.split("\t")[0], line.split("\t"))
@@ -145,8 +146,8 @@ check(status == 1 and counts(out)[-1] == 2 and err.count("blocked: the folder ca
 gen_tree.make("b", **SIZE)
 before_b = snapshot("b")
 status, out, err = run("-r", "--rename-files", "-j", "2", "b")
-check(status == 0 and counts(out) == expected_counts(listing),
-      "in place: status %d, counts %s: %s" % (status, counts(out), err[:300]))
+check(status == 0 and counts(out) == expected_counts(listing) and out.count(": renamed ") == renames
+      and renames > 0, "in place: status %d, counts %s: %s" % (status, counts(out), err[:300]))
 after = files_as("b", listing, before_b, True, "in place")
 for path, kind in listing.items():
     folder, _, name = path.rpartition("/")  # the backup keeps its name, in a folder renamed
@@ -186,6 +187,8 @@ doubtful = ("あいうえお" * 30 + "\n").encode("cp932") + b"\x85\x40\n"
 open("d/doubt.txt", "wb").write(doubtful)
 status, out, err = run("d/doubt.txt")
 check(status == 0 and counts(out)[6] == 1, "in doubt: %d %s" % (status, out))
+status, out, err = run("-n", "--assume=sjis", "d/doubt.txt")
+check("d/doubt.txt\tdoubtful Shift_JIS\tconvert\t1\n" in out, "-n --assume=sjis: %s" % out)
 status, out, err = run("--assume=sjis", "d/doubt.txt")
 check(status == 1 and "line 2, column 1: bytes 85" in err and "1 without a mapping" in err
       and open("d/doubt.txt", "rb").read() == doubtful.decode("cp932", "replace").encode(),
