@@ -444,6 +444,7 @@ std::string Megabytes(double bytes) {
 
 int RunToUtf8(const CliCommand&, const Parsed& parsed) {
   if (parsed.operands.empty()) return Usage(Tr("no PATH given"));
+  const auto start = std::chrono::steady_clock::now();  // the walk counts
   Settings settings;
   settings.dry_run = parsed.Has(kDryRunKey);
   settings.keep_date = !parsed.Has(kNewDateKey);
@@ -554,7 +555,6 @@ int RunToUtf8(const CliCommand&, const Parsed& parsed) {
   // Said in the entries' order as they are done, with a line of progress on a terminal once
   // the run has taken a second.
   const bool progress = !quiet && IsTerminal(2);
-  const auto start = std::chrono::steady_clock::now();
   bool progress_shown = false;
   auto clear = [&] {
     if (progress_shown) WriteText(stderr, "\r\033[K");

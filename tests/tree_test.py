@@ -195,14 +195,42 @@ check(status == 1 and "line 2, column 1: bytes 85" in err and "1 without a mappi
       "--assume=sjis: %d %s" % (status, err))
 
 # INT as the run starts: it ends at a file's end, says so, and every file is whole.
+def started(p):  # polls until velko-cli catches INT: its threads are about to start
+    deadline = time.time() + 20
+    while time.time() < deadline and p.poll() is None:
+        caught = [l for l in open("/proc/%d/status" % p.pid) if l.startswith("SigCgt:")]
+        if caught and int(caught[0].split()[1], 16) & (1 << (signal.SIGINT - 1)):
+            return
+
+
+def on_terminal(*args):  # stderr of a dry run on a terminal, the run held up 1.2 s by STOP
+    main, other = os.openpty()
+    p = subprocess.Popen([cli, "toutf8", "-r", "-n", *args, "a"], env=ENV,
+                         stdout=subprocess.DEVNULL, stderr=other)
+    os.close(other)
+    started(p)
+    p.send_signal(signal.SIGSTOP)
+    time.sleep(1.2)
+    p.send_signal(signal.SIGCONT)
+    said, piece = b"", b"-"
+    while piece:
+        try:
+            piece = os.read(main, 4096)  # EIO once velko-cli has ended
+        except OSError:
+            piece = b""
+        said += piece
+    p.wait()
+    return said
+
+
+check(re.search(rb"\r\x1b\[K\d+ of %d files, [\d.]+ MB, [\d.]+ MB/s\r\x1b\[K" % len(listing),
+                on_terminal()), "no line of progress on a terminal")
+check(on_terminal("-q") == b"", "a line of progress with -q")
+
 gen_tree.make("c", **SIZE)
 p = subprocess.Popen([cli, "toutf8", "-r", "-j", "2", "--backup=none", "c"], env=ENV,
                      stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-deadline = time.time() + 20
-while time.time() < deadline:  # until velko-cli catches INT
-    caught = [l for l in open("/proc/%d/status" % p.pid) if l.startswith("SigCgt:")]
-    if caught and int(caught[0].split()[1], 16) & (1 << (signal.SIGINT - 1)):
-        break
+started(p)
 p.send_signal(signal.SIGINT)
 out, err = (s.decode("utf-8", "replace") for s in p.communicate(timeout=60))
 stopped = re.search(r"stopped: (\d+) of (\d+) files done, every file whole; the first not done "
