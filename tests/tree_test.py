@@ -170,7 +170,8 @@ os.link("d/x.txt", "d/y.txt")
 status, out, err = run("-r", "--rename-files", "d")
 check(status == 1 and counts(out)[-2:] == (4, 0) and open("d/x.txt", "rb").read() == sjis
       and os.path.exists(b"d/" + sjis + b".txt") and os.path.exists(b"d/" + both)
-      and err.count("not renamed") == 2, "refusals: %d %s %s" % (status, out, err))
+      and err.count("not renamed") == 2 and "velko-cli: d/%s.txt: its name in UTF-8, d/メモ.txt, "
+      "is taken" % sjis.decode("utf-8", "replace") in err, "refusals: %d %s %s" % (status, out, err))
 
 # Two files of one backup name: numbered keeps both originals, simple refuses the second.
 for mode, want_status, backups in (("simple", 1, 1), ("numbered", 0, 2)):
