@@ -71,19 +71,14 @@ struct Outcome {
 };
 
 // A host that keeps the failure the frame shows, for the run to say in order.
-class Kept : public Host {
+class Kept : public ConsoleHost {
  public:
+  Kept() : ConsoleHost(true, [] { return std::string(); }) {}
   Fault fault;
-  const char* GetFieldText() override { return nullptr; }
-  void SetFieldText(const char*) override {}
   void ShowMessage(Owner, const char*) override {}
   // The frame shows its failures as values: nothing reaches here.
   void ShowError(Owner, const char*, const char*, const char*) override {}
   void ShowFailure(Owner, const Fault& f) override { fault = f; }
-  Answer AskYesNoCancel(Owner, const char*) override { return Answer::kCancel; }
-  bool OpenFileDialog(Owner, char*) override { return false; }
-  bool SaveFileDialog(Owner, char*) override { return false; }
-  void CloseMainWindow(Owner) override {}
 };
 
 // Writes nothing: a dry run counts what has no mapping.
