@@ -6,13 +6,14 @@ renamed; a second run that finds nothing to do; a run stopped by INT leaves ever
 
     tree_test.py VELKO_CLI
 """
-import codecs, os, re, signal, subprocess, sys, tempfile, time
+import codecs, os, re, shutil, signal, subprocess, sys, tempfile, time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import gen_tree
 
 cli = sys.argv[1]
-os.chdir(tempfile.mkdtemp(prefix="velko-tree-"))
+work = tempfile.mkdtemp(prefix="velko-tree-")
+os.chdir(work)
 ENV = dict(os.environ, LC_ALL="C.UTF-8", LANGUAGE="")
 failures = []
 
@@ -248,4 +249,6 @@ check(old + new >= len(listing) and untouched > 0,
       "INT: %d files, %d as they were, %d converted, of %d" % (len(now), old, new, len(listing)))
 
 print("%d failures" % len(failures))
+if not failures:  # kept to look into otherwise
+    shutil.rmtree(work)
 sys.exit(1 if failures else 0)
