@@ -478,7 +478,6 @@ int RunToUtf8(const CliCommand&, const Parsed& parsed) {
   std::vector<std::string> early(entries.size());  // a refusal found before the run
   if (!settings.out.empty()) {
     std::map<std::string, std::size_t> taken;
-    std::string folder;
     for (std::size_t i = 0; i < entries.size(); ++i) {
       std::string relative = entries[i].relative;
       if (settings.rename) {
@@ -556,7 +555,7 @@ int RunToUtf8(const CliCommand&, const Parsed& parsed) {
     progress_shown = false;
   };
   if (settings.dry_run) WriteText(stdout, "file\tencoding\taction\tunmapped\n");
-  std::size_t counts[8] = {}, converted[6] = {};
+  std::size_t counts[8] = {}, converted[8] = {};  // by Outcome::Kind, by Charset
   unsigned long long unmapped = 0;
   std::size_t said = 0, files_said = 0;
   ConsoleHost host(quiet, [] { return std::string(); });
