@@ -11,6 +11,7 @@
 #include "fileops_native.h"
 #include "ports/texts.h"
 #include "text/survey.h"
+#include "tree.h"
 
 namespace velko {
 namespace {
@@ -26,7 +27,8 @@ const char* EncodingName(Charsets bit) {
                                           : "binary";
 }
 
-// "Shift_JIS", or "ambiguous(UTF-8|Shift_JIS)" when the bytes fit several.
+}  // namespace
+
 std::string Named(Charsets fits) {
   if ((fits & (fits - 1)) == 0) return EncodingName(fits);
   std::string name;
@@ -37,20 +39,25 @@ std::string Named(Charsets fits) {
   return name + ")";
 }
 
-// What `path` holds, read once; false when it could not be read.
-bool Examine(FileOps& files, const std::string& path, Findings* f) {
-  std::unique_ptr<File> in = files.Open(path.c_str(), OpenMode::kRead);
+bool Examine(FileOps& files, const std::string& path, Findings* f, unsigned long long* bytes) {
+  std::unique_ptr<File> in =
+      path == "-" ? StandardStream(0) : files.Open(path.c_str(), OpenMode::kRead);
   TextSurvey survey;
   if (!in || !survey.Prepare()) return false;
   unsigned char buffer[64 * 1024];
+  unsigned long long size = 0;
   for (long n; (n = in->Read(buffer, sizeof buffer)) != 0;) {
     if (n < 0) return false;
     survey.Add(buffer, static_cast<std::size_t>(n));
+    size += static_cast<unsigned long long>(n);
   }
   in->Close();
   *f = survey.Finish();
+  if (bytes) *bytes = size;
   return true;
 }
+
+namespace {
 
 std::string Field(long long n) { return n == kNone ? "-" : std::to_string(n); }
 
@@ -132,7 +139,18 @@ std::string HumanLine(const Findings& f) {
 
 }  // namespace
 
-int Check(const std::vector<std::string>& files, bool tsv) {
+int Check(const std::vector<std::string>& operands, bool tsv, bool recurse) {
+  std::vector<std::string> files;
+  int status = 0;
+  for (const TreeEntry& entry : WalkTree(NativeFileOps(false), operands, recurse)) {
+    if (entry.what == TreeEntry::kFile || (entry.operand && entry.what != TreeEntry::kFolder)) {
+      files.push_back(entry.path);
+    } else if (entry.what == TreeEntry::kPassedOver) {
+      WriteText(stderr,
+                Shown("velko-cli: " + entry.path + ": " + Say("passed over: %s", {Tr(entry.why)})) +
+                    "\n");
+    }
+  }
   FileOps& ops = NativeFileOps(false);
   ConsoleHost host(false, [] { return std::string(); });
   if (tsv) {
@@ -141,10 +159,9 @@ int Check(const std::vector<std::string>& files, bool tsv) {
               "user_defined\tpc98_ruled\tjis_ruled\tto_utf8_lost\tto_sjis_lost\tto_jis_lost\t"
               "jis_vendor\tsjis2jis_8bit\tnec2jis_changes\tjis2nec_changes\tto_euc_lost\n");
   }
-  int status = 0;
   for (const std::string& file : files) {
     host.Begin(file, true);
-    const EntryKind kind = ops.Kind(file.c_str(), true);
+    const EntryKind kind = file == "-" ? EntryKind::kRegular : ops.Kind(file.c_str(), true);
     if (kind == EntryKind::kDirectory || kind == EntryKind::kOther) {
       host.Error(WindowText(kErrInputOpen, file) + ": " +
                  Tr(kind == EntryKind::kDirectory
@@ -172,30 +189,37 @@ int Check(const std::vector<std::string>& files, bool tsv) {
 
 namespace {
 
-constexpr int kTsvKey = 300;
+constexpr int kTsvKey = 300, kRecurseKey = 'r';
 
 const Option kOptions[] = {
-    {"tsv", kTsvKey, nullptr, nullptr,
-     N("a header, then a line of tab-separated fields per FILE")},
+    {"tsv", kTsvKey, nullptr, nullptr, N("a header, then a line of tab-separated fields per FILE")},
+    {"recursive", kRecurseKey, nullptr, nullptr,
+     N("each FILE that is a folder: every file below it (links, hidden\nand version-control "
+       "folders passed over and told)")},
 };
 
 int Run(const CliCommand&, const Parsed& parsed) {
-  if (parsed.operands.empty()) return Usage(Tr("no FILE given"));
-  return Check(parsed.operands, parsed.Has(kTsvKey));
+  std::vector<std::string> files = parsed.operands;
+  if (files.empty() && !IsTerminal(0)) files.push_back("-");
+  if (files.empty()) return Usage(Tr("no FILE given"));
+  return Check(files, parsed.Has(kTsvKey), parsed.Has(kRecurseKey));
 }
 
 }  // namespace
 
 const Family kCheckFamily = {
-    N("[--tsv] FILE..."),
+    N("[--tsv] [-r] FILE..."),
     N("Names the encoding of each FILE by fixed byte rules (ASCII, UTF-8, Shift_JIS,\n"
       "ISO-2022-JP, EUC-JP, binary, or ambiguous(A|B) when the bytes fit several), counts what\n"
       "matters to the commands, and tells what each would lose or change. The exit status is 0\n"
-      "when every FILE was named without doubt.\n"),
+      "when every FILE was named without doubt. FILE '-', or no FILE when standard input is not\n"
+      "a terminal, reads standard input.\n"),
     kOptions,
     sizeof kOptions / sizeof kOptions[0],
     Run,
     "  velko-cli check old.txt\n"
-    "  velko-cli check --tsv archive/*.txt\n"};
+    "  velko-cli check --tsv archive/*.txt\n"
+    "  velko-cli check -r old-disk | grep -v ': ASCII'\n"
+    "  unzip -p old.zip | velko-cli check\n"};
 
 }  // namespace velko

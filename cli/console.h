@@ -2,6 +2,7 @@
 #ifndef VELKO_CLI_CONSOLE_H
 #define VELKO_CLI_CONSOLE_H
 
+#include <atomic>
 #include <cstdio>
 #include <initializer_list>
 #include <string>
@@ -15,6 +16,9 @@ namespace velko {
 // Returns the arguments in UTF-8, wildcards expanded where the shell leaves that to a program.
 std::vector<std::string> InitConsole(int argc, char** argv);
 bool IsTerminal(int fd);
+// A stop (INT, TERM, HUP; Ctrl+C, Ctrl+Break, a closed console) only sets `*stop`, for a run
+// that ends where every file is whole; nothing is undone.
+void StopOnRequest(std::atomic<bool>* stop);
 // How text files are read and written here unless --eol says otherwise.
 TextRules PlatformTextRules();
 // The folder for a file that lives only while velko-cli runs.

@@ -95,15 +95,17 @@ void ConsoleHost::ShowError(Owner, const char* format, const char* path, const c
   Error(WindowText(format, path, other) + Reason());
 }
 
-void ConsoleHost::ShowFailure(Owner, const Fault& fault) {
+std::string FailureLine(const Fault& fault, const std::string& file) {
   std::string text = WindowText(FailureText(fault.what), fault.path, fault.other);
   // A missing file is found missing by a look, which is no failed operation.
   if (fault.error != 0 || fault.what == Failure::kNoInput) {
     text += ": " + (fault.error != 0 ? SystemReason(fault.error) : NotFoundReason());
   }
-  if (fault.left == Left::kNothingChanged) text += Say("; %s is as it was", {File()});
+  if (fault.left == Left::kNothingChanged) text += Say("; %s is as it was", {file});
   if (fault.left == Left::kOriginalAsBackup) text += Say("; the original is %s", {fault.kept});
-  Error(text);
+  return text;
 }
+
+void ConsoleHost::ShowFailure(Owner, const Fault& fault) { Error(FailureLine(fault, File())); }
 
 }  // namespace velko

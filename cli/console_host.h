@@ -16,6 +16,10 @@ namespace velko {
 // bidirectional ones) in a visible form (\x1B, \u202E).
 std::string Shown(const std::string& text);
 
+// A failure as velko-cli says it of `file`: the window's text, the system's reason and what it
+// left on disk.
+std::string FailureLine(const Fault& fault, const std::string& file);
+
 class ConsoleHost : public Host {
  public:
   // `reason` gives why the last file operation failed, and forgets it ("" when none failed).

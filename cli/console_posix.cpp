@@ -136,6 +136,18 @@ void OnStop(void (*undo)()) {
   for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaction(s, &action, nullptr);
 }
 
+namespace {
+std::atomic<bool>* stop_requested = nullptr;
+void Requested(int) { stop_requested->store(true); }
+}  // namespace
+
+void StopOnRequest(std::atomic<bool>* stop) {
+  stop_requested = stop;
+  struct sigaction action = {};
+  action.sa_handler = Requested;
+  for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaction(s, &action, nullptr);
+}
+
 void BlockStops(bool block) {
   const sigset_t set = StopSignals();
   sigprocmask(block ? SIG_BLOCK : SIG_UNBLOCK, &set, nullptr);

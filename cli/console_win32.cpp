@@ -115,6 +115,20 @@ void OnStop(void (*undo)()) {
 
 void BlockStops(bool) {}
 
+namespace {
+std::atomic<bool>* stop_requested = nullptr;
+// Called on a thread of its own: TRUE keeps the process running until the run ends.
+BOOL WINAPI Requested(DWORD) {
+  stop_requested->store(true);
+  return TRUE;
+}
+}  // namespace
+
+void StopOnRequest(std::atomic<bool>* stop) {
+  stop_requested = stop;
+  SetConsoleCtrlHandler(Requested, TRUE);
+}
+
 // Standard input and output carry the bytes of a filter unchanged: no CR LF translation; the
 // messages on standard error end their lines the same way.
 std::vector<std::string> InitConsole(int, char**) {

@@ -14,6 +14,7 @@ constexpr int kUtf8ToJis = 2004;
 constexpr int kCheck = 2005;
 constexpr int kEucJpToUtf8 = 2006;
 constexpr int kUtf8ToEucJp = 2007;
+constexpr int kToUtf8 = 2008;
 constexpr bool IsTranscoding(int id) {
   return id != kCheck && id >= kSjisToUtf8 && id <= kUtf8ToEucJp;
 }
@@ -21,6 +22,7 @@ constexpr bool IsTranscoding(int id) {
 extern const Family kConvertFamily;    // convert.cpp: the window's four line commands
 extern const Family kTranscodeFamily;  // transcode.cpp: to and from UTF-8
 extern const Family kCheckFamily;      // check.cpp
+extern const Family kToUtf8Family;     // toutf8.cpp: a tree into UTF-8
 extern const Family kB64TextFamily;    // b64text.cpp
 extern const Family kB64BinFamily;     // b64bin.cpp
 

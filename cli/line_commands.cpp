@@ -168,30 +168,8 @@ bool TellLosses(ConsoleHost& host, const Losses& lost) {
   return lost.text_end != kNowhere || lost.ctrl_z > 0 || lost.nul_cuts > 0;
 }
 
-// What has no mapping, each where it is, up to the report's limit.
 void TellUnmapped(ConsoleHost& host, const TranscodeReport& report, Charset to) {
-  const unsigned long long shown =
-      report.unmapped < TranscodeReport::kShown ? report.unmapped : TranscodeReport::kShown;
-  for (unsigned long long i = 0; i < shown; ++i) {
-    const Unmapped& u = report.shown[i];
-    const std::string line = std::to_string(u.line), column = std::to_string(u.column);
-    const std::string bytes = Hex(u.bytes, u.length);
-    if (u.character != kNoCharacter) {
-      char code[16];
-      std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(u.character));
-      host.Error(
-          Say("line %s, column %s: %s %s has no %s code",
-              {line, column, code, std::string(reinterpret_cast<const char*>(u.bytes), u.length),
-               TargetName(to)}));
-    } else if (to == Charset::kUtf8) {
-      host.Error(Say("line %s, column %s: bytes %s stand for no character", {line, column, bytes}));
-    } else {
-      host.Error(Say("line %s, column %s: bytes %s are not UTF-8", {line, column, bytes}));
-    }
-  }
-  if (report.unmapped > shown) {
-    host.Error(Say("and %s more", {std::to_string(report.unmapped - shown)}));
-  }
+  for (const std::string& line : UnmappedLines(report, to)) host.Error(line);
 }
 
 // A run's conversion, and what it has to say afterwards.
@@ -323,6 +301,35 @@ class Checked : public Conversion {
 };
 
 }  // namespace
+
+// What has no mapping, each where it is, up to the report's limit.
+std::vector<std::string> UnmappedLines(const TranscodeReport& report, Charset to) {
+  std::vector<std::string> lines;
+  const unsigned long long shown =
+      report.unmapped < TranscodeReport::kShown ? report.unmapped : TranscodeReport::kShown;
+  for (unsigned long long i = 0; i < shown; ++i) {
+    const Unmapped& u = report.shown[i];
+    const std::string line = std::to_string(u.line), column = std::to_string(u.column);
+    const std::string bytes = Hex(u.bytes, u.length);
+    if (u.character != kNoCharacter) {
+      char code[16];
+      std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(u.character));
+      lines.push_back(
+          Say("line %s, column %s: %s %s has no %s code",
+              {line, column, code, std::string(reinterpret_cast<const char*>(u.bytes), u.length),
+               TargetName(to)}));
+    } else if (to == Charset::kUtf8) {
+      lines.push_back(
+          Say("line %s, column %s: bytes %s stand for no character", {line, column, bytes}));
+    } else {
+      lines.push_back(Say("line %s, column %s: bytes %s are not UTF-8", {line, column, bytes}));
+    }
+  }
+  if (report.unmapped > shown) {
+    lines.push_back(Say("and %s more", {std::to_string(report.unmapped - shown)}));
+  }
+  return lines;
+}
 
 void ConvertStream(LineRun& run, std::unique_ptr<File> in, const std::string& name,
                    int open_error) {

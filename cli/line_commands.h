@@ -7,17 +7,17 @@
 
 #include <memory>
 #include <set>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "codec/jis.h"
 #include "console.h"
 #include "console_host.h"
 #include "families.h"
-#include "ports/fileops.h"
 #include "options.h"
+#include "ports/fileops.h"
 #include "text/frame.h"
-#include "codec/jis.h"
 #include "text/transcode.h"
 
 namespace velko {
@@ -64,10 +64,10 @@ struct LineRun {
   BackupMode backup;
   bool force;
   TextRules rules;
-  Kana kana = Kana::k8bit;          // sjis2jis
-  TranscodeOptions transcode = {};  // the four to and from UTF-8
-  bool fail_unmapped = false;       // nothing written when anything has no mapping
-  bool decode_headers = false;      // b64text --decode
+  Kana kana = Kana::k8bit;                 // sjis2jis
+  TranscodeOptions transcode = {};         // the four to and from UTF-8
+  bool fail_unmapped = false;              // nothing written when anything has no mapping
+  bool decode_headers = false;             // b64text --decode
   Charset header_to = Charset::kShiftJis;  // and its --to
   bool keep_date = false;
   FileIdSet backups = {};  // made in this run
@@ -80,6 +80,10 @@ void ConvertStream(LineRun& run, std::unique_ptr<File> in, const std::string& na
                    int open_error = 0);
 // In place, as the window does it.
 void ConvertFile(LineRun& run, const std::string& file);
+
+// What has no mapping, each where it is, up to the report's limit, a line each, and how many
+// more there are.
+std::vector<std::string> UnmappedLines(const TranscodeReport& report, Charset to);
 
 // A command that rewrites texts, on the files `parsed` names: the common options read, then
 // `configure` sets the family's own; the exit status.

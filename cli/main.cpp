@@ -33,6 +33,8 @@ const std::vector<CliCommand>& CliCommands() {
        N("converted from EUC-JP to UTF-8"), &kTranscodeFamily},
       {"utf82eucjp", kUtf8ToEucJp, false, N("UTF-8 text to EUC-JP"),
        N("converted from UTF-8 to EUC-JP"), &kTranscodeFamily},
+      {"toutf8", kToUtf8, false, N("every legacy text of the files and folders named into UTF-8"),
+       "", &kToUtf8Family},
       {"check", kCheck, false,
        N("names the encoding of each FILE and what each command would change"), "", &kCheckFamily},
       {"b64text", BTN_B64TEXT, false, N("expands Base64 encoded words inside the lines"),
@@ -72,6 +74,8 @@ const char* const kOverview = velko::N(
     "language and encoding. Exit status: 0 no error, 1 an error for some FILE, 2 usage error.\n");
 
 const char* const kExamples =
+    "  velko-cli toutf8 -r --dry-run old-disk      # what each file is and would become\n"
+    "  velko-cli toutf8 -r old-disk                # all of it in UTF-8, every original as BAK\n"
     "  velko-cli sjis2jis mail.txt              # mail.txt in JIS, mail.BAK the original\n"
     "  velko-cli jis2sjis < in.txt > out.txt    # as a filter\n"
     "  velko-cli sjis2utf8 -o memo-utf8.txt memo.txt\n"

@@ -16,13 +16,20 @@ commands=$("$cli" --help | sed -n 's/^  \([a-z0-9][a-z0-9]*\)  *[A-Za-z0-9].*/\1
 [ -n "$commands" ] || { echo "FAIL: no commands in $cli --help"; exit 1; }
 longs() { "$cli" help "$1" | sed -n 's/^  \(-[a-zA-Z], \|    \)\(--[a-z0-9-]*\).*/\2/p'; }
 shorts() { "$cli" help "$1" | sed -n 's/^  \(-[a-zA-Z]\), --.*/\1/p'; }
-# An option's values: the list its usage error names, or "<file>" / "<dir>" for a name.
+# An option's values: the list its usage error names, or by the help's placeholder "<dir>"
+# (DIR), nothing for a number (N), "<file>" for any other name.
 values() {
   local error
   error=$("$cli" "$1" "$2=@none@" --help 2>&1 >/dev/null)
   case $error in
     *"takes one of: "*) head -n 1 <<<"$error" | sed 's/.*takes one of: //; s/, /\n/g' ;;
-    *) [ "$2" = --dir ] && echo "<dir>" || echo "<file>" ;;
+    *)
+      case $("$cli" help "$1" | sed -n "s/^  \(-[a-zA-Z], \|    \)$2=\([A-Z]*\).*/\2/p") in
+        DIR) echo "<dir>" ;;
+        N) ;;
+        *) echo "<file>" ;;
+      esac
+      ;;
   esac
 }
 

@@ -32,6 +32,8 @@ class ByteSurvey {
   Charsets Candidates() const;
   // An ESC $ was seen: 7-bit JIS, perhaps with some bytes it has no place for.
   bool JisEscapes() const { return jis_escapes_ > 0; }
+  // A NUL was seen: binary, whatever else the bytes are.
+  bool Nul() const { return nul_; }
   // No bytes more can make the text fit UTF-8, EUC-JP or 7-bit JIS: Fits gives Shift_JIS or
   // binary, whatever follows.
   bool OnlyShiftJisLeft() const { return !utf8_ok_ && !euc_ok_ && not_kana_ > 0; }

@@ -79,7 +79,7 @@ bool MakeBackupPath(char* out, const char* path, const char* ext, PathStyle styl
 
 std::unique_ptr<File> OpenTemporary(FileOps& files, const char* beside, char* name, int* error) {
   // Names differ from run to run and from call to call; one that is taken is passed over.
-  static std::uint32_t next =
+  static thread_local std::uint32_t next =
       static_cast<std::uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
       static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(&next) >> 4);
   const std::size_t folder = FinalComponent(beside, files.Style());

@@ -11,24 +11,27 @@ _velko_cli_options() {
     sjis2utf8 | jis2utf8 | eucjp2utf8) echo "$rewrite --map --bom --unmapped $common" ;;
     utf82sjis | utf82eucjp) echo "$rewrite --pc98 --unmapped $common" ;;
     utf82jis) echo "$rewrite --pc98 --kana --unmapped $common" ;;
-    check) echo "--tsv $common" ;;
+    check) echo "--tsv -r --recursive $common" ;;
+    toutf8) echo "-r --recursive -n --dry-run --out --assume --backup --new-date -j --jobs --rename-files $common" ;;
     b64text) echo "$rewrite --decode --to $common" ;;
     b64bin) echo "--dir --exists --names --decode-names --list --encodings --manifest $common" ;;
     *) echo "-h --help -V --version" ;;
   esac
 }
 
-# The values an option takes: a list, or "<file>" / "<dir>" for a name.
+# The values an option takes: a list, "<file>" / "<dir>" for a name, "<number>" for a count.
 _velko_cli_values() {
   case $2 in
     -o | --output | --manifest) echo "<file>" ;;
-    --dir) echo "<dir>" ;;
+    --dir | --out) echo "<dir>" ;;
+    -j | --jobs) echo "<number>" ;;
     --eol) echo "keep crlf" ;;
     --backup) echo "numbered simple none" ;;
     --kana) [ "$1" = sjis2jis ] && echo "8bit esc-i full" || echo "full esc-i 8bit" ;;
     --map) echo "jis windows" ;;
     --unmapped) echo "replace fail" ;;
     --to) echo "sjis jis utf-8" ;;
+    --assume) echo "sjis jis euc-jp" ;;
     --exists) echo "ask overwrite append skip rename" ;;
     --names) echo "decoded raw" ;;
     --encodings) echo "all base64" ;;
@@ -48,7 +51,7 @@ _velko_cli_names() {
 _velko_cli() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
   local commands="nec2jis jis2nec sjis2jis jis2sjis sjis2utf8 utf82sjis jis2utf8 utf82jis
-    eucjp2utf8 utf82eucjp check b64text b64bin help"
+    eucjp2utf8 utf82eucjp toutf8 check b64text b64bin help"
   # The command: the first word that is no option (options may stand before it).
   local command="" i
   for ((i = 1; i < COMP_CWORD; i++)); do
@@ -83,7 +86,7 @@ _velko_cli() {
     local values
     values=$(_velko_cli_values "$command" "$option")
     case $values in
-      "") ;;
+      "" | "<number>") ;;
       "<"*) _velko_cli_names "$values" "$cur" ;;
       *) COMPREPLY=($(compgen -W "$values" -- "$cur")) ;;
     esac
