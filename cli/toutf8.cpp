@@ -594,10 +594,11 @@ int RunToUtf8(const CliCommand&, const Parsed& parsed) {
     std::size_t files_done = 0;
     unsigned long long bytes = 0;
     run.Progress(&files_done, &bytes);
-    WriteText(stderr, "\r\033[K" + SayN("%s of %s file, %s, %s/s", "%s of %s files, %s, %s/s", total,
-                                        {std::to_string(files_done), std::to_string(total),
-                                         Megabytes(static_cast<double>(bytes)),
-                                         Megabytes(static_cast<double>(bytes) / seconds)}));
+    WriteText(stderr,
+              "\r\033[K" + SayN("%s of %s file, %s, %s/s", "%s of %s files, %s, %s/s", total,
+                                {std::to_string(files_done), std::to_string(total),
+                                 Megabytes(static_cast<double>(bytes)),
+                                 Megabytes(static_cast<double>(bytes) / seconds)}));
     progress_shown = true;
   };
   for (; said < entries.size(); ++said) {
@@ -665,14 +666,15 @@ int RunToUtf8(const CliCommand&, const Parsed& parsed) {
            (entries[first].what != TreeEntry::kFile || run.Finished(first))) {
       ++first;
     }
-    WriteText(stderr,
-              Shown(SayN("velko-cli: stopped: %s of %s file done, every file whole; "
-                         "the first not done is %s",
-                         "velko-cli: stopped: %s of %s files done, every file whole; "
-                         "the first not done is %s",
-                         total,
-                         {std::to_string(files_said), std::to_string(total), entries[first].path})) +
-                  "\n");
+    WriteText(
+        stderr,
+        Shown(SayN("velko-cli: stopped: %s of %s file done, every file whole; "
+                   "the first not done is %s",
+                   "velko-cli: stopped: %s of %s files done, every file whole; "
+                   "the first not done is %s",
+                   total,
+                   {std::to_string(files_said), std::to_string(total), entries[first].path})) +
+            "\n");
   }
   std::string summary =
       Say("converted: %s (Shift_JIS %s, JIS %s, EUC-JP %s); already UTF-8: %s; ASCII: %s; "
