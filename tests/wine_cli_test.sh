@@ -90,6 +90,11 @@ mkdir win lin && for c in nec2jis jis2nec sjis2jis jis2sjis b64text; do
   "$wine" "$exe" --force $c <t.txt >win/$c 2>/dev/null; "$linux" --force --eol=crlf $c <t.txt >lin/$c 2>/dev/null
 done
 "$wine" "$exe" -q b64bin --names=raw --dir win m.eml; "$linux" -q b64bin --names=raw --dir lin m.eml
+# In place with the window's backup rule: the file and the .BAK it replaced as on Windows.
+for d in win lin; do mkdir $d/ip && cp t.txt $d/ip/a.txt && echo old >$d/ip/a.BAK; done
+(cd win/ip && "$wine" "$exe" -q --force --backup=simple sjis2jis a.txt 2>/dev/null)
+(cd lin/ip && "$linux" -q --force --eol=crlf --backup=simple sjis2jis a.txt 2>/dev/null)
+check "in place, --backup=simple" "$(cat t.txt)" "$(cat lin/ip/a.BAK)"
 # The commands to and from UTF-8 keep line ends on both unless asked.
 printf 'a\r\n\x86\xa2\x8a\xbf\xb1\n\x85\x40\x1a\n' >s.txt
 printf '\xe2\x94\x84\xef\xbd\xb1\xe2\x91\xa0\r\n\xc2\xa5\n' >u.txt
