@@ -138,7 +138,8 @@ check(len(mirror) == len(listing), "--out: %d files, not %d" % (len(mirror), len
 check(snapshot("a") == before, "--out: the originals changed")
 check("o\tthe output folder\tskip\t-\n" in run("-r", "-n", "--out", "o", "o")[1],
       "--out: the output folder walked")
-check([run("-j", j, "a")[0] for j in ("0", "a", "257")] == [2, 2, 2], "-j takes 1-256 only")
+check([run("-j", j, "a")[0] for j in ("0", "a", "257")] + [run()[0]] == [2] * 4,
+      "-j takes 1-256 only, and a PATH is needed")
 
 # A file where the mirror's folder should be: each file there fails, and says why.
 open("blocked", "w").close()
@@ -153,6 +154,7 @@ status, out, err = run("-r", "--rename-files", "-j", "2", "b")
 check(status == 0 and counts(out) == expected_counts(listing) and out.count(": renamed ") == renames
       and renames > 0, "in place: status %d, counts %s: %s" % (status, counts(out), err[:300]))
 after = files_as("b", listing, before_b, True, "in place")
+check("b/.git: passed over: a version-control folder\n" in out, "in place: .git not told")
 for kind, name in (("sjis", "Shift_JIS"), ("jis", "JIS"), ("euc", "EUC-JP")):
     check(out.count(": converted from %s to UTF-8\n" % name) == list(listing.values()).count(kind),
           "in place: notices of %s" % name)
