@@ -145,7 +145,8 @@ check([run("-j", j, "a")[0] for j in ("0", "a", "257")] + [run()[0]] == [2] * 4,
 
 # A file where the mirror's folder should be: each file there fails, and says why.
 open("blocked", "w").close()
-status, out, err = run("--out", "blocked", "a/" + one, "a/" + sorted(listing)[0])
+binary = next(path for path, kind in listing.items() if kind == "binary" and path.isascii())
+status, out, err = run("--out", "blocked", "a/" + one, "a/" + binary)
 check(status == 1 and counts(out)[-1] == 2 and err.count("blocked: the folder cannot be made") == 2,
       "--out over a file: %d %s %s" % (status, out, err))
 
