@@ -206,8 +206,10 @@ status, out, err = run("d/doubt.txt")
 check(status == 0 and counts(out)[6] == 1, "in doubt: %d %s" % (status, out))
 status, out, err = run("-n", "--assume=sjis", "d/doubt.txt")
 check("d/doubt.txt\tdoubtful Shift_JIS\tconvert\t1\n" in out, "-n --assume=sjis: %s" % out)
+os.utime("d/doubt.txt", (1e9, 1e9))
 status, out, err = run("--assume=sjis", "d/doubt.txt")
 check(status == 1 and "line 2, column 1: bytes 85" in err and "1 without a mapping" in err
+      and os.stat("d/doubt.txt").st_mtime == 1e9
       and open("d/doubt.txt", "rb").read() == doubtful.decode("cp932", "replace").encode(),
       "--assume=sjis: %d %s" % (status, err))
 
