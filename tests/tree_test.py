@@ -212,6 +212,10 @@ check(status == 1 and "line 2, column 1: bytes 85" in err and "1 without a mappi
       and os.stat("d/doubt.txt").st_mtime == 1e9
       and open("d/doubt.txt", "rb").read() == doubtful.decode("cp932", "replace").encode(),
       "--assume=sjis: %d %s" % (status, err))
+open("d/new.txt", "wb").write(sjis)
+os.utime("d/new.txt", (1e9, 1e9))
+check(run("--new-date", "d/new.txt")[0] == 0 and os.stat("d/new.txt").st_mtime > 1e9,
+      "--new-date kept the date")
 
 # INT as the run starts: it ends at a file's end, says so, and every file is whole.
 def started(p):  # polls until velko-cli catches INT: its threads are about to start
