@@ -174,17 +174,18 @@ std::string Mirror(FileOps& files, const std::string& from, const std::string& t
 // What check finds a file to be, by its fixed byte rules. Their first pass settles all but the
 // files it finds no text without a NUL: those it reads again with every decoder.
 bool Surveyed(FileOps& files, const std::string& path, Findings* f, unsigned long long* bytes) {
-  std::unique_ptr<File> in = files.Open(path.c_str(), OpenMode::kRead);
-  if (!in) return false;
   ByteSurvey survey;
-  unsigned char buffer[64 * 1024];
   *bytes = 0;
-  for (long n; (n = in->Read(buffer, sizeof buffer)) != 0;) {
-    if (n < 0) return false;
-    survey.Add(buffer, static_cast<std::size_t>(n));
-    *bytes += static_cast<unsigned long long>(n);
+  {  // closed before any second reading
+    std::unique_ptr<File> in = files.Open(path.c_str(), OpenMode::kRead);
+    if (!in) return false;
+    unsigned char buffer[64 * 1024];
+    for (long n; (n = in->Read(buffer, sizeof buffer)) != 0;) {
+      if (n < 0) return false;
+      survey.Add(buffer, static_cast<std::size_t>(n));
+      *bytes += static_cast<unsigned long long>(n);
+    }
   }
-  in->Close();
   f->fits = survey.Candidates();
   f->doubt = (f->fits & (f->fits - 1)) != 0;
   return f->fits != kBinary || survey.Nul() || Examine(files, path, f);

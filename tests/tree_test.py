@@ -155,10 +155,17 @@ check(status == 0 and counts(out) == expected_counts(listing),
 mirror = files_as("o/a", listing, before, True, "--out")
 check(len(mirror) == len(listing), "--out: %d files, not %d" % (len(mirror), len(listing)))
 check(snapshot("a") == before, "--out: the originals changed")
+check("o\tthe output folder\tskip\t-\n" in run("-r", "-n", "--out", "o", "o")[1],
+      "--out: the output folder walked")
+check("a\ta folder (-r converts what it holds)\tskip\t-\n" in run("-n", "a")[1],
+      "a folder entered without -r")
+check([run("-j", j, "a")[0] for j in ("0", "a", "257")] + [run()[0]] == [2] * 4,
+      "-j takes 1-256 only, and a PATH is needed")
 
 # A file where the mirror's folder should be: each file there fails, and says why.
 open("blocked", "w").close()
-status, out, err = run("--out", "blocked", "a/" + one, "a/" + sorted(listing)[0])
+binary = next(path for path, kind in listing.items() if kind == "binary" and path.isascii())
+status, out, err = run("--out", "blocked", "a/" + one, "a/" + binary)
 check(status == 1 and counts(out)[-1] == 2 and err.count("blocked: the folder cannot be made") == 2,
       "--out over a file: %d %s %s" % (status, out, err))
 
@@ -169,6 +176,10 @@ status, out, err = run("-r", "--rename-files", "-j", "2", "b")
 check(status == 0 and counts(out) == expected_counts(listing) and out.count(": renamed ") == renames
       and renames > 0, "in place: status %d, counts %s: %s" % (status, counts(out), err[:300]))
 after = files_as("b", listing, before_b, True, "in place")
+check("b/.git: passed over: a version-control folder\n" in out, "in place: .git not told")
+for kind, name in (("sjis", "Shift_JIS"), ("jis", "JIS"), ("euc", "EUC-JP")):
+    check(out.count(": converted from %s to UTF-8\n" % name) == list(listing.values()).count(kind),
+          "in place: notices of %s" % name)
 for path, kind in listing.items():
     folder, _, name = path.rpartition("/")  # the backup keeps its name, in a folder renamed
     folder = utf8_name(folder).encode("utf-8").decode("latin-1") + "/" if folder else ""
@@ -190,7 +201,8 @@ os.link("d/x.txt", "d/y.txt")
 status, out, err = run("-r", "--rename-files", "d")
 check(status == 1 and counts(out)[-2:] == (4, 0) and open("d/x.txt", "rb").read() == sjis
       and os.path.exists(b"d/" + sjis + b".txt") and os.path.exists(b"d/" + both)
-      and err.count("not renamed") == 2 and "in doubt: not renamed" in err
+      and err.count("not renamed") == 2
+      and "velko-cli: d/%s: its name is ambiguous" % both.decode("utf-8", "replace") in err
       and "velko-cli: d/%s.txt: its name in UTF-8, d/メモ.txt, "
       "is taken" % shown(sjis) in err, "refusals: %d %s %s" % (status, out, err))
 
@@ -213,10 +225,16 @@ status, out, err = run("d/doubt.txt")
 check(status == 0 and counts(out)[6] == 1, "in doubt: %d %s" % (status, out))
 status, out, err = run("-n", "--assume=sjis", "d/doubt.txt")
 check("d/doubt.txt\tdoubtful Shift_JIS\tconvert\t1\n" in out, "-n --assume=sjis: %s" % out)
+os.utime("d/doubt.txt", (1e9, 1e9))
 status, out, err = run("--assume=sjis", "d/doubt.txt")
 check(status == 1 and "line 2, column 1: bytes 85" in err and "1 without a mapping" in err
+      and os.stat("d/doubt.txt").st_mtime == 1e9
       and open("d/doubt.txt", "rb").read() == doubtful.decode("cp932", "replace").encode(),
       "--assume=sjis: %d %s" % (status, err))
+open("d/new.txt", "wb").write(sjis)
+os.utime("d/new.txt", (1e9, 1e9))
+check(run("--new-date", "d/new.txt")[0] == 0 and os.stat("d/new.txt").st_mtime > 1e9,
+      "--new-date kept the date")
 
 # INT as the run starts: it ends at a file's end, says so, and every file is whole.
 def started(p):  # polls until velko-cli catches INT: its threads are about to start
