@@ -202,7 +202,7 @@ status, out, err = run("-r", "--rename-files", "d")
 check(status == 1 and counts(out)[-2:] == (4, 0) and open("d/x.txt", "rb").read() == sjis
       and os.path.exists(b"d/" + sjis + b".txt") and os.path.exists(b"d/" + both)
       and err.count("not renamed") == 2
-      and "velko-cli: d/%s: its name is ambiguous" % both.decode("utf-8", "replace") in err
+      and "velko-cli: d/%s: its name is ambiguous" % shown(both) in err
       and "velko-cli: d/%s.txt: its name in UTF-8, d/メモ.txt, "
       "is taken" % shown(sjis) in err, "refusals: %d %s %s" % (status, out, err))
 
