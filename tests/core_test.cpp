@@ -1,4 +1,4 @@
-// The line steps and the decoder beside the design's own on exact-size copies; the in-place frame
+// The line steps and the decoder beside the reference ones on exact-size copies; the in-place frame
 // through RunCommand on real files: what it writes, its one box, where the original is after any
 // failure or link.
 #include <gtest/gtest.h>
@@ -84,7 +84,7 @@ TEST(LineSteps, Vectors) {
         }
         EXPECT_EQ(c.marked, kana);
       }
-      EXPECT_TRUE(c.agrees) << "the design's procedure gives another result";
+      EXPECT_TRUE(c.agrees) << "the reference procedure gives another result";
       EXPECT_TRUE(c.in_bounds) << "a buffer overrun";
       EXPECT_TRUE(c.direct_holds) << "a direct result with a NUL or an inner LF";
     }

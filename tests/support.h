@@ -1,5 +1,5 @@
 // Test doubles for the unit tests and the fuzz targets: a scripted host, faults for the file
-// operations, a scratch folder, and the line steps beside the design's own on exact-size buffers.
+// operations, a scratch folder, and the line steps beside the reference ones on exact-size buffers.
 #ifndef VELKO_TESTS_SUPPORT_H
 #define VELKO_TESTS_SUPPORT_H
 
@@ -204,10 +204,10 @@ inline void WriteFile(const std::string& path, const std::string& bytes) {
 
 enum Op { kToJis, kToSjis, kNecStep, kJisStep, kB64Text, kDecode };
 
-// A line step or the decoder on a text, as the product makes it and as the design states it.
+// A line step or the decoder on a text, as the product makes it and as the reference procedure makes it.
 struct Converted {
   std::string text;          // the product's result as written: up to a NUL
-  bool agrees = true;        // the design's procedure gives the same
+  bool agrees = true;        // the reference procedure gives the same
   bool in_bounds = true;     // neither wrote past the room its contract names
   bool direct_holds = true;  // a result said to be direct holds no NUL and no inner LF
   bool marked = false;       // the step marked the line

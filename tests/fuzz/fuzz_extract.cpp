@@ -1,6 +1,6 @@
 // The extraction of an arbitrary mail read in short pieces, against a model of the window's
 // command that takes the same pieces of 9,999 bytes and decodes each body line whole with the
-// design's decoder: the same files with the same bytes, the same boxes, the mail unchanged, even
+// reference decoder: the same files with the same bytes, the same boxes, the mail unchanged, even
 // when its own name is chosen for an attachment.
 #include <cstdint>
 #include <map>

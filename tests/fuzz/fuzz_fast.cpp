@@ -1,5 +1,5 @@
 // Every line step and the decoder, with the kernels of every instruction set this CPU runs,
-// beside the design's own procedure and the scalar kernels on the same line, byte for byte, on
+// beside the reference procedure and the scalar kernels on the same line, byte for byte, on
 // buffers of exactly the size each contract names, so that a sixteen-byte load or store
 // past them shows under the sanitizers. The same text as whole lines goes through the block
 // forms, in exactly the room they are given, against the scalar line kernels line by line.
@@ -83,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
   // The text as lines of Base64: each set's one pass in exactly its room against the lines
-  // taken one by one with the design's span and decoder.
+  // taken one by one with the reference span and decoder.
   const std::size_t max_line = data[0] >> 4 ? data[0] >> 2 : ~std::size_t{0};
   const bool whole_groups = data[0] & 2;  // lines of whole groups, padding only at their end
   std::string want_bytes;

@@ -1,5 +1,5 @@
 // The in-place frame on any file read in short pieces, a read, write or close failing at a random
-// point: the output is the design's reader's pieces through the design's step, the file as it
+// point: the output is the reference reader's pieces through the reference step, the file as it
 // was after a failure, no failure passes for success, and the backup holds the whole original
 // (none when the result is the input).
 // Reader and writer also run on their own at a small buffer and limit.

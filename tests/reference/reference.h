@@ -1,4 +1,4 @@
-// The commands' line steps, the decoder and the reader as the design states them: one byte at a
+// The commands' line steps, the decoder and the reader as reference procedures: one byte at a
 // time over NUL-terminated strings, no tables, no wide loads. The tests and the fuzz targets hold
 // the product's code to these.
 #ifndef VELKO_TESTS_REFERENCE_H
