@@ -189,8 +189,7 @@ struct DecoderCore {
         continue;
       }
       if (self.set_ == kAsciiSet && !self.shifted_out_) {
-        const std::size_t ascii =
-            CopyAscii(d, s, s + (dend - d < end - s ? dend - d : end - s), true);
+        const std::size_t ascii = CopyAscii(d, s, AsciiEnd(s, end, d, dend), true);
         s += ascii;
         d += ascii;
         if (ascii > 0) continue;
@@ -283,8 +282,7 @@ struct DecoderCore {
     unsigned char* d = d0;
     unsigned char* const dend = d0 + room;
     while (s < end) {
-      const std::size_t ascii =
-          CopyAscii(d, s, s + (dend - d < end - s ? dend - d : end - s), false);
+      const std::size_t ascii = CopyAscii(d, s, AsciiEnd(s, end, d, dend), false);
       s += ascii;
       d += ascii;
       if (s == end) break;

@@ -260,8 +260,7 @@ struct EncoderCore {
     unsigned char* d = d0;
     unsigned char* const dend = d0 + room;
     while (s < end) {
-      const std::size_t ascii =
-          CopyAscii(d, s, s + (dend - d < end - s ? dend - d : end - s), false);
+      const std::size_t ascii = CopyAscii(d, s, AsciiEnd(s, end, d, dend), false);
       s += ascii;
       d += ascii;
       if (s == end) break;

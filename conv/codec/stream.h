@@ -44,6 +44,12 @@ inline const unsigned char* RoomyEnd(const unsigned char* s, const unsigned char
   return room > 8 ? s + (room - 8) / ratio : s;
 }
 
+// The input up to which ASCII, a byte out for a byte in, fits the room left.
+inline const unsigned char* AsciiEnd(const unsigned char* s, const unsigned char* end,
+                                     const unsigned char* d, const unsigned char* dend) {
+  return s + (dend - d < end - s ? dend - d : end - s);
+}
+
 // Runs `core(in, n, out, room, last, base)` on the pending bytes and `src`, as on one stream.
 // The core takes whole sequences only: it stops with kInputEmpty before a sequence the end of
 // its input cuts (unless `last`), changing no state for it; those bytes are kept for the next
