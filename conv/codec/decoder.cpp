@@ -47,6 +47,32 @@ constexpr Escape kEscapes[] = {
     {"$B", 2, kDoubleSet}, {"$(B", 3, kDoubleSet}, {"&@", 2, -1},
 };
 
+// The characters of JIS X 0208 (with code page 932's cells) as packed UTF-8, by row << 7 |
+// cell (7 bits each), 0 for none: one lookup a pair for 7-bit JIS and EUC-JP, no arithmetic.
+struct JisPairs {
+  std::uint32_t of[128 * 128] = {};
+  explicit JisPairs(const SjisDecodeTable& t) {
+    for (unsigned row = 0x21; row <= 0x7E; ++row) {
+      for (unsigned cell = 0x21; cell <= 0x7E; ++cell) {
+        const unsigned char jis[2] = {static_cast<unsigned char>(row),
+                                      static_cast<unsigned char>(cell)};
+        unsigned char sjis[2];
+        JisCharToSjis(sjis, jis);
+        of[row << 7 | cell] = t.pairs[t.rows[sjis[0]] * 256 + sjis[1]];
+      }
+    }
+  }
+};
+const std::uint32_t* JisPairsFor(bool jis_readings) {
+  if (jis_readings) {
+    static const JisPairs pairs(SjisDecoding(true));
+    return pairs.of;
+  }
+  static const JisPairs pairs(SjisDecoding(false));
+  return pairs.of;
+}
+inline unsigned JisIndex(const unsigned char* p) { return (p[0] & 0x7Fu) << 7 | (p[1] & 0x7Fu); }
+
 }  // namespace
 
 // One pass of each charset over whole sequences (stream.h's RunStream gives what was cut).
@@ -127,6 +153,7 @@ struct DecoderCore {
   static CodecResult Jis(Decoder& self, Bytes s0, std::size_t n, unsigned char* d0,
                          std::size_t room, bool last, unsigned long long base) {
     const SjisDecodeTable& t = *static_cast<const SjisDecodeTable*>(self.table_);
+    const std::uint32_t* const jis_pairs = JisPairsFor(self.options_.jis_readings);
     Bytes s = s0;
     const Bytes end = s0 + n;
     unsigned char* d = d0;
@@ -144,18 +171,14 @@ struct DecoderCore {
         // Pairs one after another while they are characters of three bytes of UTF-8.
         const Bytes roomy = RoomyEnd(s, end, d, dend, 3);
         while (roomy - s >= 2 && s[0] >= 0x21 && s[0] <= 0x7E && s[1] >= 0x21 && s[1] <= 0x7E) {
-          unsigned char sjis[2];
-          JisCharToSjis(sjis, s);
-          const std::uint32_t packed = t.pairs[t.rows[sjis[0]] * 256 + sjis[1]];
+          const std::uint32_t packed = jis_pairs[JisIndex(s)];
           if ((packed & 0xFF000000u) != kPackedThree) break;
           StorePacked(packed, d);
           d += 3;
           s += 2;
         }
         if (end - s < 2 || s[0] < 0x21 || s[0] > 0x7E || s[1] < 0x21 || s[1] > 0x7E) continue;
-        unsigned char sjis[2];
-        JisCharToSjis(sjis, s);
-        const std::uint32_t packed = t.pairs[t.rows[sjis[0]] * 256 + sjis[1]];
+        const std::uint32_t packed = jis_pairs[JisIndex(s)];
         if (packed == 0) return bad(2);
         if (dend - d < static_cast<std::ptrdiff_t>(packed >> 24)) {
           return stop(CodecStatus::kOutputFull);
@@ -215,7 +238,7 @@ struct DecoderCore {
 
   static CodecResult EucJp(Decoder& self, Bytes s0, std::size_t n, unsigned char* d0,
                            std::size_t room, bool last, unsigned long long base) {
-    const SjisDecodeTable& t = *static_cast<const SjisDecodeTable*>(self.table_);
+    const std::uint32_t* const jis_pairs = JisPairsFor(self.options_.jis_readings);
     Bytes s = s0;
     const Bytes end = s0 + n;
     unsigned char* d = d0;
@@ -227,11 +250,7 @@ struct DecoderCore {
       s += ascii;
       d += ascii;
       while (roomy - s >= 2 && in_range(s[0]) && in_range(s[1])) {
-        const unsigned char jis[2] = {static_cast<unsigned char>(s[0] - 0x80),
-                                      static_cast<unsigned char>(s[1] - 0x80)};
-        unsigned char sjis[2];
-        JisCharToSjis(sjis, jis);
-        const std::uint32_t packed = t.pairs[t.rows[sjis[0]] * 256 + sjis[1]];
+        const std::uint32_t packed = jis_pairs[JisIndex(s)];
         if ((packed & 0xFF000000u) != kPackedThree) break;
         StorePacked(packed, d);
         d += 3;
@@ -255,11 +274,7 @@ struct DecoderCore {
           const char16_t u = kJisX0212Cells[s[1] - 0xA1][s[2] - 0xA1];
           packed = u != 0 ? PackUtf8(u) : 0;
         } else if (need == 2) {
-          const unsigned char jis[2] = {static_cast<unsigned char>(c - 0x80),
-                                        static_cast<unsigned char>(s[1] - 0x80)};
-          unsigned char sjis[2];
-          JisCharToSjis(sjis, jis);
-          packed = t.pairs[t.rows[sjis[0]] * 256 + sjis[1]];
+          packed = jis_pairs[JisIndex(s)];
         }
       }
       if (packed == 0) {

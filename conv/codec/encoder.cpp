@@ -41,6 +41,33 @@ constexpr bool VendorLead(unsigned lead) {
   return (lead >= 0x85 && lead <= 0x87) || lead == 0xED || lead == 0xEE;
 }
 
+// The JIS code (row << 8 | cell) of every character of the Basic Multilingual Plane that 7-bit
+// JIS carries, with kVendor set for the codes strict decoders refuse; 0 for none. Made once
+// per table of codes, at its first use: the loops look a character up once, no arithmetic.
+constexpr std::uint16_t kVendor = 0x8000;
+struct JisCodes {
+  std::uint16_t of[0x10000] = {};
+  explicit JisCodes(const std::uint16_t* codes) {
+    for (unsigned c = 0x80; c < 0x10000; ++c) {
+      const unsigned code = codes[c];
+      if (code < 0x100) continue;
+      const unsigned char sjis[2] = {static_cast<unsigned char>(code >> 8),
+                                     static_cast<unsigned char>(code)};
+      unsigned char jis[2];
+      SjisCharToJis(jis, sjis);
+      of[c] = static_cast<std::uint16_t>(jis[0] << 8 | jis[1] | (VendorLead(sjis[0]) ? kVendor : 0));
+    }
+  }
+};
+const std::uint16_t* JisCodesFor(bool pc98) {
+  if (pc98) {
+    static const JisCodes codes(Cp932Codes(true, true));
+    return codes.of;
+  }
+  static const JisCodes codes(Cp932Codes(true, false));
+  return codes.of;
+}
+
 }  // namespace
 
 struct EncoderCore {
@@ -123,6 +150,8 @@ struct EncoderCore {
     const std::uint16_t* const x0212 = euc ? JisX0212Codes() : nullptr;
     const Kana kana = self.options_.kana;
     const unsigned char high = euc ? 0x80 : 0;  // EUC-JP is 7-bit JIS with the high bits set
+    const std::uint16_t* const jis = JisCodesFor(self.options_.pc98);
+    const bool full_kana = !euc && kana == Kana::kFull;
     Bytes s = s0;
     const Bytes end = s0 + n;
     unsigned char* d = d0;
@@ -163,17 +192,33 @@ struct EncoderCore {
         s += ascii;
         d += ascii;
       }
-      // Characters of three bytes of UTF-8 one after another with codes of the JIS rows.
+      // Characters of three bytes of UTF-8 one after another with codes of the JIS rows; into
+      // 7-bit JIS with kana as full-width characters, half-width kana among them too.
       while ((set == kDoubleSet || euc) && roomy - s >= 4) {
         const unsigned c = ThreeBytes(Load4(s));
-        const unsigned code = c != 0 ? codes[c] : 0;
-        if (code < 0x100 || VendorLead(code >> 8)) break;
-        k = 0;
-        pair(code);
-        d[0] = out[0];
-        d[1] = out[1];
+        unsigned code = c != 0 ? jis[c] : 0;
+        unsigned length = 3;
+        if (code != 0) {
+          if ((code & kVendor) && self.vendor_++ == 0) self.first_vendor_ = base + (s - s0);
+        } else if (full_kana && c >= 0xFF61 && c <= 0xFF9F && end - s >= 6) {
+          // A voiced or semi-voiced mark after it joins it.
+          const unsigned char next =
+              s[3] == 0xEF && s[4] == 0xBE && (s[5] == 0x9E || s[5] == 0x9F)
+                  ? static_cast<unsigned char>(s[5] + 0x40)
+                  : 0;
+          bool joined;
+          const unsigned sjis = FullWidthKana(static_cast<unsigned char>(c - 0xFF61 + 0xA1), next, &joined);
+          k = 0;
+          pair(sjis);
+          code = out[0] << 8 | out[1];
+          length = joined ? 6 : 3;
+        } else {
+          break;
+        }
+        d[0] = static_cast<unsigned char>((code >> 8 & 0x7F) | high);
+        d[1] = static_cast<unsigned char>((code & 0x7F) | high);
         d += 2;
-        s += 3;
+        s += length;
       }
       if (s == end) break;
       k = 0;
