@@ -1,7 +1,7 @@
 // In memory, no files written: the speed of every kernel on every instruction set this CPU
 // runs, in MB/s of input (10^6 bytes), best of five passes; then the codec's Decoder and Encoder
-// (one build for every set: their ASCII runs go sixteen bytes at a time where SSE2 is),
-// pieces of 128 KiB as a file is transcoded.
+// for every charset to and from UTF-8 (one build for every set: their ASCII runs go sixteen
+// bytes at a time where SSE2 is), pieces of 128 KiB as a file is transcoded.
 //   velko_kernel_bench NAME=FILE...   (Shift_JIS text; its JIS form and a Base64 form are made
 //                                      from it first, untimed)
 #include <algorithm>
@@ -157,52 +157,63 @@ int main(int argc, char** argv) {
       std::printf("\n");
     }
   }
-  // The codec, as transcoding a file feeds it: pieces of 128 KiB into room for the worst.
+  // The codec, as transcoding a file feeds it: pieces of 128 KiB into room for the worst; every
+  // pair of charsets (the coders' loops are compiled once, for the build's instruction set).
   std::printf("\n| corpus | coder | MB/s |\n|---|---|---:|\n");
   constexpr std::size_t kPiece = 128 * 1024;
   std::vector<unsigned char> room(4 * (kPiece + 16) + 64);
+  // Runs `call` over `in` a piece at a time; returns the bytes it wrote.
+  auto pieces = [&](const std::string& in, auto&& call, std::string* kept) {
+    unsigned long long made = 0;
+    for (std::size_t at = 0; at < in.size(); at += kPiece) {
+      const std::size_t n = std::min(kPiece, in.size() - at);
+      for (std::size_t taken = 0; taken < n;) {
+        const velko::CodecResult r = call(reinterpret_cast<const unsigned char*>(in.data()) + at + taken,
+                                          n - taken, at + n == in.size());
+        if (kept) kept->append(reinterpret_cast<char*>(room.data()), r.written);
+        made += r.written;
+        taken += r.read;
+      }
+    }
+    return made;
+  };
+  using velko::Charset;
   for (int a = 1; a < argc; ++a) {
     std::string arg = argv[a];
     std::size_t eq = arg.find('=');
     std::ifstream file(arg.substr(eq + 1), std::ios::binary);
-    const std::string sjis((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::string text[3];  // Shift_JIS, JIS, EUC-JP
+    text[0].assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
     std::string utf8;
-    velko::Decoder reader(velko::Charset::kShiftJis);
-    for (std::size_t at = 0; at < sjis.size(); at += kPiece) {
-      const std::size_t n = std::min(kPiece, sjis.size() - at);
-      for (std::size_t taken = 0; taken < n;) {
-        const velko::CodecResult r = reader.DecodeToUtf8(
-            reinterpret_cast<const unsigned char*>(sjis.data()) + at + taken, n - taken,
-            room.data(), room.size(), at + n == sjis.size());
-        utf8.append(reinterpret_cast<char*>(room.data()), r.written);
-        taken += r.read;
-      }
+    velko::Decoder reader(Charset::kShiftJis);
+    pieces(text[0], [&](const unsigned char* s, std::size_t n, bool last) {
+      return reader.DecodeToUtf8(s, n, room.data(), room.size(), last);
+    }, &utf8);
+    const Charset kCharsets[] = {Charset::kShiftJis, Charset::kJis, Charset::kEucJp};
+    const char* const kNames[] = {"Shift_JIS", "JIS", "EUC-JP"};
+    for (int c = 1; c < 3; ++c) {
+      velko::Encoder writer(kCharsets[c]);
+      pieces(utf8, [&](const unsigned char* s, std::size_t n, bool last) {
+        return writer.EncodeFromUtf8(s, n, room.data(), room.size(), last);
+      }, &text[c]);
     }
-    auto run = [&](const char* name, const std::string& in, auto&& call) {
-      unsigned long long sink = 0;
+    for (int c = 0; c < 6; ++c) {
+      const bool decode = c < 3;
+      const Charset charset = kCharsets[c % 3];
+      velko::Decoder decoder(charset);
+      velko::Encoder encoder(charset);
+      const std::string& in = decode ? text[c] : utf8;
       const double speed = Best(in.size(), [&] {
-        for (std::size_t at = 0; at < in.size(); at += kPiece) {
-          const std::size_t n = std::min(kPiece, in.size() - at);
-          for (std::size_t taken = 0; taken < n;) {
-            const velko::CodecResult r =
-                call(reinterpret_cast<const unsigned char*>(in.data()) + at + taken, n - taken,
-                     at + n == in.size());
-            sink += r.written;
-            taken += r.read;
-          }
-        }
+        pieces(in, [&](const unsigned char* s, std::size_t n, bool last) {
+          return decode ? decoder.DecodeToUtf8(s, n, room.data(), room.size(), last)
+                        : encoder.EncodeFromUtf8(s, n, room.data(), room.size(), last);
+        }, nullptr);
       });
-      std::printf("| %s | %s | %.1f |\n", arg.substr(0, eq).c_str(), name, speed);
-      return sink;
-    };
-    velko::Decoder decoder(velko::Charset::kShiftJis);
-    velko::Encoder encoder(velko::Charset::kShiftJis);
-    run("Decoder Shift_JIS to UTF-8", sjis, [&](const unsigned char* s, std::size_t n, bool last) {
-      return decoder.DecodeToUtf8(s, n, room.data(), room.size(), last);
-    });
-    run("Encoder UTF-8 to Shift_JIS", utf8, [&](const unsigned char* s, std::size_t n, bool last) {
-      return encoder.EncodeFromUtf8(s, n, room.data(), room.size(), last);
-    });
+      std::printf("| %s | %s %s to %s | %.1f |\n", arg.substr(0, eq).c_str(),
+                  decode ? "Decoder" : "Encoder", decode ? kNames[c] : "UTF-8",
+                  decode ? "UTF-8" : kNames[c % 3], speed);
+      std::fflush(stdout);
+    }
   }
   return 0;
 }
