@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Whether two builds of velko-cli write the same bytes: every text command (sjis2jis with each
-# --kana), both text rules, every kernel set, and b64bin's attachments, on the bench's generated
-# files. For a change that must only make things faster.
+# Whether two builds of velko-cli write the same bytes: every text command (sjis2jis and
+# utf82jis with each --kana), both text rules, every kernel set, and b64bin's attachments, on
+# the bench's generated files. For a change that must only make things faster.
 #   bench/same_output.sh OLD_VELKO_CLI NEW_VELKO_CLI [MB]     (default 20 MB per file)
 # Prints one line per difference and "same: N outputs" at the end; exit 1 on any difference.
 set -euo pipefail
@@ -19,6 +19,7 @@ ${CXX:-c++} -O2 -std=c++17 -o "$work/gen_mail" "$here/gen_mail.cpp"
 for c in mixed prose; do
   "$old" sjis2jis -q -o "$work/$c.jis" "$work/$c.txt" 2>/dev/null || true
   "$old" sjis2utf8 -q -o "$work/$c.utf8" "$work/$c.txt" 2>/dev/null || true
+  "$old" utf82eucjp -q -o "$work/$c.euc" "$work/$c.utf8" 2>/dev/null || true
 done
 same=0 differ=0
 compare() {  # compare LABEL FILE_OLD FILE_NEW
@@ -49,8 +50,13 @@ for isa in scalar sse2 avx2; do
       run "$c" "$work/$c.txt" sjis2utf8
       run "$c.jis" "$work/$c.jis" jis2sjis
       run "$c.jis" "$work/$c.jis" jis2utf8
+      run "$c.jis" "$work/$c.jis" jis2utf8 --map=jis
+      run "$c.euc" "$work/$c.euc" eucjp2utf8
+      run "$c.euc" "$work/$c.euc" eucjp2utf8 --map=jis
       run "$c.utf8" "$work/$c.utf8" utf82sjis
-      run "$c.utf8" "$work/$c.utf8" utf82jis
+      for kana in 8bit full esc-i; do run "$c.utf8" "$work/$c.utf8" utf82jis --kana=$kana; done
+      run "$c.utf8" "$work/$c.utf8" utf82jis --pc98
+      run "$c.utf8" "$work/$c.utf8" utf82eucjp
     done
     run headers "$work/headers.txt" b64text
   done
