@@ -191,6 +191,15 @@ struct EncoderCore {
         const std::size_t ascii = CopyAscii(d, s, roomy, !euc);
         s += ascii;
         d += ascii;
+        // Into a run of the JIS rows: its escape here, not the long way.
+        if (!euc && roomy - s >= 4) {
+          const unsigned c = ThreeBytes(Load4(s));
+          if (c != 0 && jis[c] != 0) {
+            std::memcpy(d, "\x1B$B", 3);
+            d += 3;
+            set = self.set_ = kDoubleSet;
+          }
+        }
       }
       // Characters of three bytes of UTF-8 one after another with codes of the JIS rows; into
       // 7-bit JIS with kana as full-width characters, half-width kana among them too.
@@ -219,6 +228,14 @@ struct EncoderCore {
         d[1] = static_cast<unsigned char>((code & 0x7F) | high);
         d += 2;
         s += length;
+      }
+      // Back to ASCII for the ASCII after a run: the escape here, the ASCII copied at once.
+      if (!euc && set == kDoubleSet && s < roomy && *s < 0x80 && *s != kEsc && *s != kSo &&
+          *s != kSi) {
+        std::memcpy(d, "\x1B(B", 3);
+        d += 3;
+        self.set_ = kAsciiSet;
+        continue;
       }
       if (s == end) break;
       k = 0;
