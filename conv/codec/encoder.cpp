@@ -41,6 +41,14 @@ constexpr bool VendorLead(unsigned lead) {
   return (lead >= 0x85 && lead <= 0x87) || lead == 0xED || lead == 0xEE;
 }
 
+// The half-width voiced or semi-voiced mark (as its Shift_JIS byte) in the three bytes of UTF-8
+// after the kana at `s`, or 0 for none there or none read yet.
+inline unsigned char MarkAfter(const unsigned char* s, const unsigned char* end) {
+  return end - s >= 6 && s[3] == 0xEF && s[4] == 0xBE && (s[5] == 0x9E || s[5] == 0x9F)
+             ? static_cast<unsigned char>(s[5] + 0x40)
+             : 0;
+}
+
 // The JIS code (row << 8 | cell) of every character of the Basic Multilingual Plane that 7-bit
 // JIS carries, with kVendor set for the codes strict decoders refuse; 0 for none. Made once
 // per table of codes, at its first use: the loops look a character up once, no arithmetic.
@@ -55,7 +63,8 @@ struct JisCodes {
                                      static_cast<unsigned char>(code)};
       unsigned char jis[2];
       SjisCharToJis(jis, sjis);
-      of[c] = static_cast<std::uint16_t>(jis[0] << 8 | jis[1] | (VendorLead(sjis[0]) ? kVendor : 0));
+      of[c] =
+          static_cast<std::uint16_t>(jis[0] << 8 | jis[1] | (VendorLead(sjis[0]) ? kVendor : 0));
     }
   }
 };
@@ -195,9 +204,11 @@ struct EncoderCore {
         if (!euc && roomy - s >= 4) {
           const unsigned c = ThreeBytes(Load4(s));
           if (c != 0 && jis[c] != 0) {
-            std::memcpy(d, "\x1B$B", 3);
-            d += 3;
-            set = self.set_ = kDoubleSet;
+            k = 0;
+            shift(kDoubleSet);
+            std::memcpy(d, out, k);
+            d += k;
+            self.set_ = set;
           }
         }
       }
@@ -211,12 +222,9 @@ struct EncoderCore {
           if ((code & kVendor) && self.vendor_++ == 0) self.first_vendor_ = base + (s - s0);
         } else if (full_kana && c >= 0xFF61 && c <= 0xFF9F && end - s >= 6) {
           // A voiced or semi-voiced mark after it joins it.
-          const unsigned char next =
-              s[3] == 0xEF && s[4] == 0xBE && (s[5] == 0x9E || s[5] == 0x9F)
-                  ? static_cast<unsigned char>(s[5] + 0x40)
-                  : 0;
           bool joined;
-          const unsigned sjis = FullWidthKana(static_cast<unsigned char>(c - 0xFF61 + 0xA1), next, &joined);
+          const unsigned sjis = FullWidthKana(static_cast<unsigned char>(c - 0xFF61 + 0xA1),
+                                              MarkAfter(s, end), &joined);
           k = 0;
           pair(sjis);
           code = out[0] << 8 | out[1];
@@ -232,9 +240,11 @@ struct EncoderCore {
       // Back to ASCII for the ASCII after a run: the escape here, the ASCII copied at once.
       if (!euc && set == kDoubleSet && s < roomy && *s < 0x80 && *s != kEsc && *s != kSo &&
           *s != kSi) {
-        std::memcpy(d, "\x1B(B", 3);
-        d += 3;
-        self.set_ = kAsciiSet;
+        k = 0;
+        shift(kAsciiSet);
+        std::memcpy(d, out, k);
+        d += k;
+        self.set_ = set;
         continue;
       }
       if (s == end) break;
@@ -261,12 +271,8 @@ struct EncoderCore {
         } else if (kana == Kana::kFull) {
           // A voiced or semi-voiced mark after it may join it: the next character decides.
           if (end - s < 6 && !last) break;
-          const unsigned char next =
-              end - s >= 6 && s[3] == 0xEF && s[4] == 0xBE && (s[5] == 0x9E || s[5] == 0x9F)
-                  ? static_cast<unsigned char>(s[5] + 0x40)
-                  : 0;
           bool joined;
-          const unsigned code = FullWidthKana(byte, next, &joined);
+          const unsigned code = FullWidthKana(byte, MarkAfter(s, end), &joined);
           shift(kDoubleSet);
           pair(code);
           length = joined ? 6 : 3;
