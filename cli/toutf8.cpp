@@ -219,12 +219,21 @@ class Run {
     outcomes_[i] = std::move(o);
     done_bytes_ += outcomes_[i].bytes;
     done_ += entries_[i].what == TreeEntry::kFile;
+    // A wake-up costs more than a small file: while units are left, the thread that tells
+    // looks every few milliseconds instead.
+    if (i == awaited_ && last_taken_) changed_.notify_all();
+  }
+  // No unit is left to take: each entry waited for is told at once from now on.
+  void LastTaken() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    last_taken_ = true;
     changed_.notify_all();
   }
 
   // Waits at most `wait` for entry `i`; true when it is done.
   bool WaitFor(std::size_t i, std::chrono::milliseconds wait) {
     std::unique_lock<std::mutex> lock(mutex_);
+    awaited_ = i;
     return changed_.wait_for(lock, wait, [&] { return outcomes_[i].kind != Outcome::kNone; });
   }
   void Progress(std::size_t* files, unsigned long long* bytes) {
@@ -249,6 +258,8 @@ class Run {
   std::condition_variable changed_;
   std::size_t done_ = 0;
   unsigned long long done_bytes_ = 0;
+  std::size_t awaited_ = 0;  // the entry the thread that tells is waiting for
+  bool last_taken_ = false;
 };
 
 Outcome Run::Examined(const TreeEntry& entry, const std::string& target, Worker& worker) {
@@ -538,6 +549,7 @@ int RunToUtf8(const CliCommand&, const Parsed& parsed) {
   auto work = [&] {
     Worker worker;
     for (std::size_t u; !stop.load() && (u = next++) < units.size();) {
+      if (u + 1 == units.size()) run.LastTaken();
       for (std::size_t i : units[u]) {
         if (stop.load()) break;
         run.Do(i, worker);
@@ -603,7 +615,7 @@ int RunToUtf8(const CliCommand&, const Parsed& parsed) {
     progress_shown = true;
   };
   for (; said < entries.size(); ++said) {
-    while (!run.WaitFor(said, std::chrono::milliseconds(200))) {
+    while (!run.WaitFor(said, std::chrono::milliseconds(5))) {
       tick();
       if (stop.load() && threads.empty()) break;
       if (stop.load()) {

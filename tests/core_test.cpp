@@ -517,6 +517,78 @@ TEST(ByteSurvey, TellsTheEncodingsWhateverThePiecesAndWhereverTheByte) {
   }
 }
 
+// After a text only one or none of the double-byte charsets still fits, the byte that tells
+// the rest, at every place of a vector, in pieces of every size.
+TEST(ByteSurvey, TellsWhatOneByteChangesAfterTheOthersHaveFailed) {
+  using namespace std::string_literals;
+  const Charsets sjis = Bit(Charset::kShiftJis), euc = Bit(Charset::kEucJp),
+                 utf8 = Bit(Charset::kUtf8);
+  std::string prefixes[4];  // Shift_JIS, EUC-JP, UTF-8, none of them
+  for (int k = 0; k < 3; ++k) {
+    prefixes[0] +=
+        "\x88\x9F"
+        "abc\x82\xA0\xB1\x8A\xBF defgh\xEA\xA4";
+    prefixes[1] +=
+        "\xB0\xA1\xE0\xFE"
+        "abc\xA4\xA2\x8E\xB1 defgh\xF4\xA6";
+    prefixes[2] +=
+        "\xC2\xA0\xE3\x81\x82"
+        "abc\xE4\xBA\x9C defgh";
+    prefixes[3] +=
+        "\x80\x82\xA0"
+        "abc\xA4\xA2 defgh";
+  }
+  struct V {
+    int prefix;
+    std::string tail;
+    Charsets candidates;
+    bool nul, jis, only_sjis;
+  };
+  const V vectors[] = {
+      {0, "", sjis, false, false, true},
+      {0, "\0"s, kBinary, true, false, true},
+      {0, "\x1B$B0!\x1B(B", sjis, false, true, true},
+      {0, "\x85\x40", kBinary, false, false, true},  // a pair of the right form, no character
+      {0, "\x88\x20", kBinary, false, false, true},
+      {0, "\xA0", kBinary, false, false, true},
+      {0, "\x82\x1B$B", kBinary, false, true, true},  // an ESC as a trail byte
+      {1, "", euc, false, false, false},
+      {1, "\0"s, kBinary, true, false, false},
+      {1, "\x1B$B0!\x1B(B", euc, false, true, false},
+      {1, "\xA9\xA1", kBinary, false, false, false},  // row 9: no character
+      {1, "\xA4\x20", kBinary, false, false, true},
+      {1, "\x8E\xB1\x8F\xB0\xA1", euc, false, false, false},
+      {1, "\xFF", kBinary, false, false, true},
+      {1, "\xA4\0"s, kBinary, true, false, true},
+      {2, "", utf8, false, false, false},
+      {2, "\0"s, kBinary, true, false, false},
+      {2, "\x1B$B0!\x1B(B", utf8, false, true, false},
+      {2, "\xE3\x81z", kBinary, false, false, true},
+      {2, "\x80", kBinary, false, false, true},
+      {3, "", kBinary, false, false, true},
+      {3, "\0"s, kBinary, true, false, true},
+      {3, "\xB1\x1B$B", kBinary, false, true, true},
+  };
+  for (const auto& v : vectors) {
+    for (std::size_t before = 0; before < 80; before += 7) {
+      const std::string text =
+          prefixes[v.prefix] + std::string(before, 'x') + v.tail + std::string(before % 40, 'y');
+      SCOPED_TRACE(testing::Message() << v.prefix << " " << before << " " << v.tail);
+      for (std::size_t piece = 1; piece <= text.size() + 1; ++piece) {
+        ByteSurvey survey;
+        for (std::size_t at = 0; at < text.size(); at += piece) {
+          survey.Add(reinterpret_cast<const unsigned char*>(text.data()) + at,
+                     std::min(piece, text.size() - at));
+        }
+        ASSERT_EQ(survey.Candidates(), v.candidates) << piece;
+        ASSERT_EQ(survey.Nul(), v.nul) << piece;
+        ASSERT_EQ(survey.JisEscapes(), v.jis) << piece;
+        ASSERT_EQ(survey.OnlyShiftJisLeft(), v.only_sjis) << piece;
+      }
+    }
+  }
+}
+
 TEST(DecodeBase64Lines, TakesTheLinesOfBase64AloneAndStopsBeforeAnyOther) {
   using namespace std::string_literals;
   struct Vector {

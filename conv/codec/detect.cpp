@@ -5,9 +5,63 @@
 #include "codec/cp932.h"
 #include "codec/jis.h"
 #include "codec/simd.h"
+#include "codec/tables.h"
 #include "velko/utf8.h"
 
 namespace velko {
+
+namespace {
+
+// Whether code page 932 has a character for a JIS X 0208 cell, by row << 7 | cell: EUC-JP's
+// double-byte codes less 0x8080.
+struct JisCells {
+  std::uint8_t assigned[128 * 128 / 8] = {};
+  JisCells() {
+    const SjisDecodeTable& t = SjisDecoding(false);
+    for (unsigned row = 0x21; row <= 0x7E; ++row) {
+      for (unsigned cell = 0x21; cell <= 0x7E; ++cell) {
+        const unsigned char jis[2] = {static_cast<unsigned char>(row),
+                                      static_cast<unsigned char>(cell)};
+        unsigned char sjis[2];
+        JisCharToSjis(sjis, jis);
+        if (t.pairs[t.rows[sjis[0]] * 256 + sjis[1]] != 0) {
+          assigned[(row << 7 | cell) >> 3] |= static_cast<std::uint8_t>(1u << (cell & 7));
+        }
+      }
+    }
+  }
+  bool Has(unsigned first, unsigned second) const {
+    const unsigned at = (first & 0x7F) << 7 | (second & 0x7F);
+    return assigned[at >> 3] >> (at & 7) & 1;
+  }
+};
+const JisCells& Cells() {
+  static const JisCells cells;
+  return cells;
+}
+
+// An 8-bit byte that is no half-width kana of Shift_JIS.
+constexpr bool NotKana(unsigned c) { return c >= 0x80 && (c < 0xA1 || c > 0xDF); }
+
+// Whole vectors of the bytes that change nothing between characters: 0x01-0x7F but ESC, and
+// with `eight_bit` any byte but NUL and ESC.
+inline std::size_t Plain(const unsigned char* bytes, std::size_t i, std::size_t n, bool eight_bit) {
+#if VELKO_SIMD
+  while (n - i >= simd::kWidth) {
+    const simd::V v = simd::Load(bytes + i);
+    const simd::V go = eight_bit ? simd::Or(simd::Eq(v, 0), simd::Eq(v, 0x1B))
+                                 : simd::AndNot(simd::Eq(v, 0x1B), simd::InRange(v, 0x01, 0x7F));
+    if (simd::Mask(go) != (eight_bit ? 0 : simd::kAll)) break;
+    i += simd::kWidth;
+  }
+#endif
+  (void)bytes, (void)n, (void)eight_bit;
+  return i;
+}
+
+}  // namespace
+
+ByteSurvey::ByteSurvey() : sjis_(SjisDecoding(false)) {}
 
 void ByteSurvey::AddUtf8(const unsigned char* bytes, std::size_t n) {
   for (std::size_t i = 0; utf8_ok_ && i < n;) {
@@ -16,6 +70,13 @@ void ByteSurvey::AddUtf8(const unsigned char* bytes, std::size_t n) {
 #if VELKO_SIMD
       while (n - i >= simd::kWidth && simd::Mask(simd::Load(bytes + i)) == 0) i += simd::kWidth;
 #endif
+      continue;
+    }
+    if (utf8_held_ == 0 && n - i >= 4) {  // a whole sequence in this piece: no copy
+      const Utf8Read r = ReadUtf8(bytes + i, 4);
+      utf8_ok_ = r.kind == Utf8Kind::kCharacter;
+      utf8_multibyte_ += r.length > 1;
+      i += r.length;
       continue;
     }
     // The sequence at i, after the bytes of it the last piece ended with.
@@ -38,26 +99,65 @@ void ByteSurvey::AddUtf8(const unsigned char* bytes, std::size_t n) {
   }
 }
 
+std::size_t ByteSurvey::Quick(const unsigned char* bytes, std::size_t i, std::size_t n) {
+  if (sjis_ok_ && euc_ok_) return Plain(bytes, i, n, false);
+  if (!sjis_ok_ && !euc_ok_) {
+    // Only a NUL or an ESC $ can still tell anything.
+    return not_kana_ ? Plain(bytes, i, n, true) : i;
+  }
+  // One of the double-byte charsets is left: its characters a pair at a time, until a byte
+  // it has no place for, a NUL, an ESC or a pair cut by the piece's end.
+  const bool sjis = sjis_ok_;
+  while (i < n) {
+    i = Plain(bytes, i, n, false);
+    if (i == n) break;
+    const unsigned c = bytes[i];
+    if (c < 0x80) {
+      if (c == 0 || c == 0x1B) break;
+      ++i;
+      continue;
+    }
+    if (sjis) {
+      const int row = sjis_.rows[c];
+      if (row < 0) {
+        if (c < 0xA1 || c > 0xDF) break;
+        eight_bit_ = true;
+        ++i;
+        continue;
+      }
+      if (n - i < 2) break;
+      const unsigned trail = bytes[i + 1];
+      if (trail < 0x40 || trail == 0x7F || trail > 0xFC) break;
+      sjis_unassigned_ += sjis_.pairs[row * 256 + trail] == 0;
+    } else {
+      if (c < 0xA1 || c == 0xFF || n - i < 2) break;  // 0x8E, 0x8F and the rest the long way
+      const unsigned second = bytes[i + 1];
+      if (second < 0xA1 || second == 0xFF) break;
+      ++euc_double_;
+      euc_unassigned_ += !Cells().Has(c, second);
+    }
+    eight_bit_ = true;
+    not_kana_ |= NotKana(c) || NotKana(bytes[i + 1]);
+    i += 2;
+  }
+  return i;
+}
+
 void ByteSurvey::Add(const unsigned char* bytes, std::size_t n) {
   AddUtf8(bytes, n);
   for (std::size_t i = 0; i < n; ++i) {
-#if VELKO_SIMD
-    // Between characters, a byte 0x01-0x7F but ESC changes nothing: whole vectors of them pass.
-    if (sjis_lead_ == 0 && euc_need_ == 0 && escape_ == 0) {
-      while (n - i >= simd::kWidth) {
-        const simd::V v = simd::Load(bytes + i);
-        const simd::V plain = simd::AndNot(simd::Eq(v, 0x1B), simd::InRange(v, 0x01, 0x7F));
-        if (simd::Mask(plain) != simd::kAll) break;
-        i += simd::kWidth;
-      }
+    // Between characters of what still fits: the quick ways.
+    if (escape_ == 0 && (sjis_lead_ == 0 || !sjis_ok_) && (euc_need_ == 0 || !euc_ok_)) {
+      sjis_lead_ = 0;
+      euc_need_ = 0;
+      i = Quick(bytes, i, n);
       if (i == n) break;
     }
-#endif
     const unsigned char c = bytes[i];
     nul_ |= c == 0;
     if (c >= 0x80) {
-      ++eight_bit_;
-      not_kana_ += c < 0xA1 || c > 0xDF;
+      eight_bit_ = true;
+      not_kana_ |= NotKana(c);
     }
     // ESC $ opens a double-byte run of 7-bit JIS.
     jis_escapes_ += escape_ == 1 && c == '$';
@@ -65,7 +165,7 @@ void ByteSurvey::Add(const unsigned char* bytes, std::size_t n) {
 
     if (sjis_lead_ != 0) {
       if (c < 0x40 || c == 0x7F || c > 0xFC) sjis_ok_ = false;
-      sjis_unassigned_ += Cp932Pair(sjis_lead_, c, false) == kNoCharacter;
+      sjis_unassigned_ += sjis_.pairs[sjis_.rows[sjis_lead_] * 256 + c] == 0;
       sjis_lead_ = 0;
     } else if (IsSjisLeadByte(c)) {
       sjis_lead_ = c;
@@ -77,13 +177,9 @@ void ByteSurvey::Add(const unsigned char* bytes, std::size_t n) {
       --euc_need_;
       if (c < 0xA1 || c > 0xFE) euc_ok_ = false;
       euc_double_ += euc_need_ == 0;
+      // JIS X 0208, which code page 932 holds whole.
       if (euc_first_ >= 0xA1 && c >= 0xA1 && c <= 0xFE) {
-        // JIS X 0208, which code page 932 holds whole.
-        const unsigned char jis[2] = {static_cast<unsigned char>(euc_first_ - 0x80),
-                                      static_cast<unsigned char>(c - 0x80)};
-        unsigned char sjis[2];
-        JisCharToSjis(sjis, jis);
-        euc_unassigned_ += Cp932Pair(sjis[0], sjis[1], false) == kNoCharacter;
+        euc_unassigned_ += !Cells().Has(euc_first_, c);
       }
       euc_first_ = 0;
     } else if (c == 0x8E || (c >= 0xA1 && c <= 0xFE)) {
@@ -100,9 +196,9 @@ void ByteSurvey::Add(const unsigned char* bytes, std::size_t n) {
 
 Charsets ByteSurvey::Fits(bool cut) const {
   if (nul_) return kBinary;
-  if (eight_bit_ == 0) return Bit(jis_escapes_ > 0 ? Charset::kJis : Charset::kAscii);
+  if (!eight_bit_) return Bit(jis_escapes_ > 0 ? Charset::kJis : Charset::kAscii);
   // What VELKO's own JIS text holds: escapes, and half-width kana as 8-bit bytes.
-  if (jis_escapes_ > 0 && not_kana_ == 0) return Bit(Charset::kJis);
+  if (jis_escapes_ > 0 && !not_kana_) return Bit(Charset::kJis);
   if (utf8_ok_ && (cut || utf8_held_ == 0) && utf8_multibyte_ > 0) return Bit(Charset::kUtf8);
   Charsets fits = 0;
   if (sjis_ok_ && (cut || sjis_lead_ == 0)) fits |= Bit(Charset::kShiftJis);

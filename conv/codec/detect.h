@@ -20,8 +20,11 @@ constexpr Charsets Bit(Charset charset) { return 1u << static_cast<unsigned>(cha
 constexpr Charsets kBinary = Bit(Charset::kUnknown);
 
 // Fed with a text's bytes in pieces of any size; tells which encodings they fit.
+struct SjisDecodeTable;
+
 class ByteSurvey {
  public:
+  ByteSurvey();
   void Add(const unsigned char* bytes, std::size_t n);
   // The charsets all bytes fed fit; with `cut`, the text goes on after them, so a sequence
   // they end inside still fits. One bit but for Shift_JIS and EUC-JP together: the bytes
@@ -36,18 +39,22 @@ class ByteSurvey {
   bool Nul() const { return nul_; }
   // No bytes more can make the text fit UTF-8, EUC-JP or 7-bit JIS: Fits gives Shift_JIS or
   // binary, whatever follows.
-  bool OnlyShiftJisLeft() const { return !utf8_ok_ && !euc_ok_ && not_kana_ > 0; }
+  bool OnlyShiftJisLeft() const { return !utf8_ok_ && !euc_ok_ && not_kana_; }
 
  private:
   void AddUtf8(const unsigned char* bytes, std::size_t n);
+  // From `i`, between characters, what the state of the charsets still open lets pass at
+  // once; where the byte-by-byte rules must go on.
+  std::size_t Quick(const unsigned char* bytes, std::size_t i, std::size_t n);
 
-  unsigned long long eight_bit_ = 0, not_kana_ = 0;  // 8-bit bytes, and those not 0xA1-0xDF
+  const SjisDecodeTable& sjis_;
+  bool eight_bit_ = false, not_kana_ = false;  // seen: 8-bit bytes, and those not 0xA1-0xDF
   unsigned long long jis_escapes_ = 0, utf8_multibyte_ = 0, euc_double_ = 0;
   bool nul_ = false;
   bool utf8_ok_ = true, sjis_ok_ = true, euc_ok_ = true;
   unsigned char utf8_cut_[4] = {};  // a UTF-8 sequence the last piece ended inside
   unsigned utf8_held_ = 0;
-  unsigned sjis_lead_ = 0;  // a lead byte waiting for its trail byte
+  unsigned sjis_lead_ = 0;       // a lead byte waiting for its trail byte
   unsigned char euc_first_ = 0;  // the first byte of an EUC-JP double-byte character
   // Double-byte codes of the right form that stand for no character.
   unsigned long long sjis_unassigned_ = 0, euc_unassigned_ = 0;
