@@ -44,6 +44,8 @@ bool Examine(FileOps& files, const std::string& path, Findings* f, unsigned long
       path == "-" ? StandardStream(0) : files.Open(path.c_str(), OpenMode::kRead);
   TextSurvey survey;
   if (!in || !survey.Prepare()) return false;
+  unsigned long long length = 0;
+  if (in->Length(&length)) survey.Expect(length);
   unsigned char buffer[64 * 1024];
   unsigned long long size = 0;
   for (long n; (n = in->Read(buffer, sizeof buffer)) != 0;) {

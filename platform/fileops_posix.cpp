@@ -59,6 +59,12 @@ class PosixFile final : public File {
     return {static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino),
             true};
   }
+  bool Length(unsigned long long* length) override {
+    struct stat st;
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    *length = static_cast<unsigned long long>(st.st_size);
+    return true;
+  }
   int fd() const { return fd_; }
 
  private:

@@ -88,6 +88,12 @@ class Win32File final : public File {
     return CloseHandle(handle) != 0 || Failed(static_cast<int>(GetLastError()), false);
   }
   FileId Id() override { return GetFileType(handle_) == FILE_TYPE_DISK ? IdOf(handle_) : FileId{}; }
+  bool Length(unsigned long long* length) override {
+    LARGE_INTEGER size;
+    if (GetFileType(handle_) != FILE_TYPE_DISK || !GetFileSizeEx(handle_, &size)) return false;
+    *length = static_cast<unsigned long long>(size.QuadPart);
+    return true;
+  }
 
   // The 128-bit file id first: Wine gives only that one for the handles a program starts with,
   // and ReFS needs all of it; the older record where there is none.

@@ -10,6 +10,7 @@
 #include "codec/kernels.h"
 #include "ports/texts.h"
 #include "support.h"  // the line steps, the file operations, the standard library's strings
+#include "text/survey.h"
 
 namespace velko {
 namespace {
@@ -585,6 +586,75 @@ TEST(ByteSurvey, TellsWhatOneByteChangesAfterTheOthersHaveFailed) {
         ASSERT_EQ(survey.JisEscapes(), v.jis) << piece;
         ASSERT_EQ(survey.OnlyShiftJisLeft(), v.only_sjis) << piece;
       }
+    }
+  }
+}
+
+// A text's length told before it is read changes no finding, whatever the pieces: a charset
+// the byte rules refuse, named by the trials at one bad sequence in a hundred bytes and not
+// past it, and JIS with more bad escapes than that.
+TEST(TextSurvey, FindsTheSameWhenTheLengthIsToldFirst) {
+  struct V {
+    const char* good;
+    const char* bad;  // one malformed sequence of the charset meant
+    int bads;
+    Charsets fits;
+  };
+  const V vectors[] = {
+      {"\xE6\x97\xA5\xE6\x9C\xAC\xEF\xBD\xB1 abc\r\n", "\xFF", 20, Bit(Charset::kUtf8)},
+      {"\xE6\x97\xA5\xE6\x9C\xAC\xEF\xBD\xB1 abc\r\n", "\xFF", 21, kBinary},
+      {"\x93\xFA\x96\x7B\xB1\x87\x40 abc\r\n", "\x88 ", 20, Bit(Charset::kShiftJis)},
+      {"\x93\xFA\x96\x7B\xB1\x87\x40 abc\r\n", "\x88 ", 21, kBinary},
+      {"\xE0\xFE\xA4\xA2\x8E\xB1 abc\n", "\xA4 ", 20, Bit(Charset::kEucJp)},
+      {"\xE0\xFE\xA4\xA2\x8E\xB1 abc\n", "\xA4 ", 21, kBinary},
+      {"\x1B$B0!\x1B(B abc\n", "\x1B*", 50, Bit(Charset::kJis)},
+  };
+  constexpr std::size_t kLength = 2000;
+  auto text_of = [&](const V& v) {
+    std::string text;
+    for (int k = 0; k < v.bads; ++k) text += std::string(v.good) + v.bad;
+    while (text.size() + std::strlen(v.good) <= kLength) text += v.good;
+    return text + std::string(kLength - text.size(), 'z');
+  };
+  auto shown = [](const Findings& f) {
+    const Census& c = f.census;
+    std::string s = std::to_string(f.fits) + (f.doubt ? "?" : "");
+    for (unsigned long long n :
+         {c.lf, c.crlf, c.cr, c.ctrl_z, c.kana, c.nec_row13, c.ibm, c.user, c.pc98, c.jis_ruled}) {
+      s += " " + std::to_string(n);
+    }
+    for (long long n : {f.invalid, f.to_utf8_lost, f.to_sjis_lost, f.to_jis_lost, f.jis_vendor,
+                        f.sjis2jis_8bit, f.nec2jis, f.jis2nec, f.to_euc_lost}) {
+      s += " " + std::to_string(n);
+    }
+    return s;
+  };
+  for (const V& v : vectors) {
+    const std::string text = text_of(v);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    SCOPED_TRACE(testing::Message() << v.good << " " << v.bads);
+    std::string want;
+    for (std::size_t piece = 1; piece <= text.size() + 1; ++piece) {
+      Findings found[2];
+      for (const bool told : {false, true}) {
+        TextSurvey survey;
+        ASSERT_TRUE(survey.Prepare());
+        if (told) survey.Expect(text.size());
+        for (std::size_t at = 0; at < text.size(); at += piece) {
+          survey.Add(bytes + at, std::min(piece, text.size() - at));
+        }
+        found[told] = survey.Finish();
+      }
+      if (piece == 1) {
+        want = shown(found[0]);
+        EXPECT_EQ(found[0].fits, v.fits);
+        EXPECT_EQ(found[0].doubt, v.fits != kBinary && v.fits != Bit(Charset::kJis));
+        if (v.fits == Bit(Charset::kJis)) {
+          EXPECT_EQ(found[0].invalid, v.bads);
+        }
+      }
+      ASSERT_EQ(shown(found[0]), want) << piece;
+      ASSERT_EQ(shown(found[1]), want) << piece;
     }
   }
 }

@@ -108,7 +108,7 @@ std::size_t ByteSurvey::Quick(const unsigned char* bytes, std::size_t i, std::si
   // One of the double-byte charsets is left: its characters a pair at a time, until a byte
   // it has no place for, a NUL, an ESC or a pair cut by the piece's end.
   const bool sjis = sjis_ok_;
-  while (i < n) {
+  for (;;) {
     i = Plain(bytes, i, n, false);
     if (i == n) break;
     const unsigned c = bytes[i];

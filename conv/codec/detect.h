@@ -40,6 +40,12 @@ class ByteSurvey {
   // No bytes more can make the text fit UTF-8, EUC-JP or 7-bit JIS: Fits gives Shift_JIS or
   // binary, whatever follows.
   bool OnlyShiftJisLeft() const { return !utf8_ok_ && !euc_ok_ && not_kana_; }
+  // The charsets of UTF-8, Shift_JIS, EUC-JP and 7-bit JIS that Fits or Candidates may still
+  // give, whatever bytes follow.
+  Charsets Open() const {
+    return (utf8_ok_ ? Bit(Charset::kUtf8) : 0) | (sjis_ok_ ? Bit(Charset::kShiftJis) : 0) |
+           (euc_ok_ ? Bit(Charset::kEucJp) : 0) | (not_kana_ ? 0 : Bit(Charset::kJis));
+  }
 
  private:
   void AddUtf8(const unsigned char* bytes, std::size_t n);

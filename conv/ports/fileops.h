@@ -71,6 +71,11 @@ class File {
   virtual bool Close() = 0;
   // Known for a regular file only.
   virtual FileId Id() { return {}; }
+  // Its length now, for a regular file; false for anything else.
+  virtual bool Length(unsigned long long* length) {
+    (void)length;
+    return false;
+  }
   // The system's code for why the last Read, Write or Close failed, taken as it failed; 0 when
   // none has.
   virtual int Error() const { return error_; }

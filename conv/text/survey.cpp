@@ -17,10 +17,13 @@ constexpr std::size_t kScratch = 4 * (kPiece + 16) + 16;
 // A coder fed piece by piece into scratch room, counting what it tells.
 struct Counted {
   unsigned long long malformed = 0, unmappable = 0;
+  // Past this many malformed sequences its charset can no longer be named: fed no more.
+  unsigned long long enough = ~0ull;
   unsigned long long all() const { return malformed + unmappable; }
+  bool done() const { return malformed > enough; }
   template <typename Call>
   void Feed(const unsigned char* s, std::size_t n, bool last, Call&& call, CensusTaker* census) {
-    for (;;) {
+    while (!done()) {
       const CodecResult r = call(s, n, last);
       if (census) census->Add(scratch, r.written);
       s += r.read;
@@ -50,6 +53,7 @@ struct TextSurvey::Coders {
   std::size_t line_length = 0;
 
   void Utf8(const unsigned char* s, std::size_t n, bool last) {
+    if (into_sjis.done()) return;
     into_sjis.Feed(
         s, n, last,
         [&](const unsigned char* p, std::size_t k, bool l) {
@@ -96,10 +100,18 @@ bool TextSurvey::Prepare() {
 
 void TextSurvey::Add(const unsigned char* bytes, std::size_t length) {
   survey_.Add(bytes, length);
-  ends_.Add(bytes, length);
-  as_sjis_.Add(bytes, length);
   Coders& c = *coders_;
-  c.euc_census.Add(bytes, length);
+  // A charset the byte rules have ruled out is named only by the trials of Finish, and not
+  // with more than one bad sequence in a hundred bytes: past that its counts tell nothing.
+  const Charsets open = survey_.Open();
+  const unsigned long long enough = expected_ / 100;
+  if (!(open & Bit(Charset::kUtf8))) c.into_sjis.enough = enough;
+  if (!(open & Bit(Charset::kShiftJis))) c.from_sjis.enough = enough;
+  if (!(open & Bit(Charset::kEucJp))) c.from_euc.enough = enough;
+  if (!(open & Bit(Charset::kJis))) c.from_jis.enough = enough;
+  ends_.Add(bytes, length);
+  if (!c.from_sjis.done()) as_sjis_.Add(bytes, length);
+  if (!c.from_euc.done()) c.euc_census.Add(bytes, length);
   nul_ = nul_ || std::memchr(bytes, 0, length) != nullptr;
   size_ += length;
   for (std::size_t at = 0; at < length; at += kPiece) {
@@ -133,7 +145,7 @@ void TextSurvey::Add(const unsigned char* bytes, std::size_t length) {
       }
     }
     c.Utf8(s + skip, n - skip, false);
-    for (std::size_t i = 0; i < n; ++i) {
+    for (std::size_t i = 0; i < n && !c.from_jis.done(); ++i) {
       c.line[c.line_length++] = static_cast<char>(s[i]);
       if (s[i] == '\n' || c.line_length == kReadLimit - 1) c.JisLine();
     }

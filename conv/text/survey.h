@@ -29,6 +29,10 @@ class TextSurvey {
   ~TextSurvey();
   // Takes the room the coders write into; false without memory.
   bool Prepare();
+  // The text's whole length, where it is known before it is read: a coder whose charset can
+  // no longer be named, by the byte rules or by the trials' one in a hundred, then stops. The
+  // findings stay what they would be, for a text of that length.
+  void Expect(unsigned long long length) { expected_ = length; }
   void Add(const unsigned char* bytes, std::size_t n);
   // What the bytes added are; once, after the last.
   Findings Finish();
@@ -39,6 +43,7 @@ class TextSurvey {
   ByteSurvey survey_;
   CensusTaker ends_{false}, as_sjis_{true};
   unsigned long long size_ = 0;
+  unsigned long long expected_ = ~0ull;
   bool nul_ = false;
 };
 
