@@ -10,14 +10,32 @@ namespace velko {
 
 namespace {
 
-// One pass: the `n` bytes at `in` (no NUL among them; in[n] is one) into `out`, every word of
-// `prefix` expanded; returns the length written.
+constexpr std::size_t kUnchanged = ~std::size_t{0};
+
+// The next "=?" whole in [p, end), or end: most '=' close a word or pad its Base64.
+inline const unsigned char* FindWordStart(const unsigned char* p, const unsigned char* end) {
+#if VELKO_SIMD
+  while (end - p > simd::kWidth) {
+    const std::uint32_t m =
+        simd::Mask(simd::And(simd::Eq(simd::Load(p), '='), simd::Eq(simd::Load(p + 1), '?')));
+    if (m != 0) return p + simd::First(m);
+    p += simd::kWidth;
+  }
+#endif
+  for (; end - p > 1; ++p) {
+    if (p[0] == '=' && p[1] == '?') return p;
+  }
+  return end;
+}
+
+// One pass: the `n` bytes at `in` (no NUL among them) into `out`, every word of `prefix`
+// expanded; returns the length written, or kUnchanged, with nothing written, when no word was.
 std::size_t Expand(unsigned char* out, const unsigned char* in, std::size_t n, const char* prefix,
                    std::size_t prefix_len) {
   const unsigned char* const end = in + n;
   const unsigned char* p = in;  // copied up to here
   std::size_t length = 0;
-  for (const unsigned char* start = p; (start = FindByte(start, end, '=')) < end; ++start) {
+  for (const unsigned char* start = p; (start = FindWordStart(start, end)) < end; ++start) {
     if (static_cast<std::size_t>(end - start) < prefix_len ||
         !StartsWithNoCase(reinterpret_cast<const char*>(start), prefix, prefix_len)) {
       continue;
@@ -35,6 +53,7 @@ std::size_t Expand(unsigned char* out, const unsigned char* in, std::size_t n, c
     p = close + 2;
     start = close + 1;
   }
+  if (p == in) return kUnchanged;
   std::memcpy(out + length, p, end - p);
   length += end - p;
   out[length] = 0;
@@ -45,8 +64,17 @@ std::size_t Expand(unsigned char* out, const unsigned char* in, std::size_t n, c
 // `out`, the first pass into `pass`; returns the length written.
 std::size_t ExpandLine(unsigned char* out, unsigned char* pass, const unsigned char* line,
                        std::size_t n) {
+  // A line the first pass leaves as it is goes to the second as it stands.
   std::size_t n1 = Expand(pass, line, n, kPrefixIso2022Jp, sizeof kPrefixIso2022Jp - 1);
-  return Expand(out, pass, n1, kPrefixShiftJis, sizeof kPrefixShiftJis - 1);
+  const unsigned char* first = n1 == kUnchanged ? line : pass;
+  if (n1 == kUnchanged) n1 = n;
+  std::size_t n2 = Expand(out, first, n1, kPrefixShiftJis, sizeof kPrefixShiftJis - 1);
+  if (n2 == kUnchanged) {
+    std::memmove(out, first, n1);
+    out[n1] = 0;
+    n2 = n1;
+  }
+  return n2;
 }
 
 // A decoded LF, not the line's own last one, is for the writer to deal with.
@@ -87,8 +115,7 @@ std::size_t B64TextBlock(char* out, const char* in, std::size_t length, BlockMar
   unsigned char* d = start;
   unsigned char* const pass = start + length + 2;  // past all the block can make
   // The lines without "=?" as they are; each other one through both passes.
-  for (const unsigned char* at = s; (at = FindByte(at, end, '=')) < end; ++at) {
-    if (at[1] != '?') continue;
+  for (const unsigned char* at = s; (at = FindWordStart(at, end)) < end; ++at) {
     const unsigned char* line = at;
     while (line > s && line[-1] != '\n') --line;
     const unsigned char* next = FindByte(at, end, '\n') + 1;
