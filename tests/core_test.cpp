@@ -659,6 +659,37 @@ TEST(TextSurvey, FindsTheSameWhenTheLengthIsToldFirst) {
   }
 }
 
+// What the commands read: UTF-8 after its byte order mark, and JIS to its last byte, counted
+// as the Shift_JIS they become, whatever the pieces (Python: utf-8-sig, then cp932).
+TEST(TextSurvey, CountsTheTextAsTheCommandsReadIt) {
+  std::string utf8 = "\xEF\xBB\xBF", jis;
+  for (int k = 0; k < 30; ++k) {
+    utf8 += "\xE6\x97\xA5\xEF\xBD\xB1\r\n";  // 日ｱ
+    jis += "\x1B$B0!\x1B(B\xB1\n";
+  }
+  jis += "\xB1";  // a last line of one byte, no LF
+  struct V {
+    std::string text;
+    Charsets fits;
+    long long lost, kana;
+  };
+  const V vectors[] = {{utf8, Bit(Charset::kUtf8), 0, 30}, {jis, Bit(Charset::kJis), 0, 31}};
+  for (const V& v : vectors) {
+    for (std::size_t piece = 1; piece <= v.text.size(); piece += 7) {
+      TextSurvey survey;
+      ASSERT_TRUE(survey.Prepare());
+      for (std::size_t at = 0; at < v.text.size(); at += piece) {
+        survey.Add(reinterpret_cast<const unsigned char*>(v.text.data()) + at,
+                   std::min(piece, v.text.size() - at));
+      }
+      const Findings f = survey.Finish();
+      EXPECT_EQ(f.fits, v.fits) << piece;
+      EXPECT_EQ(v.fits == Bit(Charset::kUtf8) ? f.to_sjis_lost : f.to_utf8_lost, v.lost) << piece;
+      EXPECT_EQ(static_cast<long long>(f.census.kana), v.kana) << piece;
+    }
+  }
+}
+
 TEST(DecodeBase64Lines, TakesTheLinesOfBase64AloneAndStopsBeforeAnyOther) {
   using namespace std::string_literals;
   struct Vector {
