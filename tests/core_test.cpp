@@ -486,21 +486,25 @@ TEST(ConvertLines, BlocksAsTheLinesOneByOne) {
 TEST(ByteSurvey, TellsTheEncodingsWhateverThePiecesAndWhereverTheByte) {
   struct V {
     std::string tail;
-    Charsets fits;
+    Charsets fits, candidates;
   };
+  const Charsets sjis = Bit(Charset::kShiftJis), euc = Bit(Charset::kEucJp);
   const V vectors[] = {
-      {"", Bit(Charset::kAscii)},
-      {"\x1B$B0!\x1B(B", Bit(Charset::kJis)},
-      {"\x1B$B0!\x1B(B\xB1", Bit(Charset::kJis)},  // half-width kana as 8-bit bytes in JIS
-      {std::string("a\0b", 3), kBinary},
-      {"\x7F\x01\xE3\x81\x82", Bit(Charset::kUtf8)},
-      {"\x82\xA0\x8A\xBF", Bit(Charset::kShiftJis)},
-      {"\xA4\xA2\xA4\xFE", Bit(Charset::kEucJp)},
-      {"\xB1\xB2", Bit(Charset::kShiftJis) | Bit(Charset::kEucJp)},
-      {"\x80", kBinary},
-      {"\x1B$B" + std::string(40, '!') + "\x1B(B",
-       Bit(Charset::kJis)},  // plain bytes inside a character
-      {"\x82" + std::string(40, 'A'), Bit(Charset::kShiftJis)},
+      {"", Bit(Charset::kAscii), Bit(Charset::kAscii)},
+      {"\x1B$B0!\x1B(B", Bit(Charset::kJis), Bit(Charset::kJis)},
+      // half-width kana as 8-bit bytes in JIS
+      {"\x1B$B0!\x1B(B\xB1", Bit(Charset::kJis), Bit(Charset::kJis)},
+      {std::string("a\0b", 3), kBinary, kBinary},
+      {"\x7F\x01\xE3\x81\x82\xC2\xA0", Bit(Charset::kUtf8), Bit(Charset::kUtf8)},  // 0xA0
+      {"\x82\xA0\x8A\xBF", sjis, sjis},
+      {"\xA4\xA2\xA4\xFE", euc, kBinary},  // 0x247E: no character
+      {"\xB1\xB2", sjis | euc, sjis | euc},
+      // as Shift_JIS E3 81, 82 E3, 81 84
+      {"\xE3\x81\x82\xE3\x81\x84", Bit(Charset::kUtf8), Bit(Charset::kUtf8) | sjis},
+      {"\x80", kBinary, kBinary},
+      {"\x1B$B" + std::string(40, '!') + "\x1B(B", Bit(Charset::kJis),
+       Bit(Charset::kJis)},                            // plain bytes inside a character
+      {"\x82" + std::string(40, 'A'), sjis, kBinary},  // 0x8241: no character
   };
   for (const auto& v : vectors) {
     for (std::size_t before = 0; before < 80; before += 7) {
@@ -513,6 +517,7 @@ TEST(ByteSurvey, TellsTheEncodingsWhateverThePiecesAndWhereverTheByte) {
                      std::min(piece, text.size() - at));
         }
         ASSERT_EQ(survey.Fits(false), v.fits) << piece;
+        ASSERT_EQ(survey.Candidates(), v.candidates) << piece;
       }
     }
   }
@@ -686,6 +691,39 @@ TEST(TextSurvey, CountsTheTextAsTheCommandsReadIt) {
       EXPECT_EQ(f.fits, v.fits) << piece;
       EXPECT_EQ(v.fits == Bit(Charset::kUtf8) ? f.to_sjis_lost : f.to_utf8_lost, v.lost) << piece;
       EXPECT_EQ(static_cast<long long>(f.census.kana), v.kana) << piece;
+    }
+  }
+}
+
+// One of each thing the census counts, in Shift_JIS and in EUC-JP (its JIS X 0208 cells as the
+// Shift_JIS codes of the same cells; JIS X 0212 counted as none), in pieces of every size.
+TEST(CensusTaker, CountsEachKindOnceWhateverThePieces) {
+  struct V {
+    std::string text;
+    bool euc;
+    Census want;  // lf, crlf, cr, ctrl_z; kana, NEC row 13, IBM, user, PC-98, JIS ruled lines
+  };
+  const V vectors[] = {
+      {"\xB1\x87\x40\xED\x40\xFA\x40\xF0\x40\x86\xA2\x84\x9F\x88\x9F\x85\x40\r\n\ra\x1A\n\r",
+       false,
+       {1, 1, 2, 1, 1, 1, 2, 1, 1, 1}},
+      {"\x8E\xA1\xAD\xA1\xB0\xA1\x8F\xAD\xA1\xA8\xA1\x8E\xE0\xA9\xA1\n",
+       true,
+       {1, 0, 0, 0, 1, 1, 0, 0, 0, 1}},
+  };
+  for (const V& v : vectors) {
+    for (std::size_t piece = 1; piece <= v.text.size(); ++piece) {
+      CensusTaker taker(true, v.euc);
+      for (std::size_t at = 0; at < v.text.size(); at += piece) {
+        taker.Add(reinterpret_cast<const unsigned char*>(v.text.data()) + at,
+                  std::min(piece, v.text.size() - at));
+      }
+      const Census c = taker.Taken(), &w = v.want;
+      const unsigned long long got[] = {c.lf,        c.crlf, c.cr,   c.ctrl_z, c.kana,
+                                        c.nec_row13, c.ibm,  c.user, c.pc98,   c.jis_ruled};
+      const unsigned long long want[] = {w.lf,        w.crlf, w.cr,   w.ctrl_z, w.kana,
+                                         w.nec_row13, w.ibm,  w.user, w.pc98,   w.jis_ruled};
+      for (int k = 0; k < 10; ++k) EXPECT_EQ(got[k], want[k]) << v.euc << " " << piece << " " << k;
     }
   }
 }

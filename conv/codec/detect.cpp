@@ -147,7 +147,7 @@ void ByteSurvey::Add(const unsigned char* bytes, std::size_t n) {
   AddUtf8(bytes, n);
   for (std::size_t i = 0; i < n; ++i) {
     // Between characters of what still fits: the quick ways.
-    if (escape_ == 0 && (sjis_lead_ == 0 || !sjis_ok_) && (euc_need_ == 0 || !euc_ok_)) {
+    if (!after_esc_ && (sjis_lead_ == 0 || !sjis_ok_) && (euc_need_ == 0 || !euc_ok_)) {
       sjis_lead_ = 0;
       euc_need_ = 0;
       i = Quick(bytes, i, n);
@@ -160,8 +160,8 @@ void ByteSurvey::Add(const unsigned char* bytes, std::size_t n) {
       not_kana_ |= NotKana(c);
     }
     // ESC $ opens a double-byte run of 7-bit JIS.
-    jis_escapes_ += escape_ == 1 && c == '$';
-    escape_ = c == 0x1B ? 1 : escape_ == 1 && c == '$' ? 2 : 0;
+    jis_escapes_ += after_esc_ && c == '$';
+    after_esc_ = c == 0x1B;
 
     if (sjis_lead_ != 0) {
       if (c < 0x40 || c == 0x7F || c > 0xFC) sjis_ok_ = false;

@@ -65,7 +65,7 @@ class ByteSurvey {
   // Double-byte codes of the right form that stand for no character.
   unsigned long long sjis_unassigned_ = 0, euc_unassigned_ = 0;
   unsigned euc_need_ = 0;  // bytes of a double-byte character still to come
-  unsigned escape_ = 0;    // 1 after ESC, 2 after ESC $
+  bool after_esc_ = false;
 };
 
 // What a text holds that matters to the commands.
