@@ -1,16 +1,10 @@
 #!/usr/bin/env bash
 # velko-cli as a process: arguments, exit status, stdout and stderr, language and encoding,
 # line ends, names kept in --dir.
-set -u
+. "$(dirname "${BASH_SOURCE[0]}")/check.sh"
 cli=$(realpath "$1")
 work=$(mktemp -d) && trap 'rm -rf "$work"' EXIT && cd "$work" || exit 1
-export LC_ALL=C.UTF-8
-failed=0
-check() {  # check WHAT EXPECTED ACTUAL
-  [ "$2" == "$3" ] || { failed=$((failed + 1)); printf 'FAIL: %s\n  expected: %q\n  actual:   %q\n' "$@"; }
-}
 lines() { tr '\n' '|' <"$1" | sed 's/|$//'; }
-hex() { od -An -tx1 "$@" | xargs; }
 sj="converted from Shift_JIS to JIS" nf="No such file or directory"
 bin="2 saved, 0 skipped, 0 failed (messages: 1)" raw="2 saved, 0 skipped, 0 failed (attachments extracted)"
 mail() {  # mail NAME BASE64 ...

@@ -10,7 +10,6 @@
 #include "codec/kernels.h"
 #include "ports/texts.h"
 #include "support.h"  // the line steps, the file operations, the standard library's strings
-#include "text/survey.h"
 
 namespace velko {
 namespace {
@@ -481,131 +480,80 @@ TEST(ConvertLines, BlocksAsTheLinesOneByOne) {
   for (Isa isa : kIsas) UseKernels(isa);  // the widest again, for the tests after
 }
 
-// Each byte the encodings tell apart, after a run of plain ASCII long enough for the wide
-// paths, ending at every place of a vector; fed whole and in pieces of every size.
+// Each byte the encodings tell apart, after a text one or none of the double-byte charsets
+// fits and plain ASCII, at every place of a vector; fed whole and in pieces of every size.
 TEST(ByteSurvey, TellsTheEncodingsWhateverThePiecesAndWhereverTheByte) {
+  using namespace std::string_literals;
+  const Charsets ascii = Bit(Charset::kAscii), jis = Bit(Charset::kJis), utf8 = Bit(Charset::kUtf8),
+                 sjis = Bit(Charset::kShiftJis), euc = Bit(Charset::kEucJp);
+  const std::string units[] = {"", "\x88\x9F abc\x82\xA0\xB1\x8A\xBF defgh\xEA\xA4",
+                               "\xB0\xA1\xE0\xFE abc\xA4\xA2\x8E\xB1 defgh\xF4\xA6",
+                               "\xC2\xA0\xE3\x81\x82 abc\xE4\xBA\x9C defgh"};
+  enum { kNul = 1, kEsc = 2, kOnlySjis = 4 };  // Nul(), JisEscapes(), OnlyShiftJisLeft()
   struct V {
+    int before;  // of units: nothing, Shift_JIS, EUC-JP, UTF-8 the others refuse
     std::string tail;
     Charsets fits, candidates;
+    int flags;
   };
-  const Charsets sjis = Bit(Charset::kShiftJis), euc = Bit(Charset::kEucJp);
   const V vectors[] = {
-      {"", Bit(Charset::kAscii), Bit(Charset::kAscii)},
-      {"\x1B$B0!\x1B(B", Bit(Charset::kJis), Bit(Charset::kJis)},
-      // half-width kana as 8-bit bytes in JIS
-      {"\x1B$B0!\x1B(B\xB1", Bit(Charset::kJis), Bit(Charset::kJis)},
-      {std::string("a\0b", 3), kBinary, kBinary},
-      {"\x7F\x01\xE3\x81\x82\xC2\xA0", Bit(Charset::kUtf8), Bit(Charset::kUtf8)},  // 0xA0
-      {"\x82\xA0\x8A\xBF", sjis, sjis},
-      {"\xA4\xA2\xA4\xFE", euc, kBinary},  // 0x247E: no character
-      {"\xB1\xB2", sjis | euc, sjis | euc},
-      // as Shift_JIS E3 81, 82 E3, 81 84
-      {"\xE3\x81\x82\xE3\x81\x84", Bit(Charset::kUtf8), Bit(Charset::kUtf8) | sjis},
-      {"\x80", kBinary, kBinary},
-      {"\x1B$B" + std::string(40, '!') + "\x1B(B", Bit(Charset::kJis),
-       Bit(Charset::kJis)},                            // plain bytes inside a character
-      {"\x82" + std::string(40, 'A'), sjis, kBinary},  // 0x8241: no character
+      {0, "", ascii, ascii, 0},
+      {0, "\x1B$B0!\x1B(B", jis, jis, kEsc},
+      {0, "\x1B$B0!\x1B(B\xB1", jis, jis, kEsc},  // half-width kana as 8-bit bytes in JIS
+      {0, "a\0b"s, kBinary, kBinary, kNul},
+      {0, "\x7F\x01\xE3\x81\x82\xC2\xA0", utf8, utf8, 0},  // no Shift_JIS: 0xA0
+      {0, "\x82\xA0\x8A\xBF", sjis, sjis, kOnlySjis},
+      {0, "\xA4\xA2\xA4\xFE", euc, kBinary, 0},  // 0x247E: no character
+      {0, "\xB1\xB2", sjis | euc, sjis | euc, 0},
+      {0, "\xE3\x81\x82\xE3\x81\x84", utf8, utf8 | sjis, 0},  // Shift_JIS E3 81, 82 E3, 81 84
+      {0, "\x80", kBinary, kBinary, kOnlySjis},
+      {0, "\x1B$B" + std::string(40, '!') + "\x1B(B", jis, jis, kEsc},  // plain bytes inside
+      {0, "\x82" + std::string(40, 'A'), sjis, kBinary, kOnlySjis},     // 0x8241: no character
+      {1, "", sjis, sjis, kOnlySjis},
+      {1, "\0"s, kBinary, kBinary, kNul | kOnlySjis},
+      {1, "\x1B$B0!\x1B(B", sjis, sjis, kEsc | kOnlySjis},
+      {1, "\x85\x40", sjis, kBinary, kOnlySjis},  // a pair of the right form, no character
+      {1, "\x88\x20", kBinary, kBinary, kOnlySjis},
+      {1, "\x82\x1B$B", kBinary, kBinary, kEsc | kOnlySjis},  // an ESC as a trail byte
+      {2, "", euc, euc, 0},
+      {2, "\0"s, kBinary, kBinary, kNul},
+      {2, "\x1B$B0!\x1B(B", euc, euc, kEsc},
+      {2, "\xA9\xA1", euc, kBinary, 0},  // row 9: no character
+      {2, "\xA4\x20", kBinary, kBinary, kOnlySjis},
+      {2, "\x8E\xB1\x8F\xB0\xA1", euc, euc, 0},
+      {2, "\xA4\0"s, kBinary, kBinary, kNul | kOnlySjis},
+      {3, "", utf8, utf8, 0},
+      {3, "\0"s, kBinary, kBinary, kNul},
+      {3, "\x1B$B0!\x1B(B", utf8, utf8, kEsc},
+      {3, "\xE3\x81z", kBinary, kBinary, kOnlySjis},
+      {3, "\x80", kBinary, kBinary, kOnlySjis},
   };
   for (const auto& v : vectors) {
     for (std::size_t before = 0; before < 80; before += 7) {
-      const std::string text = std::string(before, 'x') + v.tail + std::string(before % 40, 'y');
-      SCOPED_TRACE(testing::Message() << before << " " << v.tail);
+      std::string text = std::string(before, 'x') + v.tail + std::string(before % 40, 'y');
+      for (int k = 0; k < 3; ++k) text = units[v.before] + text;
+      SCOPED_TRACE(testing::Message() << v.before << " " << before << " " << v.tail);
       for (std::size_t piece = 1; piece <= text.size() + 1; ++piece) {
-        ByteSurvey survey;
-        for (std::size_t at = 0; at < text.size(); at += piece) {
-          survey.Add(reinterpret_cast<const unsigned char*>(text.data()) + at,
-                     std::min(piece, text.size() - at));
-        }
-        ASSERT_EQ(survey.Fits(false), v.fits) << piece;
-        ASSERT_EQ(survey.Candidates(), v.candidates) << piece;
+        ByteSurvey s;
+        test::InPieces(text, piece, [&](const unsigned char* p, std::size_t n) { s.Add(p, n); });
+        ASSERT_EQ(s.Fits(false), v.fits) << piece;
+        ASSERT_EQ(s.Candidates(), v.candidates) << piece;
+        ASSERT_EQ(s.Nul() * kNul | s.JisEscapes() * kEsc | s.OnlyShiftJisLeft() * kOnlySjis,
+                  v.flags)
+            << piece;
       }
     }
   }
 }
 
-// After a text only one or none of the double-byte charsets still fits, the byte that tells
-// the rest, at every place of a vector, in pieces of every size.
-TEST(ByteSurvey, TellsWhatOneByteChangesAfterTheOthersHaveFailed) {
-  using namespace std::string_literals;
-  const Charsets sjis = Bit(Charset::kShiftJis), euc = Bit(Charset::kEucJp),
-                 utf8 = Bit(Charset::kUtf8);
-  std::string prefixes[4];  // Shift_JIS, EUC-JP, UTF-8, none of them
-  for (int k = 0; k < 3; ++k) {
-    prefixes[0] +=
-        "\x88\x9F"
-        "abc\x82\xA0\xB1\x8A\xBF defgh\xEA\xA4";
-    prefixes[1] +=
-        "\xB0\xA1\xE0\xFE"
-        "abc\xA4\xA2\x8E\xB1 defgh\xF4\xA6";
-    prefixes[2] +=
-        "\xC2\xA0\xE3\x81\x82"
-        "abc\xE4\xBA\x9C defgh";
-    prefixes[3] +=
-        "\x80\x82\xA0"
-        "abc\xA4\xA2 defgh";
-  }
-  struct V {
-    int prefix;
-    std::string tail;
-    Charsets candidates;
-    bool nul, jis, only_sjis;
-  };
-  const V vectors[] = {
-      {0, "", sjis, false, false, true},
-      {0, "\0"s, kBinary, true, false, true},
-      {0, "\x1B$B0!\x1B(B", sjis, false, true, true},
-      {0, "\x85\x40", kBinary, false, false, true},  // a pair of the right form, no character
-      {0, "\x88\x20", kBinary, false, false, true},
-      {0, "\xA0", kBinary, false, false, true},
-      {0, "\x82\x1B$B", kBinary, false, true, true},  // an ESC as a trail byte
-      {1, "", euc, false, false, false},
-      {1, "\0"s, kBinary, true, false, false},
-      {1, "\x1B$B0!\x1B(B", euc, false, true, false},
-      {1, "\xA9\xA1", kBinary, false, false, false},  // row 9: no character
-      {1, "\xA4\x20", kBinary, false, false, true},
-      {1, "\x8E\xB1\x8F\xB0\xA1", euc, false, false, false},
-      {1, "\xFF", kBinary, false, false, true},
-      {1, "\xA4\0"s, kBinary, true, false, true},
-      {2, "", utf8, false, false, false},
-      {2, "\0"s, kBinary, true, false, false},
-      {2, "\x1B$B0!\x1B(B", utf8, false, true, false},
-      {2, "\xE3\x81z", kBinary, false, false, true},
-      {2, "\x80", kBinary, false, false, true},
-      {3, "", kBinary, false, false, true},
-      {3, "\0"s, kBinary, true, false, true},
-      {3, "\xB1\x1B$B", kBinary, false, true, true},
-  };
-  for (const auto& v : vectors) {
-    for (std::size_t before = 0; before < 80; before += 7) {
-      const std::string text =
-          prefixes[v.prefix] + std::string(before, 'x') + v.tail + std::string(before % 40, 'y');
-      SCOPED_TRACE(testing::Message() << v.prefix << " " << before << " " << v.tail);
-      for (std::size_t piece = 1; piece <= text.size() + 1; ++piece) {
-        ByteSurvey survey;
-        for (std::size_t at = 0; at < text.size(); at += piece) {
-          survey.Add(reinterpret_cast<const unsigned char*>(text.data()) + at,
-                     std::min(piece, text.size() - at));
-        }
-        ASSERT_EQ(survey.Candidates(), v.candidates) << piece;
-        ASSERT_EQ(survey.Nul(), v.nul) << piece;
-        ASSERT_EQ(survey.JisEscapes(), v.jis) << piece;
-        ASSERT_EQ(survey.OnlyShiftJisLeft(), v.only_sjis) << piece;
-      }
-    }
-  }
-}
-
-// A text's length told before it is read changes no finding, whatever the pieces: a charset
-// the byte rules refuse, named by the trials at one bad sequence in a hundred bytes and not
-// past it, and JIS with more bad escapes than that.
+// The length told first changes no finding, in any pieces: a charset the byte rules refuse
+// named at one bad sequence in 100 bytes, not past it; JIS with more bad escapes than that.
 TEST(TextSurvey, FindsTheSameWhenTheLengthIsToldFirst) {
   struct V {
-    const char* good;
-    const char* bad;  // one malformed sequence of the charset meant
+    const char *good, *bad;  // bad: one malformed sequence of the charset meant
     int bads;
     Charsets fits;
-  };
-  const V vectors[] = {
+  } const vectors[] = {
       {"\xE6\x97\xA5\xE6\x9C\xAC\xEF\xBD\xB1 abc\r\n", "\xFF", 20, Bit(Charset::kUtf8)},
       {"\xE6\x97\xA5\xE6\x9C\xAC\xEF\xBD\xB1 abc\r\n", "\xFF", 21, kBinary},
       {"\x93\xFA\x96\x7B\xB1\x87\x40 abc\r\n", "\x88 ", 20, Bit(Charset::kShiftJis)},
@@ -614,116 +562,19 @@ TEST(TextSurvey, FindsTheSameWhenTheLengthIsToldFirst) {
       {"\xE0\xFE\xA4\xA2\x8E\xB1 abc\n", "\xA4 ", 21, kBinary},
       {"\x1B$B0!\x1B(B abc\n", "\x1B*", 50, Bit(Charset::kJis)},
   };
-  constexpr std::size_t kLength = 2000;
-  auto text_of = [&](const V& v) {
+  for (const auto& v : vectors) {
     std::string text;
     for (int k = 0; k < v.bads; ++k) text += std::string(v.good) + v.bad;
-    while (text.size() + std::strlen(v.good) <= kLength) text += v.good;
-    return text + std::string(kLength - text.size(), 'z');
-  };
-  auto shown = [](const Findings& f) {
-    const Census& c = f.census;
-    std::string s = std::to_string(f.fits) + (f.doubt ? "?" : "");
-    for (unsigned long long n :
-         {c.lf, c.crlf, c.cr, c.ctrl_z, c.kana, c.nec_row13, c.ibm, c.user, c.pc98, c.jis_ruled}) {
-      s += " " + std::to_string(n);
-    }
-    for (long long n : {f.invalid, f.to_utf8_lost, f.to_sjis_lost, f.to_jis_lost, f.jis_vendor,
-                        f.sjis2jis_8bit, f.nec2jis, f.jis2nec, f.to_euc_lost}) {
-      s += " " + std::to_string(n);
-    }
-    return s;
-  };
-  for (const V& v : vectors) {
-    const std::string text = text_of(v);
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    while (text.size() + std::strlen(v.good) <= 2000) text += v.good;
+    text.resize(2000, 'z');
     SCOPED_TRACE(testing::Message() << v.good << " " << v.bads);
-    std::string want;
+    const Findings f = test::Surveyed(text, text.size(), false);
+    EXPECT_EQ(f.fits, v.fits);
+    EXPECT_EQ(f.doubt, v.fits != kBinary && v.fits != Bit(Charset::kJis));
+    EXPECT_EQ(f.invalid, v.fits == kBinary ? Findings::kNone : v.bads);
     for (std::size_t piece = 1; piece <= text.size() + 1; ++piece) {
-      Findings found[2];
-      for (const bool told : {false, true}) {
-        TextSurvey survey;
-        ASSERT_TRUE(survey.Prepare());
-        if (told) survey.Expect(text.size());
-        for (std::size_t at = 0; at < text.size(); at += piece) {
-          survey.Add(bytes + at, std::min(piece, text.size() - at));
-        }
-        found[told] = survey.Finish();
-      }
-      if (piece == 1) {
-        want = shown(found[0]);
-        EXPECT_EQ(found[0].fits, v.fits);
-        EXPECT_EQ(found[0].doubt, v.fits != kBinary && v.fits != Bit(Charset::kJis));
-        if (v.fits == Bit(Charset::kJis)) {
-          EXPECT_EQ(found[0].invalid, v.bads);
-        }
-      }
-      ASSERT_EQ(shown(found[0]), want) << piece;
-      ASSERT_EQ(shown(found[1]), want) << piece;
-    }
-  }
-}
-
-// What the commands read: UTF-8 after its byte order mark, and JIS to its last byte, counted
-// as the Shift_JIS they become, whatever the pieces (Python: utf-8-sig, then cp932).
-TEST(TextSurvey, CountsTheTextAsTheCommandsReadIt) {
-  std::string utf8 = "\xEF\xBB\xBF", jis;
-  for (int k = 0; k < 30; ++k) {
-    utf8 += "\xE6\x97\xA5\xEF\xBD\xB1\r\n";  // 日ｱ
-    jis += "\x1B$B0!\x1B(B\xB1\n";
-  }
-  jis += "\xB1";  // a last line of one byte, no LF
-  struct V {
-    std::string text;
-    Charsets fits;
-    long long lost, kana;
-  };
-  const V vectors[] = {{utf8, Bit(Charset::kUtf8), 0, 30}, {jis, Bit(Charset::kJis), 0, 31}};
-  for (const V& v : vectors) {
-    for (std::size_t piece = 1; piece <= v.text.size(); piece += 7) {
-      TextSurvey survey;
-      ASSERT_TRUE(survey.Prepare());
-      for (std::size_t at = 0; at < v.text.size(); at += piece) {
-        survey.Add(reinterpret_cast<const unsigned char*>(v.text.data()) + at,
-                   std::min(piece, v.text.size() - at));
-      }
-      const Findings f = survey.Finish();
-      EXPECT_EQ(f.fits, v.fits) << piece;
-      EXPECT_EQ(v.fits == Bit(Charset::kUtf8) ? f.to_sjis_lost : f.to_utf8_lost, v.lost) << piece;
-      EXPECT_EQ(static_cast<long long>(f.census.kana), v.kana) << piece;
-    }
-  }
-}
-
-// One of each thing the census counts, in Shift_JIS and in EUC-JP (its JIS X 0208 cells as the
-// Shift_JIS codes of the same cells; JIS X 0212 counted as none), in pieces of every size.
-TEST(CensusTaker, CountsEachKindOnceWhateverThePieces) {
-  struct V {
-    std::string text;
-    bool euc;
-    Census want;  // lf, crlf, cr, ctrl_z; kana, NEC row 13, IBM, user, PC-98, JIS ruled lines
-  };
-  const V vectors[] = {
-      {"\xB1\x87\x40\xED\x40\xFA\x40\xF0\x40\x86\xA2\x84\x9F\x88\x9F\x85\x40\r\n\ra\x1A\n\r",
-       false,
-       {1, 1, 2, 1, 1, 1, 2, 1, 1, 1}},
-      {"\x8E\xA1\xAD\xA1\xB0\xA1\x8F\xAD\xA1\xA8\xA1\x8E\xE0\xA9\xA1\n",
-       true,
-       {1, 0, 0, 0, 1, 1, 0, 0, 0, 1}},
-  };
-  for (const V& v : vectors) {
-    for (std::size_t piece = 1; piece <= v.text.size(); ++piece) {
-      CensusTaker taker(true, v.euc);
-      for (std::size_t at = 0; at < v.text.size(); at += piece) {
-        taker.Add(reinterpret_cast<const unsigned char*>(v.text.data()) + at,
-                  std::min(piece, v.text.size() - at));
-      }
-      const Census c = taker.Taken(), &w = v.want;
-      const unsigned long long got[] = {c.lf,        c.crlf, c.cr,   c.ctrl_z, c.kana,
-                                        c.nec_row13, c.ibm,  c.user, c.pc98,   c.jis_ruled};
-      const unsigned long long want[] = {w.lf,        w.crlf, w.cr,   w.ctrl_z, w.kana,
-                                         w.nec_row13, w.ibm,  w.user, w.pc98,   w.jis_ruled};
-      for (int k = 0; k < 10; ++k) EXPECT_EQ(got[k], want[k]) << v.euc << " " << piece << " " << k;
+      ASSERT_EQ(test::Shown(test::Surveyed(text, piece, false)), test::Shown(f)) << piece;
+      ASSERT_EQ(test::Shown(test::Surveyed(text, piece, true)), test::Shown(f)) << piece;
     }
   }
 }

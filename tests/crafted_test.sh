@@ -1,14 +1,9 @@
 #!/usr/bin/env bash
 # Crafted mails: nothing of a name reaches the terminal raw, no name lies, one bad part fails
 # alone, the mail is never an output, a body cut short is said, and so is output that is lost.
-set -u
+. "$(dirname "${BASH_SOURCE[0]}")/check.sh"
 cli=$(realpath "$1")
 work=$(mktemp -d) && trap 'rm -rf "$work"' EXIT && cd "$work" || exit 1
-export LC_ALL=C.UTF-8
-failed=0
-check() {  # check WHAT EXPECTED ACTUAL
-  [ "$2" == "$3" ] || { failed=$((failed + 1)); printf 'FAIL: %s\n  expected: %q\n  actual:   %q\n' "$@"; }
-}
 part() {  # part DISPOSITION-PARAMETER BASE64
   printf 'Content-Transfer-Encoding: base64\r\nContent-Disposition: attachment; %s\r\n\r\n%s\r\n\r\n' "$1" "$2"
 }

@@ -1,17 +1,11 @@
 #!/usr/bin/env bash
 # What a run in place keeps and what it refuses: nothing for nothing, every backup, links,
 # owners and modes, full disks; outputs that are no files; spools; dates; truthful refusals.
-set -u
+. "$(dirname "${BASH_SOURCE[0]}")/check.sh"
 cli=$(realpath "$1")
 work=$(mktemp -d) && cd "$work" || exit 1
 mounts=()
 trap 'for m in "${mounts[@]}"; do umount "$m"; done; rm -rf "$work"' EXIT
-export LC_ALL=C.UTF-8
-failed=0
-check() {  # check WHAT EXPECTED ACTUAL
-  [ "$2" == "$3" ] || { failed=$((failed + 1)); printf 'FAIL: %s\n  expected: %q\n  actual:   %q\n' "$@"; }
-}
-hex() { od -An -tx1 "$@" | xargs; }
 root() { [ "$(id -u)" = 0 ] || { echo "skipped, not root: $1"; return 1; }; }
 tmpfs() {  # tmpfs DIR OPTIONS: a small file system of its own, or false
   mkdir -p "$1" && mount -t tmpfs -o "$2" tmpfs "$1" 2>/dev/null && mounts+=("$(realpath "$1")")

@@ -1,14 +1,9 @@
 #!/usr/bin/env bash
 # The original survives: a run stopped at random points, a second run, two runs at once, names
 # spelt two ways, one file in and out, bytes the text rules drop, access lists, numbered backups.
-set -u
+. "$(dirname "${BASH_SOURCE[0]}")/check.sh"
 cli=$(realpath "$1")
 work=$(mktemp -d) && trap 'rm -rf "$work"' EXIT && cd "$work" || exit 1
-export LC_ALL=C.UTF-8
-failed=0
-check() {  # check WHAT EXPECTED ACTUAL
-  [ "$2" == "$3" ] || { failed=$((failed + 1)); printf 'FAIL: %s\n  expected: %q\n  actual:   %q\n' "$@"; }
-}
 sum() { md5sum <"$1" | cut -c1-32; }
 orig=$(printf '\x8a\xbf\xb1\n')  # 漢 and a half-width kana
 

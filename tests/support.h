@@ -17,16 +17,48 @@
 #include <string>
 #include <vector>
 
-#include "text/b64text.h"
 #include "codec/base64.h"
-#include "fileops_native.h"
-#include "text/frame.h"
 #include "codec/jis.h"
+#include "fileops_native.h"
 #include "reference.h"
+#include "text/b64text.h"
+#include "text/frame.h"
 #include "text/ruled.h"
+#include "text/survey.h"
 #include "text/transcode.h"
 
 namespace velko::test {
+
+// Calls add(bytes, n) over `t` in pieces of `piece` bytes.
+template <typename Add>
+void InPieces(const std::string& t, std::size_t piece, Add&& add) {
+  const auto* p = reinterpret_cast<const unsigned char*>(t.data());
+  for (std::size_t at = 0; at < t.size(); at += piece) add(p + at, std::min(piece, t.size() - at));
+}
+
+// Every finding of check's survey, as one line.
+inline std::string Shown(const Findings& f) {
+  const Census& c = f.census;
+  std::string s = std::to_string(f.fits) + (f.doubt ? "?" : "");
+  for (long long n : {f.invalid, f.to_utf8_lost, f.to_sjis_lost, f.to_jis_lost, f.jis_vendor,
+                      f.sjis2jis_8bit, f.nec2jis, f.jis2nec, f.to_euc_lost}) {
+    s += " " + std::to_string(n);
+  }
+  for (auto n :
+       {c.lf, c.crlf, c.cr, c.ctrl_z, c.kana, c.nec_row13, c.ibm, c.user, c.pc98, c.jis_ruled}) {
+    s += " " + std::to_string(n);
+  }
+  return s;
+}
+
+// What check's survey finds in `text` fed in pieces, told its length first or not.
+inline Findings Surveyed(const std::string& text, std::size_t piece, bool told) {
+  TextSurvey s;
+  if (!s.Prepare()) std::abort();
+  if (told) s.Expect(text.size());
+  InPieces(text, piece, [&](const unsigned char* p, std::size_t n) { s.Add(p, n); });
+  return s.Finish();
+}
 
 enum class BoxKind { kMessage, kError, kQuestion };
 struct Box {
@@ -104,9 +136,7 @@ struct FaultyFileOps : FileOps {
   }
   unsigned long Links(const char* p) override { return real.Links(p); }
   bool ReadLink(const char* p, char* t, std::size_t n) override { return real.ReadLink(p, t, n); }
-  bool AliasOf(const char* p, char* n, std::size_t s) override {
-    return real.AliasOf(p, n, s);
-  }
+  bool AliasOf(const char* p, char* n, std::size_t s) override { return real.AliasOf(p, n, s); }
   FileStatus Replace(const char* f, const char* t) override { return real.Replace(f, t); }
   void AppendName(char* name, std::size_t size, const char* text, std::size_t n,
                   bool utf8) override {
@@ -204,7 +234,8 @@ inline void WriteFile(const std::string& path, const std::string& bytes) {
 
 enum Op { kToJis, kToSjis, kNecStep, kJisStep, kB64Text, kDecode };
 
-// A line step or the decoder on a text, as the product makes it and as the reference procedure makes it.
+// A line step or the decoder on a text, as the product makes it and as the reference procedure
+// makes it.
 struct Converted {
   std::string text;          // the product's result as written: up to a NUL
   bool agrees = true;        // the reference procedure gives the same
