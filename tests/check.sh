@@ -1,5 +1,4 @@
-# Sourced by the shell tests: `check WHAT EXPECTED ACTUAL` tells and counts each difference;
-# a test ends with exit $((failed > 0)).
+# Sourced by the shell tests: `check WHAT EXPECTED ACTUAL` tells and counts each difference.
 set -u
 export LC_ALL=C.UTF-8
 failed=0
