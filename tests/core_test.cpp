@@ -489,56 +489,48 @@ TEST(ByteSurvey, TellsTheEncodingsWhateverThePiecesAndWhereverTheByte) {
   const std::string units[] = {"", "\x88\x9F abc\x82\xA0\xB1\x8A\xBF defgh\xEA\xA4",
                                "\xB0\xA1\xE0\xFE abc\xA4\xA2\x8E\xB1 defgh\xF4\xA6",
                                "\xC2\xA0\xE3\x81\x82 abc\xE4\xBA\x9C defgh"};
-  enum { kNul = 1, kEsc = 2, kOnlySjis = 4 };  // Nul(), JisEscapes(), OnlyShiftJisLeft()
-  struct V {
-    int before;  // of units: nothing, Shift_JIS, EUC-JP, UTF-8 the others refuse
-    std::string tail;
-    Charsets fits, candidates;
-    int flags;
-  };
-  const V vectors[] = {
+  enum { kNul = 1, kEsc = 2, kOnly = 4 };  // Nul(), JisEscapes(), OnlyShiftJisLeft()
+  // After units[k] (nothing, Shift_JIS, EUC-JP, UTF-8 the others refuse), the tail: what fits.
+  const std::tuple<int, std::string, Charsets, Charsets, int> vectors[] = {
       {0, "", ascii, ascii, 0},
       {0, "\x1B$B0!\x1B(B", jis, jis, kEsc},
       {0, "\x1B$B0!\x1B(B\xB1", jis, jis, kEsc},  // half-width kana as 8-bit bytes in JIS
       {0, "a\0b"s, kBinary, kBinary, kNul},
       {0, "\x7F\x01\xE3\x81\x82\x7F", utf8, utf8, 0},  // one sequence; Shift_JIS 82 7F
-      {0, "\x82\xA0\x8A\xBF", sjis, sjis, kOnlySjis},
+      {0, "\x82\xA0\x8A\xBF", sjis, sjis, kOnly},
       {0, "\xA4\xA2\xA4\xFE", euc, kBinary, 0},  // 0x247E: no character
       {0, "\xB1\xB2", sjis | euc, sjis | euc, 0},
       {0, "\xE3\x81\x82\xE3\x81\x84", utf8, utf8 | sjis, 0},  // Shift_JIS E3 81, 82 E3, 81 84
-      {0, "\x80", kBinary, kBinary, kOnlySjis},
+      {0, "\x80", kBinary, kBinary, kOnly},
       {0, "\x1B$B" + std::string(40, '!') + "\x1B(B", jis, jis, kEsc},  // plain bytes inside
-      {0, "\x82" + std::string(40, 'A'), sjis, kBinary, kOnlySjis},     // 0x8241: no character
-      {1, "", sjis, sjis, kOnlySjis},
-      {1, "\0"s, kBinary, kBinary, kNul | kOnlySjis},
-      {1, "\x1B$B0!\x1B(B", sjis, sjis, kEsc | kOnlySjis},
-      {1, "\x85\x40", sjis, kBinary, kOnlySjis},  // a pair of the right form, no character
-      {1, "\x88\x20", kBinary, kBinary, kOnlySjis},
-      {1, "\x82\x1B$B", kBinary, kBinary, kEsc | kOnlySjis},  // an ESC as a trail byte
+      {0, "\x82" + std::string(40, 'A'), sjis, kBinary, kOnly},         // 0x8241: no character
+      {1, "", sjis, sjis, kOnly},
+      {1, "\0"s, kBinary, kBinary, kNul | kOnly},
+      {1, "\x1B$B0!\x1B(B", sjis, sjis, kEsc | kOnly},
+      {1, "\x85\x40", sjis, kBinary, kOnly},  // a pair of the right form, no character
+      {1, "\x88\x20", kBinary, kBinary, kOnly},
+      {1, "\x82\x1B$B", kBinary, kBinary, kEsc | kOnly},  // an ESC as a trail byte
       {2, "", euc, euc, 0},
       {2, "\xA9\xA1", euc, kBinary, 0},  // row 9: no character
-      {2, "\xA4\x20", kBinary, kBinary, kOnlySjis},
+      {2, "\xA4\x20", kBinary, kBinary, kOnly},
       {2, "\x8E\xB1\x8F\xB0\xA1", euc, euc, 0},
-      {2, "\xA4\0"s, kBinary, kBinary, kNul | kOnlySjis},
+      {2, "\xA4\0"s, kBinary, kBinary, kNul | kOnly},
       {3, "", utf8, utf8, 0},
       {3, "\0"s, kBinary, kBinary, kNul},
       {3, "\x1B$B0!\x1B(B", utf8, utf8, kEsc},
-      {3, "\xE3\x81z", kBinary, kBinary, kOnlySjis},
-      {3, "\x80", kBinary, kBinary, kOnlySjis},
+      {3, "\xE3\x81z", kBinary, kBinary, kOnly},
   };
-  for (const auto& v : vectors) {
+  for (const auto& [k, tail, fits, candidates, flags] : vectors) {
     for (std::size_t before = 0; before < 80; before += 7) {
-      std::string text = std::string(before, 'x') + v.tail + std::string(before % 40, 'y');
-      for (int k = 0; k < 3; ++k) text = units[v.before] + text;
-      SCOPED_TRACE(testing::Message() << v.before << " " << before << " " << v.tail);
+      const std::string text = units[k] + units[k] + units[k] + std::string(before, 'x') + tail +
+                               std::string(before % 40, 'y');
+      SCOPED_TRACE(testing::Message() << k << " " << before << " " << tail);
       for (std::size_t piece = 1; piece <= text.size() + 1; ++piece) {
         ByteSurvey s;
         test::InPieces(text, piece, [&](const unsigned char* p, std::size_t n) { s.Add(p, n); });
-        ASSERT_EQ(s.Fits(false), v.fits) << piece;
-        ASSERT_EQ(s.Candidates(), v.candidates) << piece;
-        ASSERT_EQ(s.Nul() * kNul | s.JisEscapes() * kEsc | s.OnlyShiftJisLeft() * kOnlySjis,
-                  v.flags)
-            << piece;
+        ASSERT_EQ(s.Fits(false), fits) << piece;
+        ASSERT_EQ(s.Candidates(), candidates) << piece;
+        ASSERT_EQ(s.Nul() * kNul | s.JisEscapes() * kEsc | s.OnlyShiftJisLeft() * kOnly, flags);
       }
     }
   }

@@ -47,30 +47,6 @@ constexpr Escape kEscapes[] = {
     {"$B", 2, kDoubleSet}, {"$(B", 3, kDoubleSet}, {"&@", 2, -1},
 };
 
-// The characters of JIS X 0208 (with code page 932's cells) as packed UTF-8, by row << 7 |
-// cell (7 bits each), 0 for none: one lookup a pair for 7-bit JIS and EUC-JP, no arithmetic.
-struct JisPairs {
-  std::uint32_t of[128 * 128] = {};
-  explicit JisPairs(const SjisDecodeTable& t) {
-    for (unsigned row = 0x21; row <= 0x7E; ++row) {
-      for (unsigned cell = 0x21; cell <= 0x7E; ++cell) {
-        const unsigned char jis[2] = {static_cast<unsigned char>(row),
-                                      static_cast<unsigned char>(cell)};
-        unsigned char sjis[2];
-        JisCharToSjis(sjis, jis);
-        of[row << 7 | cell] = t.pairs[t.rows[sjis[0]] * 256 + sjis[1]];
-      }
-    }
-  }
-};
-const std::uint32_t* JisPairsFor(bool jis_readings) {
-  if (jis_readings) {
-    static const JisPairs pairs(SjisDecoding(true));
-    return pairs.of;
-  }
-  static const JisPairs pairs(SjisDecoding(false));
-  return pairs.of;
-}
 inline unsigned JisIndex(const unsigned char* p) { return (p[0] & 0x7Fu) << 7 | (p[1] & 0x7Fu); }
 
 }  // namespace
@@ -153,7 +129,7 @@ struct DecoderCore {
   static CodecResult Jis(Decoder& self, Bytes s0, std::size_t n, unsigned char* d0,
                          std::size_t room, bool last, unsigned long long base) {
     const SjisDecodeTable& t = *static_cast<const SjisDecodeTable*>(self.table_);
-    const std::uint32_t* const jis_pairs = JisPairsFor(self.options_.jis_readings);
+    const std::uint32_t* const jis_pairs = JisPairs(self.options_.jis_readings);
     Bytes s = s0;
     const Bytes end = s0 + n;
     unsigned char* d = d0;
@@ -238,7 +214,7 @@ struct DecoderCore {
 
   static CodecResult EucJp(Decoder& self, Bytes s0, std::size_t n, unsigned char* d0,
                            std::size_t room, bool last, unsigned long long base) {
-    const std::uint32_t* const jis_pairs = JisPairsFor(self.options_.jis_readings);
+    const std::uint32_t* const jis_pairs = JisPairs(self.options_.jis_readings);
     Bytes s = s0;
     const Bytes end = s0 + n;
     unsigned char* d = d0;

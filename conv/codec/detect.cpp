@@ -12,32 +12,10 @@ namespace velko {
 
 namespace {
 
-// Whether code page 932 has a character for a JIS X 0208 cell, by row << 7 | cell: EUC-JP's
-// double-byte codes less 0x8080.
-struct JisCells {
-  std::uint8_t assigned[128 * 128 / 8] = {};
-  JisCells() {
-    const SjisDecodeTable& t = SjisDecoding(false);
-    for (unsigned row = 0x21; row <= 0x7E; ++row) {
-      for (unsigned cell = 0x21; cell <= 0x7E; ++cell) {
-        const unsigned char jis[2] = {static_cast<unsigned char>(row),
-                                      static_cast<unsigned char>(cell)};
-        unsigned char sjis[2];
-        JisCharToSjis(sjis, jis);
-        if (t.pairs[t.rows[sjis[0]] * 256 + sjis[1]] != 0) {
-          assigned[(row << 7 | cell) >> 3] |= static_cast<std::uint8_t>(1u << (cell & 7));
-        }
-      }
-    }
-  }
-  bool Has(unsigned first, unsigned second) const {
-    const unsigned at = (first & 0x7F) << 7 | (second & 0x7F);
-    return assigned[at >> 3] >> (at & 7) & 1;
-  }
-};
-const JisCells& Cells() {
-  static const JisCells cells;
-  return cells;
+// Whether code page 932 has a character for a JIS X 0208 cell: EUC-JP's double-byte codes.
+inline bool Assigned(unsigned first, unsigned second) {
+  static const std::uint32_t* const pairs = JisPairs(false);
+  return pairs[(first & 0x7F) << 7 | (second & 0x7F)] != 0;
 }
 
 // An 8-bit byte that is no half-width kana of Shift_JIS.
@@ -134,7 +112,7 @@ std::size_t ByteSurvey::Quick(const unsigned char* bytes, std::size_t i, std::si
       const unsigned second = bytes[i + 1];
       if (second < 0xA1 || second == 0xFF) break;
       ++euc_double_;
-      euc_unassigned_ += !Cells().Has(c, second);
+      euc_unassigned_ += !Assigned(c, second);
     }
     eight_bit_ = true;
     not_kana_ |= NotKana(c) || NotKana(bytes[i + 1]);
@@ -179,7 +157,7 @@ void ByteSurvey::Add(const unsigned char* bytes, std::size_t n) {
       euc_double_ += euc_need_ == 0;
       // JIS X 0208, which code page 932 holds whole.
       if (euc_first_ >= 0xA1 && c >= 0xA1 && c <= 0xFE) {
-        euc_unassigned_ += !Cells().Has(euc_first_, c);
+        euc_unassigned_ += !Assigned(euc_first_, c);
       }
       euc_first_ = 0;
     } else if (c == 0x8E || (c >= 0xA1 && c <= 0xFE)) {

@@ -23,6 +23,21 @@ struct SjisTable : SjisDecodeTable {
   }
 };
 
+struct JisPairTable {
+  std::uint32_t of[128 * 128] = {};
+  explicit JisPairTable(const SjisDecodeTable& t) {
+    for (unsigned row = 0x21; row <= 0x7E; ++row) {
+      for (unsigned cell = 0x21; cell <= 0x7E; ++cell) {
+        const unsigned char jis[2] = {static_cast<unsigned char>(row),
+                                      static_cast<unsigned char>(cell)};
+        unsigned char sjis[2];
+        JisCharToSjis(sjis, jis);
+        of[row << 7 | cell] = t.pairs[t.rows[sjis[0]] * 256 + sjis[1]];
+      }
+    }
+  }
+};
+
 struct X0212Codes {
   std::uint16_t of[0x10000] = {};
   X0212Codes() {
@@ -45,6 +60,15 @@ const SjisDecodeTable& SjisDecoding(bool jis_readings) {
   }
   static const SjisTable table(false);
   return table;
+}
+
+const std::uint32_t* JisPairs(bool jis_readings) {
+  if (jis_readings) {
+    static const JisPairTable pairs(SjisDecoding(true));
+    return pairs.of;
+  }
+  static const JisPairTable pairs(SjisDecoding(false));
+  return pairs.of;
 }
 
 const std::uint16_t* JisX0212Codes() {

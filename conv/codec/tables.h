@@ -26,6 +26,9 @@ struct SjisDecodeTable {
   std::uint32_t singles[256];
 };
 const SjisDecodeTable& SjisDecoding(bool jis_readings);
+// The characters of JIS X 0208 (with code page 932's cells) as packed UTF-8, by row << 7 |
+// cell (7 bits each), 0 for none: one lookup a pair for 7-bit JIS and EUC-JP, no arithmetic.
+const std::uint32_t* JisPairs(bool jis_readings);
 
 // JIS X 0212 by row and cell (0x21-0x7E each), UTF-16; 0 for none. Generated.
 extern const std::uint16_t kJisX0212Cells[94][94];
