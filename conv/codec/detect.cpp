@@ -114,8 +114,8 @@ std::size_t ByteSurvey::Quick(const unsigned char* bytes, std::size_t i, std::si
       ++euc_double_;
       euc_unassigned_ += !Assigned(c, second);
     }
-    eight_bit_ = true;
-    not_kana_ |= NotKana(c) || NotKana(bytes[i + 1]);
+    // A lead byte is no kana, and with EUC-JP left Shift_JIS failed on one that is none.
+    eight_bit_ = not_kana_ = true;
     i += 2;
   }
   return i;
