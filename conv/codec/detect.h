@@ -19,9 +19,9 @@ using Charsets = unsigned;
 constexpr Charsets Bit(Charset charset) { return 1u << static_cast<unsigned>(charset); }
 constexpr Charsets kBinary = Bit(Charset::kUnknown);
 
-// Fed with a text's bytes in pieces of any size; tells which encodings they fit.
 struct SjisDecodeTable;
 
+// Fed with a text's bytes in pieces of any size; tells which encodings they fit.
 class ByteSurvey {
  public:
   ByteSurvey();

@@ -176,6 +176,14 @@ struct EncoderCore {
       out[k++] = to == kDoubleSet ? 'B' : to == kKanaSet ? 'I' : 'B';
       set = to;
     };
+    // The escape to `to`, if any, written at once.
+    auto shift_here = [&](unsigned char to) {
+      k = 0;
+      shift(to);
+      std::memcpy(d, out, k);
+      d += k;
+      self.set_ = set;
+    };
     auto pair = [&](unsigned code) {
       const unsigned char sjis[2] = {static_cast<unsigned char>(code >> 8),
                                      static_cast<unsigned char>(code)};
@@ -203,13 +211,7 @@ struct EncoderCore {
         // Into a run of the JIS rows: its escape here, not the long way.
         if (!euc && roomy - s >= 4) {
           const unsigned c = ThreeBytes(Load4(s));
-          if (c != 0 && jis[c] != 0) {
-            k = 0;
-            shift(kDoubleSet);
-            std::memcpy(d, out, k);
-            d += k;
-            self.set_ = set;
-          }
+          if (c != 0 && jis[c] != 0) shift_here(kDoubleSet);
         }
       }
       // Characters of three bytes of UTF-8 one after another with codes of the JIS rows; into
@@ -240,11 +242,7 @@ struct EncoderCore {
       // Back to ASCII for the ASCII after a run: the escape here, the ASCII copied at once.
       if (!euc && set == kDoubleSet && s < roomy && *s < 0x80 && *s != kEsc && *s != kSo &&
           *s != kSi) {
-        k = 0;
-        shift(kAsciiSet);
-        std::memcpy(d, out, k);
-        d += k;
-        self.set_ = set;
+        shift_here(kAsciiSet);
         continue;
       }
       if (s == end) break;

@@ -145,7 +145,8 @@ void TextSurvey::Add(const unsigned char* bytes, std::size_t length) {
       }
     }
     c.Utf8(s + skip, n - skip, false);
-    for (std::size_t i = 0; i < n && !c.from_jis.done(); ++i) {
+    if (c.from_jis.done()) continue;
+    for (std::size_t i = 0; i < n; ++i) {
       c.line[c.line_length++] = static_cast<char>(s[i]);
       if (s[i] == '\n' || c.line_length == kReadLimit - 1) c.JisLine();
     }
